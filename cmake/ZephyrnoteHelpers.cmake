@@ -1,0 +1,42 @@
+# Each source folder is one static library made of every .cpp/.h below it,
+# so adding a file never means editing a build list.
+function(zn_add_library name)
+  cmake_parse_arguments(ARG "" "" "LIBS;SOURCES_DIRS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h"
+    "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+endfunction()
+
+# One test program per test folder, every .cpp in it; each test case runs as
+# its own CTest test so a crash or hang is pinned to one case.
+function(zn_add_test name)
+  cmake_parse_arguments(ARG "GUI" "TIMEOUT" "LIBS;ENVIRONMENT" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_executable(${name} ${sources})
+  if(ARG_GUI)
+    set(test_main zn_test_main_gui)
+  else()
+    set(test_main zn_test_main_core)
+  endif()
+  target_link_libraries(${name} PRIVATE ${test_main} zn_test_support ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 30
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZN_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENVIRONMENT}")
+endfunction()
+
+function(zn_add_benchmark name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_executable(bench_${name} ${sources})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+  target_include_directories(bench_${name} PRIVATE "${PROJECT_SOURCE_DIR}/bench")
+endfunction()

@@ -1,0 +1,106 @@
+#include "core/TextUnits.h"
+
+#include <QTextBoundaryFinder>
+
+namespace zn::text {
+namespace {
+
+// Calls fn(start, end) for each grapheme cluster; stops when fn returns false.
+template<typename Fn>
+void forEachGrapheme(const QString &text, Fn fn)
+{
+    if (text.isEmpty())
+        return;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (true) {
+        const qsizetype end = finder.toNextBoundary();
+        if (end < 0 || end <= start)
+            break;
+        if (!fn(start, end))
+            return;
+        start = end;
+    }
+    if (start < text.size())
+        fn(start, text.size());
+}
+
+} // namespace
+
+int graphemeCount(const QString &text)
+{
+    int n = 0;
+    forEachGrapheme(text, [&](qsizetype, qsizetype) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+QString graphemePrefix(const QString &text, int count)
+{
+    if (count <= 0)
+        return {};
+    int n = 0;
+    qsizetype cut = text.size();
+    forEachGrapheme(text, [&](qsizetype, qsizetype end) {
+        if (++n == count) {
+            cut = end;
+            return false;
+        }
+        return true;
+    });
+    return text.left(cut);
+}
+
+QString graphemeSuffix(const QString &text, int count)
+{
+    if (count <= 0)
+        return {};
+    QList<qsizetype> starts;
+    forEachGrapheme(text, [&](qsizetype start, qsizetype) {
+        starts.append(start);
+        return true;
+    });
+    if (count >= starts.size())
+        return text;
+    return text.mid(starts.at(starts.size() - count));
+}
+
+QStringList graphemes(const QString &text)
+{
+    QStringList out;
+    forEachGrapheme(text, [&](qsizetype start, qsizetype end) {
+        out.append(text.mid(start, end - start));
+        return true;
+    });
+    return out;
+}
+
+QString trimmed(const QString &text)
+{
+    return text.trimmed();
+}
+
+bool isBlank(const QString &text)
+{
+    for (QChar c : text)
+        if (!c.isSpace())
+            return false;
+    return true;
+}
+
+int compareScalars(const QString &a, const QString &b)
+{
+    const QList<uint> ua = a.normalized(QString::NormalizationForm_C).toUcs4();
+    const QList<uint> ub = b.normalized(QString::NormalizationForm_C).toUcs4();
+    const qsizetype n = std::min(ua.size(), ub.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (ua[i] != ub[i])
+            return ua[i] < ub[i] ? -1 : 1;
+    if (ua.size() == ub.size())
+        return 0;
+    return ua.size() < ub.size() ? -1 : 1;
+}
+
+} // namespace zn::text

@@ -1,0 +1,35 @@
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+namespace zn::test {
+
+TempDir::TempDir()
+    : m_dir(QDir::tempPath() + QStringLiteral("/zephyrnote-test-XXXXXX"))
+{
+}
+
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+QString sourcePath(const QString &relative)
+{
+    QString root = qEnvironmentVariable("ZN_SOURCE_DIR");
+    if (root.isEmpty())
+        root = QStringLiteral(ZN_SOURCE_DIR_DEFAULT);
+    return QDir(root).filePath(relative);
+}
+
+} // namespace zn::test

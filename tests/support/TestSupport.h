@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+
+namespace zn::test {
+
+// A fresh folder removed when the test ends.
+class TempDir
+{
+public:
+    TempDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Spins the Qt event loop until `done` returns true or `timeout` passes.
+// Returns the final value of `done`.
+bool waitUntil(const std::function<bool()> &done,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// Absolute path of a file in the source tree (for shipped data and fixtures).
+QString sourcePath(const QString &relative);
+
+} // namespace zn::test
