@@ -1,0 +1,95 @@
+#include "core/CalendarProvider.h"
+
+namespace zn {
+namespace {
+constexpr qint64 kDaySeconds = 86'400;
+constexpr qint64 kFallbackMonthSeconds = 2'592'000;
+} // namespace
+
+CalendarProvider::CalendarProvider(QCalendar calendar, QTimeZone timeZone)
+    : m_calendar(std::move(calendar))
+    , m_timeZone(timeZone.isValid() ? std::move(timeZone) : QTimeZone::systemTimeZone())
+{
+}
+
+const CalendarProvider &CalendarProvider::shared()
+{
+    // Function-local static: built once, safely against concurrent first use.
+    static const CalendarProvider provider;
+    return provider;
+}
+
+QDate CalendarProvider::localDate(const QDateTime &date) const
+{
+    return date.toTimeZone(m_timeZone).date();
+}
+
+QDateTime CalendarProvider::startOf(const QDate &day) const
+{
+    // QDate::startOfDay copes with zones whose clocks skip midnight.
+    return day.startOfDay(m_timeZone);
+}
+
+QString CalendarProvider::dayKey(const QDateTime &date) const
+{
+    const QCalendar::YearMonthDay parts = m_calendar.partsFromDate(localDate(date));
+    const int year = parts.isValid() ? parts.year : 0;
+    const int month = parts.isValid() ? parts.month : 0;
+    const int day = parts.isValid() ? parts.day : 0;
+    return QString::asprintf("%04d-%02d-%02d", year, month, day);
+}
+
+QDateTime CalendarProvider::startOfDay(const QDateTime &date) const
+{
+    return startOf(localDate(date));
+}
+
+QDateTime CalendarProvider::addingDays(const QDateTime &date, int days) const
+{
+    const QDateTime local = date.toTimeZone(m_timeZone);
+    const QDate target = local.date().addDays(days);
+    QDateTime moved(target, local.time(), m_timeZone);
+    if (!moved.isValid())
+        moved = local.addSecs(qint64(days) * kDaySeconds);
+    return moved;
+}
+
+DateInterval CalendarProvider::monthInterval(const QDateTime &date) const
+{
+    const QCalendar::YearMonthDay parts = m_calendar.partsFromDate(localDate(date));
+    if (parts.isValid()) {
+        const QDate first = m_calendar.dateFromParts(parts.year, parts.month, 1);
+        int nextYear = parts.year;
+        int nextMonth = parts.month + 1;
+        if (nextMonth > m_calendar.monthsInYear(parts.year)) {
+            nextMonth = 1;
+            nextYear += 1;
+            if (nextYear == 0 && !m_calendar.hasYearZero())
+                nextYear = 1;
+        }
+        const QDate next = m_calendar.dateFromParts(nextYear, nextMonth, 1);
+        if (first.isValid() && next.isValid())
+            return {startOf(first), startOf(next)};
+    }
+    const QDateTime start = startOfDay(date);
+    return {start, start.addSecs(kFallbackMonthSeconds)};
+}
+
+DateInterval CalendarProvider::trailingDaysInterval(int days, const QDateTime &endingAt) const
+{
+    const QDate day = localDate(endingAt);
+    const QDateTime dayStart = startOf(day);
+
+    QDateTime end = startOf(day.addDays(1));
+    if (!end.isValid())
+        end = dayStart.addSecs(kDaySeconds);
+
+    const int back = std::max(0, days - 1);
+    QDateTime start = startOf(day.addDays(-back));
+    if (!start.isValid())
+        start = dayStart.addSecs(-qint64(back) * kDaySeconds);
+
+    return {start, end};
+}
+
+} // namespace zn

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QCalendar>
+#include <QDateTime>
+#include <QString>
+#include <QTimeZone>
+
+namespace zn {
+
+// A span of time from `start` to `end`. Like the platform's date interval it
+// contains both of its ends.
+struct DateInterval {
+    QDateTime start;
+    QDateTime end;
+
+    qint64 durationMSecs() const { return start.msecsTo(end); }
+    bool contains(const QDateTime &when) const { return start <= when && when <= end; }
+    bool operator==(const DateInterval &) const = default;
+};
+
+// What "a day" is for the whole app: day keys, day starts, month intervals
+// and rolling windows of whole days, all in calendar arithmetic so a day with
+// a daylight-saving change is still one day.
+class CalendarProvider
+{
+public:
+    explicit CalendarProvider(QCalendar calendar = QCalendar(),
+                              QTimeZone timeZone = QTimeZone::systemTimeZone());
+
+    // The user's calendar and zone as they were on first use; shared by every
+    // caller for the rest of the run.
+    static const CalendarProvider &shared();
+
+    const QCalendar &calendar() const { return m_calendar; }
+    const QTimeZone &timeZone() const { return m_timeZone; }
+
+    // "%04d-%02d-%02d" of the date's year, month and day in this calendar.
+    QString dayKey(const QDateTime &date) const;
+
+    // First instant of the date's day.
+    QDateTime startOfDay(const QDateTime &date) const;
+
+    // The same time of day `days` calendar days later (or earlier).
+    QDateTime addingDays(const QDateTime &date, int days) const;
+
+    // The month that contains the date.
+    DateInterval monthInterval(const QDateTime &date) const;
+
+    // The `days` whole days that end with the date's day; fewer than one day
+    // means the date's day alone.
+    DateInterval trailingDaysInterval(int days, const QDateTime &endingAt) const;
+
+private:
+    QDate localDate(const QDateTime &date) const;
+    QDateTime startOf(const QDate &day) const;
+
+    QCalendar m_calendar;
+    QTimeZone m_timeZone;
+};
+
+} // namespace zn
