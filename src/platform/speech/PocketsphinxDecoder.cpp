@@ -113,6 +113,7 @@ DecoderPool::Lease DecoderPool::acquire(QString *error)
             return Lease(nullptr, [](PocketsphinxDecoder *) {});
         std::lock_guard lock(m_mutex);
         ++m_loads;
+        m_lastLoadThread = std::this_thread::get_id();
     }
     std::weak_ptr<DecoderPool> weak = weak_from_this();
     return Lease(decoder.release(), [weak](PocketsphinxDecoder *d) {
@@ -142,6 +143,12 @@ int DecoderPool::loadCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_loads;
+}
+
+std::thread::id DecoderPool::lastLoadThread() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastLoadThread;
 }
 
 int DecoderPool::idleCount() const

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 struct ps_decoder_s;
@@ -72,6 +73,8 @@ public:
     const ModelPaths &paths() const { return m_paths; }
     int loadCount() const;
     int idleCount() const;
+    // Where the newest model load ran (loads belong off the UI thread).
+    std::thread::id lastLoadThread() const;
 
 private:
     void giveBack(PocketsphinxDecoder *decoder);
@@ -80,6 +83,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<PocketsphinxDecoder>> m_idle;
     int m_loads = 0;
+    std::thread::id m_lastLoadThread;
 };
 
 } // namespace zn::speech

@@ -1,0 +1,103 @@
+#include "core/MoodAnalysis.h"
+#include "platform/language/ValenceSentimentTagger.h"
+#include "platform/language/WordNetTagger.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+
+// A journal-like paragraph of 150 words.
+const QString kParagraph = QStringLiteral(
+    "This morning I woke up early and felt a bit anxious about the meeting with my manager. "
+    "The coffee helped, and the walk to the office along the river was calm and beautiful. "
+    "The meeting itself went better than I expected: we agreed on the plan for the next quarter "
+    "and she even thanked me for the report I wrote last week. After lunch I struggled to focus, "
+    "my inbox was overflowing and two colleagues were out sick, so everything took longer. "
+    "In the evening I called my sister, who is expecting her first baby in March. We laughed a lot "
+    "and talked about names. I am grateful for her, and for the small things that went right today. "
+    "Tomorrow I want to go to bed earlier, read a few pages, and not check my phone in the morning. "
+    "Overall it was a good day, tiring but good.");
+
+QString entryOfLength(int characters)
+{
+    QString text;
+    while (text.size() < characters)
+        text += kParagraph + u' ';
+    return text.left(characters);
+}
+
+void warmUp()
+{
+    static const bool done = [] {
+        (void)zn::MoodAnalysis::analyzeText(kParagraph);
+        return true;
+    }();
+    (void)done;
+}
+
+void BM_AnalyzeText150Words(benchmark::State &state)
+{
+    warmUp();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::analyzeText(kParagraph));
+}
+BENCHMARK(BM_AnalyzeText150Words)->Unit(benchmark::kMicrosecond);
+
+void BM_AnalyzeText15000Characters(benchmark::State &state)
+{
+    warmUp();
+    const QString text = entryOfLength(15000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::analyzeText(text));
+}
+BENCHMARK(BM_AnalyzeText15000Characters)->Unit(benchmark::kMillisecond);
+
+void BM_SentimentScore15000Characters(benchmark::State &state)
+{
+    warmUp();
+    const QString text = entryOfLength(15000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::sentimentScore(text));
+}
+BENCHMARK(BM_SentimentScore15000Characters)->Unit(benchmark::kMillisecond);
+
+void BM_ExtractKeywords15000Characters(benchmark::State &state)
+{
+    warmUp();
+    const QString text = entryOfLength(15000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::extractKeywords(text));
+}
+BENCHMARK(BM_ExtractKeywords15000Characters)->Unit(benchmark::kMillisecond);
+
+void BM_ScoreLexicon15000Characters(benchmark::State &state)
+{
+    const QString text = entryOfLength(15000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::scoreLexicon(text));
+}
+BENCHMARK(BM_ScoreLexicon15000Characters)->Unit(benchmark::kMillisecond);
+
+// Cold loads: a fresh WordNet tagger each time (the data folder is read anew).
+void BM_WordNetLoad(benchmark::State &state)
+{
+    for (auto _ : state) {
+        zn::language::WordNetTagger tagger;
+        benchmark::DoNotOptimize(tagger.isLoaded());
+    }
+}
+BENCHMARK(BM_WordNetLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,240 @@
+#include "core/JournalEntry.h"
+
+#include "core/TextUnits.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+
+namespace zn {
+namespace {
+
+QVariant optionalText(const std::optional<QString> &v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
+std::optional<QString> textOrNone(const QVariant &v)
+{
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
+QVariant optionalReal(std::optional<double> v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
+std::optional<double> realOrNone(const QVariant &v)
+{
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toDouble();
+}
+
+QByteArray encodeKeywordFrequencies(const KeywordFrequencies &frequencies)
+{
+    QJsonObject object;
+    for (auto it = frequencies.constBegin(); it != frequencies.constEnd(); ++it)
+        object.insert(it.key(), it.value());
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return {};
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
+        return {};
+    KeywordFrequencies out;
+    const QJsonObject object = doc.object();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        // A count must be an integral number that fits; anything else spoils
+        // the whole table rather than leaving a partial one.
+        if (!it.value().isDouble())
+            return {};
+        const double d = it.value().toDouble();
+        if (!std::isfinite(d) || d != std::floor(d) || d < double(std::numeric_limits<int>::min())
+            || d > double(std::numeric_limits<int>::max()))
+            return {};
+        out.insert(it.key(), int(d));
+    }
+    return out;
+}
+
+QStringList decodeStringList(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return {};
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isArray())
+        return {};
+    QStringList out;
+    for (const QJsonValue &v : doc.array()) {
+        if (!v.isString())
+            return {};
+        out.append(v.toString());
+    }
+    return out;
+}
+
+QByteArray encodeStringList(const QStringList &list)
+{
+    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+}
+
+const EntityDescriptor &JournalEntry::entityDescriptor()
+{
+    static const EntityDescriptor entity{
+        QStringLiteral("JournalEntry"),
+        {
+            {QStringLiteral("id"), FieldType::Uuid, true},
+            {QStringLiteral("timestamp"), FieldType::DateTime, true},
+            {QStringLiteral("rawText"), FieldType::Text},
+            {QStringLiteral("duration"), FieldType::OptionalReal},
+            {QStringLiteral("sentimentScore"), FieldType::Real},
+            {QStringLiteral("keywordFrequenciesData"), FieldType::Data},
+            {QStringLiteral("moodLabel"), FieldType::OptionalText},
+            {QStringLiteral("tags"), FieldType::StringList},
+            {QStringLiteral("isDraft"), FieldType::Bool},
+            {QStringLiteral("insightText"), FieldType::OptionalText},
+            {QStringLiteral("insightGeneratedAt"), FieldType::OptionalDateTime},
+            {QStringLiteral("insightStatusRaw"), FieldType::Text},
+            {QStringLiteral("insightFailureMessage"), FieldType::OptionalText},
+            {QStringLiteral("themesData"), FieldType::Data},
+            {QStringLiteral("insightEmotionalTone"), FieldType::OptionalText},
+            {QStringLiteral("insightKeyPointsData"), FieldType::Data},
+            {QStringLiteral("insightOverallSentiment"), FieldType::OptionalText},
+            {QStringLiteral("insightClosingFocus"), FieldType::OptionalText},
+            {QStringLiteral("insightOverallScore"), FieldType::OptionalReal},
+            {QStringLiteral("insightSchemaVersion"), FieldType::Integer},
+        },
+        &JournalEntry::makeBlank,
+    };
+    return entity;
+}
+
+JournalEntry::JournalEntry(Blank)
+    : PersistentModel(entityDescriptor(), Unfilled{})
+{
+}
+
+std::unique_ptr<PersistentModel> JournalEntry::makeBlank()
+{
+    return std::unique_ptr<PersistentModel>(new JournalEntry(Blank{}));
+}
+
+JournalEntry::JournalEntry()
+    : PersistentModel(entityDescriptor())
+{
+    // Defaults not covered by the field types' own.
+    setValue(Id, QVariant::fromValue(QUuid::createUuid()));
+    setValue(Timestamp, QDateTime::currentDateTime());
+    setValue(InsightStatusRaw, QStringLiteral("none"));
+}
+
+JournalEntry::JournalEntry(const QUuid &id, const QDateTime &timestamp, const QString &rawText,
+                           std::optional<double> duration, double sentimentScore,
+                           const KeywordFrequencies &keywordFrequencies, std::optional<QString> moodLabel,
+                           const QStringList &tags, bool isDraft)
+    : JournalEntry()
+{
+    setId(id);
+    setTimestamp(timestamp);
+    setRawText(rawText);
+    setDuration(duration);
+    setSentimentScore(sentimentScore);
+    setKeywordFrequencies(keywordFrequencies);
+    setMoodLabel(std::move(moodLabel));
+    setTags(tags);
+    setIsDraft(isDraft);
+}
+
+QUuid JournalEntry::id() const { return value(Id).toUuid(); }
+void JournalEntry::setId(const QUuid &id) { setValue(Id, QVariant::fromValue(id)); }
+QDateTime JournalEntry::timestamp() const { return value(Timestamp).toDateTime().toLocalTime(); }
+void JournalEntry::setTimestamp(const QDateTime &timestamp) { setValue(Timestamp, timestamp); }
+QString JournalEntry::rawText() const { return value(RawText).toString(); }
+void JournalEntry::setRawText(const QString &text) { setValue(RawText, text); }
+std::optional<double> JournalEntry::duration() const { return realOrNone(value(Duration)); }
+void JournalEntry::setDuration(std::optional<double> seconds) { setValue(Duration, optionalReal(seconds)); }
+double JournalEntry::sentimentScore() const { return value(SentimentScore).toDouble(); }
+void JournalEntry::setSentimentScore(double score) { setValue(SentimentScore, score); }
+QByteArray JournalEntry::keywordFrequenciesData() const { return value(KeywordFrequenciesData).toByteArray(); }
+void JournalEntry::setKeywordFrequenciesData(const QByteArray &data) { setValue(KeywordFrequenciesData, data); }
+std::optional<QString> JournalEntry::moodLabel() const { return textOrNone(value(MoodLabel)); }
+void JournalEntry::setMoodLabel(std::optional<QString> label) { setValue(MoodLabel, optionalText(label)); }
+QStringList JournalEntry::tags() const { return value(Tags).toStringList(); }
+void JournalEntry::setTags(const QStringList &tags) { setValue(Tags, tags); }
+bool JournalEntry::isDraft() const { return value(IsDraft).toBool(); }
+void JournalEntry::setIsDraft(bool draft) { setValue(IsDraft, draft); }
+std::optional<QString> JournalEntry::insightText() const { return textOrNone(value(InsightText)); }
+void JournalEntry::setInsightText(std::optional<QString> text) { setValue(InsightText, optionalText(text)); }
+
+std::optional<QDateTime> JournalEntry::insightGeneratedAt() const
+{
+    const QVariant &v = value(InsightGeneratedAt);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toDateTime().toLocalTime();
+}
+
+void JournalEntry::setInsightGeneratedAt(std::optional<QDateTime> when)
+{
+    setValue(InsightGeneratedAt, when ? QVariant(*when) : QVariant());
+}
+
+QString JournalEntry::insightStatusRaw() const { return value(InsightStatusRaw).toString(); }
+void JournalEntry::setInsightStatusRaw(const QString &raw) { setValue(InsightStatusRaw, raw); }
+std::optional<QString> JournalEntry::insightFailureMessage() const { return textOrNone(value(InsightFailureMessage)); }
+void JournalEntry::setInsightFailureMessage(std::optional<QString> message) { setValue(InsightFailureMessage, optionalText(message)); }
+QByteArray JournalEntry::themesData() const { return value(ThemesData).toByteArray(); }
+void JournalEntry::setThemesData(const QByteArray &data) { setValue(ThemesData, data); }
+std::optional<QString> JournalEntry::insightEmotionalTone() const { return textOrNone(value(InsightEmotionalTone)); }
+void JournalEntry::setInsightEmotionalTone(std::optional<QString> tone) { setValue(InsightEmotionalTone, optionalText(tone)); }
+QByteArray JournalEntry::insightKeyPointsData() const { return value(InsightKeyPointsData).toByteArray(); }
+void JournalEntry::setInsightKeyPointsData(const QByteArray &data) { setValue(InsightKeyPointsData, data); }
+std::optional<QString> JournalEntry::insightOverallSentiment() const { return textOrNone(value(InsightOverallSentiment)); }
+void JournalEntry::setInsightOverallSentiment(std::optional<QString> text) { setValue(InsightOverallSentiment, optionalText(text)); }
+std::optional<QString> JournalEntry::insightClosingFocus() const { return textOrNone(value(InsightClosingFocus)); }
+void JournalEntry::setInsightClosingFocus(std::optional<QString> text) { setValue(InsightClosingFocus, optionalText(text)); }
+std::optional<double> JournalEntry::insightOverallScore() const { return realOrNone(value(InsightOverallScore)); }
+void JournalEntry::setInsightOverallScore(std::optional<double> score) { setValue(InsightOverallScore, optionalReal(score)); }
+int JournalEntry::insightSchemaVersion() const { return int(value(InsightSchemaVersion).toLongLong()); }
+void JournalEntry::setInsightSchemaVersion(int version) { setValue(InsightSchemaVersion, qlonglong(version)); }
+
+KeywordFrequencies JournalEntry::keywordFrequencies() const { return decodeKeywordFrequencies(keywordFrequenciesData()); }
+void JournalEntry::setKeywordFrequencies(const KeywordFrequencies &frequencies)
+{
+    setKeywordFrequenciesData(encodeKeywordFrequencies(frequencies));
+}
+
+QStringList JournalEntry::themes() const { return decodeStringList(themesData()); }
+void JournalEntry::setThemes(const QStringList &themes) { setThemesData(encodeStringList(themes)); }
+QStringList JournalEntry::insightKeyPoints() const { return decodeStringList(insightKeyPointsData()); }
+void JournalEntry::setInsightKeyPoints(const QStringList &points) { setInsightKeyPointsData(encodeStringList(points)); }
+
+InsightStatus JournalEntry::insightStatus() const { return insightStatusOrNone(insightStatusRaw()); }
+
+bool JournalEntry::hasCompleteInsight() const
+{
+    return insightStatus() == InsightStatus::Ready && !text::isBlank(insightText().value_or(QString()))
+           && !text::isBlank(insightEmotionalTone().value_or(QString()));
+}
+
+bool JournalEntry::hasCurrentInsight() const
+{
+    return insightStatus() == InsightStatus::Ready && insightSchemaVersion() >= kCurrentInsightSchemaVersion
+           && !text::isBlank(insightText().value_or(QString()));
+}
+
+} // namespace zn

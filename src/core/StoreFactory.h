@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/store/ModelContainer.h"
+#include "platform/store/ModelContext.h"
+#include "platform/store/StoreError.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace zn {
+
+inline constexpr auto kLocalOnlyStoreNote =
+    "Using on-device storage only. Enable iCloud + CloudKit capability if sync is desired.";
+inline constexpr auto kRecreatedStoreNote = "Recreated local journal store after a schema change.";
+inline constexpr auto kContainerFailurePrefix = "Could not create ModelContainer even after store recovery: ";
+
+// The container the app runs on, whether the cloud store is in use, and the
+// note for the settings screen.
+struct StoreContainerResult
+{
+    std::shared_ptr<ModelContainer> container;
+    bool cloudInUse = false;
+    std::optional<QString> note;
+};
+
+// The cloud container the "cloud" configuration would mirror to; shared with
+// the iCloud account monitor.
+inline constexpr auto kBundleIdentifier = "app.zephyrnote.Zephyrnote";
+inline constexpr auto kCloudContainerIdentifier = "iCloud.app.zephyrnote.Zephyrnote";
+
+// The app's data folder (~/.local/share/Zephyrnote); not created here.
+QString defaultStoreFolder();
+
+// One attempt: "cloud" when `useCloud` (always unavailable on this system),
+// else the local "default" store in `folder`.
+std::optional<StoreContainerResult> makeStoreContainerIn(const QString &folder, bool useCloud,
+                                                         StoreError *error = nullptr);
+std::optional<StoreContainerResult> makeStoreContainer(bool useCloud, StoreError *error = nullptr);
+
+// Moves every store file of `folder` ("default.store", its side files, the
+// "cloud" ones and any "*.store", "*.store-*" or "*.sqlite" item) into a new
+// "Recovered <date> <time>" folder inside it, never following symlinks, and
+// logs where they went. Never fails outward. Returns the backup folder, or an
+// empty string when nothing was moved.
+QString removeLocalStoreFiles(const QString &folder);
+QString removeLocalStoreFiles();
+
+// The start-up chain: cloud, then local, then local again after moving the
+// old store files aside. With `inMemory` a single in-memory store, no chain.
+std::optional<StoreContainerResult> makeModelContainer(bool inMemory = false, StoreError *error = nullptr);
+std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, StoreError *error = nullptr);
+
+// "Could not create ModelContainer even after store recovery: " + description.
+QString containerFailureMessage(const StoreError &error);
+
+} // namespace zn

@@ -1,0 +1,95 @@
+#include "core/WeeklyReflectionRecord.h"
+
+#include "core/JournalEntry.h"
+
+namespace zn {
+
+const EntityDescriptor &WeeklyReflectionRecord::entityDescriptor()
+{
+    static const EntityDescriptor entity{
+        QStringLiteral("WeeklyReflectionRecord"),
+        {
+            {QStringLiteral("weekKey"), FieldType::Text, true},
+            {QStringLiteral("weekStart"), FieldType::DateTime},
+            {QStringLiteral("summary"), FieldType::Text},
+            {QStringLiteral("emotionalArc"), FieldType::Text},
+            {QStringLiteral("notableMomentsData"), FieldType::Data},
+            {QStringLiteral("overallSentiment"), FieldType::Text},
+            {QStringLiteral("recommendedFocus"), FieldType::Text},
+            {QStringLiteral("entryFingerprint"), FieldType::Text},
+            {QStringLiteral("generatedAt"), FieldType::DateTime},
+            {QStringLiteral("statusRaw"), FieldType::Text},
+            {QStringLiteral("failureMessage"), FieldType::OptionalText},
+        },
+        &WeeklyReflectionRecord::makeBlank,
+    };
+    return entity;
+}
+
+WeeklyReflectionRecord::WeeklyReflectionRecord(Blank)
+    : PersistentModel(entityDescriptor(), Unfilled{})
+{
+}
+
+std::unique_ptr<PersistentModel> WeeklyReflectionRecord::makeBlank()
+{
+    return std::unique_ptr<PersistentModel>(new WeeklyReflectionRecord(Blank{}));
+}
+
+WeeklyReflectionRecord::WeeklyReflectionRecord()
+    : PersistentModel(entityDescriptor())
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    setValue(WeekStart, now);
+    setValue(GeneratedAt, now);
+    setValue(StatusRaw, QStringLiteral("none"));
+}
+
+WeeklyReflectionRecord::WeeklyReflectionRecord(const QString &weekKey, const QDateTime &weekStart)
+    : WeeklyReflectionRecord()
+{
+    setWeekKey(weekKey);
+    setWeekStart(weekStart);
+    setNotableMoments({});
+}
+
+QString WeeklyReflectionRecord::weekKey() const { return value(WeekKey).toString(); }
+void WeeklyReflectionRecord::setWeekKey(const QString &key) { setValue(WeekKey, key); }
+QDateTime WeeklyReflectionRecord::weekStart() const { return value(WeekStart).toDateTime().toLocalTime(); }
+void WeeklyReflectionRecord::setWeekStart(const QDateTime &start) { setValue(WeekStart, start); }
+QString WeeklyReflectionRecord::summary() const { return value(Summary).toString(); }
+void WeeklyReflectionRecord::setSummary(const QString &text) { setValue(Summary, text); }
+QString WeeklyReflectionRecord::emotionalArc() const { return value(EmotionalArc).toString(); }
+void WeeklyReflectionRecord::setEmotionalArc(const QString &text) { setValue(EmotionalArc, text); }
+QByteArray WeeklyReflectionRecord::notableMomentsData() const { return value(NotableMomentsData).toByteArray(); }
+void WeeklyReflectionRecord::setNotableMomentsData(const QByteArray &data) { setValue(NotableMomentsData, data); }
+QString WeeklyReflectionRecord::overallSentiment() const { return value(OverallSentiment).toString(); }
+void WeeklyReflectionRecord::setOverallSentiment(const QString &text) { setValue(OverallSentiment, text); }
+QString WeeklyReflectionRecord::recommendedFocus() const { return value(RecommendedFocus).toString(); }
+void WeeklyReflectionRecord::setRecommendedFocus(const QString &text) { setValue(RecommendedFocus, text); }
+QString WeeklyReflectionRecord::entryFingerprint() const { return value(EntryFingerprint).toString(); }
+void WeeklyReflectionRecord::setEntryFingerprint(const QString &fingerprint) { setValue(EntryFingerprint, fingerprint); }
+QDateTime WeeklyReflectionRecord::generatedAt() const { return value(GeneratedAt).toDateTime().toLocalTime(); }
+void WeeklyReflectionRecord::setGeneratedAt(const QDateTime &when) { setValue(GeneratedAt, when); }
+QString WeeklyReflectionRecord::statusRaw() const { return value(StatusRaw).toString(); }
+void WeeklyReflectionRecord::setStatusRaw(const QString &raw) { setValue(StatusRaw, raw); }
+
+std::optional<QString> WeeklyReflectionRecord::failureMessage() const
+{
+    const QVariant &v = value(FailureMessage);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
+void WeeklyReflectionRecord::setFailureMessage(std::optional<QString> message)
+{
+    setValue(FailureMessage, message ? QVariant(*message) : QVariant());
+}
+
+QStringList WeeklyReflectionRecord::notableMoments() const { return decodeStringList(notableMomentsData()); }
+void WeeklyReflectionRecord::setNotableMoments(const QStringList &moments) { setNotableMomentsData(encodeStringList(moments)); }
+
+InsightStatus WeeklyReflectionRecord::status() const { return insightStatusOrNone(statusRaw()); }
+
+} // namespace zn

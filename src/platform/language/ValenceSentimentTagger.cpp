@@ -1,0 +1,630 @@
+#include "platform/language/ValenceSentimentTagger.h"
+
+#include "platform/base/SystemLog.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QTextBoundaryFinder>
+
+#include <array>
+#include <deque>
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+// Resources of a static library must be registered by hand.
+static void initLexiconResource()
+{
+    Q_INIT_RESOURCE(language_lexicon);
+}
+
+namespace zn::language {
+namespace {
+
+constexpr double kBoost = 0.293;
+constexpr double kCapsBoost = 0.733;
+constexpr double kNegationScale = -0.74;
+constexpr double kExclamationBoost = 0.292;
+constexpr double kQuestionBoost = 0.18;
+constexpr double kNormalisationAlpha = 15.0;
+constexpr double kFailedToWork = -1.5;
+constexpr double kLoneNegation = -0.6;
+constexpr double kExcess = -1.0;
+constexpr std::array<double, 3> kBoostDecay{1.0, 0.95, 0.9};
+
+// Keys are views of strings kept in `storage`, so lookups need no copies.
+// What one word means to the scorer; one lookup gives all of it.
+struct WordInfo {
+    double valence = 0.0;
+    double boost = 0.0; // intensifier (+) or softener (-)
+    bool rated = false; // listed with a valence
+    bool negator = false;
+};
+
+struct Lexicon {
+    std::deque<QString> storage;
+    QHash<QStringView, WordInfo> words;
+    QHash<QStringView, double> emoji;
+    int ratedWords = 0;
+
+    QStringView keep(const QString &s)
+    {
+        storage.push_back(s);
+        return storage.back();
+    }
+};
+
+QStringList wordList(const char *words)
+{
+    return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts);
+}
+
+template<typename Insert>
+void loadTable(const QString &path, Insert insert)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        systemLog(QStringLiteral("Zephyrnote: sentiment lexicon %1 could not be read").arg(path));
+        return;
+    }
+    const QByteArray data = file.readAll();
+    for (const QByteArray &line : data.split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (tab <= 0)
+            continue;
+        bool ok = false;
+        const double value = line.mid(tab + 1).trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            continue;
+        insert(QString::fromUtf8(line.left(tab)), value);
+    }
+}
+
+const Lexicon &lexicon()
+{
+    static const Lexicon lex = [] {
+        initLexiconResource();
+        Lexicon l;
+        // The first rating of a repeated token wins.
+        const auto rateWord = [&l](const QString &key, double value) {
+            if (l.words.contains(QStringView(key)))
+                return;
+            WordInfo info;
+            info.valence = value;
+            info.rated = true;
+            l.words.insert(l.keep(key), info);
+            ++l.ratedWords;
+        };
+        loadTable(QStringLiteral(":/zn/lexicon/vader_lexicon.tsv"), rateWord);
+        loadTable(QStringLiteral(":/zn/lexicon/zephyrnote_supplement.tsv"), rateWord);
+        loadTable(QStringLiteral(":/zn/lexicon/emoji_sentiment.tsv"), [&l](const QString &key, double value) {
+            if (!l.emoji.contains(QStringView(key)))
+                l.emoji.insert(l.keep(key), value);
+        });
+        const auto entry = [&l](const QString &w) -> WordInfo & {
+            auto it = l.words.find(QStringView(w));
+            if (it == l.words.end())
+                it = l.words.insert(l.keep(w), WordInfo{});
+            return *it;
+        };
+        const auto up = wordList(
+            "absolutely amazingly awfully completely considerably decidedly deeply enormously entirely "
+            "especially exceptionally extremely fabulously flipping fricking frickin frigging fully greatly "
+            "hella highly hugely incredibly intensely insanely majorly more most particularly purely quite "
+            "pretty really remarkably seriously so substantially super thoroughly totally tremendously truly "
+            "uber unbelievably unusually utterly very");
+        // "pretty good": mostly an intensifier, rarely the adjective.
+        const auto down = wordList("almost fairly kinda less little marginally occasionally partly slightly somewhat sorta");
+        for (const auto &w : up)
+            entry(w).boost = kBoost;
+        for (const auto &w : down)
+            entry(w).boost = -kBoost;
+        for (const auto &w : wordList(
+                 "not no never none nobody nothing neither nor nowhere cannot without hardly barely scarcely "
+                 "rarely seldom dont doesnt didnt isnt arent wasnt werent cant couldnt shouldnt wouldnt wont "
+                 "havent hasnt hadnt aint mustnt neednt darent mightnt shant"))
+            entry(w).negator = true;
+        return l;
+    }();
+    return lex;
+}
+
+struct Token {
+    QStringView word;  // lower-case, ASCII apostrophes (a view of the sentence or of an emoji key)
+    bool caps = false; // written in capitals (two letters or more)
+    bool isWord = true;
+    // Looked up once per token:
+    double rated = 0.0; // lexicon valence
+    double boost = 0.0; // intensifier (+) or softener (-)
+    bool negator = false;
+};
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c.isMark() || c == u'\'';
+}
+
+bool mayBeEmoji(char32_t c)
+{
+    return c >= 0x1F000 || (c >= 0x2190 && c <= 0x2BFF) || c == 0x00A9 || c == 0x00AE || c == 0x3030
+        || c == 0x303D || c == 0x3297 || c == 0x3299 || c == 0x203C || c == 0x2049;
+}
+
+// The emoji itself, without variation selectors and skin tones.
+QString emojiKey(QStringView cluster)
+{
+    QString key;
+    for (qsizetype i = 0; i < cluster.size(); ++i) {
+        char32_t c = cluster.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < cluster.size() && cluster.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(cluster.at(i), cluster.at(i + 1));
+            ++i;
+        }
+        if (c == 0xFE0F || c == 0xFE0E || (c >= 0x1F3FB && c <= 0x1F3FF))
+            continue;
+        key.append(QChar::fromUcs4(c));
+    }
+    return key;
+}
+
+// One sentence being tokenised: the text with ASCII apostrophes, its lower-
+// cased form (same offsets when the lengths agree) and the strings that
+// tokens not found in the lower-cased text point into.
+struct SentenceText {
+    QString text;
+    QString lower;
+    bool aligned = true;
+    std::deque<QString> emojiKeys;
+};
+
+void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens)
+{
+    // Leading and trailing apostrophes are quotes, not part of the word.
+    while (from < to && s.text.at(from) == u'\'')
+        ++from;
+    while (to > from && s.text.at(to - 1) == u'\'')
+        --to;
+    if (from >= to)
+        return;
+    Token t;
+    if (s.aligned) {
+        int letters = 0, upper = 0;
+        for (qsizetype i = from; i < to; ++i) {
+            const QChar c = s.text.at(i);
+            if (c.isLetter()) {
+                ++letters;
+                if (c.isUpper())
+                    ++upper;
+            }
+        }
+        t.caps = letters >= 2 && upper == letters;
+        t.word = QStringView(s.lower).mid(from, to - from);
+    } else {
+        // Lower-casing changed lengths (rare letters): no caps, own copy.
+        s.emojiKeys.push_back(s.text.mid(from, to - from).toLower());
+        t.word = s.emojiKeys.back();
+    }
+    tokens.push_back(t);
+}
+
+void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens, const Lexicon &lex)
+{
+    const QStringView piece = QStringView(s.text).mid(from, to - from);
+    // Emoticons such as ":)" or "<3" are whole whitespace-separated pieces
+    // with at most two letters.
+    bool allWord = true;
+    int letters = 0;
+    for (QChar c : piece) {
+        if (!isWordChar(c))
+            allWord = false;
+        else if (c.isLetter())
+            ++letters;
+    }
+    if (!allWord && s.aligned && piece.size() >= 2 && piece.size() <= 8 && letters <= 2) {
+        const QStringView low = QStringView(s.lower).mid(from, to - from);
+        if (lex.words.value(low).rated) {
+            Token t;
+            t.word = low;
+            t.isWord = false;
+            tokens.push_back(t);
+            return;
+        }
+    }
+    // A hyphenated word counts whole when the lexicon knows it.
+    if (s.aligned && piece.contains(u'-')) {
+        qsizetype end = to;
+        while (end > from && !s.text.at(end - 1).isLetterOrNumber())
+            --end;
+        if (end > from && lex.words.value(QStringView(s.lower).mid(from, end - from)).rated) {
+            appendWord(s, from, end, tokens);
+            return;
+        }
+    }
+    qsizetype i = from;
+    while (i < to) {
+        const QChar c = s.text.at(i);
+        if (isWordChar(c)) {
+            const qsizetype start = i;
+            while (i < to && isWordChar(s.text.at(i)))
+                ++i;
+            appendWord(s, start, i, tokens);
+            continue;
+        }
+        char32_t cp = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < to && s.text.at(i + 1).isLowSurrogate())
+            cp = QChar::surrogateToUcs4(c, s.text.at(i + 1));
+        if (!mayBeEmoji(cp)) {
+            ++i;
+            continue;
+        }
+        // One emoji cluster (with its modifiers and joiners).
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s.text.constData() + i, to - i);
+        qsizetype len = finder.toNextBoundary();
+        if (len <= 0)
+            len = 1;
+        QString key = emojiKey(QStringView(s.text).mid(i, len));
+        if (lex.emoji.contains(QStringView(key))) {
+            s.emojiKeys.push_back(std::move(key));
+            Token t;
+            t.word = s.emojiKeys.back();
+            t.isWord = false;
+            tokens.push_back(t);
+        }
+        i += len;
+    }
+}
+
+// Fills in what the lexicon says of the token.
+void describe(Token &t, const Lexicon &lex)
+{
+    if (!t.isWord) {
+        const auto e = lex.emoji.constFind(t.word);
+        if (e != lex.emoji.constEnd()) {
+            t.rated = *e;
+            return;
+        }
+    }
+    const QStringView w = t.word;
+    if (t.isWord)
+        t.negator = w.endsWith(QLatin1String("n't"));
+    const auto it = lex.words.constFind(w);
+    if (it != lex.words.constEnd()) {
+        if (t.isWord) {
+            t.boost = it->boost;
+            t.negator = t.negator || it->negator;
+        }
+        if (it->rated) {
+            t.rated = it->valence;
+            return;
+        }
+    }
+    // Inflected forms the list does not carry take their stem's valence.
+    if (!t.isWord || w.size() < 5 || w.size() > 60)
+        return;
+    static const std::array<std::pair<QLatin1String, QLatin1String>, 8> kEndings{{
+        {QLatin1String("ies"), QLatin1String("y")}, {QLatin1String("es"), QLatin1String("")},
+        {QLatin1String("s"), QLatin1String("")}, {QLatin1String("ied"), QLatin1String("y")},
+        {QLatin1String("ed"), QLatin1String("")}, {QLatin1String("ed"), QLatin1String("e")},
+        {QLatin1String("ing"), QLatin1String("")}, {QLatin1String("ing"), QLatin1String("e")},
+    }};
+    std::array<QChar, 64> stem{};
+    for (const auto &[ending, replacement] : kEndings) {
+        if (!w.endsWith(ending))
+            continue;
+        const qsizetype base = w.size() - ending.size();
+        std::copy(w.begin(), w.begin() + base, stem.begin());
+        for (qsizetype k = 0; k < replacement.size(); ++k)
+            stem[size_t(base + k)] = QLatin1Char(replacement.at(k));
+        const auto s = lex.words.constFind(QStringView(stem.data(), base + replacement.size()));
+        if (s != lex.words.constEnd() && s->rated) {
+            t.rated = s->valence;
+            return;
+        }
+    }
+}
+
+bool isWorkWord(QStringView w)
+{
+    return w == QLatin1String("work") || w == QLatin1String("works") || w == QLatin1String("worked")
+        || w == QLatin1String("working");
+}
+
+bool negatedWithin(const std::vector<Token> &tokens, size_t i)
+{
+    for (size_t j = 1; j <= 3 && j <= i; ++j) {
+        if (tokens[i - j].negator)
+            return true;
+    }
+    return false;
+}
+
+// Valence of a word the lexicon leaves unrated: "didn't work" is a failure,
+// and a negation with nothing rated after it ("don't buy it", "never
+// again") leans negative.
+double unratedValence(const std::vector<Token> &tokens, size_t i)
+{
+    if (isWorkWord(tokens[i].word) && negatedWithin(tokens, i))
+        return kFailedToWork;
+    if (!tokens[i].negator)
+        return 0.0;
+    for (size_t k = i + 1; k < tokens.size() && k <= i + 3; ++k) {
+        if (tokens[k].rated != 0.0 || isWorkWord(tokens[k].word))
+            return 0.0;
+    }
+    return kLoneNegation;
+}
+
+bool isAny(QStringView word, std::initializer_list<const char *> words)
+{
+    for (const char *w : words) {
+        if (word == QLatin1String(w))
+            return true;
+    }
+    return false;
+}
+
+QStringView wordAt(const std::vector<Token> &tokens, qsizetype i)
+{
+    return i >= 0 && size_t(i) < tokens.size() ? tokens[size_t(i)].word : QStringView();
+}
+
+// Common usages that change what a rated word means.
+void applyUsage(std::vector<Token> &tokens)
+{
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        Token &t = tokens[k];
+        const qsizetype i = qsizetype(k);
+        const QStringView prev = wordAt(tokens, i - 1);
+        // "like" is a liking after a subject or helper ("I like", "would
+        // like"); elsewhere it compares ("smelled like") or fills.
+        if (t.word == QLatin1String("like")
+            && !isAny(prev, {"i", "you", "we", "they", "he", "she", "would", "i'd", "we'd", "you'd", "they'd",
+                             "really", "do", "does", "did", "don't", "didn't", "doesn't", "to", "also", "just",
+                             "still", "always", "totally", "definitely", "absolutely", "who", "people"}))
+            t.rated = 0.0;
+        // "mediocre at best" is no praise.
+        if (t.word == QLatin1String("best") && prev == QLatin1String("at"))
+            t.rated = 0.0;
+        // "I've had better" is a let-down.
+        if (t.word == QLatin1String("better") && prev == QLatin1String("had")
+            && isAny(wordAt(tokens, i - 2), {"i've", "we've", "you've", "they've", "have", "has", "i", "we"}))
+            t.rated = -1.5;
+        // "too long", "too many": more than wanted. ("Me too" has nothing
+        // after it; "too good" keeps its own rating.)
+        if (t.word == QLatin1String("too") && k + 1 < tokens.size() && tokens[k + 1].rated == 0.0
+            && tokens[k + 1].isWord && tokens[k + 1].boost == 0.0)
+            t.rated = kExcess;
+        // "to die for" is high praise.
+        if (t.word == QLatin1String("die") && prev == QLatin1String("to") && wordAt(tokens, i + 1) == QLatin1String("for"))
+            t.rated = 3.0;
+        // "leaves a lot to be desired"
+        if (t.word == QLatin1String("desired") && wordAt(tokens, i - 1) == QLatin1String("be")
+            && wordAt(tokens, i - 3) == QLatin1String("lot"))
+            t.rated = -2.0;
+    }
+}
+
+// "could not be happier", "can't be better": a negated comparative after
+// "be" is praise, not its opposite.
+bool isNegatedComparative(const std::vector<Token> &tokens, size_t i)
+{
+    const QStringView w = tokens[i].word;
+    return i >= 2 && tokens[i - 1].word == QLatin1String("be")
+        && (w.endsWith(QLatin1String("er")) || w == QLatin1String("more"));
+}
+
+// Sum of the adjusted valences; `evidence` tells whether any word counted.
+double sentenceSum(QStringView sentence, bool &evidence)
+{
+    const Lexicon &lex = lexicon();
+    SentenceText s;
+    s.text = sentence.toString();
+    s.text.replace(QChar(0x2019), u'\'');
+    s.text.replace(QChar(0x2018), u'\'');
+    s.lower = lowerCased(s.text);
+    s.aligned = s.lower.size() == s.text.size();
+    const QString &text = s.text;
+    std::vector<Token> tokens;
+    tokens.reserve(size_t(text.size() / 4 + 1));
+    {
+        qsizetype i = 0;
+        const qsizetype n = text.size();
+        while (i < n) {
+            while (i < n && text.at(i).isSpace())
+                ++i;
+            const qsizetype start = i;
+            while (i < n && !text.at(i).isSpace())
+                ++i;
+            if (i > start)
+                tokenise(s, start, i, tokens, lex);
+        }
+    }
+    int wordCount = 0, capsCount = 0;
+    for (const auto &t : tokens) {
+        if (t.isWord) {
+            ++wordCount;
+            if (t.caps)
+                ++capsCount;
+        }
+    }
+    const bool mixedCaps = capsCount > 0 && capsCount < wordCount;
+
+    for (Token &t : tokens)
+        describe(t, lex);
+    applyUsage(tokens);
+    std::vector<double> valences(tokens.size(), 0.0);
+    evidence = false;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Token &t = tokens[i];
+        if (t.boost != 0.0)
+            continue;
+        double v = t.rated;
+        if (v == 0.0) {
+            v = unratedValence(tokens, i);
+            if (v == 0.0)
+                continue;
+            evidence = true;
+            valences[i] = v;
+            continue;
+        }
+        // "kind of" softens, it is not kindness.
+        if (t.word == QLatin1String("kind") && i + 1 < tokens.size() && tokens[i + 1].word == QLatin1String("of"))
+            continue;
+        // A negator followed by a rated word only turns that word around.
+        if (t.negator) {
+            bool ratedAfter = false;
+            for (size_t k = i + 1; k < tokens.size() && k <= i + 3; ++k) {
+                if (tokens[k].rated != 0.0 && tokens[k].boost == 0.0)
+                    ratedAfter = true;
+            }
+            if (ratedAfter)
+                continue;
+        }
+        evidence = true;
+        if (t.caps && mixedCaps)
+            v += v > 0 ? kCapsBoost : -kCapsBoost;
+        bool negated = false;
+        for (size_t j = 1; j <= 3 && j <= i; ++j) {
+            const Token &prev = tokens[i - j];
+            if (prev.boost != 0.0) {
+                double scalar = prev.boost;
+                if (prev.caps && mixedCaps)
+                    scalar += scalar > 0 ? kCapsBoost : -kCapsBoost;
+                scalar *= kBoostDecay[j - 1];
+                v += v > 0 ? scalar : -scalar;
+            }
+            if (prev.negator)
+                negated = true;
+        }
+        // "least happy" but not "at least happy".
+        if (i >= 1 && tokens[i - 1].word == QLatin1String("least")
+            && !(i >= 2 && (tokens[i - 2].word == QLatin1String("at") || tokens[i - 2].word == QLatin1String("very"))))
+            negated = true;
+        if (negated && !isNegatedComparative(tokens, i))
+            v *= kNegationScale;
+        valences[i] = v;
+    }
+    if (!evidence)
+        return 0.0;
+
+    // What follows "but" outweighs what came before it.
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].word == QLatin1String("but")) {
+            for (size_t k = 0; k < valences.size(); ++k) {
+                if (k < i)
+                    valences[k] *= 0.5;
+                else if (k > i)
+                    valences[k] *= 1.5;
+            }
+            break;
+        }
+    }
+    double sum = 0.0;
+    for (double v : valences)
+        sum += v;
+    if (sum == 0.0)
+        return 0.0;
+
+    const auto exclamations = std::min<qsizetype>(text.count(u'!'), 4);
+    const auto questions = text.count(u'?');
+    double emphasis = exclamations * kExclamationBoost;
+    if (questions > 1)
+        emphasis += questions <= 3 ? questions * kQuestionBoost : 0.96;
+    return sum > 0 ? sum + emphasis : sum - emphasis;
+}
+
+double normalise(double sum)
+{
+    const double score = sum / std::sqrt(sum * sum + kNormalisationAlpha);
+    return std::clamp(score, -1.0, 1.0);
+}
+
+bool isParagraphBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029) || c == QChar(0x0085);
+}
+
+// The shortest decimal that reads back as the same double.
+QString format(double value)
+{
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+}
+
+std::optional<double> meanOf(const std::vector<double> &values)
+{
+    if (values.empty())
+        return std::nullopt;
+    double sum = 0.0;
+    for (double v : values)
+        sum += v;
+    return sum / double(values.size());
+}
+
+} // namespace
+
+double ValenceSentimentTagger::sentenceScore(QStringView sentence)
+{
+    bool evidence = false;
+    return normalise(sentenceSum(sentence, evidence));
+}
+
+int ValenceSentimentTagger::lexiconSize()
+{
+    const Lexicon &lex = lexicon();
+    return int(lex.ratedWords + lex.emoji.size());
+}
+
+SentimentTags ValenceSentimentTagger::tag(const QString &text, const QString &language) const
+{
+    if (!language.isEmpty() && language != QLatin1String("en") && !language.startsWith(QLatin1String("en-")))
+        return {};
+    SentimentTags tags;
+    std::vector<double> firstParagraph;
+    std::vector<double> document;
+    bool inFirstParagraph = true;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const qsizetype start = i;
+        while (i < n && !isParagraphBreak(text.at(i)))
+            ++i;
+        const QStringView paragraph = QStringView(text).mid(start, i - start);
+        bool paragraphHadText = false;
+        if (!paragraph.trimmed().isEmpty()) {
+            paragraphHadText = true;
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, paragraph.constData(), paragraph.size());
+            qsizetype from = 0;
+            while (from < paragraph.size()) {
+                qsizetype to = finder.toNextBoundary();
+                if (to <= from)
+                    to = paragraph.size();
+                const QStringView sentence = paragraph.mid(from, to - from).trimmed();
+                from = to;
+                if (sentence.isEmpty())
+                    continue;
+                bool evidence = false;
+                const double score = normalise(sentenceSum(sentence, evidence));
+                tags.sentences.append(format(score));
+                if (evidence) {
+                    document.push_back(score);
+                    if (inFirstParagraph)
+                        firstParagraph.push_back(score);
+                }
+            }
+        }
+        if (paragraphHadText)
+            inFirstParagraph = false;
+        // A CRLF pair is one break.
+        if (i < n && text.at(i) == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        ++i;
+    }
+    tags.firstParagraph = format(meanOf(firstParagraph).value_or(0.0));
+    tags.document = format(meanOf(document).value_or(0.0));
+    return tags;
+}
+
+} // namespace zn::language

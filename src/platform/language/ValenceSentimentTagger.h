@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/language/LanguageTagging.h"
+
+#include <QStringView>
+
+namespace zn::language {
+
+// Rule-based English sentiment: word and emoji valences from the shipped
+// lexicon, adjusted for intensifiers, negation, a contrasting "but", all-caps
+// emphasis and exclamation or question marks, then squashed into [-1, 1].
+// Paragraph and document scores are the mean of their sentences that carry
+// any sentiment. Other languages get no tags.
+class ValenceSentimentTagger final : public SentimentTagger
+{
+public:
+    SentimentTags tag(const QString &text, const QString &language) const override;
+
+    // The score of one sentence in [-1, 1]; 0 when nothing in it carries
+    // sentiment.
+    static double sentenceScore(QStringView sentence);
+
+    // Entries in the loaded lexicon (words, emoticons and emoji).
+    static int lexiconSize();
+};
+
+} // namespace zn::language

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/language/LanguageTagging.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+
+namespace zn::language {
+
+// English word classes and lemmas from WordNet's index and exception files
+// (read by our own code: the WordNet C library keeps global state), closed-
+// class word lists and a few context rules for words WordNet lists under
+// several classes. Data loads once, on first use; a missing folder leaves
+// closed-class words tagged, every other word an OtherWord without lemma,
+// and one log line. Other languages get OtherWord (or Number) tokens without
+// lemmas.
+class WordNetTagger final : public WordTagger
+{
+public:
+    explicit WordNetTagger(QString dataDir = defaultDataDir());
+    ~WordNetTagger() override;
+
+    static QString defaultDataDir();
+
+    std::vector<WordToken> tag(const QString &text, const QString &language) const override;
+
+    // Loads the data if needed; false when it could not be read.
+    bool isLoaded() const;
+    // Base forms WordNet gives the word in one class (Noun, Verb, Adjective
+    // or Adverb), most likely first; empty when it has none.
+    QStringList baseForms(const QString &word, LexicalClass cls) const;
+
+    struct Data;
+
+    // Word segments [start, end) as the Unicode word-boundary rules give
+    // them; exposed so tests can compare the fast path with the general one.
+    static std::vector<std::pair<qsizetype, qsizetype>> wordSegments(const QString &text);
+
+private:
+    const Data &data() const;
+
+    QString m_dir;
+    mutable std::once_flag m_once;
+    mutable std::unique_ptr<Data> m_data;
+};
+
+} // namespace zn::language

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/store/Schema.h"
+
+#include <QVariant>
+
+namespace zn::store {
+
+// The one in-memory form of each field type (see FieldType): absent optionals
+// are an invalid QVariant, texts are never null QStrings, numbers are
+// double/qlonglong. Every value entering a model passes through here so that
+// comparisons in memory agree with those in SQL.
+QVariant normalize(FieldType type, const QVariant &value);
+
+// Column value for binding; an invalid QVariant binds NULL.
+QVariant toSql(FieldType type, const QVariant &value);
+QVariant fromSql(FieldType type, const QVariant &column, bool isNull);
+
+// SQLite's declared column type for a field.
+QString columnType(FieldType type);
+
+bool isAbsent(FieldType type, const QVariant &value);
+bool sameValue(FieldType type, const QVariant &a, const QVariant &b);
+int compareValues(FieldType type, const QVariant &a, const QVariant &b);
+
+// Orders by Unicode scalar value, as SQLite's BINARY collation on UTF-8 does.
+int compareCodePoints(const QString &a, const QString &b);
+
+QString uuidText(const QUuid &id);
+
+} // namespace zn::store

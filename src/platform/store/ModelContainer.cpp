@@ -1,0 +1,49 @@
+#include "platform/store/ModelContainer.h"
+
+#include "platform/store/ModelContext.h"
+#include "platform/store/SqlStore.h"
+
+namespace zn {
+
+ModelContainer::ModelContainer(const Schema &schema, const ModelConfiguration &configuration)
+    : m_schema(schema)
+    , m_configuration(configuration)
+{
+}
+
+ModelContainer::~ModelContainer()
+{
+    delete m_mainContext;
+    m_mainContext = nullptr;
+}
+
+std::shared_ptr<ModelContainer> ModelContainer::open(const Schema &schema, const ModelConfiguration &configuration,
+                                                     StoreError *error)
+{
+    if (configuration.cloudDatabase != CloudDatabase::None) {
+        if (error)
+            *error = StoreError(StoreError::Code::Unavailable,
+                                QStringLiteral("CloudKit mirroring is not available on this system."));
+        return nullptr;
+    }
+    std::shared_ptr<ModelContainer> container(new ModelContainer(schema, configuration));
+    // The store keeps a reference to the container's own copy of the schema.
+    container->m_sql = SqlStore::open(container->m_schema, configuration, error);
+    if (!container->m_sql)
+        return nullptr;
+    return container;
+}
+
+ModelContext *ModelContainer::mainContext()
+{
+    if (!m_mainContext)
+        m_mainContext = new ModelContext(this);
+    return m_mainContext;
+}
+
+void ModelContainer::setSaveFailureInjector(SaveFailureInjector injector)
+{
+    m_injector = std::move(injector);
+}
+
+} // namespace zn

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/store/ModelConfiguration.h"
+#include "platform/store/Schema.h"
+#include "platform/store/StoreError.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zn {
+
+class ModelContext;
+class SqlStore;
+
+// What one save wrote, by entity name.
+struct StoreChanges
+{
+    QHash<QString, QList<qint64>> inserted;
+    QHash<QString, QList<qint64>> updated;
+    QHash<QString, QList<qint64>> deleted;
+
+    bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
+};
+
+// One open store: a single SQLite connection (WAL, synchronous=FULL) plus
+// the contexts made on it. Main thread only. A save that returned without an
+// error is on disk.
+class ModelContainer : public QObject
+{
+    Q_OBJECT
+public:
+    // Opens the store of `configuration`, creating the file and its folder
+    // (0700; file 0600) when new. Fails with Code::Incompatible when the file
+    // is not a database, records another schema version or lacks a table or
+    // column, and with Code::Unavailable for a cloud configuration.
+    static std::shared_ptr<ModelContainer> open(const Schema &schema,
+                                                const ModelConfiguration &configuration,
+                                                StoreError *error = nullptr);
+    ~ModelContainer() override;
+
+    const Schema &schema() const { return m_schema; }
+    const ModelConfiguration &configuration() const { return m_configuration; }
+
+    // The context the views share; lives as long as the container.
+    ModelContext *mainContext();
+
+    // Test hook: called inside every save transaction just before commit; an
+    // error it returns aborts the save as a failing disk would.
+    using SaveFailureInjector = std::function<std::optional<StoreError>()>;
+    void setSaveFailureInjector(SaveFailureInjector injector);
+
+Q_SIGNALS:
+    // A context saved. Other contexts merge the changes, then announce
+    // their own storeDidChange().
+    void didSave(const zn::StoreChanges &changes, zn::ModelContext *origin);
+
+private:
+    ModelContainer(const Schema &schema, const ModelConfiguration &configuration);
+
+    friend class ModelContext;
+    Schema m_schema;
+    ModelConfiguration m_configuration;
+    std::unique_ptr<SqlStore> m_sql;
+    ModelContext *m_mainContext = nullptr;
+    SaveFailureInjector m_injector;
+};
+
+} // namespace zn

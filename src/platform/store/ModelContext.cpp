@@ -1,0 +1,404 @@
+#include "platform/store/ModelContext.h"
+
+#include "platform/store/FieldValues.h"
+#include "platform/store/SqlStore.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+namespace zn {
+namespace {
+
+// The store has one connection and no locks: every use is on the thread
+// that made the context (the main thread).
+#define ZN_ASSERT_OWN_THREAD() Q_ASSERT_X(QThread::currentThread() == thread(), "ModelContext", "used off its thread")
+
+StoreError closedError()
+{
+    return StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
+}
+
+} // namespace
+
+ModelContext::ModelContext(ModelContainer *container, QObject *parent)
+    : QObject(parent)
+    , m_container(container)
+{
+    if (container)
+        connect(container, &ModelContainer::didSave, this, &ModelContext::mergeChanges);
+}
+
+ModelContext::~ModelContext() = default;
+
+PersistentModel *ModelContext::insertModel(std::unique_ptr<PersistentModel> object)
+{
+    ZN_ASSERT_OWN_THREAD();
+    if (!object)
+        return nullptr;
+    PersistentModel *raw = object.get();
+    raw->m_context = this;
+    raw->m_inserted = true;
+    raw->m_rowId = 0;
+    raw->m_deleted = false;
+    raw->m_pendingDelete = false;
+    raw->m_dirty.clear();
+    raw->m_stored.clear();
+    m_owned.push_back(std::move(object));
+    m_pendingInserts.append(raw);
+    return raw;
+}
+
+void ModelContext::remove(PersistentModel *object)
+{
+    ZN_ASSERT_OWN_THREAD();
+    if (!object || object->m_context != this || object->isDeleted())
+        return;
+    if (object->m_inserted) {
+        m_pendingInserts.removeOne(object);
+        object->markDeleted();
+        return;
+    }
+    object->m_pendingDelete = true;
+    m_pendingDeletes.append(object);
+}
+
+bool ModelContext::hasChanges() const
+{
+    if (!m_pendingInserts.isEmpty() || !m_pendingDeletes.isEmpty())
+        return true;
+    return std::any_of(m_dirtyObjects.begin(), m_dirtyObjects.end(),
+                       [](PersistentModel *m) { return m->hasChanges() && !m->m_deleted; });
+}
+
+void ModelContext::noteChanged(PersistentModel *object)
+{
+    m_dirtyObjects.insert(object);
+}
+
+std::optional<StoreError> ModelContext::save()
+{
+    ZN_ASSERT_OWN_THREAD();
+    if (!m_container || !m_container->m_sql)
+        return closedError();
+
+    QList<PersistentModel *> updates;
+    for (PersistentModel *m : std::as_const(m_dirtyObjects)) {
+        if (m->hasChanges() && !m->isDeleted() && m->m_rowId != 0)
+            updates.append(m);
+    }
+    // Write in a stable order so equal runs produce equal files.
+    std::sort(updates.begin(), updates.end(), [](auto *a, auto *b) { return a->m_rowId < b->m_rowId; });
+    if (m_pendingInserts.isEmpty() && m_pendingDeletes.isEmpty() && updates.isEmpty()) {
+        m_dirtyObjects.clear();
+        return std::nullopt;
+    }
+    if (!m_container->m_configuration.allowsSave)
+        return StoreError(StoreError::Code::SaveFailed, QStringLiteral("This journal store is read-only."));
+
+    SqlStore &sql = *m_container->m_sql;
+    StoreError err;
+    auto failed = [&](StoreError e) -> std::optional<StoreError> {
+        sql.rollback();
+        e.code = StoreError::Code::SaveFailed;
+        e.message = QStringLiteral("The journal could not be saved: %1").arg(e.message);
+        return e;
+    };
+
+    if (!sql.begin(&err))
+        return failed(err);
+
+    QList<qint64> insertedIds;
+    for (PersistentModel *m : std::as_const(m_pendingInserts)) {
+        const auto id = sql.insertRow(m->entity(), m->m_values, &err);
+        if (!id)
+            return failed(err);
+        insertedIds.append(*id);
+    }
+    QList<PersistentModel *> vanished;
+    for (PersistentModel *m : std::as_const(updates)) {
+        QList<int> fields = m->m_dirty.values();
+        std::sort(fields.begin(), fields.end());
+        const auto affected = sql.updateRow(m->entity(), m->m_rowId, fields, m->m_values, &err);
+        if (!affected)
+            return failed(err);
+        if (*affected == 0)
+            vanished.append(m);
+    }
+    for (PersistentModel *m : std::as_const(m_pendingDeletes)) {
+        if (!sql.deleteRow(m->entity(), m->m_rowId, &err))
+            return failed(err);
+    }
+    if (m_container->m_injector) {
+        if (auto injected = m_container->m_injector())
+            return failed(*injected);
+    }
+    if (!sql.commit(&err))
+        return failed(err);
+
+    // Committed: only now do the objects take on their saved state.
+    StoreChanges changes;
+    for (qsizetype i = 0; i < m_pendingInserts.size(); ++i) {
+        PersistentModel *m = m_pendingInserts[i];
+        m->m_rowId = insertedIds[i];
+        m->markSaved();
+        m_live[m->entity().name].insert(m->m_rowId, m);
+        changes.inserted[m->entity().name].append(m->m_rowId);
+    }
+    for (PersistentModel *m : std::as_const(updates)) {
+        if (vanished.contains(m)) {
+            m_live[m->entity().name].remove(m->m_rowId);
+            m->markDeleted();
+            continue;
+        }
+        m->markSaved();
+        changes.updated[m->entity().name].append(m->m_rowId);
+    }
+    for (PersistentModel *m : std::as_const(m_pendingDeletes)) {
+        m_live[m->entity().name].remove(m->m_rowId);
+        changes.deleted[m->entity().name].append(m->m_rowId);
+        m->markDeleted();
+    }
+    m_pendingInserts.clear();
+    m_pendingDeletes.clear();
+    m_dirtyObjects.clear();
+
+    QPointer<ModelContext> self(this);
+    if (!changes.isEmpty())
+        Q_EMIT m_container->didSave(changes, this);
+    if (self) {
+        Q_EMIT didSave();
+        Q_EMIT storeDidChange();
+    }
+    return std::nullopt;
+}
+
+void ModelContext::rollback()
+{
+    ZN_ASSERT_OWN_THREAD();
+    const auto inserts = m_pendingInserts;
+    const auto deletes = m_pendingDeletes;
+    const auto dirty = m_dirtyObjects;
+    m_pendingInserts.clear();
+    m_pendingDeletes.clear();
+    m_dirtyObjects.clear();
+    for (PersistentModel *m : inserts)
+        m->markDeleted();
+    for (PersistentModel *m : deletes)
+        m->m_pendingDelete = false;
+    for (PersistentModel *m : dirty) {
+        if (!m->m_deleted)
+            m->revert();
+    }
+    Q_EMIT storeDidChange();
+}
+
+PersistentModel *ModelContext::liveObject(const EntityDescriptor &entity, qint64 rowId) const
+{
+    const auto table = m_live.constFind(entity.name);
+    if (table == m_live.constEnd())
+        return nullptr;
+    return table->value(rowId, nullptr);
+}
+
+PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values)
+{
+    if (PersistentModel *existing = liveObject(entity, rowId))
+        return existing;
+    std::unique_ptr<PersistentModel> object = entity.make();
+    PersistentModel *raw = object.get();
+    raw->m_context = this;
+    raw->m_rowId = rowId;
+    raw->adoptStored(std::move(values));
+    m_owned.push_back(std::move(object));
+    m_live[entity.name].insert(rowId, raw);
+    return raw;
+}
+
+QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                             StoreError *error)
+{
+    ZN_ASSERT_OWN_THREAD();
+    if (!m_container || !m_container->m_sql) {
+        if (error)
+            *error = closedError();
+        return {};
+    }
+    SqlStore &sql = *m_container->m_sql;
+
+    // Pending state of this context that can change the answer.
+    QList<PersistentModel *> inserts;
+    for (PersistentModel *m : std::as_const(m_pendingInserts)) {
+        if (&m->entity() == &entity || m->entity().name == entity.name)
+            inserts.append(m);
+    }
+    bool overlay = !inserts.isEmpty();
+    for (PersistentModel *m : std::as_const(m_pendingDeletes))
+        overlay = overlay || m->entity().name == entity.name;
+    QList<PersistentModel *> changed;
+    for (PersistentModel *m : std::as_const(m_dirtyObjects)) {
+        if (m->entity().name == entity.name && m->hasChanges() && !m->isDeleted())
+            changed.append(m);
+    }
+    overlay = overlay || !changed.isEmpty();
+
+    StoreError err;
+    // A context that holds nothing of this entity yet reads whole rows at
+    // once instead of ids first.
+    if (!overlay && m_live.value(entity.name).isEmpty()) {
+        QList<PersistentModel *> results;
+        const bool ok = sql.selectRows(entity, descriptor, true, [&](qint64 rowId, std::vector<QVariant> values) {
+            results.append(adopt(entity, rowId, std::move(values)));
+        }, &err);
+        if (!ok) {
+            if (error)
+                *error = StoreError(StoreError::Code::FetchFailed,
+                                    QStringLiteral("The journal could not be read: %1").arg(err.message));
+            return {};
+        }
+        return results;
+    }
+    const auto ids = sql.selectRowIds(entity, descriptor, !overlay, &err);
+    if (!ids) {
+        if (error)
+            *error = StoreError(StoreError::Code::FetchFailed,
+                                QStringLiteral("The journal could not be read: %1").arg(err.message));
+        return {};
+    }
+
+    // Rows this context has not seen yet are loaded in one pass.
+    QList<qint64> missing;
+    for (qint64 id : *ids) {
+        if (!liveObject(entity, id))
+            missing.append(id);
+    }
+    if (!missing.isEmpty()) {
+        const auto sink = [&](qint64 rowId, std::vector<QVariant> values) { adopt(entity, rowId, std::move(values)); };
+        bool ok;
+        // Many unseen rows: one scan beats many lookups by row id.
+        if (missing.size() > 256)
+            ok = sql.selectRows(entity, descriptor, !overlay, sink, &err);
+        else
+            ok = sql.loadRows(entity, missing, sink, &err);
+        if (!ok) {
+            if (error)
+                *error = StoreError(StoreError::Code::FetchFailed,
+                                    QStringLiteral("The journal could not be read: %1").arg(err.message));
+            return {};
+        }
+    }
+
+    QList<PersistentModel *> results;
+    results.reserve(ids->size() + inserts.size());
+    for (qint64 id : *ids) {
+        if (PersistentModel *m = liveObject(entity, id))
+            results.append(m);
+    }
+    if (!overlay)
+        return results;
+
+    // Match this context's unsaved view: its edits, inserts and deletes.
+    QSet<PersistentModel *> present(results.begin(), results.end());
+    results.erase(std::remove_if(results.begin(), results.end(),
+                                 [&](PersistentModel *m) {
+                                     return m->isDeleted() || (m->hasChanges() && !descriptor.predicate.matches(*m));
+                                 }),
+                  results.end());
+    for (PersistentModel *m : std::as_const(changed)) {
+        if (!present.contains(m) && descriptor.predicate.matches(*m))
+            results.append(m);
+    }
+    for (PersistentModel *m : std::as_const(inserts)) {
+        if (descriptor.predicate.matches(*m))
+            results.append(m);
+    }
+    const QHash<PersistentModel *, int> insertOrder = [&] {
+        QHash<PersistentModel *, int> order;
+        for (int i = 0; i < inserts.size(); ++i)
+            order.insert(inserts[i], i);
+        return order;
+    }();
+    std::stable_sort(results.begin(), results.end(), [&](PersistentModel *a, PersistentModel *b) {
+        for (const SortDescriptor &s : descriptor.sortBy) {
+            if (s.field < 0 || s.field >= entity.fields.size())
+                continue;
+            int c = compareFieldValues(entity, s.field, a->value(s.field), b->value(s.field));
+            if (s.order == SortOrder::Reverse)
+                c = -c;
+            if (c != 0)
+                return c < 0;
+        }
+        // Unsaved objects come after saved rows, in insertion order, as
+        // their row ids will once saved.
+        if (a->m_rowId != 0 && b->m_rowId != 0)
+            return a->m_rowId < b->m_rowId;
+        if (a->m_rowId != 0 || b->m_rowId != 0)
+            return a->m_rowId != 0;
+        return insertOrder.value(a) < insertOrder.value(b);
+    });
+    if (descriptor.fetchLimit && results.size() > std::max(0, *descriptor.fetchLimit))
+        results.resize(std::max(0, *descriptor.fetchLimit));
+    return results;
+}
+
+PersistentModel *ModelContext::model(const PersistentIdentifier &id, StoreError *error)
+{
+    if (!m_container || !m_container->m_sql) {
+        if (error)
+            *error = closedError();
+        return nullptr;
+    }
+    const EntityDescriptor *entity = m_container->m_schema.entity(id.entityName);
+    if (!entity || id.rowId == 0)
+        return nullptr;
+    if (PersistentModel *m = liveObject(*entity, id.rowId))
+        return m->isDeleted() ? nullptr : m;
+    StoreError err;
+    PersistentModel *found = nullptr;
+    const bool ok = m_container->m_sql->loadRows(*entity, {id.rowId}, [&](qint64 rowId, std::vector<QVariant> values) {
+        found = adopt(*entity, rowId, std::move(values));
+    }, &err);
+    if (!ok && error)
+        *error = err;
+    return found;
+}
+
+void ModelContext::mergeChanges(const StoreChanges &changes, ModelContext *origin)
+{
+    if (origin == this || !m_container || !m_container->m_sql)
+        return;
+    for (auto it = changes.deleted.constBegin(); it != changes.deleted.constEnd(); ++it) {
+        auto table = m_live.find(it.key());
+        if (table == m_live.end())
+            continue;
+        for (qint64 rowId : it.value()) {
+            PersistentModel *m = table->take(rowId);
+            if (!m)
+                continue;
+            m_pendingDeletes.removeOne(m);
+            m_dirtyObjects.remove(m);
+            m->markDeleted();
+        }
+    }
+    for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it) {
+        const EntityDescriptor *entity = m_container->m_schema.entity(it.key());
+        const auto table = m_live.constFind(it.key());
+        if (!entity || table == m_live.constEnd())
+            continue;
+        QList<qint64> held;
+        for (qint64 rowId : it.value()) {
+            if (table->contains(rowId))
+                held.append(rowId);
+        }
+        if (held.isEmpty())
+            continue;
+        m_container->m_sql->loadRows(*entity, held, [&](qint64 rowId, std::vector<QVariant> values) {
+            if (PersistentModel *m = liveObject(*entity, rowId))
+                m->refreshStored(std::move(values));
+        }, nullptr);
+    }
+    // Inserted rows matter to live queries even when no held object changed.
+    Q_EMIT storeDidChange();
+}
+
+} // namespace zn

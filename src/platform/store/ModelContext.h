@@ -1,0 +1,110 @@
+#pragma once
+
+#include "platform/store/FetchDescriptor.h"
+#include "platform/store/ModelContainer.h"
+#include "platform/store/PersistentModel.h"
+#include "platform/store/StoreError.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <vector>
+
+namespace zn {
+
+// A scratch pad over a container: one live object per row (identity map),
+// pending inserts and deletes, and per-object changed fields. Nothing reaches
+// the store or other contexts before save(). Main thread only.
+//
+// The context owns every object it hands out and keeps it alive until the
+// context is destroyed, even after its row is deleted (the object is then
+// marked isDeleted()), so pointers held elsewhere never dangle.
+//
+// Model types used with the templates provide
+// `static const EntityDescriptor &entityDescriptor()`.
+class ModelContext : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ModelContext(ModelContainer *container, QObject *parent = nullptr);
+    ~ModelContext() override;
+
+    ModelContainer *container() const { return m_container; }
+
+    // Takes ownership and schedules the object for insertion on save.
+    template<class T>
+    T *insert(std::unique_ptr<T> object)
+    {
+        static_assert(std::is_base_of_v<PersistentModel, T>);
+        return static_cast<T *>(insertModel(std::unique_ptr<PersistentModel>(object.release())));
+    }
+    PersistentModel *insertModel(std::unique_ptr<PersistentModel> object);
+
+    // Schedules deletion (or drops a pending insert). Objects of other
+    // contexts and null are ignored.
+    void remove(PersistentModel *object);
+
+    // Writes pending inserts, changed fields and deletes in one transaction.
+    // On failure nothing is written and every pending change stays, so the
+    // save can be retried.
+    std::optional<StoreError> save();
+
+    // Drops unsaved changes: pending inserts become deleted objects, pending
+    // deletes are undone, changed fields return to their stored values.
+    void rollback();
+
+    bool hasChanges() const;
+
+    // Kept for callers that switch it off; this store never saves on its own.
+    bool autosaveEnabled() const { return m_autosave; }
+    void setAutosaveEnabled(bool enabled) { m_autosave = enabled; }
+
+    // Saved rows matching the descriptor, plus this context's pending
+    // inserts that match, minus its pending deletes; objects changed here
+    // are matched on their current values. Empty with `error` set on failure.
+    QList<PersistentModel *> fetch(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                   StoreError *error = nullptr);
+
+    template<class T>
+    QList<T *> fetch(const FetchDescriptor &descriptor = {}, StoreError *error = nullptr)
+    {
+        QList<T *> out;
+        const auto found = fetch(T::entityDescriptor(), descriptor, error);
+        out.reserve(found.size());
+        for (PersistentModel *m : found)
+            out.append(static_cast<T *>(m));
+        return out;
+    }
+
+    // The live object for a saved row, or null when there is no such row.
+    PersistentModel *model(const PersistentIdentifier &id, StoreError *error = nullptr);
+
+Q_SIGNALS:
+    // After this context saved, merged another context's save, or rolled
+    // back: live queries refetch on it.
+    void storeDidChange();
+    void didSave();
+
+private:
+    friend class PersistentModel;
+
+    void mergeChanges(const StoreChanges &changes, ModelContext *origin);
+    PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values);
+    PersistentModel *liveObject(const EntityDescriptor &entity, qint64 rowId) const;
+    void noteChanged(PersistentModel *object);
+
+    QPointer<ModelContainer> m_container;
+    std::vector<std::unique_ptr<PersistentModel>> m_owned;
+    QHash<QString, QHash<qint64, PersistentModel *>> m_live; // entity -> rowId -> object
+    QList<PersistentModel *> m_pendingInserts;
+    QList<PersistentModel *> m_pendingDeletes;
+    QSet<PersistentModel *> m_dirtyObjects;
+    bool m_autosave = false;
+};
+
+} // namespace zn

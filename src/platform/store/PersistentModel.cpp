@@ -1,0 +1,129 @@
+#include "platform/store/PersistentModel.h"
+
+#include "platform/store/FieldValues.h"
+#include "platform/store/ModelContext.h"
+
+namespace zn {
+
+PersistentModel::PersistentModel(const EntityDescriptor &entity)
+    : m_entity(&entity)
+    , m_values(size_t(entity.fields.size()))
+{
+    for (int i = 0; i < entity.fields.size(); ++i)
+        m_values[size_t(i)] = store::normalize(entity.fields[i].type, QVariant());
+}
+
+PersistentModel::PersistentModel(const EntityDescriptor &entity, Unfilled)
+    : m_entity(&entity)
+    , m_values(size_t(entity.fields.size()))
+{
+}
+
+PersistentModel::~PersistentModel() = default;
+
+PersistentIdentifier PersistentModel::persistentModelID() const
+{
+    return PersistentIdentifier{m_entity->name, m_rowId};
+}
+
+ModelContext *PersistentModel::modelContext() const
+{
+    return m_context.data();
+}
+
+const QVariant &PersistentModel::value(int field) const
+{
+    Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
+    return m_values[size_t(field)];
+}
+
+void PersistentModel::setValue(int field, QVariant value)
+{
+    Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
+    const FieldType type = m_entity->fields[field].type;
+    // Saved rows track which fields differ from the store, so a save writes
+    // only those and leaves other contexts' fields alone.
+    if (m_context && m_rowId != 0 && !m_inserted && !m_deleted) {
+        if (m_stored.empty())
+            m_stored = m_values; // snapshot on the first change only
+        m_values[size_t(field)] = store::normalize(type, value);
+        if (store::sameValue(type, m_values[size_t(field)], m_stored[size_t(field)]))
+            m_dirty.remove(field);
+        else
+            m_dirty.insert(field);
+        if (m_dirty.isEmpty())
+            m_stored.clear();
+        m_context->noteChanged(this);
+    } else {
+        m_values[size_t(field)] = store::normalize(type, value);
+    }
+    Q_EMIT fieldChanged(field);
+    Q_EMIT changed();
+}
+
+void PersistentModel::adoptStored(std::vector<QVariant> values)
+{
+    // No snapshot while the object matches the store: most objects are only
+    // ever read.
+    m_values = std::move(values);
+    m_stored.clear();
+    m_dirty.clear();
+}
+
+bool PersistentModel::refreshStored(std::vector<QVariant> values)
+{
+    bool anyChange = false;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const FieldType type = m_entity->fields[int(i)].type;
+        if (m_dirty.contains(int(i))) {
+            // Our unsaved value wins; drop the mark if the store caught up.
+            if (store::sameValue(type, m_values[i], values[i]))
+                m_dirty.remove(int(i));
+        } else if (!store::sameValue(type, m_values[i], values[i])) {
+            m_values[i] = values[i];
+            anyChange = true;
+            Q_EMIT fieldChanged(int(i));
+        }
+    }
+    if (m_dirty.isEmpty())
+        m_stored.clear();
+    else
+        m_stored = std::move(values);
+    if (anyChange)
+        Q_EMIT changed();
+    return anyChange;
+}
+
+void PersistentModel::markSaved()
+{
+    m_stored.clear();
+    m_dirty.clear();
+    m_inserted = false;
+}
+
+void PersistentModel::revert()
+{
+    if (m_dirty.isEmpty())
+        return;
+    const QSet<int> fields = m_dirty;
+    m_dirty.clear();
+    for (int f : fields) {
+        m_values[size_t(f)] = m_stored[size_t(f)];
+        Q_EMIT fieldChanged(f);
+    }
+    m_stored.clear();
+    Q_EMIT changed();
+}
+
+void PersistentModel::markDeleted()
+{
+    const bool was = m_deleted;
+    m_deleted = true;
+    m_pendingDelete = false;
+    m_inserted = false;
+    m_dirty.clear();
+    if (!was)
+        Q_EMIT deleted();
+}
+
+} // namespace zn

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/store/Schema.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QHashFunctions>
+#include <QSet>
+#include <QVariant>
+
+#include <vector>
+
+namespace zn {
+
+class ModelContext;
+
+// Identity of a saved row: its entity and its row id. A model that was never
+// saved has row id 0.
+struct PersistentIdentifier
+{
+    QString entityName;
+    qint64 rowId = 0;
+
+    bool isTemporary() const { return rowId == 0; }
+    friend bool operator==(const PersistentIdentifier &, const PersistentIdentifier &) = default;
+};
+
+// For in-memory hash tables only; never store it.
+inline size_t qHash(const PersistentIdentifier &id, size_t seed = 0)
+{
+    return qHashMulti(seed, id.entityName, id.rowId);
+}
+
+// Base of every stored model. Holds the field values in declared order, the
+// last values known to be in the store, and which fields this object changed
+// since. Main thread only, like the context that owns it.
+//
+// Every write notifies through changed(), even when the value is the same;
+// only fields whose value really differs from the stored one are written on
+// save, so two contexts editing different fields of one row both win.
+class PersistentModel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PersistentModel(const EntityDescriptor &entity);
+    ~PersistentModel() override;
+
+    const EntityDescriptor &entity() const { return *m_entity; }
+    PersistentIdentifier persistentModelID() const;
+    qint64 rowId() const { return m_rowId; }
+
+    // The context that owns this object; null before insertion.
+    ModelContext *modelContext() const;
+
+    // True once removed (pending or saved) or when another context deleted
+    // the row. A deleted object stays valid to read; saving skips it.
+    bool isDeleted() const { return m_deleted || m_pendingDelete; }
+
+    // True for an object inserted but not yet saved.
+    bool isInserted() const { return m_inserted; }
+
+    // Unsaved field changes of this object.
+    bool hasChanges() const { return !m_dirty.isEmpty(); }
+    QSet<int> changedFields() const { return m_dirty; }
+
+    const QVariant &value(int field) const;
+
+Q_SIGNALS:
+    // Emitted on every write of any field, and when a refresh from the
+    // store changed a value.
+    void changed();
+    void fieldChanged(int field);
+    // The object was deleted (here or by another context).
+    void deleted();
+
+protected:
+    // For objects about to be filled from a stored row: skips the defaults.
+    struct Unfilled {};
+    PersistentModel(const EntityDescriptor &entity, Unfilled);
+
+    void setValue(int field, QVariant value);
+
+private:
+    friend class ModelContext;
+    friend class SqlStore;
+
+    void adoptStored(std::vector<QVariant> values); // fresh from a fetch
+    bool refreshStored(std::vector<QVariant> values); // merge another context's save
+    void markSaved();
+    void revert();
+    void markDeleted();
+
+    const EntityDescriptor *m_entity;
+    std::vector<QVariant> m_values;
+    std::vector<QVariant> m_stored; // values in the store while m_dirty is not empty
+    QSet<int> m_dirty;
+    QPointer<ModelContext> m_context;
+    qint64 m_rowId = 0;
+    bool m_inserted = false;
+    bool m_deleted = false;
+    bool m_pendingDelete = false;
+};
+
+} // namespace zn

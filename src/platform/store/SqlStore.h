@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/store/FetchDescriptor.h"
+#include "platform/store/ModelConfiguration.h"
+#include "platform/store/Schema.h"
+#include "platform/store/StoreError.h"
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace zn {
+
+// The SQL side of a container: one connection, schema creation and checks,
+// and row-level statements. Identifiers in SQL text come only from the
+// schema; every value is a bound parameter.
+class SqlStore
+{
+public:
+    static std::unique_ptr<SqlStore> open(const Schema &schema, const ModelConfiguration &configuration,
+                                          StoreError *error);
+    ~SqlStore();
+
+    bool begin(StoreError *error);
+    bool commit(StoreError *error);
+    void rollback();
+
+    std::optional<qint64> insertRow(const EntityDescriptor &entity, const std::vector<QVariant> &values,
+                                    StoreError *error);
+    // Rows affected (0 when the row is gone), or nothing on error.
+    std::optional<int> updateRow(const EntityDescriptor &entity, qint64 rowId, const QList<int> &fields,
+                                 const std::vector<QVariant> &values, StoreError *error);
+    bool deleteRow(const EntityDescriptor &entity, qint64 rowId, StoreError *error);
+
+    std::optional<QList<qint64>> selectRowIds(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                              bool applyLimit, StoreError *error);
+
+    using RowSink = std::function<void(qint64 rowId, std::vector<QVariant> values)>;
+    // Full rows matching the descriptor, in its order.
+    bool selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
+                    const RowSink &sink, StoreError *error);
+    // Full rows by row id, in no particular order; missing ids are skipped.
+    bool loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
+                  StoreError *error);
+
+private:
+    explicit SqlStore(const Schema &schema);
+    bool exec(const QString &sql, StoreError *error, StoreError::Code code);
+    QSqlQuery &prepared(const QString &sql, bool *ok, StoreError *error, StoreError::Code code);
+    std::optional<StoreError> prepareSchema(const QString &location);
+    QString whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const;
+    QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const;
+    struct Statement {
+        sqlite3_stmt *handle;
+    };
+    std::optional<Statement> readStatement(const QString &sql, const QVariantList &binds, StoreError *error);
+    bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
+    QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
+                      bool applyLimit, QVariantList &binds) const;
+    std::vector<QVariant> readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const;
+
+    const Schema &m_schema;
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    QHash<QString, QSqlQuery> m_statements;
+    QHash<QString, sqlite3_stmt *> m_readStatements;
+    QHash<QString, QString> m_insertSql; // by entity
+    sqlite3 *m_handle = nullptr;
+};
+
+} // namespace zn

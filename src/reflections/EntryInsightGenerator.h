@@ -1,0 +1,109 @@
+#pragma once
+
+#include "platform/base/Clock.h"
+#include "platform/model/LanguageModel.h"
+#include "reflections/EntryInsightResult.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+#include <optional>
+#include <stop_token>
+
+namespace zn {
+
+struct EntryInsightOptions
+{
+    double timeLimitSeconds = 50.0;
+    Clock *clock = nullptr; // the system clock when null
+};
+
+// Writes the structured reflection of one journal entry with the language
+// model: walks four shortening levels with one quality retry each, and as a
+// last resort reflects on a long entry in chunks and merges the notes. Never
+// touches the store. generate() blocks: call it on a worker thread.
+class EntryInsightGenerator
+{
+public:
+    struct Outcome
+    {
+        QString summary;          // trimmed, never empty
+        QString emotionalTone;    // trimmed, may be empty
+        QStringList keyPoints;    // trimmed, non-empty items, at most 3
+        QString overallSentiment; // trimmed
+        QString closingFocus;     // trimmed
+        QStringList themes;       // trimmed, non-empty items, at most 3
+        // The model's score, not clamped; absent only when a chunked
+        // reflection got no score from any chunk.
+        std::optional<double> overallScore;
+        bool usedTruncatedSource = false; // the model saw less than the whole entry
+
+        bool operator==(const Outcome &) const = default;
+    };
+
+    class GenerateError : public std::exception
+    {
+    public:
+        enum class Kind { GenerationFailed, Unavailable, Empty, TimedOut, LowQuality, ContextTooLarge };
+
+        explicit GenerateError(Kind kind, QString message = {});
+        static GenerateError generationFailed(const QString &message)
+        {
+            return GenerateError(Kind::GenerationFailed, message);
+        }
+
+        Kind kind() const { return m_kind; }
+        // The user-facing text.
+        QString description() const;
+        const char *what() const noexcept override { return m_what.constData(); }
+        bool operator==(const GenerateError &other) const
+        {
+            return m_kind == other.m_kind && m_message == other.m_message;
+        }
+
+    private:
+        Kind m_kind;
+        QString m_message;
+        QByteArray m_what;
+    };
+
+    using Options = EntryInsightOptions;
+
+    static constexpr int kMaximumResponseTokens = 900;
+    static constexpr int kMaximumChunks = 4;
+    static constexpr int kSmallestChunk = 1200;
+
+    // Blocks until an outcome or a GenerateError (the only thing it throws).
+    // `stop` is the caller's cancellation, reported as timedOut.
+    static Outcome generate(const QString &text, lm::LanguageModel &model, std::stop_token stop = {},
+                            const Options &options = {});
+
+    // The level loop with its quality retry. Throws GenerateError, model
+    // errors and CancellationError; makes no model call once `stop` is set.
+    static Outcome runLevels(const QString &text, lm::LanguageModel &model, std::stop_token stop);
+
+    // The chunked path for an entry too long for the model's context.
+    static Outcome summarizeInChunks(const QString &text, lm::LanguageModel &model, int contextSize,
+                                     std::stop_token stop);
+
+    static const QString &fullInstructions();
+    static const QString &compactInstructions();
+    // The voice rule shared with the weekly reflection's instructions.
+    static const QString &voiceRule();
+
+    static QString makePrompt(const QString &source, bool compact);
+    static QString makeRetryPrompt(const QString &source);
+    static QString makeMergePrompt(const QStringList &notes);
+
+    // Trims and limits a model answer; throws generationFailed("Empty summary").
+    static Outcome sanitize(const EntryInsightResult &result, bool usedTruncatedSource);
+
+    static bool isLowQuality(const Outcome &outcome, const QString &source);
+    static bool looksLikeEcho(const QString &summary, const QString &source);
+    static bool containsAdvice(const QString &lowered);
+    static int echoedLength(const QString &source, const QString &plain);
+};
+
+} // namespace zn

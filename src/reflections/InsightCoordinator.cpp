@@ -1,0 +1,898 @@
+#include "reflections/InsightCoordinator.h"
+
+#include "app/settings/AppSettings.h"
+#include "core/CalendarProvider.h"
+#include "core/JournalEntry.h"
+#include "core/JournalQueries.h"
+#include "core/MoodAnalysis.h"
+#include "core/TextUnits.h"
+#include "core/WeeklyReflectionRecord.h"
+#include "platform/store/ModelContainer.h"
+#include "platform/store/ModelContext.h"
+#include "reflections/ReflectionDates.h"
+#include "reflections/WeeklyReflectionRun.h"
+
+#include <QFuture>
+#include <QMetaObject>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zn {
+
+namespace {
+
+const QString kSettingsOff = QStringLiteral("Enhanced analysis is turned off in Settings.");
+const QString kTooLong = QStringLiteral("Summary is taking too long. Tap Try again when you’re ready.");
+const QString kInterrupted = QStringLiteral("Summary was interrupted. Tap Try again when you’re ready.");
+const QString kNotAvailableNow = QStringLiteral("Summary isn’t available right now.");
+const QString kCancelled = QStringLiteral("Summary was cancelled. Tap Try again when you’re ready.");
+const QString kEntryActivity = QStringLiteral("Entry summary…");
+const QString kWeeklyActivity = QStringLiteral("Weekly reflection…");
+
+// Background writes never report: a save that fails leaves the row as it
+// was and the next step or run tries again.
+void saveIgnoringErrors(ModelContext &context)
+{
+    (void)context.save();
+}
+
+QString describe(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const lm::LanguageModelError &e) {
+        return e.description();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+double clampedModelScore(double score)
+{
+    if (std::isnan(score))
+        return -1.0;
+    return std::clamp(score, -1.0, 1.0);
+}
+
+} // namespace
+
+struct InsightCoordinator::EntryRun
+{
+    QUuid id;
+    std::stop_source stop;
+    std::unique_ptr<ModelContext> context;
+    QString sentText;
+    QFuture<void> future;
+
+    bool cancelled() const { return stop.stop_requested(); }
+};
+
+struct InsightCoordinator::WeeklyRun
+{
+    std::stop_source stop;
+    std::unique_ptr<ModelContext> context;
+    QString key;
+    QString fingerprint;
+    QFuture<void> future;
+
+    bool cancelled() const { return stop.stop_requested(); }
+};
+
+struct InsightCoordinator::EntryResult
+{
+    std::optional<EntryInsightGenerator::Outcome> outcome;
+    std::exception_ptr error;
+};
+
+struct InsightCoordinator::WeeklyResult
+{
+    std::optional<WeeklyReflectionGenerator::Outcome> outcome;
+    std::exception_ptr error;
+};
+
+InsightCoordinator::InsightCoordinator(lm::LanguageModel *model, Clock *clock, QObject *parent)
+    : InsightCoordinator(model, clock, Limits{}, parent)
+{
+}
+
+InsightCoordinator::InsightCoordinator(lm::LanguageModel *model, Clock *clock, Limits limits, QObject *parent)
+    : QObject(parent),
+      m_model(model),
+      m_clock(clock ? clock : &Clock::system()),
+      m_limits(limits),
+      m_watchdog(*m_clock, this)
+{
+    setGenerators({}, {});
+}
+
+InsightCoordinator::~InsightCoordinator()
+{
+    // Background generations hold the model and post back here: stop them
+    // and let them wind down before the coordinator goes.
+    if (m_activeEntryRun) {
+        m_activeEntryRun->stop.request_stop();
+        m_activeEntryRun->future.waitForFinished();
+    }
+    if (m_activeWeeklyRun) {
+        m_activeWeeklyRun->stop.request_stop();
+        m_activeWeeklyRun->future.waitForFinished();
+    }
+}
+
+void InsightCoordinator::setGenerators(EntryGenerateFunction entry, WeeklyGenerateFunction weekly)
+{
+    lm::LanguageModel *model = m_model;
+    Clock *clock = m_clock;
+    if (!entry) {
+        const double seconds = m_limits.entryGenerationSeconds;
+        entry = [model, clock, seconds](const QString &text, std::stop_token stop) {
+            if (!model)
+                throw EntryInsightGenerator::GenerateError(EntryInsightGenerator::GenerateError::Kind::Unavailable);
+            EntryInsightGenerator::Options options;
+            options.timeLimitSeconds = seconds;
+            options.clock = clock;
+            return EntryInsightGenerator::generate(text, *model, stop, options);
+        };
+    }
+    if (!weekly) {
+        const double seconds = m_limits.weeklyGenerationSeconds;
+        weekly = [model, clock, seconds](const QList<WeeklyReflectionGenerator::EntrySnippet> &snippets,
+                                         const QDateTime &start, const QDateTime &end, std::stop_token stop) {
+            if (!model)
+                throw WeeklyReflectionGenerator::GenerateError(
+                    WeeklyReflectionGenerator::GenerateError::Kind::Unavailable);
+            WeeklyReflectionGenerator::Options options;
+            options.timeLimitSeconds = seconds;
+            options.clock = clock;
+            return WeeklyReflectionGenerator::generate(snippets, start, end, *model, stop, options);
+        };
+    }
+    m_entryGenerate = std::move(entry);
+    m_weeklyGenerate = std::move(weekly);
+}
+
+void InsightCoordinator::configure(CapabilityDetector *capability, AppSettings *settings,
+                                   std::shared_ptr<ModelContainer> container)
+{
+    m_capability = capability;
+    Q_EMIT capabilityChanged();
+    m_settings = settings;
+    Q_EMIT settingsChanged();
+    if (m_modelContainer != container) {
+        m_modelContainer = std::move(container);
+        Q_EMIT modelContainerChanged();
+    }
+}
+
+QString InsightCoordinator::unavailableMessage(CapabilityDetector::Availability availability)
+{
+    using A = CapabilityDetector::Availability;
+    switch (availability) {
+    case A::Available:
+        return QStringLiteral("A deeper reflection will appear here after analysis.");
+    case A::UnsupportedPlatform:
+        return QStringLiteral(
+            "Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood still work.");
+    case A::DeviceNotEligible:
+        return QStringLiteral(
+            "Enhanced reflections aren’t available on this Mac. Mood language from on-device NLP still works.");
+    case A::NotEnabled:
+        return QStringLiteral(
+            "Turn on Apple Intelligence in System Settings for deeper reflections. Mood chips still work.");
+    case A::ModelNotReady:
+        return QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works.");
+    case A::FrameworkUnavailable:
+        break;
+    }
+    return QStringLiteral("Enhanced reflections aren’t available in this environment.");
+}
+
+// ---------------------------------------------------------------- checks
+
+bool InsightCoordinator::enhancedAnalysisOn() const
+{
+    // No settings object reads as the switch being off.
+    return m_settings && m_settings->enhancedAnalysisEnabled();
+}
+
+bool InsightCoordinator::canGenerate() const
+{
+    return m_capability && m_settings
+        && m_capability->availability() == CapabilityDetector::Availability::Available
+        && m_settings->enhancedAnalysisEnabled();
+}
+
+bool InsightCoordinator::isEntryInFlight(const QUuid &id) const
+{
+    return m_inFlightEntryID == id && m_entryWorkTask && !m_entryWorkTask->cancelled();
+}
+
+std::optional<QString> InsightCoordinator::capabilityMessage() const
+{
+    if (!m_capability)
+        return std::nullopt;
+    return unavailableMessage(m_capability->availability());
+}
+
+// ---------------------------------------------------------------- public operations
+
+void InsightCoordinator::enqueueEntry(const QUuid &id)
+{
+    if (!enhancedAnalysisOn()) {
+        markEntryUnavailable(id, kSettingsOff);
+        return;
+    }
+    if (m_capability)
+        m_capability->refresh();
+    if (!canGenerate()) {
+        markEntryUnavailable(id, capabilityMessage());
+        return;
+    }
+
+    if (!m_entryQueue.contains(id)) {
+        QList<QUuid> queue = m_entryQueue;
+        // The running entry goes to the back: it runs again, from its new
+        // text, once the current run is over.
+        if (isEntryInFlight(id))
+            queue.append(id);
+        else
+            queue.prepend(id);
+        setEntryQueue(queue);
+    }
+
+    if (m_weeklyTask) {
+        const QString key = m_weeklyTask->key;
+        m_weeklyTask->stop.request_stop();
+        setWeeklyTask(nullptr);
+        setWeeklyRequested(true);
+        markWeeklyPending(key);
+    }
+    startProcessingIfNeeded();
+}
+
+void InsightCoordinator::startProcessingIfNeeded()
+{
+    if (m_running)
+        return;
+    setRunning(true);
+    setIsProcessing(true);
+    scheduleWorker();
+}
+
+void InsightCoordinator::cancelEntryInsight(const QUuid &id)
+{
+    if (m_inFlightEntryID == id) {
+        if (m_entryWorkTask)
+            m_entryWorkTask->stop.request_stop();
+        setEntryWorkTask(nullptr);
+        setInFlight(std::nullopt, std::nullopt);
+    }
+    if (m_entryQueue.contains(id)) {
+        QList<QUuid> queue = m_entryQueue;
+        queue.removeAll(id);
+        setEntryQueue(queue);
+    }
+    markEntryFailed(id, kCancelled);
+}
+
+void InsightCoordinator::failStaleInFlightEntry(const QUuid &id, double seconds)
+{
+    if (!m_modelContainer)
+        return;
+    ModelContext context(m_modelContainer.get());
+    context.setAutosaveEnabled(false);
+    JournalEntry *entry = fetchEntry(context, id);
+    if (!entry || entry->insightStatus() != InsightStatus::Generating)
+        return;
+
+    if (isEntryInFlight(id)) {
+        if (!m_inFlightStartedAt)
+            return;
+        const double elapsed = double(m_inFlightStartedAt->msecsTo(m_clock->now())) / 1000.0;
+        if (elapsed > seconds) {
+            m_entryWorkTask->stop.request_stop();
+            setEntryWorkTask(nullptr);
+            setInFlight(std::nullopt, std::nullopt);
+            markEntryFailed(id, kTooLong);
+        }
+        return;
+    }
+
+    // Left "generating" by a run that no longer exists (an earlier launch,
+    // a crash): nothing will ever finish it.
+    entry->setInsightStatus(InsightStatus::Failed);
+    entry->setInsightFailureMessage(kInterrupted);
+    saveIgnoringErrors(context);
+}
+
+// ---------------------------------------------------------------- marks
+
+void InsightCoordinator::markEntryFailed(const QUuid &id, const QString &message)
+{
+    if (!m_modelContainer)
+        return;
+    ModelContext context(m_modelContainer.get());
+    JournalEntry *entry = fetchEntry(context, id);
+    if (!entry)
+        return;
+    // A finished reflection is never thrown away by a late failure.
+    if (entry->insightStatus() == InsightStatus::Ready && entry->insightText().has_value())
+        return;
+    entry->setInsightStatus(InsightStatus::Failed);
+    entry->setInsightFailureMessage(message);
+    saveIgnoringErrors(context);
+}
+
+void InsightCoordinator::markEntryUnavailable(const QUuid &id, const std::optional<QString> &message)
+{
+    if (!m_modelContainer)
+        return;
+    ModelContext context(m_modelContainer.get());
+    JournalEntry *entry = fetchEntry(context, id);
+    if (!entry)
+        return;
+    entry->setInsightStatus(InsightStatus::Unavailable);
+    entry->setInsightFailureMessage(message);
+    saveIgnoringErrors(context);
+}
+
+void InsightCoordinator::markWeeklyPending(const QString &key)
+{
+    if (!m_modelContainer)
+        return;
+    ModelContext context(m_modelContainer.get());
+    WeeklyReflectionRecord *record = fetchWeeklyRecord(context, key);
+    if (!record || record->status() != InsightStatus::Generating)
+        return;
+    record->setStatus(InsightStatus::Pending);
+    record->setFailureMessage(std::nullopt);
+    saveIgnoringErrors(context);
+}
+
+QString InsightCoordinator::todaysWeeklyKey() const
+{
+    return weekly::recordKey(CalendarProvider::shared().dayKey(m_clock->now()));
+}
+
+// ---------------------------------------------------------------- worker
+
+void InsightCoordinator::scheduleWorker()
+{
+    QMetaObject::invokeMethod(this, [this] { processQueue(); }, Qt::QueuedConnection);
+}
+
+void InsightCoordinator::processQueue()
+{
+    if (!m_entryQueue.isEmpty()) {
+        QList<QUuid> queue = m_entryQueue;
+        const QUuid id = queue.takeFirst();
+        setEntryQueue(queue);
+        setCurrentActivity(kEntryActivity);
+        runQueuedEntry(id);
+        return; // endEntryRun() comes back here
+    }
+    if (m_weeklyRequested && !m_inFlightEntryID) {
+        setWeeklyRequested(false);
+        setCurrentActivity(kWeeklyActivity);
+        auto run = std::make_shared<WeeklyRun>();
+        m_activeWeeklyRun = run;
+        setWeeklyTask(run);
+        runWeeklyReflection(run);
+        return; // endWeeklyRun() ends this worker run
+    }
+    finishProcessing();
+}
+
+void InsightCoordinator::finishProcessing()
+{
+    setRunning(false);
+    setIsProcessing(!(m_entryQueue.isEmpty() && !m_weeklyRequested && !m_inFlightEntryID));
+    setCurrentActivity(std::nullopt);
+    if (!m_entryQueue.isEmpty() || m_weeklyRequested)
+        startProcessingIfNeeded();
+}
+
+void InsightCoordinator::runQueuedEntry(const QUuid &id)
+{
+    setInFlight(id, m_clock->now());
+    auto run = std::make_shared<EntryRun>();
+    run->id = id;
+    m_activeEntryRun = run;
+    setEntryWorkTask(run);
+
+    // Stopped when the run ends, so a late shot can never hit a later run
+    // of the same entry.
+    std::weak_ptr<EntryRun> weakRun = run;
+    m_watchdog.start(m_limits.watchdog, [this, weakRun] {
+        if (auto run = weakRun.lock())
+            entryWatchdog(run);
+    });
+
+    processEntry(run);
+}
+
+void InsightCoordinator::entryWatchdog(const std::shared_ptr<EntryRun> &run)
+{
+    if (run->cancelled() || m_inFlightEntryID != run->id)
+        return;
+    run->stop.request_stop();
+    markEntryFailed(run->id, kTooLong);
+    setLastError(QStringLiteral("Entry insight watchdog"));
+}
+
+void InsightCoordinator::endEntryRun(const std::shared_ptr<EntryRun> &run)
+{
+    m_watchdog.stop();
+    if (m_inFlightEntryID == run->id)
+        setInFlight(std::nullopt, std::nullopt);
+    setEntryWorkTask(nullptr);
+    if (m_activeEntryRun == run)
+        m_activeEntryRun.reset();
+    failIfStillGenerating(run->id);
+    processQueue();
+}
+
+void InsightCoordinator::failIfStillGenerating(const QUuid &id)
+{
+    if (!m_modelContainer)
+        return;
+    ModelContext context(m_modelContainer.get());
+    JournalEntry *entry = fetchEntry(context, id);
+    if (!entry || entry->insightStatus() != InsightStatus::Generating)
+        return;
+    entry->setInsightStatus(InsightStatus::Failed);
+    entry->setInsightFailureMessage(kTooLong);
+    saveIgnoringErrors(context);
+}
+
+void InsightCoordinator::processEntry(const std::shared_ptr<EntryRun> &run)
+{
+    // Every way out that generates nothing ends the step from the event
+    // loop, so a long queue of such entries never nests calls.
+    const auto endLater = [this, run] {
+        QMetaObject::invokeMethod(this, [this, run] { endEntryRun(run); }, Qt::QueuedConnection);
+    };
+
+    if (!m_modelContainer || run->cancelled())
+        return endLater();
+    if (m_capability)
+        m_capability->refresh();
+    if (!enhancedAnalysisOn()) {
+        markEntryUnavailable(run->id, kSettingsOff);
+        return endLater();
+    }
+    if (!canGenerate()) {
+        markEntryUnavailable(run->id, capabilityMessage());
+        return endLater();
+    }
+
+    run->context = std::make_unique<ModelContext>(m_modelContainer.get());
+    run->context->setAutosaveEnabled(false);
+    JournalEntry *entry = fetchEntry(*run->context, run->id);
+    if (!entry || entry->hasCurrentInsight())
+        return endLater();
+    if (entry->insightStatus() == InsightStatus::Ready && entry->hasCompleteInsight()
+        && entry->insightSchemaVersion() < kSchemaVersion) {
+        // An older reflection that is complete only needs its version raised.
+        entry->setInsightSchemaVersion(kSchemaVersion);
+        saveIgnoringErrors(*run->context);
+        return endLater();
+    }
+
+    entry->setInsightStatus(InsightStatus::Generating);
+    entry->setInsightFailureMessage(std::nullopt);
+    saveIgnoringErrors(*run->context);
+
+    run->sentText = entry->rawText();
+    const QString text = run->sentText;
+    const std::stop_token stop = run->stop.get_token();
+    const EntryGenerateFunction generate = m_entryGenerate;
+    QPointer<InsightCoordinator> self(this);
+    std::weak_ptr<EntryRun> weakRun = run;
+    run->future = QtConcurrent::run(QThreadPool::globalInstance(), [self, weakRun, generate, text, stop] {
+        EntryResult result;
+        try {
+            result.outcome = generate(text, stop);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, weakRun, result] {
+                auto run = weakRun.lock();
+                if (self && run)
+                    self->entryGenerationEnded(run, result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void InsightCoordinator::entryGenerationEnded(const std::shared_ptr<EntryRun> &run, const EntryResult &result)
+{
+    if (result.outcome)
+        applyEntryResult(run, *result.outcome);
+    else
+        handleEntryError(run, result.error);
+    endEntryRun(run);
+}
+
+void InsightCoordinator::applyEntryResult(const std::shared_ptr<EntryRun> &run,
+                                          const EntryInsightGenerator::Outcome &outcome)
+{
+    // Whoever cancelled the run (cancel, watchdog, stale check) has already
+    // written the entry's state; a late result must not overwrite it.
+    if (run->cancelled())
+        return;
+
+    ModelContext &context = *run->context;
+    JournalEntry *entry = fetchEntry(context, run->id);
+    if (!entry) {
+        markEntryFailed(run->id, kNotAvailableNow);
+        return;
+    }
+
+    const QString current = entry->rawText();
+    if (text::graphemeCount(current) != text::graphemeCount(run->sentText) || current != run->sentText) {
+        // Edited while the model was reading: this reflection is of the old
+        // text, so start over with the new one.
+        entry->setInsightStatus(InsightStatus::Pending);
+        entry->setInsightFailureMessage(std::nullopt);
+        saveIgnoringErrors(context);
+        if (!m_entryQueue.contains(run->id))
+            setEntryQueue(m_entryQueue + QList<QUuid>{run->id});
+        return;
+    }
+
+    entry->setInsightText(outcome.summary);
+    entry->setInsightEmotionalTone(outcome.emotionalTone);
+    entry->setInsightKeyPoints(outcome.keyPoints);
+    entry->setInsightOverallSentiment(outcome.overallSentiment);
+    entry->setInsightClosingFocus(outcome.closingFocus);
+    entry->setThemes(outcome.themes);
+    entry->setInsightGeneratedAt(m_clock->now());
+    entry->setInsightSchemaVersion(kSchemaVersion);
+    entry->setInsightStatus(InsightStatus::Ready);
+    entry->setInsightFailureMessage(std::nullopt);
+
+    if (outcome.overallScore) {
+        const double modelScore = clampedModelScore(*outcome.overallScore);
+        entry->setInsightOverallScore(modelScore);
+        const double onDevice = sentimentScore(current);
+        entry->setSentimentScore(reconcileScores(current, onDevice, modelScore));
+    } else {
+        entry->setInsightOverallScore(std::nullopt);
+    }
+    saveIgnoringErrors(context);
+    setLastError(std::nullopt);
+}
+
+void InsightCoordinator::handleEntryError(const std::shared_ptr<EntryRun> &run, const std::exception_ptr &error)
+{
+    // The canceller has written its own mark; whatever the generator made
+    // of the cancellation is not news.
+    if (run->cancelled())
+        return;
+
+    using Kind = EntryInsightGenerator::GenerateError::Kind;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EntryInsightGenerator::GenerateError &e) {
+        switch (e.kind()) {
+        case Kind::Unavailable:
+            markEntryUnavailable(run->id, capabilityMessage());
+            return;
+        case Kind::TimedOut:
+            markEntryFailed(run->id, kTooLong);
+            setLastError(QStringLiteral("Entry insight timed out"));
+            return;
+        case Kind::LowQuality:
+            markEntryFailed(run->id, QStringLiteral("Summary drifted into advice. Tap Try again for a neutral take."));
+            setLastError(QStringLiteral("Entry insight low quality"));
+            return;
+        case Kind::ContextTooLarge:
+            markEntryFailed(run->id, QStringLiteral("This entry is very long. On-device summary couldn’t fit it "
+                                                    "even after shortening. Try again, or split into shorter "
+                                                    "entries."));
+            setLastError(QStringLiteral("Entry insight context too large"));
+            return;
+        case Kind::Empty:
+        case Kind::GenerationFailed:
+            break;
+        }
+        markEntryFailed(run->id, kNotAvailableNow);
+        setLastError(e.description());
+    } catch (const CancellationError &) {
+        markEntryFailed(run->id, kInterrupted);
+    } catch (...) {
+        markEntryFailed(run->id, kNotAvailableNow);
+        setLastError(describe(std::current_exception()));
+    }
+}
+
+// ---------------------------------------------------------------- weekly step
+
+QList<JournalEntry *> InsightCoordinator::fetchWindowEntries(const QDateTime &start, const QDateTime &end,
+                                                             ModelContext &context)
+{
+    return fetchEntries(context, start, end);
+}
+
+WeeklyReflectionRecord *InsightCoordinator::upsertWeeklyRecord(const QString &key, const QDateTime &weekStart,
+                                                               ModelContext &context)
+{
+    if (WeeklyReflectionRecord *existing = fetchWeeklyRecord(context, key))
+        return existing;
+    auto record = std::make_unique<WeeklyReflectionRecord>(key, weekStart);
+    record->setGeneratedAt(m_clock->now());
+    record->setStatus(InsightStatus::None);
+    record->setFailureMessage(std::nullopt);
+    WeeklyReflectionRecord *inserted = context.insert(std::move(record));
+    saveIgnoringErrors(context);
+    return inserted;
+}
+
+void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &run)
+{
+    const auto endLater = [this, run] {
+        QMetaObject::invokeMethod(this, [this, run] { endWeeklyRun(run); }, Qt::QueuedConnection);
+    };
+
+    if (!m_modelContainer || run->cancelled())
+        return endLater();
+    if (m_capability)
+        m_capability->refresh();
+
+    run->context = std::make_unique<ModelContext>(m_modelContainer.get());
+    ModelContext &context = *run->context;
+    context.setAutosaveEnabled(false);
+
+    // One "now" for the whole step, so a run that crosses midnight keeps
+    // the key, window and fingerprint it started with.
+    const QDateTime now = m_clock->now();
+    const CalendarProvider &calendar = CalendarProvider::shared();
+    const DateInterval window = calendar.trailingDaysInterval(weekly::kWindowDays, now);
+    const QString dayKey = calendar.dayKey(now);
+    run->key = weekly::recordKey(dayKey);
+
+    const QList<JournalEntry *> entries = fetchWindowEntries(window.start, window.end, context);
+    QList<weekly::FingerprintEntry> seen;
+    seen.reserve(entries.size());
+    for (const JournalEntry *entry : entries)
+        seen << weekly::fingerprintEntry(*entry);
+    run->fingerprint = weekly::fingerprint(seen, dayKey);
+
+    if (const WeeklyReflectionRecord *existing = fetchWeeklyRecord(context, run->key)) {
+        if (weekly::canSkipRebuild(existing->status(), existing->entryFingerprint(), run->fingerprint))
+            return endLater();
+    }
+
+    WeeklyReflectionRecord *record = upsertWeeklyRecord(run->key, window.start, context);
+    if (!enhancedAnalysisOn()) {
+        record->setStatus(InsightStatus::Unavailable);
+        record->setFailureMessage(kSettingsOff);
+        saveIgnoringErrors(context);
+        return endLater();
+    }
+    if (!canGenerate()) {
+        record->setStatus(InsightStatus::Unavailable);
+        record->setFailureMessage(m_capability ? std::optional<QString>(m_capability->statusDetail())
+                                               : std::nullopt);
+        saveIgnoringErrors(context);
+        return endLater();
+    }
+    if (entries.isEmpty()) {
+        record->setStatus(InsightStatus::None);
+        record->setFailureMessage(std::nullopt);
+        saveIgnoringErrors(context);
+        return endLater();
+    }
+
+    record->setStatus(InsightStatus::Generating);
+    record->setFailureMessage(std::nullopt);
+    saveIgnoringErrors(context);
+
+    QList<WeeklyReflectionGenerator::EntrySnippet> snippets;
+    snippets.reserve(entries.size());
+    for (const JournalEntry *entry : entries) {
+        WeeklyReflectionGenerator::EntrySnippet snippet;
+        snippet.dateLabel = reflectionDateLabel(entry->timestamp());
+        snippet.dayKey = calendar.dayKey(entry->timestamp());
+        snippet.text = entry->rawText();
+        snippet.weather = weekly::weatherWord(entry->sentimentScore());
+        snippets << snippet;
+    }
+
+    const std::stop_token stop = run->stop.get_token();
+    const WeeklyGenerateFunction generate = m_weeklyGenerate;
+    QPointer<InsightCoordinator> self(this);
+    std::weak_ptr<WeeklyRun> weakRun = run;
+    const QDateTime start = window.start;
+    const QDateTime end = window.end;
+    run->future = QtConcurrent::run(QThreadPool::globalInstance(), [self, weakRun, generate, snippets, start,
+                                                                     end, stop] {
+        WeeklyResult result;
+        try {
+            result.outcome = generate(snippets, start, end, stop);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, weakRun, result] {
+                auto run = weakRun.lock();
+                if (self && run)
+                    self->weeklyGenerationEnded(run, result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void InsightCoordinator::weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> &run, const WeeklyResult &result)
+{
+    ModelContext &context = *run->context;
+    WeeklyReflectionRecord *record = fetchWeeklyRecord(context, run->key);
+    if (!record)
+        return endWeeklyRun(run);
+
+    if (run->cancelled()) {
+        // Pre-empted by an entry: the step is asked for again once the
+        // entries are done, so this one is merely waiting, not failed,
+        // whatever the generator made of the cancellation.
+        record->setStatus(InsightStatus::Pending);
+        record->setFailureMessage(std::nullopt);
+        saveIgnoringErrors(context);
+        return endWeeklyRun(run);
+    }
+
+    if (result.outcome) {
+        const WeeklyReflectionGenerator::Outcome &outcome = *result.outcome;
+        record->setSummary(outcome.summary);
+        record->setEmotionalArc(outcome.emotionalArc);
+        record->setNotableMoments(outcome.notableMoments);
+        record->setOverallSentiment(outcome.overallSentiment);
+        record->setRecommendedFocus(outcome.recommendedFocus);
+        record->setEntryFingerprint(run->fingerprint);
+        record->setGeneratedAt(m_clock->now());
+        record->setStatus(InsightStatus::Ready);
+        record->setFailureMessage(std::nullopt);
+        saveIgnoringErrors(context);
+        return endWeeklyRun(run);
+    }
+
+    using Kind = WeeklyReflectionGenerator::GenerateError::Kind;
+    std::optional<QString> lastError;
+    try {
+        std::rethrow_exception(result.error);
+    } catch (const WeeklyReflectionGenerator::GenerateError &e) {
+        switch (e.kind()) {
+        case Kind::ContextTooLarge:
+            record->setStatus(InsightStatus::Failed);
+            record->setFailureMessage(QStringLiteral(
+                "These past-7-day entries are very long. On-device reflection couldn’t fit them even after "
+                "shortening. Tap Try again later."));
+            lastError = QStringLiteral("Weekly context too large");
+            break;
+        case Kind::TimedOut:
+            record->setStatus(InsightStatus::Failed);
+            record->setFailureMessage(
+                QStringLiteral("Weekly reflection is taking too long. Tap Try again when you’re ready."));
+            lastError = QStringLiteral("Weekly timed out");
+            break;
+        case Kind::Unavailable:
+            record->setStatus(InsightStatus::Unavailable);
+            record->setFailureMessage(m_capability ? std::optional<QString>(m_capability->statusDetail())
+                                                   : std::nullopt);
+            break;
+        default:
+            record->setStatus(InsightStatus::Failed);
+            record->setFailureMessage(QStringLiteral("Reflection isn’t available right now."));
+            lastError = e.description();
+            break;
+        }
+    } catch (const CancellationError &) {
+        record->setStatus(InsightStatus::Pending);
+        record->setFailureMessage(std::nullopt);
+    } catch (...) {
+        record->setStatus(InsightStatus::Failed);
+        record->setFailureMessage(QStringLiteral("Reflection isn’t available right now."));
+        lastError = describe(std::current_exception());
+    }
+    saveIgnoringErrors(context);
+    if (lastError)
+        setLastError(lastError);
+    endWeeklyRun(run);
+}
+
+void InsightCoordinator::endWeeklyRun(const std::shared_ptr<WeeklyRun> &run)
+{
+    if (m_weeklyTask == run)
+        setWeeklyTask(nullptr);
+    if (m_activeWeeklyRun == run)
+        m_activeWeeklyRun.reset();
+    finishProcessing();
+}
+
+// ---------------------------------------------------------------- setters
+
+void InsightCoordinator::setIsProcessing(bool value)
+{
+    if (m_isProcessing == value)
+        return;
+    m_isProcessing = value;
+    Q_EMIT isProcessingChanged();
+}
+
+void InsightCoordinator::setLastError(const std::optional<QString> &value)
+{
+    if (m_lastError == value)
+        return;
+    m_lastError = value;
+    Q_EMIT lastErrorChanged();
+}
+
+void InsightCoordinator::setCurrentActivity(const std::optional<QString> &value)
+{
+    if (m_currentActivity == value)
+        return;
+    m_currentActivity = value;
+    Q_EMIT currentActivityChanged();
+}
+
+void InsightCoordinator::setEntryQueue(const QList<QUuid> &queue)
+{
+    if (m_entryQueue == queue)
+        return;
+    m_entryQueue = queue;
+    Q_EMIT entryQueueChanged();
+}
+
+void InsightCoordinator::setWeeklyRequested(bool requested)
+{
+    if (m_weeklyRequested == requested)
+        return;
+    m_weeklyRequested = requested;
+    Q_EMIT weeklyRequestedChanged();
+}
+
+void InsightCoordinator::setRunning(bool value)
+{
+    if (m_running == value)
+        return;
+    m_running = value;
+    Q_EMIT runningChanged();
+}
+
+void InsightCoordinator::setWeeklyTask(std::shared_ptr<WeeklyRun> task)
+{
+    if (m_weeklyTask == task)
+        return;
+    m_weeklyTask = std::move(task);
+    Q_EMIT weeklyTaskChanged();
+}
+
+void InsightCoordinator::setEntryWorkTask(std::shared_ptr<EntryRun> task)
+{
+    if (m_entryWorkTask == task)
+        return;
+    m_entryWorkTask = std::move(task);
+    Q_EMIT entryWorkTaskChanged();
+}
+
+void InsightCoordinator::setInFlight(const std::optional<QUuid> &id, const std::optional<QDateTime> &startedAt)
+{
+    if (m_inFlightEntryID != id) {
+        m_inFlightEntryID = id;
+        Q_EMIT inFlightEntryIDChanged();
+    }
+    if (m_inFlightStartedAt != startedAt) {
+        m_inFlightStartedAt = startedAt;
+        Q_EMIT inFlightStartedAtChanged();
+    }
+}
+
+} // namespace zn

@@ -1,0 +1,248 @@
+#include "voice/TranscriptMerger.h"
+
+#include "core/TextUnits.h"
+
+#include <QHash>
+#include <QTextBoundaryFinder>
+
+#include <unordered_set>
+#include <vector>
+
+namespace zn {
+namespace {
+
+// `prefix` is a code-unit prefix of `text`. Returns what follows the first
+// graphemeCount(prefix) clusters of `text`. Cluster boundaries inside the
+// prefix are the same in both strings (they depend only on what precedes them
+// and the next character), so only the prefix's end needs checking: a
+// combining mark right after it belongs to its last cluster.
+QString restAfterGraphemePrefix(const QString &text, const QString &prefix)
+{
+    if (text.size() <= prefix.size())
+        return {};
+    if (prefix.isEmpty())
+        return text;
+    const QChar last = prefix.back();
+    const QChar next = text.at(prefix.size());
+    // Fast path: between two plain ASCII characters there is always a
+    // boundary, except inside CR LF.
+    if (last.unicode() < 0x80 && next.unicode() < 0x80 && !(last == u'\r' && next == u'\n'))
+        return text.mid(prefix.size());
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(prefix.size());
+    if (finder.isAtBoundary())
+        return text.mid(prefix.size());
+    const qsizetype end = finder.toNextBoundary();
+    if (end < 0 || end >= text.size())
+        return {};
+    return text.mid(end);
+}
+
+// True when `text` (which begins with `prefix`) has more clusters than it.
+bool hasMoreGraphemes(const QString &text, const QString &prefix)
+{
+    return !restAfterGraphemePrefix(text, prefix).isEmpty();
+}
+
+bool hasAtLeastThreeGraphemes(QStringView word)
+{
+    if (word.size() < 3)
+        return false;
+    for (QChar ch : word) {
+        // Below U+0300 every code unit is a cluster of its own (CR LF aside,
+        // and words hold no whitespace).
+        if (ch.unicode() >= 0x300)
+            return text::graphemeCount(word.toString()) >= 3;
+    }
+    return true;
+}
+
+// Calls fn(view) for each word: pieces split at whitespace, empty pieces
+// dropped, punctuation kept. Views point into `text`.
+template<typename Fn>
+void forEachWord(const QString &text, Fn fn)
+{
+    const QStringView all(text);
+    qsizetype start = -1;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all.at(i).isSpace()) {
+            if (start >= 0)
+                fn(all.sliced(start, i - start));
+            start = -1;
+        } else if (start < 0) {
+            start = i;
+        }
+    }
+    if (start >= 0)
+        fn(all.sliced(start));
+}
+
+// Hash for in-memory lookups only; never stored.
+struct ViewHash
+{
+    size_t operator()(QStringView view) const noexcept { return qHash(view); }
+};
+using ViewSet = std::unordered_set<QStringView, ViewHash>;
+
+} // namespace
+
+QString TranscriptMerger::committedText() const
+{
+    QString joined = m_committedSegments.join(QLatin1Char(' '));
+    // One left-to-right pass: three spaces in a row become two.
+    joined.replace(QLatin1String("  "), QLatin1String(" "));
+    return text::trimmed(joined);
+}
+
+void TranscriptMerger::rebuildLiveText()
+{
+    const QString c = committedText();
+    const QString h = text::trimmed(m_currentHypothesis);
+    if (c.isEmpty())
+        m_liveText = h;
+    else if (h.isEmpty())
+        m_liveText = c;
+    else
+        m_liveText = c + QLatin1Char(' ') + h;
+    publish();
+}
+
+void TranscriptMerger::publish()
+{
+    if (m_onPartialText)
+        m_onPartialText(m_liveText);
+}
+
+void TranscriptMerger::appendSegment(const QString &text)
+{
+    const QString t = text::trimmed(text);
+    if (t.isEmpty())
+        return;
+    if (!m_committedSegments.isEmpty()) {
+        QString &last = m_committedSegments.last();
+        if (t == last)
+            return;
+        if (t.startsWith(last) && hasMoreGraphemes(t, last)) {
+            last = t;
+            return;
+        }
+        if (last.startsWith(t) && hasMoreGraphemes(last, t))
+            return;
+    }
+    m_committedSegments.append(t);
+}
+
+void TranscriptMerger::resetTranscript(const QString &text)
+{
+    m_committedSegments.clear();
+    m_currentHypothesis.clear();
+    const QString t = text::trimmed(text);
+    if (!t.isEmpty())
+        m_committedSegments.append(t);
+    rebuildLiveText();
+}
+
+void TranscriptMerger::commitPendingHypothesis()
+{
+    const QString h = text::trimmed(m_currentHypothesis);
+    if (h.isEmpty())
+        return;
+    appendSegment(h);
+    m_currentHypothesis.clear();
+    rebuildLiveText();
+}
+
+void TranscriptMerger::handleResult(const QString &text, bool isFinal)
+{
+    const QString t = text::trimmed(text);
+    if (t.isEmpty()) {
+        if (!isFinal)
+            return;
+        if (!m_currentHypothesis.isEmpty())
+            appendSegment(m_currentHypothesis);
+        m_currentHypothesis.clear();
+        rebuildLiveText();
+        return;
+    }
+
+    if (isFinal) {
+        const QString h = m_currentHypothesis;
+        if (!h.isEmpty()) {
+            const bool related = t.startsWith(h) || h.startsWith(t) || looksLikeRevision(h, t);
+            if (!related)
+                appendSegment(h);
+        }
+        appendSegment(t);
+        m_currentHypothesis.clear();
+        rebuildLiveText();
+        return;
+    }
+
+    if (shouldCommitPrevious(m_currentHypothesis, t))
+        appendSegment(m_currentHypothesis);
+    m_currentHypothesis = t;
+    const QString c = committedText();
+    if (!c.isEmpty() && t.startsWith(c)) {
+        // The older recognizer repeats the whole text so far: keep only what
+        // is new as the hypothesis, but show the partial as it came.
+        m_currentHypothesis = text::trimmed(restAfterGraphemePrefix(t, c));
+        m_liveText = t;
+        publish();
+        return;
+    }
+    rebuildLiveText();
+}
+
+void TranscriptMerger::clear()
+{
+    m_committedSegments.clear();
+    m_currentHypothesis.clear();
+    m_liveText.clear();
+}
+
+bool TranscriptMerger::looksLikeRevision(const QString &previous, const QString &next)
+{
+    const QString a = previous.toLower();
+    const QString b = next.toLower();
+    if (a == b)
+        return true;
+    // An empty text is not "contained" in another; only equality relates it.
+    if (!a.isEmpty() && !b.isEmpty() && (a.contains(b) || b.contains(a)))
+        return true;
+
+    std::vector<QStringView> longWordsOfA;
+    forEachWord(a, [&](QStringView word) {
+        if (hasAtLeastThreeGraphemes(word))
+            longWordsOfA.push_back(word);
+    });
+    if (longWordsOfA.size() < 2)
+        return false;
+
+    // Only A's words matter, so look b's words up in A's set rather than
+    // building a set of all of b: linear, and no copy per word.
+    const ViewSet wanted(longWordsOfA.begin(), longWordsOfA.end());
+    ViewSet found;
+    forEachWord(b, [&](QStringView word) {
+        if (found.size() < wanted.size() && wanted.count(word) && hasAtLeastThreeGraphemes(word))
+            found.insert(word);
+    });
+    size_t shared = 0;
+    for (QStringView word : longWordsOfA) {
+        if (found.count(word))
+            ++shared;
+    }
+    return double(shared) / double(longWordsOfA.size()) >= 0.5;
+}
+
+bool TranscriptMerger::shouldCommitPrevious(const QString &previous, const QString &next)
+{
+    const QString p = text::trimmed(previous);
+    const QString n = text::trimmed(next);
+    if (p.isEmpty() || n.isEmpty())
+        return false;
+    if (n.startsWith(p) || p.startsWith(n))
+        return false;
+    return !looksLikeRevision(p, n);
+}
+
+} // namespace zn

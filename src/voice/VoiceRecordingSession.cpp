@@ -1,0 +1,882 @@
+#include "voice/VoiceRecordingSession.h"
+
+#include "core/InsightQueue.h"
+#include "core/JournalEntry.h"
+#include "core/MoodAnalysis.h"
+#include "core/TextUnits.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/store/ModelContext.h"
+#include "voice/MacAudioCaptureService.h"
+#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/VoicePermissions.h"
+
+#include <QCoreApplication>
+#include <QFutureWatcher>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace zn {
+namespace {
+
+const QString kAnalyzerLabel = QStringLiteral("On-device (SpeechAnalyzer)");
+const QString kRecognizerLabel = QStringLiteral("On-device (Speech)");
+const QString kContinuedAfterDeviceChange = QStringLiteral("Audio device changed \u2014 continued recording.");
+const QString kSaveFailed = QStringLiteral("Couldn\u2019t save the entry.");
+
+// Live analyses run here, below the UI thread's priority.
+QThreadPool &liveMoodPool()
+{
+    static QThreadPool pool;
+    static const bool configured = [] {
+        pool.setMaxThreadCount(2);
+        pool.setThreadPriority(QThread::LowPriority);
+        // An analysis still running when the application quits must end
+        // before the language data it reads is torn down.
+        qAddPostRoutine([] { pool.waitForDone(); });
+        return true;
+    }();
+    Q_UNUSED(configured);
+    return pool;
+}
+
+void finish(const std::function<void()> &done)
+{
+    if (done)
+        done();
+}
+
+} // namespace
+
+QString mergeTranscript(const QString &current, const QString &incoming)
+{
+    const QString a = text::trimmed(current);
+    const QString b = text::trimmed(incoming);
+    if (b.isEmpty())
+        return current;
+    if (a.isEmpty() || a == b || b.startsWith(a))
+        return incoming;
+    if (a.startsWith(b))
+        return current;
+    return text::graphemeCount(b) < text::graphemeCount(a) ? current : incoming;
+}
+
+// --- construction ---------------------------------------------------------
+
+VoiceRecordingSession::VoiceRecordingSession(QObject *parent)
+    : VoiceRecordingSession(VoiceSessionServices{}, parent)
+{
+}
+
+VoiceRecordingSession::VoiceRecordingSession(VoiceSessionServices services, QObject *parent)
+    : QObject(parent)
+    , m_clock(services.clock ? services.clock : &Clock::system())
+    , m_center(services.notificationCenter ? services.notificationCenter : &NotificationCenter::defaultCenter())
+    , m_permissions(services.permissions ? std::move(services.permissions)
+                                         : std::make_shared<SystemPermissionProvider>())
+    , m_locale(services.locale.value_or(QLocale::system()))
+    , m_capture(std::make_unique<MacAudioCaptureService>(std::move(services.audioInput), m_clock, m_center))
+    , m_speech(std::make_unique<MacSpeechTranscriptionService>(std::move(services.speechPlatform), m_clock))
+    , m_durationTimer(*m_clock, this)
+    , m_silenceTimer(*m_clock, this)
+    , m_nlpTask(*m_clock, this)
+{
+}
+
+VoiceRecordingSession::~VoiceRecordingSession()
+{
+    // The tap calls into this session from the audio thread: it must be gone
+    // before anything here is.
+    ++m_run;
+    removeConfigObserver();
+    invalidateTimers();
+    m_nlpTask.stop();
+    m_capture->stop();
+    m_speech->setOnPartialText({});
+}
+
+// --- properties -----------------------------------------------------------
+
+void VoiceRecordingSession::setPhase(VoicePhase phase)
+{
+    if (m_phase == phase)
+        return;
+    m_phase = phase;
+    emit phaseChanged(phase);
+}
+
+void VoiceRecordingSession::setFailure(std::optional<VoiceRecordingFailure> failure)
+{
+    if (m_failure == failure)
+        return;
+    m_failure = failure;
+    emit failureChanged();
+}
+
+void VoiceRecordingSession::setStatusMessage(std::optional<QString> message)
+{
+    if (m_statusMessage == message)
+        return;
+    m_statusMessage = std::move(message);
+    emit statusMessageChanged();
+}
+
+void VoiceRecordingSession::setDuration(double seconds)
+{
+    if (m_duration == seconds)
+        return;
+    m_duration = seconds;
+    emit durationChanged(seconds);
+}
+
+void VoiceRecordingSession::setEnergy(double level)
+{
+    if (m_energy == level || (std::isnan(m_energy) && std::isnan(level)))
+        return;
+    m_energy = level;
+    emit energyChanged(level);
+}
+
+void VoiceRecordingSession::setLiveSentiment(double score)
+{
+    if (m_liveSentiment == score || (std::isnan(m_liveSentiment) && std::isnan(score)))
+        return;
+    m_liveSentiment = score;
+    emit liveSentimentChanged(score);
+}
+
+void VoiceRecordingSession::setLiveWeather(WeatherLabel label)
+{
+    if (m_liveWeather == label)
+        return;
+    m_liveWeather = label;
+    emit liveWeatherChanged(label);
+}
+
+void VoiceRecordingSession::setBackendLabel(const QString &label)
+{
+    if (m_backendLabel == label)
+        return;
+    m_backendLabel = label;
+    emit backendLabelChanged(label);
+}
+
+void VoiceRecordingSession::setSoftLimitNudgeVisible(bool visible)
+{
+    if (m_softLimitNudgeVisible == visible)
+        return;
+    m_softLimitNudgeVisible = visible;
+    emit softLimitNudgeVisibleChanged(visible);
+}
+
+void VoiceRecordingSession::setTranscript(const QString &text)
+{
+    if (m_transcript == text)
+        return;
+    m_transcript = text;
+    emit transcriptChanged(text);
+}
+
+void VoiceRecordingSession::setModelContext(ModelContext *context)
+{
+    if (m_modelContext == context)
+        return;
+    m_modelContext = context;
+    emit modelContextChanged();
+}
+
+void VoiceRecordingSession::setInsightCoordinator(InsightQueue *coordinator)
+{
+    m_insightCoordinator = coordinator;
+    emit insightCoordinatorChanged();
+}
+
+void VoiceRecordingSession::showFailure(VoiceRecordingFailure failure)
+{
+    setFailure(failure);
+    setStatusMessage(message(failure));
+}
+
+bool VoiceRecordingSession::canStart() const
+{
+    switch (m_phase) {
+    case VoicePhase::idle:
+    case VoicePhase::failed:
+    case VoicePhase::permissionRequired:
+    case VoicePhase::unavailable:
+    case VoicePhase::interruptedDeviceChange:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool VoiceRecordingSession::isInProgress() const
+{
+    switch (m_phase) {
+    case VoicePhase::recording:
+    case VoicePhase::preparing:
+    case VoicePhase::stopping:
+    case VoicePhase::requestingPermissions:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool VoiceRecordingSession::canSave() const
+{
+    if (text::isBlank(m_transcript))
+        return false;
+    switch (m_phase) {
+    case VoicePhase::preparing:
+    case VoicePhase::recording:
+    case VoicePhase::stopping:
+    case VoicePhase::reviewing:
+    case VoicePhase::failed:
+    case VoicePhase::interruptedDeviceChange:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double VoiceRecordingSession::secondsSinceStart() const
+{
+    if (!m_startDate)
+        return 0.0;
+    // A wall clock set back must not make the recording negative.
+    return std::max<qint64>(0, m_startDate->msecsTo(m_clock->now())) / 1000.0;
+}
+
+// --- starting ---------------------------------------------------------------
+
+void VoiceRecordingSession::start(Done done)
+{
+    if (!canStart() && m_phase != VoicePhase::reviewing) {
+        finish(done);
+        return;
+    }
+    const quint64 run = nextRun();
+    setFailure(std::nullopt);
+    setStatusMessage(std::nullopt);
+    setSoftLimitNudgeVisible(false);
+    setPhase(VoicePhase::requestingPermissions);
+
+    // A discard or reset while a permission answer is outstanding wins.
+    auto stillAsking = [this, run] { return m_run == run && m_phase == VoicePhase::requestingPermissions; };
+    requestMicrophone([this, done, stillAsking](bool granted) {
+        if (!stillAsking()) {
+            finish(done);
+            return;
+        }
+        if (!granted) {
+            setFailure(VoiceRecordingFailure::permissionMicrophone);
+            setPhase(VoicePhase::permissionRequired);
+            finish(done);
+            return;
+        }
+        requestSpeechAuthorization([this, done, stillAsking](bool authorized) {
+            if (!stillAsking()) {
+                finish(done);
+                return;
+            }
+            if (!authorized) {
+                setFailure(VoiceRecordingFailure::permissionSpeech);
+                setPhase(VoicePhase::permissionRequired);
+                finish(done);
+                return;
+            }
+            beginCapture(false, [done](bool) { finish(done); });
+        });
+    });
+}
+
+void VoiceRecordingSession::requestMicrophone(std::function<void(bool)> done)
+{
+    switch (m_permissions->microphoneStatus()) {
+    case MicrophoneAuthorization::authorized:
+        done(true);
+        return;
+    case MicrophoneAuthorization::notDetermined:
+        m_permissions->requestMicrophoneAccess(this, std::move(done));
+        return;
+    case MicrophoneAuthorization::denied:
+    case MicrophoneAuthorization::restricted:
+        done(false);
+        return;
+    }
+    done(false);
+}
+
+void VoiceRecordingSession::requestSpeechAuthorization(std::function<void(bool)> done)
+{
+    // Asked every time: the answer may have changed since the last recording.
+    m_permissions->requestSpeechAuthorization(this, [done = std::move(done)](SpeechAuthorization status) {
+        done(status == SpeechAuthorization::authorized);
+    });
+}
+
+void VoiceRecordingSession::refreshBackendLabel()
+{
+    const auto backend = m_speech->backend();
+    setBackendLabel(backend == MacSpeechTranscriptionService::Backend::speechAnalyzer ? kAnalyzerLabel
+                                                                                      : kRecognizerLabel);
+}
+
+void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
+{
+    const quint64 run = nextRun();
+    setPhase(VoicePhase::preparing);
+
+    if (!resuming) {
+        m_retainedPrefix.clear();
+        setTranscript(QString());
+        m_speech->clearTranscriptSilently();
+    } else {
+        const QString base = text::isBlank(m_transcript) ? m_retainedPrefix : m_transcript;
+        m_speech->resetTranscript(base);
+        setTranscript(m_speech->liveText().isEmpty() ? base : m_speech->liveText());
+    }
+
+    const std::optional<AudioFormat> format = m_capture->resolveInputFormat();
+    if (!format) {
+        failCapture(resuming, VoiceRecordingFailure::noInputDevice, VoicePhase::unavailable, std::move(done));
+        return;
+    }
+    m_speech->setHardwareFormat(format);
+
+    // Stop, discard, reset or a newer run may overtake any step that waits;
+    // then nothing may switch the microphone on any more.
+    auto stillPreparing = [this, run] { return m_run == run && m_phase == VoicePhase::preparing; };
+    auto classify = [](const SpeechFailure &failure) {
+        return failure.isServiceError()
+            ? std::pair(VoiceRecordingFailure::speechUnavailable, VoicePhase::unavailable)
+            : std::pair(VoiceRecordingFailure::engineStartFailed, VoicePhase::failed);
+    };
+
+    m_speech->prepare(m_locale, [this, resuming, done, stillPreparing, classify](std::optional<SpeechFailure> error) {
+        if (!stillPreparing()) {
+            done(false);
+            return;
+        }
+        if (error) {
+            const auto [failure, phase] = classify(*error);
+            failCapture(resuming, failure, phase, done);
+            return;
+        }
+        refreshBackendLabel();
+        QPointer<VoiceRecordingSession> self(this);
+        m_speech->setOnPartialText([self](const QString &text) {
+            if (self)
+                self->handlePartialText(text);
+        });
+
+        m_speech->start([this, resuming, done, stillPreparing, classify](std::optional<SpeechFailure> error) {
+            if (!stillPreparing()) {
+                // Started for a run that is over: unless a newer run or a
+                // stop has the service in hand, it must not keep listening.
+                if (!error && m_phase != VoicePhase::preparing && m_phase != VoicePhase::recording
+                    && m_phase != VoicePhase::stopping)
+                    m_speech->cancel();
+                done(false);
+                return;
+            }
+            if (error) {
+                const auto [failure, phase] = classify(*error);
+                failCapture(resuming, failure, phase, done);
+                return;
+            }
+            // The service may have fallen back to the other back end while
+            // starting; the label names the one that runs.
+            refreshBackendLabel();
+
+            QPointer<VoiceRecordingSession> self(this);
+            m_capture->setBufferHandler([self](const AudioBuffer &buffer) {
+                // Audio thread: hand over to the main thread, one task a buffer.
+                QMetaObject::invokeMethod(
+                    self.data(),
+                    [self, buffer] {
+                        if (self)
+                            self->forwardBuffer(buffer);
+                    },
+                    Qt::QueuedConnection);
+            });
+            if (const auto captureError = m_capture->start()) {
+                const bool noDevice = captureError->kind == MacAudioCaptureService::CaptureError::Kind::invalidFormat;
+                failCapture(resuming, noDevice ? VoiceRecordingFailure::noInputDevice
+                                               : VoiceRecordingFailure::engineStartFailed,
+                            noDevice ? VoicePhase::unavailable : VoicePhase::failed, done);
+                return;
+            }
+            setPhase(VoicePhase::recording);
+            m_startDate = m_clock->now();
+            setDuration(0.0);
+            m_lowEnergySeconds = 0.0;
+            if (!resuming)
+                m_autoResumeUsed = false;
+            startTimers();
+            installConfigObserver();
+            done(true);
+        });
+    });
+}
+
+void VoiceRecordingSession::failCapture(bool resuming, VoiceRecordingFailure failure, VoicePhase phase,
+                                        Outcome done)
+{
+    teardown(resuming, [this, failure, phase, done](bool current) {
+        if (current) {
+            setFailure(failure);
+            setPhase(phase);
+            setStatusMessage(message(failure));
+        }
+        done(current);
+    });
+}
+
+void VoiceRecordingSession::teardown(bool keepTranscript, Outcome done)
+{
+    const quint64 run = nextRun();
+    invalidateTimers();
+    m_capture->stop();
+    QPointer<VoiceRecordingSession> self(this);
+    m_speech->cancel([self, run, keepTranscript, done] {
+        if (!self)
+            return;
+        if (self->m_run != run) {
+            done(false);
+            return;
+        }
+        if (!keepTranscript)
+            self->setTranscript(QString());
+        self->setEnergy(0.0);
+        self->removeConfigObserver();
+        done(true);
+    });
+}
+
+// --- timers -----------------------------------------------------------------
+
+namespace {
+
+// Re-arms before each tick, so a tick that ends the recording also cancels
+// the next one.
+void repeatEvery(ClockTimer &timer, Clock::Duration every, std::function<void()> tick)
+{
+    timer.start(every, [&timer, every, tick] {
+        repeatEvery(timer, every, tick);
+        tick();
+    });
+}
+
+} // namespace
+
+void VoiceRecordingSession::startTimers()
+{
+    invalidateTimers();
+    repeatEvery(m_durationTimer, kDurationTick, [this] { durationTick(); });
+    repeatEvery(m_silenceTimer, kSilenceTick, [this] { silenceTick(); });
+}
+
+void VoiceRecordingSession::invalidateTimers()
+{
+    m_durationTimer.stop();
+    m_silenceTimer.stop();
+}
+
+void VoiceRecordingSession::durationTick()
+{
+    if (m_phase != VoicePhase::recording || !m_startDate)
+        return;
+    setDuration(secondsSinceStart());
+    setEnergy(m_capture->currentEnergy());
+    if (m_duration >= kSoftLimitSeconds)
+        setSoftLimitNudgeVisible(true);
+    if (m_duration >= kHardLimitSeconds) {
+        showFailure(VoiceRecordingFailure::sessionLimitReached);
+        stop();
+    }
+}
+
+void VoiceRecordingSession::silenceTick()
+{
+    if (m_phase != VoicePhase::recording || !(m_duration > kQuietRefreshSeconds))
+        return;
+    if (m_capture->currentEnergy() >= kVoiceLevel) {
+        m_lowEnergySeconds = 0.0;
+        if (m_failure == VoiceRecordingFailure::silentInput) {
+            setFailure(std::nullopt);
+            setStatusMessage(std::nullopt);
+        }
+    } else {
+        m_lowEnergySeconds += 0.5;
+        if (m_lowEnergySeconds >= kQuietRefreshSeconds) {
+            // A pause is where the recogniser's last guess is worth keeping.
+            m_speech->commitPendingHypothesis();
+            if (!m_speech->liveText().isEmpty())
+                setTranscript(mergeTranscript(m_transcript, m_speech->liveText()));
+        }
+    }
+    if (m_lowEnergySeconds >= kSilentWarningSeconds)
+        showFailure(VoiceRecordingFailure::silentInput);
+}
+
+// --- device changes -----------------------------------------------------------
+
+void VoiceRecordingSession::installConfigObserver()
+{
+    removeConfigObserver();
+    QPointer<VoiceRecordingSession> self(this);
+    m_configObserver = m_center->addObserver(MacAudioCaptureService::configurationChangedNotification(), this,
+                                             [self](const QVariantMap &) {
+                                                 if (!self)
+                                                     return;
+                                                 QMetaObject::invokeMethod(
+                                                     self.data(),
+                                                     [self] {
+                                                         if (self)
+                                                             self->handleConfigurationChange();
+                                                     },
+                                                     Qt::QueuedConnection);
+                                             });
+}
+
+void VoiceRecordingSession::removeConfigObserver()
+{
+    if (m_configObserver) {
+        QObject::disconnect(m_configObserver);
+        m_configObserver = {};
+    }
+}
+
+void VoiceRecordingSession::handleConfigurationChange()
+{
+    if (m_phase != VoicePhase::recording)
+        return;
+    m_speech->commitPendingHypothesis();
+    const QString kept = mergeTranscript(m_transcript, m_speech->liveText());
+    const double savedDuration = m_duration;
+
+    teardown(true, [this, kept, savedDuration](bool current) {
+        if (!current)
+            return;
+        setTranscript(kept);
+        setDuration(savedDuration);
+        setFailure(VoiceRecordingFailure::deviceChanged);
+        setPhase(VoicePhase::interruptedDeviceChange);
+        setStatusMessage(message(VoiceRecordingFailure::deviceChanged));
+        if (m_autoResumeUsed)
+            return;
+
+        m_autoResumeUsed = true;
+        m_retainedPrefix = kept;
+        beginCapture(true, [this, kept](bool current) {
+            if (!current)
+                return;
+            if (m_phase == VoicePhase::recording) {
+                if (!kept.isEmpty())
+                    setStatusMessage(kContinuedAfterDeviceChange);
+                return;
+            }
+            setPhase(VoicePhase::interruptedDeviceChange);
+            showFailure(VoiceRecordingFailure::deviceChanged);
+        });
+    });
+}
+
+void VoiceRecordingSession::resumeAfterDeviceChange(Done done)
+{
+    setFailure(std::nullopt);
+    setStatusMessage(std::nullopt);
+    m_speech->commitPendingHypothesis();
+    m_retainedPrefix = mergeTranscript(m_transcript, m_speech->liveText());
+    setTranscript(m_retainedPrefix);
+    beginCapture(true, [done](bool) { finish(done); });
+}
+
+void VoiceRecordingSession::keepTextAfterDeviceChange()
+{
+    nextRun();
+    invalidateTimers();
+    m_capture->stop();
+    m_speech->cancel();
+    setPhase(VoicePhase::reviewing);
+    setFailure(std::nullopt);
+    setStatusMessage(std::nullopt);
+    scheduleLiveMood(m_transcript);
+}
+
+// --- ending -----------------------------------------------------------------
+
+void VoiceRecordingSession::stop(Done done)
+{
+    if (m_phase != VoicePhase::recording && m_phase != VoicePhase::preparing) {
+        finish(done);
+        return;
+    }
+    const quint64 run = nextRun();
+    setPhase(VoicePhase::stopping);
+    invalidateTimers();
+    m_speech->commitPendingHypothesis();
+
+    QPointer<VoiceRecordingSession> self(this);
+    m_speech->stop([self, run, done](const QString &finalText) {
+        if (!self)
+            return;
+        // A discard or reset during the wait has the last word: the text
+        // must not come back.
+        if (self->m_run != run || self->m_phase != VoicePhase::stopping) {
+            finish(done);
+            return;
+        }
+        if (!text::isBlank(finalText))
+            self->setTranscript(mergeTranscript(self->m_transcript, finalText));
+        self->m_capture->stop();
+        self->setEnergy(0.0);
+        if (self->m_startDate)
+            self->setDuration(self->secondsSinceStart());
+        self->setPhase(VoicePhase::reviewing);
+        self->scheduleLiveMood(self->m_transcript);
+        finish(done);
+    });
+}
+
+void VoiceRecordingSession::stopIfRecording(Done done)
+{
+    if (m_phase == VoicePhase::recording || m_phase == VoicePhase::preparing)
+        stop(std::move(done));
+    else
+        finish(done);
+}
+
+void VoiceRecordingSession::cancel(Done done)
+{
+    const quint64 run = nextRun();
+    invalidateTimers();
+    // The microphone goes off at once, not after the recogniser has let go.
+    m_capture->stop();
+    QPointer<VoiceRecordingSession> self(this);
+    m_speech->cancel([self, run, done] {
+        if (!self)
+            return;
+        if (self->m_run == run) {
+            self->m_capture->stop();
+            self->setTranscript(QString());
+            self->setDuration(0.0);
+            self->setEnergy(0.0);
+            self->setLiveSentiment(0.0);
+            self->setLiveWeather(WeatherLabel::Overcast);
+            self->setFailure(VoiceRecordingFailure::cancelled);
+            self->setPhase(VoicePhase::idle);
+            self->setStatusMessage(std::nullopt);
+            self->setSoftLimitNudgeVisible(false);
+        }
+        finish(done);
+    });
+}
+
+void VoiceRecordingSession::retry(Done done)
+{
+    setTranscript(QString());
+    m_retainedPrefix.clear();
+    m_speech->clearTranscriptSilently();
+    setDuration(0.0);
+    setLiveSentiment(0.0);
+    setLiveWeather(WeatherLabel::Overcast);
+    setFailure(std::nullopt);
+    setStatusMessage(std::nullopt);
+    start(std::move(done));
+}
+
+void VoiceRecordingSession::reset(Done done)
+{
+    const quint64 run = nextRun();
+    invalidateTimers();
+    m_capture->stop();
+    QPointer<VoiceRecordingSession> self(this);
+    m_speech->cancel([self, run, done] {
+        if (!self)
+            return;
+        if (self->m_run == run) {
+            self->m_capture->stop();
+            self->m_speech->clearTranscriptSilently();
+            self->m_retainedPrefix.clear();
+            self->setTranscript(QString());
+            self->setDuration(0.0);
+            self->setEnergy(0.0);
+            self->setPhase(VoicePhase::idle);
+            self->setFailure(std::nullopt);
+            self->setStatusMessage(std::nullopt);
+            self->setSoftLimitNudgeVisible(false);
+        }
+        finish(done);
+    });
+}
+
+// --- transcript -------------------------------------------------------------
+
+void VoiceRecordingSession::handlePartialText(const QString &text)
+{
+    QPointer<VoiceRecordingSession> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, text] {
+            if (!self || self->m_phase != VoicePhase::recording)
+                return;
+            self->setTranscript(mergeTranscript(self->m_transcript, text));
+            self->scheduleLiveMood(self->m_transcript);
+        },
+        Qt::QueuedConnection);
+}
+
+void VoiceRecordingSession::forwardBuffer(const AudioBuffer &buffer)
+{
+    m_speech->append(buffer);
+}
+
+// --- live mood --------------------------------------------------------------
+
+bool VoiceRecordingSession::isLiveMoodPending() const
+{
+    return m_nlpTask.isActive() || m_liveMoodRunning > 0;
+}
+
+void VoiceRecordingSession::scheduleLiveMood(const QString &text)
+{
+    m_nlpTask.stop();
+    const int count = text::graphemeCount(text::trimmed(text));
+    if (count < kLiveMoodMinCharacters || count > kLiveMoodMaxCharacters)
+        return;
+    m_nlpTask.start(kLiveMoodDelay, [this, text] { runLiveMood(text); });
+}
+
+void VoiceRecordingSession::runLiveMood(const QString &text)
+{
+    const quint64 sequence = ++m_liveMoodSequence;
+    ++m_liveMoodRunning;
+    auto *watcher = new QFutureWatcher<std::optional<double>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, sequence, text] {
+        --m_liveMoodRunning;
+        applyLiveMood(sequence, text, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(&liveMoodPool(), [text]() -> std::optional<double> {
+        const auto mood = analyzeText(text);
+        if (!mood)
+            return std::nullopt;
+        return mood->score;
+    }));
+}
+
+void VoiceRecordingSession::applyLiveMood(quint64 sequence, const QString &text, std::optional<double> score)
+{
+    if (!score)
+        return;
+    // An older analysis that finishes after a newer one was applied is stale.
+    if (sequence < m_appliedLiveMood)
+        return;
+    if (text != m_transcript && m_phase != VoicePhase::reviewing)
+        return;
+    m_appliedLiveMood = sequence;
+    setLiveSentiment(*score);
+    setLiveWeather(weatherLabelForScore(*score));
+}
+
+// --- saving -----------------------------------------------------------------
+
+void VoiceRecordingSession::save(std::function<void(std::optional<QUuid>)> done)
+{
+    auto answer = [done](std::optional<QUuid> id) {
+        if (done)
+            done(id);
+    };
+    QPointer<VoiceRecordingSession> self(this);
+    auto store = [self, answer] {
+        if (!self)
+            return;
+        VoiceRecordingSession &s = *self;
+        if (s.m_phase != VoicePhase::reviewing && s.m_phase != VoicePhase::failed
+            && s.m_phase != VoicePhase::interruptedDeviceChange) {
+            answer(std::nullopt);
+            return;
+        }
+        s.m_speech->commitPendingHypothesis();
+        const QString text = text::trimmed(s.m_transcript);
+        if (text.isEmpty() || !s.m_modelContext) {
+            answer(std::nullopt);
+            return;
+        }
+
+        const std::optional<double> duration = s.m_duration > 0 ? std::optional(s.m_duration) : std::nullopt;
+        auto created = std::make_unique<JournalEntry>(QUuid::createUuid(), s.m_clock->now(), text, duration, 0.0,
+                                                      KeywordFrequencies{}, std::nullopt, QStringList{}, false);
+        applyEntryText(*created, text);
+        ModelContext *context = s.m_modelContext;
+        JournalEntry *entry = context->insert(std::move(created));
+        if (const auto error = context->save()) {
+            // Withdrawn, so neither a retry nor another save of this context
+            // stores it a second time.
+            context->remove(entry);
+            s.setStatusMessage(kSaveFailed);
+            answer(std::nullopt);
+            return;
+        }
+        const QUuid id = entry->id();
+        // Stored: the text is no longer the session's to save or hand out,
+        // even before the reset below has finished.
+        s.m_retainedPrefix.clear();
+        s.setTranscript(QString());
+        if (s.m_insightCoordinator)
+            s.m_insightCoordinator->enqueueEntry(id);
+        s.reset([answer, id] { answer(id); });
+    };
+
+    if (m_phase == VoicePhase::recording || m_phase == VoicePhase::preparing)
+        stop(store);
+    else
+        store();
+}
+
+void VoiceRecordingSession::finishAndTakeTranscript(std::function<void(const QString &)> done)
+{
+    QPointer<VoiceRecordingSession> self(this);
+    auto take = [self, done] {
+        if (!self)
+            return;
+        const QString result = text::trimmed(self->m_transcript);
+        self->reset([self, done, result] {
+            if (!self)
+                return;
+            self->setFailure(std::nullopt);
+            self->setStatusMessage(std::nullopt);
+            if (done)
+                done(result);
+        });
+    };
+    if (m_phase == VoicePhase::recording || m_phase == VoicePhase::preparing || m_phase == VoicePhase::stopping) {
+        stop(take);
+    } else {
+        m_speech->commitPendingHypothesis();
+        take();
+    }
+}
+
+// --- settings -----------------------------------------------------------------
+
+void VoiceRecordingSession::openMicrophoneSettings()
+{
+    SystemProgramLauncher launcher;
+    openMicrophoneSettings(launcher);
+}
+
+void VoiceRecordingSession::openMicrophoneSettings(ProgramLauncher &launcher)
+{
+    (void)openSoundInputSettings(launcher);
+}
+
+} // namespace zn

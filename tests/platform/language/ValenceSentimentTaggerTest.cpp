@@ -1,0 +1,139 @@
+#include "platform/language/ValenceSentimentTagger.h"
+
+#include <gtest/gtest.h>
+
+namespace zn::language {
+namespace {
+
+double score(const char *sentence)
+{
+    return ValenceSentimentTagger::sentenceScore(QString::fromUtf8(sentence));
+}
+
+TEST(ValenceSentimentTagger, ShipsItsLexicon)
+{
+    // Several thousand words, emoticons and emoji.
+    EXPECT_GT(ValenceSentimentTagger::lexiconSize(), 7500);
+}
+
+TEST(ValenceSentimentTagger, SignsOfPlainSentences)
+{
+    for (const char *s : {"I love this place.", "What a wonderful, sunny morning.", "The team did a great job.",
+                          "I feel calm and grateful today.", "Dinner with friends was fun.",
+                          "She smiled and laughed all evening.", "The food was delicious.",
+                          "I am proud of what we built.", "This is the best news ever.", "Thanks, that helps a lot."}) {
+        EXPECT_GT(score(s), 0.0) << s;
+    }
+    for (const char *s : {"I hate this place.", "The meeting was a disaster.", "I feel lonely and sad.",
+                          "Everything went wrong today.", "The service was terrible.", "I am so angry at him.",
+                          "My head hurts and I am exhausted.", "This is the worst day.", "I failed the exam.",
+                          "The movie was boring and too long."}) {
+        EXPECT_LT(score(s), 0.0) << s;
+    }
+    EXPECT_EQ(score("The train departs at nine from platform four."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, RulesShiftTheScore)
+{
+    // Negation turns a word around, also within three words and in contractions.
+    EXPECT_LT(score("The food was not good."), 0.0);
+    EXPECT_LT(score("The food wasn’t very good."), 0.0);
+    EXPECT_GT(score("It was not bad at all."), 0.0);
+    // Intensifiers strengthen, softeners weaken.
+    EXPECT_GT(score("The food was extremely good."), score("The food was good."));
+    EXPECT_LT(score("The food was slightly good."), score("The food was good."));
+    // What follows "but" weighs more.
+    EXPECT_LT(score("The room was nice but the staff were rude."), 0.0);
+    EXPECT_GT(score("The staff were rude but the room was lovely."), 0.0);
+    // Exclamation marks and capitals add emphasis in the sentence's direction.
+    EXPECT_GT(score("The food was good!!!"), score("The food was good."));
+    EXPECT_LT(score("The food was bad!!!"), score("The food was bad."));
+    EXPECT_GT(score("The food was GOOD today."), score("The food was good today."));
+    // A negation with nothing rated after it leans negative; "didn't work"
+    // is a failure.
+    EXPECT_LT(score("I don't think I will buy it."), 0.0);
+    EXPECT_LT(score("The new medication didn't work."), 0.0);
+    EXPECT_EQ(score("The new medication worked."), 0.0);
+    // Inflections the list lacks take their stem's valence.
+    EXPECT_GT(score("She encourages everyone."), 0.0);
+    // Usage decides what some rated words mean.
+    EXPECT_GT(score("I like this cafe."), 0.0);
+    EXPECT_EQ(score("The room smelled like a cellar."), 0.0);
+    EXPECT_GT(score("I could not be happier."), 0.0);
+    EXPECT_LT(score("I have had better days."), 0.0);
+    EXPECT_EQ(score("The ending was mediocre at best."), score("The ending was mediocre."));
+    EXPECT_GT(score("The cake is to die for."), 0.0);
+    EXPECT_LT(score("The film is way too long."), 0.0);
+    EXPECT_EQ(score("I went to the gym too"), 0.0);
+    EXPECT_LT(score("It was pretty bad."), score("It was bad."));
+    // "kind of" is not kindness.
+    EXPECT_EQ(score("It was kind of a blur."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, EmoticonsAndEmoji)
+{
+    EXPECT_GT(score("Finished the report :)"), 0.0);
+    EXPECT_LT(score("Finished the report :("), 0.0);
+    EXPECT_GT(score("Finished the report 😀"), 0.0);
+    EXPECT_GT(score("Finished the report👍🏽"), 0.0); // attached, with a skin tone
+    EXPECT_LT(score("Finished the report 😡"), 0.0);
+    EXPECT_GT(score("❤️❤️"), 0.0);
+}
+
+TEST(ValenceSentimentTagger, ParagraphsDocumentAndSentences)
+{
+    ValenceSentimentTagger tagger;
+    const QString text = QStringLiteral("I love it. It is great.\r\nThe service was terrible.\u2029The sky is blue here.");
+    const SentimentTags tags = tagger.tag(text, QStringLiteral("en"));
+    ASSERT_EQ(tags.sentences.size(), 4);
+    ASSERT_TRUE(tags.firstParagraph && tags.document);
+    const double p = tags.firstParagraph->toDouble();
+    const double d = tags.document->toDouble();
+    const double s0 = tags.sentences[0].toDouble(), s1 = tags.sentences[1].toDouble();
+    const double s2 = tags.sentences[2].toDouble();
+    EXPECT_EQ(tags.sentences[3].toDouble(), 0.0);
+    // The first paragraph is its two sentences; the document leaves out the
+    // sentence without sentiment.
+    EXPECT_DOUBLE_EQ(p, (s0 + s1) / 2);
+    EXPECT_DOUBLE_EQ(d, (s0 + s1 + s2) / 3);
+    EXPECT_GT(p, 0.0);
+    EXPECT_LT(s2, 0.0);
+    for (const auto &s : tags.sentences) {
+        bool ok = false;
+        const double v = s.toDouble(&ok);
+        EXPECT_TRUE(ok);
+        EXPECT_GE(v, -1.0);
+        EXPECT_LE(v, 1.0);
+    }
+}
+
+TEST(ValenceSentimentTagger, OtherLanguagesGetNoTags)
+{
+    ValenceSentimentTagger tagger;
+    const SentimentTags tags = tagger.tag(QStringLiteral("Je suis très heureux aujourd'hui."), QStringLiteral("fr"));
+    EXPECT_FALSE(tags.firstParagraph.has_value());
+    EXPECT_FALSE(tags.document.has_value());
+    EXPECT_TRUE(tags.sentences.isEmpty());
+    EXPECT_TRUE(tagger.tag(QStringLiteral("Great day."), QStringLiteral("en-GB")).document.has_value());
+}
+
+TEST(ValenceSentimentTagger, HostileInputStaysInRange)
+{
+    ValenceSentimentTagger tagger;
+    QString nasty = QStringLiteral("good\u0000bad ");
+    nasty += QChar(0xD800); // lone surrogate
+    nasty += QStringLiteral("e\u0301\u0301\u0301 !!!!!!!!!! ???? :) \u202Eevil\u202C ") + QString(500, QChar(0x0301));
+    for (const QString &text : {nasty, QString(20000, u'!'), QStringLiteral("12345 67890"),
+                                QStringLiteral("😀😀😀👍🏽👍🏽"), QStringLiteral("שלום עולם")}) {
+        const SentimentTags tags = tagger.tag(text, QStringLiteral("en"));
+        for (const auto &s : tags.sentences + QList<QString>{*tags.firstParagraph, *tags.document}) {
+            const double v = s.toDouble();
+            EXPECT_TRUE(std::isfinite(v));
+            EXPECT_GE(v, -1.0);
+            EXPECT_LE(v, 1.0);
+        }
+    }
+}
+
+} // namespace
+} // namespace zn::language

@@ -1,0 +1,278 @@
+#include "platform/speech/DecoderWorker.h"
+
+#include "platform/speech/BlockingQueue.h"
+#include "platform/speech/PocketsphinxSpeechPlatform.h"
+#include "platform/speech/SpeechTestAudio.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace zn::speech {
+namespace {
+
+using Samples = DecoderWorker::Samples;
+
+// The process-wide pool, so the model loads once for the whole program.
+std::shared_ptr<DecoderPool> sharedPool()
+{
+    return PocketsphinxSpeechPlatform::shared()->pool();
+}
+
+struct Recording {
+    struct Result {
+        QString text;
+        bool isFinal;
+    };
+    std::mutex mutex;
+    std::condition_variable done;
+    std::vector<Result> results;
+    QStringList errors;
+    std::optional<bool> finishedCancelled;
+
+    DecoderWorker::Events events()
+    {
+        DecoderWorker::Events e;
+        e.result = [this](const QString &t, bool f) {
+            std::lock_guard lock(mutex);
+            results.push_back({t, f});
+        };
+        e.error = [this](const QString &d) {
+            std::lock_guard lock(mutex);
+            errors << d;
+        };
+        e.finished = [this](bool cancelled) {
+            std::lock_guard lock(mutex);
+            finishedCancelled = cancelled;
+            done.notify_all();
+        };
+        return e;
+    }
+    bool waitFinished(std::chrono::milliseconds limit = std::chrono::seconds(30))
+    {
+        std::unique_lock lock(mutex);
+        return done.wait_for(lock, limit, [this] { return finishedCancelled.has_value(); });
+    }
+    QStringList finals()
+    {
+        std::lock_guard lock(mutex);
+        QStringList out;
+        for (const auto &r : results)
+            if (r.isFinal)
+                out << r.text;
+        return out;
+    }
+    int partialCount()
+    {
+        std::lock_guard lock(mutex);
+        return std::count_if(results.begin(), results.end(), [](const Result &r) { return !r.isFinal; });
+    }
+};
+
+struct Feed {
+    std::shared_ptr<BlockingQueue<Samples>> queue = std::make_shared<BlockingQueue<Samples>>();
+    DecoderWorker::Source source()
+    {
+        return [q = queue] { return q->next(); };
+    }
+    std::function<void()> interrupt()
+    {
+        return [q = queue] { q->cancel(); };
+    }
+    void push(const std::vector<std::int16_t> &samples, std::size_t chunk = 1024)
+    {
+        for (std::size_t at = 0; at < samples.size(); at += chunk)
+            queue->push(Samples(samples.begin() + at, samples.begin() + std::min(samples.size(), at + chunk)));
+    }
+};
+
+std::vector<std::int16_t> recording(const char *name)
+{
+    auto samples = test::readRawSamples(test::pocketsphinxRecording(QString::fromLatin1(name)));
+    EXPECT_FALSE(samples.empty()) << "pocketsphinx-testdata is not installed";
+    return samples;
+}
+
+std::vector<std::int16_t> concat(std::initializer_list<std::vector<std::int16_t>> parts)
+{
+    std::vector<std::int16_t> out;
+    for (const auto &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+TEST(DecoderWorker, UtterancesGiveGrowingPartialsAndFinalText)
+{
+    Feed feed;
+    Recording run;
+    DecoderWorker worker(sharedPool(), DecoderWorker::Mode::Utterances, feed.source(), feed.interrupt(),
+                         run.events());
+    worker.start();
+    feed.push(concat({recording("goforward.raw"), test::noise(16000, 8)}));
+    feed.queue->finish();
+    ASSERT_TRUE(run.waitFinished());
+    EXPECT_EQ(run.finishedCancelled, false);
+    EXPECT_EQ(run.finals().join(QLatin1Char(' ')), QStringLiteral("go forward ten meters"));
+    EXPECT_GE(run.partialCount(), 1);
+    EXPECT_TRUE(run.errors.isEmpty());
+}
+
+TEST(DecoderWorker, LeadingDigitalSilenceDoesNotSplitTheFirstWords)
+{
+    Feed feed;
+    Recording run;
+    DecoderWorker worker(sharedPool(), DecoderWorker::Mode::Utterances, feed.source(), feed.interrupt(),
+                         run.events());
+    worker.start();
+    feed.push(concat({std::vector<std::int16_t>(24000, 0), recording("goforward.raw")}));
+    feed.queue->finish();
+    ASSERT_TRUE(run.waitFinished());
+    EXPECT_EQ(run.finals().join(QLatin1Char(' ')), QStringLiteral("go forward ten meters"));
+}
+
+TEST(DecoderWorker, WholeTextRepeatsEverythingSoFarAndEndsWithOneFinal)
+{
+    Feed feed;
+    Recording run;
+    DecoderWorker worker(sharedPool(), DecoderWorker::Mode::WholeText, feed.source(), feed.interrupt(),
+                         run.events());
+    worker.start();
+    feed.push(concat({recording("something.raw"), test::noise(24000), recording("goforward.raw")}));
+    feed.queue->finish();
+    ASSERT_TRUE(run.waitFinished());
+    const QStringList finals = run.finals();
+    ASSERT_EQ(finals.size(), 1);
+    EXPECT_EQ(finals.first(), QStringLiteral("go somewhere and do something go forward ten meters"));
+    // Once the first utterance is done, every later report starts with it.
+    bool sawSecond = false;
+    for (const auto &r : run.results) {
+        if (r.text.contains(QStringLiteral("forward"))) {
+            sawSecond = true;
+            EXPECT_TRUE(r.text.startsWith(QStringLiteral("go somewhere and do something "))) << r.text.toStdString();
+        }
+    }
+    EXPECT_TRUE(sawSecond);
+}
+
+TEST(DecoderWorker, CancelEndsWithoutResultsAndUnblocksAWaitingSource)
+{
+    Feed feed;
+    Recording run;
+    auto worker = std::make_unique<DecoderWorker>(sharedPool(), DecoderWorker::Mode::Utterances, feed.source(),
+                                                  feed.interrupt(), run.events());
+    worker->start();
+    feed.push(test::noise(4096));
+    // The source is now blocked waiting for more audio; cancel must wake it.
+    ASSERT_TRUE(test::waitUntil([&] { return feed.queue->size() == 0; }));
+    worker->cancel();
+    ASSERT_TRUE(run.waitFinished(std::chrono::seconds(5)));
+    EXPECT_EQ(run.finishedCancelled, true);
+    EXPECT_TRUE(run.finals().isEmpty());
+    worker.reset();
+}
+
+TEST(DecoderWorker, DestroyingARunningWorkerJoinsItsThread)
+{
+    Feed feed;
+    Recording run;
+    {
+        DecoderWorker worker(sharedPool(), DecoderWorker::Mode::WholeText, feed.source(), feed.interrupt(),
+                             run.events());
+        worker.start();
+        feed.push(recording("goforward.raw"));
+    } // must not hang or crash while decoding
+    EXPECT_EQ(run.finishedCancelled, true);
+    EXPECT_TRUE(run.finals().isEmpty());
+}
+
+TEST(DecoderWorker, ModelThatWillNotLoadIsReportedAsAnError)
+{
+    test::TempDir dir;
+    ModelPaths paths = ModelPaths::installedEnglish();
+    paths.languageModel = dir.file(QStringLiteral("missing.lm.bin"));
+    Feed feed;
+    Recording run;
+    DecoderWorker worker(std::make_shared<DecoderPool>(paths), DecoderWorker::Mode::Utterances, feed.source(),
+                         feed.interrupt(), run.events());
+    worker.start();
+    ASSERT_TRUE(run.waitFinished());
+    EXPECT_EQ(run.errors.size(), 1);
+    EXPECT_TRUE(run.results.empty());
+}
+
+TEST(DecoderPool, LoadsOnceAndLendsTheSameDecoderAgain)
+{
+    auto pool = sharedPool();
+    {
+        auto lease = pool->acquire();
+        ASSERT_TRUE(lease);
+    }
+    const int loads = pool->loadCount();
+    PocketsphinxDecoder *first = nullptr;
+    {
+        auto lease = pool->acquire();
+        first = lease.get();
+        ASSERT_TRUE(lease);
+        // A lease given back with an utterance open is reset for the next borrower.
+        lease->startUtterance();
+    }
+    auto again = pool->acquire();
+    EXPECT_EQ(again.get(), first);
+    EXPECT_FALSE(again->utteranceOpen());
+    EXPECT_EQ(pool->loadCount(), loads);
+}
+
+TEST(DecoderPool, MissingOrDamagedModelFailsCleanly)
+{
+    test::TempDir dir;
+    const ModelPaths good = ModelPaths::installedEnglish();
+
+    ModelPaths missing = good;
+    missing.dictionary = dir.file(QStringLiteral("none.dict"));
+    EXPECT_FALSE(missing.looksComplete());
+    QString error;
+    EXPECT_FALSE(PocketsphinxDecoder::load(missing, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // A truncated language model is there but does not load.
+    QFile source(good.languageModel);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QFile truncated(dir.file(QStringLiteral("cut.lm.bin")));
+    ASSERT_TRUE(truncated.open(QIODevice::WriteOnly));
+    truncated.write(source.read(100000));
+    truncated.close();
+    ModelPaths damaged = good;
+    damaged.languageModel = truncated.fileName();
+    EXPECT_TRUE(damaged.looksComplete());
+    auto pool = std::make_shared<DecoderPool>(damaged);
+    error.clear();
+    EXPECT_FALSE(pool->acquire(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(pool->loadCount(), 0);
+}
+
+TEST(BlockingQueue, FinishDrainsQueuedItemsAndCancelDropsThem)
+{
+    BlockingQueue<int> finished;
+    finished.push(1);
+    finished.push(2);
+    finished.finish();
+    EXPECT_FALSE(finished.push(3));
+    EXPECT_EQ(finished.next(), 1);
+    EXPECT_EQ(finished.next(), 2);
+    EXPECT_EQ(finished.next(), std::nullopt);
+
+    BlockingQueue<int> cancelled;
+    cancelled.push(1);
+    cancelled.cancel();
+    EXPECT_EQ(cancelled.next(), std::nullopt);
+    EXPECT_FALSE(cancelled.push(2));
+}
+
+} // namespace
+} // namespace zn::speech

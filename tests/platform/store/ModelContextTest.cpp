@@ -1,0 +1,232 @@
+#include "TestNote.h"
+
+#include "platform/store/ModelContext.h"
+#include "support/TestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace zn;
+using zn::test::Note;
+
+namespace {
+
+QStringList titles(const QList<Note *> &notes)
+{
+    QStringList out;
+    for (Note *n : notes)
+        out.append(n->title());
+    return out;
+}
+
+FetchDescriptor byCount(SortOrder order = SortOrder::Forward)
+{
+    FetchDescriptor d;
+    d.sortBy = {{Note::Count, order}};
+    return d;
+}
+
+class ModelContextTest : public ::testing::Test
+{
+protected:
+    zn::test::TempDir dir;
+    std::shared_ptr<ModelContainer> container = zn::test::openNotes(dir.path());
+    ModelContext context{container.get()};
+};
+
+} // namespace
+
+TEST_F(ModelContextTest, FetchSeesOwnPendingInsertsButNotPendingDeletes)
+{
+    ASSERT_TRUE(container);
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    Note *b = context.insert(std::make_unique<Note>(QStringLiteral("b"), 2));
+    EXPECT_TRUE(context.hasChanges());
+    EXPECT_EQ(titles(context.fetch<Note>(byCount())), (QStringList{"a", "b"}));
+    ASSERT_FALSE(context.save());
+    EXPECT_FALSE(context.hasChanges());
+    EXPECT_NE(a->rowId(), 0);
+
+    context.remove(a);
+    EXPECT_TRUE(a->isDeleted());
+    EXPECT_TRUE(context.hasChanges());
+    EXPECT_EQ(titles(context.fetch<Note>(byCount())), (QStringList{"b"}));
+
+    // Removing an unsaved insert simply forgets it.
+    Note *c = context.insert(std::make_unique<Note>(QStringLiteral("c"), 3));
+    context.remove(c);
+    EXPECT_TRUE(c->isDeleted());
+    ASSERT_FALSE(context.save());
+    EXPECT_EQ(titles(context.fetch<Note>(byCount())), (QStringList{"b"}));
+    EXPECT_EQ(context.fetch<Note>(byCount()).first(), b);
+}
+
+TEST_F(ModelContextTest, IdentityMapGivesOneObjectPerRow)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    ASSERT_FALSE(context.save());
+    ModelContext other(container.get());
+    Note *first = other.fetch<Note>().value(0);
+    Note *again = other.fetch<Note>().value(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, a);
+    EXPECT_EQ(first->persistentModelID(), a->persistentModelID());
+    EXPECT_EQ(other.model(a->persistentModelID()), first);
+    EXPECT_EQ(context.model(a->persistentModelID()), a);
+}
+
+TEST_F(ModelContextTest, PredicatesAndSortAgreeBetweenSavedAndPendingObjects)
+{
+    // Saved rows and pending ones must filter and order the same way, or a
+    // list would reshuffle on save.
+    const QStringList names{QStringLiteral("b"), QStringLiteral("é"), QStringLiteral("Z"), QStringLiteral("😀"),
+                            QStringLiteral("\uFFFD"), QString()};
+    for (int i = 0; i < names.size(); ++i)
+        context.insert(std::make_unique<Note>(names[i], i));
+    FetchDescriptor byTitle;
+    byTitle.sortBy = {{Note::Title, SortOrder::Forward}};
+    const QStringList pending = titles(context.fetch<Note>(byTitle));
+    ASSERT_FALSE(context.save());
+    const QStringList saved = titles(context.fetch<Note>(byTitle));
+    EXPECT_EQ(pending, saved);
+    // Code point order: the emoji (U+1F600) sorts after U+FFFD.
+    EXPECT_EQ(saved, (QStringList{"", "Z", "b", "é", "\uFFFD", "😀"}));
+
+    FetchDescriptor range;
+    range.predicate = Predicate::where(Note::Count, CompareOp::GreaterOrEqual, 2).andWhere(Note::Count, CompareOp::Less, 4);
+    range.sortBy = {{Note::Count, SortOrder::Reverse}};
+    EXPECT_EQ(titles(context.fetch<Note>(range)), (QStringList{"😀", "Z"}));
+    Note *extra = context.insert(std::make_unique<Note>(QStringLiteral("x"), 3));
+    // Ties keep saved rows ahead of unsaved ones.
+    EXPECT_EQ(titles(context.fetch<Note>(range)), (QStringList{"😀", "x", "Z"}));
+    Q_UNUSED(extra);
+
+    range.fetchLimit = 1;
+    EXPECT_EQ(titles(context.fetch<Note>(range)), (QStringList{"😀"}));
+}
+
+TEST_F(ModelContextTest, NullSafeEqualityOnOptionals)
+{
+    Note *with = context.insert(std::make_unique<Note>(QStringLiteral("with")));
+    with->set(Note::Subtitle, QString());
+    context.insert(std::make_unique<Note>(QStringLiteral("without")));
+    for (int pass = 0; pass < 2; ++pass) {
+        FetchDescriptor absent;
+        absent.predicate = Predicate::where(Note::Subtitle, CompareOp::Equal, QVariant());
+        EXPECT_EQ(titles(context.fetch<Note>(absent)), (QStringList{"without"})) << "pass " << pass;
+        FetchDescriptor empty;
+        empty.predicate = Predicate::where(Note::Subtitle, CompareOp::Equal, QString(""));
+        EXPECT_EQ(titles(context.fetch<Note>(empty)), (QStringList{"with"})) << "pass " << pass;
+        // Ordering against an absent value matches nothing, as in SQL.
+        FetchDescriptor less;
+        less.predicate = Predicate::where(Note::Subtitle, CompareOp::Less, QStringLiteral("zzz"));
+        EXPECT_EQ(titles(context.fetch<Note>(less)), (QStringList{"with"})) << "pass " << pass;
+        ASSERT_FALSE(context.save());
+    }
+}
+
+TEST_F(ModelContextTest, EditedObjectsAreMatchedOnTheirUnsavedValues)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    Note *b = context.insert(std::make_unique<Note>(QStringLiteral("b"), 5));
+    ASSERT_FALSE(context.save());
+    FetchDescriptor small;
+    small.predicate = Predicate::where(Note::Count, CompareOp::Less, 3);
+    small.sortBy = {{Note::Count, SortOrder::Forward}};
+    a->set(Note::Count, 10);
+    b->set(Note::Count, 0);
+    EXPECT_EQ(titles(context.fetch<Note>(small)), (QStringList{"b"}));
+    ModelContext other(container.get());
+    EXPECT_EQ(titles(other.fetch<Note>(small)), (QStringList{"a"}));
+}
+
+TEST_F(ModelContextTest, RollbackRestoresTheSavedState)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    ASSERT_FALSE(context.save());
+    a->set(Note::Title, QStringLiteral("changed"));
+    Note *b = context.insert(std::make_unique<Note>(QStringLiteral("b"), 2));
+    QSignalSpy spy(a, &PersistentModel::changed);
+    context.rollback();
+    EXPECT_EQ(a->title(), "a");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(b->isDeleted());
+    EXPECT_FALSE(context.hasChanges());
+
+    context.remove(a);
+    context.rollback();
+    EXPECT_FALSE(a->isDeleted());
+    EXPECT_EQ(titles(context.fetch<Note>()), (QStringList{"a"}));
+    EXPECT_FALSE(context.save());
+}
+
+TEST_F(ModelContextTest, WritingBackTheStoredValueIsNoChange)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    ASSERT_FALSE(context.save());
+    QSignalSpy spy(a, &PersistentModel::changed);
+    a->set(Note::Title, QStringLiteral("a"));
+    EXPECT_EQ(spy.count(), 1); // models notify on every write
+    EXPECT_FALSE(context.hasChanges());
+    a->set(Note::Title, QStringLiteral("b"));
+    a->set(Note::Title, QStringLiteral("a"));
+    EXPECT_FALSE(context.hasChanges());
+}
+
+TEST_F(ModelContextTest, FailedSaveWritesNothingAndKeepsEveryChange)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    ASSERT_FALSE(context.save());
+    a->set(Note::Title, QStringLiteral("edited"));
+    Note *b = context.insert(std::make_unique<Note>(QStringLiteral("b"), 2));
+    int calls = 0;
+    container->setSaveFailureInjector([&]() -> std::optional<StoreError> {
+        ++calls;
+        return StoreError(StoreError::Code::SaveFailed, QStringLiteral("database or disk is full"));
+    });
+    const auto error = context.save();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(error->code, StoreError::Code::SaveFailed);
+    EXPECT_EQ(error->description(), "The journal could not be saved: database or disk is full");
+    EXPECT_TRUE(context.hasChanges());
+    EXPECT_EQ(b->rowId(), 0);
+    ModelContext other(container.get());
+    EXPECT_EQ(titles(other.fetch<Note>(byCount())), (QStringList{"a"}));
+
+    container->setSaveFailureInjector({});
+    ASSERT_FALSE(context.save());
+    EXPECT_EQ(titles(other.fetch<Note>(byCount())), (QStringList{"edited", "b"}));
+    container.reset();
+    auto reopened = zn::test::openNotes(dir.path());
+    ModelContext fresh(reopened.get());
+    EXPECT_EQ(titles(fresh.fetch<Note>(byCount())), (QStringList{"edited", "b"}));
+}
+
+TEST_F(ModelContextTest, OperationsAfterTheContainerIsGoneFailCleanly)
+{
+    Note *a = context.insert(std::make_unique<Note>(QStringLiteral("a"), 1));
+    container.reset();
+    StoreError error;
+    EXPECT_TRUE(context.fetch<Note>({}, &error).isEmpty());
+    EXPECT_EQ(error.code, StoreError::Code::Closed);
+    const auto saveError = context.save();
+    ASSERT_TRUE(saveError);
+    EXPECT_EQ(saveError->code, StoreError::Code::Closed);
+    EXPECT_EQ(a->title(), "a");
+}
+
+TEST(ModelContextInMemory, WorksWithoutFiles)
+{
+    auto container = zn::test::openNotesInMemory();
+    ASSERT_TRUE(container);
+    ModelContext *context = container->mainContext();
+    context->insert(std::make_unique<Note>(QStringLiteral("a")));
+    EXPECT_FALSE(context->save());
+    EXPECT_EQ(context->fetch<Note>().size(), 1);
+    EXPECT_EQ(container->mainContext(), context);
+}

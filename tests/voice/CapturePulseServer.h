@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+
+namespace zn::test {
+
+// A private PulseAudio daemon for one test: its own runtime and home
+// folders (mode 0700), a null sink to play into, and virtual microphones
+// fed from that sink. It works as root too (the daemon only warns), and it
+// is stopped when this object goes, whatever the test's outcome.
+class CapturePulseServer
+{
+public:
+    CapturePulseServer();
+    ~CapturePulseServer();
+    CapturePulseServer(const CapturePulseServer &) = delete;
+    CapturePulseServer &operator=(const CapturePulseServer &) = delete;
+
+    // Starts the daemon and waits (bounded) for its socket. False with
+    // error() set when it cannot.
+    bool start();
+    void stop();
+    QString error() const { return m_error; }
+
+    // "unix:<socket>", for PULSE_SERVER.
+    QString address() const;
+    QString sinkName() const { return QStringLiteral("zn_test_sink"); }
+
+    // A capture source fed by everything played into the sink; becomes the
+    // default source. Returns the module index, for unloading.
+    std::optional<int> loadVirtualMicrophone(const QString &name);
+    bool unloadModule(int index);
+
+    // Plays raw 16 kHz mono s16le audio into the sink (asynchronous).
+    std::unique_ptr<QProcess> playRaw(const QString &path) const;
+
+private:
+    std::optional<QString> pactl(const QStringList &arguments);
+    QProcessEnvironment clientEnvironment() const;
+
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_home;
+    QProcess m_daemon;
+    QString m_error;
+};
+
+} // namespace zn::test
