@@ -81,4 +81,4 @@ BENCHMARK(BM_EntryQualityChecks)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+

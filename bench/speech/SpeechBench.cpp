@@ -89,4 +89,4 @@ BENCHMARK(BM_RecognizerConversion48kStereoFloat)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+

@@ -72,11 +72,3 @@ BENCHMARK(BM_PartialResultWhileRecording)->Arg(1000)->Arg(15000)->Arg(60000);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+// Shared main() for the benchmark programs: Qt needs an application object
+// for timers, threads and the SQL driver.
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
