@@ -4,7 +4,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QStringList>
 
 namespace {
@@ -92,12 +91,3 @@ void BM_WordNetLoad(benchmark::State &state)
 BENCHMARK(BM_WordNetLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

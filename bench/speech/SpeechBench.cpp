@@ -4,12 +4,9 @@
 #include "platform/speech/PocketsphinxDecoder.h"
 #include "platform/speech/SpeechSamples.h"
 
-#include <QFile>
-
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstring>
 
 namespace {
 
@@ -18,13 +15,7 @@ using namespace zn::speech;
 
 std::vector<std::int16_t> goForward()
 {
-    QFile file(QStringLiteral("/usr/share/pocketsphinx/test/data/goforward.raw"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-    return samples;
+    return readDecoderRecording(QStringLiteral("/usr/share/pocketsphinx/test/data/goforward.raw"));
 }
 
 void BM_ModelLoad(benchmark::State &state)

@@ -7,12 +7,6 @@
 #include "core/TextUnits.h"
 #include "platform/store/ModelContext.h"
 
-#include <QCoreApplication>
-#include <QFutureWatcher>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <cmath>
 
 namespace zn {
@@ -22,22 +16,6 @@ namespace {
 // this; the slack absorbs binary rounding of values typed as "0.08 away".
 constexpr double kScoreRefreshThreshold = 0.08;
 constexpr double kScoreRefreshSlack = 1e-9;
-
-// Live analyses run here, below the UI thread's priority.
-QThreadPool &liveMoodPool()
-{
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(2);
-        pool.setThreadPriority(QThread::LowPriority);
-        // An analysis still running at exit must end while the analysis
-        // code's own data is still alive.
-        qAddPostRoutine([] { pool.waitForDone(); });
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
-}
 
 // The fields a commit writes, so a commit whose save failed can put the
 // entry back as the store has it: the editor keeps the text for a retry, and
@@ -124,9 +102,13 @@ EditorSession::EditorSession(Clock &clock, QObject *parent)
     : QObject(parent)
     , m_clock(&clock)
     , m_autosaveTimer(clock, this)
-    , m_liveMoodTimer(clock, this)
     , m_savedIndicatorTimer(clock, this)
+    , m_liveMood(clock)
 {
+    connect(&m_liveMood, &LiveMoodRunner::analyzed, this, [this](const QString &, double score) {
+        setLiveSentiment(score);
+        setLiveWeather(weatherLabelForScore(score));
+    });
 }
 
 EditorSession::~EditorSession()
@@ -253,7 +235,7 @@ void EditorSession::updateHasDraftText()
 
 bool EditorSession::isLiveMoodScheduled() const
 {
-    return m_liveMoodTimer.isActive() || m_liveMoodRunning > 0;
+    return m_liveMood.isPending();
 }
 
 // --- debounces ------------------------------------------------------------
@@ -272,35 +254,10 @@ void EditorSession::onDraftTextChanged()
         });
     }
 
-    m_liveMoodTimer.stop();
-    ++m_liveMoodGeneration;
-    if (writing) {
-        const QString taken = m_draftText;
-        m_liveMoodTimer.start(kLiveMoodDelay, [this, taken] { startLiveMood(taken); });
-    }
-}
-
-void EditorSession::startLiveMood(const QString &text)
-{
-    const quint64 generation = ++m_liveMoodGeneration;
-    ++m_liveMoodRunning;
-    auto *watcher = new QFutureWatcher<std::optional<double>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        --m_liveMoodRunning;
-        applyLiveMood(generation, watcher->result());
-        watcher->deleteLater();
-    });
-    watcher->setFuture(QtConcurrent::run(&liveMoodPool(), [text] { return liveScore(text); }));
-}
-
-void EditorSession::applyLiveMood(quint64 generation, std::optional<double> score)
-{
-    // A newer edit, a cancel, a cleared session or another entry supersedes
-    // this result.
-    if (generation != m_liveMoodGeneration || !score)
-        return;
-    setLiveSentiment(*score);
-    setLiveWeather(weatherLabelForScore(*score));
+    // A result for the text before this change must not land any more.
+    m_liveMood.cancel();
+    if (writing)
+        m_liveMood.schedule(m_draftText, kLiveMoodDelay);
 }
 
 void EditorSession::showSavedIndicator()
@@ -320,9 +277,10 @@ void EditorSession::cancelAutosave()
 void EditorSession::cancelTasks()
 {
     m_autosaveTimer.stop();
-    m_liveMoodTimer.stop();
     m_savedIndicatorTimer.stop();
-    ++m_liveMoodGeneration;
+    // Also drops an analysis already running, so nothing lands after the
+    // session moved on.
+    m_liveMood.cancel();
 }
 
 // --- store ----------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LiveMoodRunner.h"
 #include "core/WeatherLabel.h"
 #include "platform/base/Clock.h"
 #include "platform/store/ModelContext.h"
@@ -152,8 +153,6 @@ private:
     void updateHasDraftText();
 
     void onDraftTextChanged();
-    void startLiveMood(const QString &text);
-    void applyLiveMood(quint64 generation, std::optional<double> score);
     JournalEntry *fetchEntry(const std::optional<QUuid> &id) const;
     void saveDraftRow();
     bool completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged);
@@ -168,7 +167,6 @@ private:
     WeatherLabel m_liveWeather = WeatherLabel::Overcast;
     bool m_hasPendingAutosave = false;
     ClockTimer m_autosaveTimer;
-    ClockTimer m_liveMoodTimer;
     ClockTimer m_savedIndicatorTimer;
     QPointer<ModelContext> m_modelContext;
     QString m_committedBaselineText;
@@ -177,10 +175,7 @@ private:
     QPointer<QObject> m_insightCoordinatorObject;
     bool m_insightCoordinatorIsObject = false;
     bool m_hasDraftText = false;
-    // Bumped by every cancel and every new analysis, so a result that comes
-    // back after the session moved on is dropped.
-    quint64 m_liveMoodGeneration = 0;
-    int m_liveMoodRunning = 0;
+    LiveMoodRunner m_liveMood;
 };
 
 } // namespace zn

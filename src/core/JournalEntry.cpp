@@ -1,8 +1,9 @@
 #include "core/JournalEntry.h"
 
+#include "core/CalendarProvider.h"
 #include "core/TextUnits.h"
+#include "platform/store/FieldValues.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -11,30 +12,6 @@
 
 namespace zn {
 namespace {
-
-QVariant optionalText(const std::optional<QString> &v)
-{
-    return v ? QVariant(*v) : QVariant();
-}
-
-std::optional<QString> textOrNone(const QVariant &v)
-{
-    if (!v.isValid())
-        return std::nullopt;
-    return v.toString();
-}
-
-QVariant optionalReal(std::optional<double> v)
-{
-    return v ? QVariant(*v) : QVariant();
-}
-
-std::optional<double> realOrNone(const QVariant &v)
-{
-    if (!v.isValid())
-        return std::nullopt;
-    return v.toDouble();
-}
 
 QByteArray encodeKeywordFrequencies(const KeywordFrequencies &frequencies)
 {
@@ -70,26 +47,9 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
     return out;
 }
 
-QStringList decodeStringList(const QByteArray &data)
+QDateTime inJournalTimeZone(const QDateTime &instant)
 {
-    if (data.isEmpty())
-        return {};
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isArray())
-        return {};
-    QStringList out;
-    for (const QJsonValue &v : doc.array()) {
-        if (!v.isString())
-            return {};
-        out.append(v.toString());
-    }
-    return out;
-}
-
-QByteArray encodeStringList(const QStringList &list)
-{
-    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+    return instant.isValid() ? instant.toTimeZone(CalendarProvider::shared().timeZone()) : instant;
 }
 
 const EntityDescriptor &JournalEntry::entityDescriptor()
@@ -161,54 +121,56 @@ JournalEntry::JournalEntry(const QUuid &id, const QDateTime &timestamp, const QS
 
 QUuid JournalEntry::id() const { return value(Id).toUuid(); }
 void JournalEntry::setId(const QUuid &id) { setValue(Id, QVariant::fromValue(id)); }
-QDateTime JournalEntry::timestamp() const { return value(Timestamp).toDateTime().toLocalTime(); }
+QDateTime JournalEntry::timestamp() const
+{
+    // Lists sort and group by this over and over; convert once per value.
+    const QDateTime instant = value(Timestamp).toDateTime();
+    if (m_shownTimestamp != instant)
+        m_shownTimestamp = inJournalTimeZone(instant);
+    return m_shownTimestamp;
+}
 void JournalEntry::setTimestamp(const QDateTime &timestamp) { setValue(Timestamp, timestamp); }
 QString JournalEntry::rawText() const { return value(RawText).toString(); }
 void JournalEntry::setRawText(const QString &text) { setValue(RawText, text); }
-std::optional<double> JournalEntry::duration() const { return realOrNone(value(Duration)); }
-void JournalEntry::setDuration(std::optional<double> seconds) { setValue(Duration, optionalReal(seconds)); }
+std::optional<double> JournalEntry::duration() const { return optionalReal(Duration); }
+void JournalEntry::setDuration(std::optional<double> seconds) { setOptional(Duration, seconds); }
 double JournalEntry::sentimentScore() const { return value(SentimentScore).toDouble(); }
 void JournalEntry::setSentimentScore(double score) { setValue(SentimentScore, score); }
 QByteArray JournalEntry::keywordFrequenciesData() const { return value(KeywordFrequenciesData).toByteArray(); }
 void JournalEntry::setKeywordFrequenciesData(const QByteArray &data) { setValue(KeywordFrequenciesData, data); }
-std::optional<QString> JournalEntry::moodLabel() const { return textOrNone(value(MoodLabel)); }
-void JournalEntry::setMoodLabel(std::optional<QString> label) { setValue(MoodLabel, optionalText(label)); }
+std::optional<QString> JournalEntry::moodLabel() const { return optionalText(MoodLabel); }
+void JournalEntry::setMoodLabel(std::optional<QString> label) { setOptional(MoodLabel, label); }
 QStringList JournalEntry::tags() const { return value(Tags).toStringList(); }
 void JournalEntry::setTags(const QStringList &tags) { setValue(Tags, tags); }
 bool JournalEntry::isDraft() const { return value(IsDraft).toBool(); }
 void JournalEntry::setIsDraft(bool draft) { setValue(IsDraft, draft); }
-std::optional<QString> JournalEntry::insightText() const { return textOrNone(value(InsightText)); }
-void JournalEntry::setInsightText(std::optional<QString> text) { setValue(InsightText, optionalText(text)); }
+std::optional<QString> JournalEntry::insightText() const { return optionalText(InsightText); }
+void JournalEntry::setInsightText(std::optional<QString> text) { setOptional(InsightText, text); }
 
 std::optional<QDateTime> JournalEntry::insightGeneratedAt() const
 {
-    const QVariant &v = value(InsightGeneratedAt);
-    if (!v.isValid())
-        return std::nullopt;
-    return v.toDateTime().toLocalTime();
+    const auto when = optionalDate(InsightGeneratedAt);
+    return when ? std::optional<QDateTime>(inJournalTimeZone(*when)) : std::nullopt;
 }
 
-void JournalEntry::setInsightGeneratedAt(std::optional<QDateTime> when)
-{
-    setValue(InsightGeneratedAt, when ? QVariant(*when) : QVariant());
-}
+void JournalEntry::setInsightGeneratedAt(std::optional<QDateTime> when) { setOptional(InsightGeneratedAt, when); }
 
 QString JournalEntry::insightStatusRaw() const { return value(InsightStatusRaw).toString(); }
 void JournalEntry::setInsightStatusRaw(const QString &raw) { setValue(InsightStatusRaw, raw); }
-std::optional<QString> JournalEntry::insightFailureMessage() const { return textOrNone(value(InsightFailureMessage)); }
-void JournalEntry::setInsightFailureMessage(std::optional<QString> message) { setValue(InsightFailureMessage, optionalText(message)); }
+std::optional<QString> JournalEntry::insightFailureMessage() const { return optionalText(InsightFailureMessage); }
+void JournalEntry::setInsightFailureMessage(std::optional<QString> message) { setOptional(InsightFailureMessage, message); }
 QByteArray JournalEntry::themesData() const { return value(ThemesData).toByteArray(); }
 void JournalEntry::setThemesData(const QByteArray &data) { setValue(ThemesData, data); }
-std::optional<QString> JournalEntry::insightEmotionalTone() const { return textOrNone(value(InsightEmotionalTone)); }
-void JournalEntry::setInsightEmotionalTone(std::optional<QString> tone) { setValue(InsightEmotionalTone, optionalText(tone)); }
+std::optional<QString> JournalEntry::insightEmotionalTone() const { return optionalText(InsightEmotionalTone); }
+void JournalEntry::setInsightEmotionalTone(std::optional<QString> tone) { setOptional(InsightEmotionalTone, tone); }
 QByteArray JournalEntry::insightKeyPointsData() const { return value(InsightKeyPointsData).toByteArray(); }
 void JournalEntry::setInsightKeyPointsData(const QByteArray &data) { setValue(InsightKeyPointsData, data); }
-std::optional<QString> JournalEntry::insightOverallSentiment() const { return textOrNone(value(InsightOverallSentiment)); }
-void JournalEntry::setInsightOverallSentiment(std::optional<QString> text) { setValue(InsightOverallSentiment, optionalText(text)); }
-std::optional<QString> JournalEntry::insightClosingFocus() const { return textOrNone(value(InsightClosingFocus)); }
-void JournalEntry::setInsightClosingFocus(std::optional<QString> text) { setValue(InsightClosingFocus, optionalText(text)); }
-std::optional<double> JournalEntry::insightOverallScore() const { return realOrNone(value(InsightOverallScore)); }
-void JournalEntry::setInsightOverallScore(std::optional<double> score) { setValue(InsightOverallScore, optionalReal(score)); }
+std::optional<QString> JournalEntry::insightOverallSentiment() const { return optionalText(InsightOverallSentiment); }
+void JournalEntry::setInsightOverallSentiment(std::optional<QString> text) { setOptional(InsightOverallSentiment, text); }
+std::optional<QString> JournalEntry::insightClosingFocus() const { return optionalText(InsightClosingFocus); }
+void JournalEntry::setInsightClosingFocus(std::optional<QString> text) { setOptional(InsightClosingFocus, text); }
+std::optional<double> JournalEntry::insightOverallScore() const { return optionalReal(InsightOverallScore); }
+void JournalEntry::setInsightOverallScore(std::optional<double> score) { setOptional(InsightOverallScore, score); }
 int JournalEntry::insightSchemaVersion() const { return int(value(InsightSchemaVersion).toLongLong()); }
 void JournalEntry::setInsightSchemaVersion(int version) { setValue(InsightSchemaVersion, qlonglong(version)); }
 
@@ -218,10 +180,10 @@ void JournalEntry::setKeywordFrequencies(const KeywordFrequencies &frequencies)
     setKeywordFrequenciesData(encodeKeywordFrequencies(frequencies));
 }
 
-QStringList JournalEntry::themes() const { return decodeStringList(themesData()); }
-void JournalEntry::setThemes(const QStringList &themes) { setThemesData(encodeStringList(themes)); }
-QStringList JournalEntry::insightKeyPoints() const { return decodeStringList(insightKeyPointsData()); }
-void JournalEntry::setInsightKeyPoints(const QStringList &points) { setInsightKeyPointsData(encodeStringList(points)); }
+QStringList JournalEntry::themes() const { return store::decodeStringArray(themesData()); }
+void JournalEntry::setThemes(const QStringList &themes) { setThemesData(store::encodeStringArray(themes)); }
+QStringList JournalEntry::insightKeyPoints() const { return store::decodeStringArray(insightKeyPointsData()); }
+void JournalEntry::setInsightKeyPoints(const QStringList &points) { setInsightKeyPointsData(store::encodeStringArray(points)); }
 
 InsightStatus JournalEntry::insightStatus() const { return insightStatusOrNone(insightStatusRaw()); }
 

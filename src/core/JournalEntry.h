@@ -25,8 +25,8 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data);
 
 // One journal entry: text, mood analysis and the model's reflection
 // ("insight"). A stored model: main thread only, owned by its context once
-// inserted. Every setter notifies through changed(). Dates read back in
-// local time.
+// inserted. Every setter notifies through changed(). Dates are kept as UTC
+// instants and read back through inJournalTimeZone().
 class JournalEntry final : public PersistentModel
 {
     Q_OBJECT
@@ -129,11 +129,13 @@ private:
     // For rows read from the store: every field is overwritten at once.
     explicit JournalEntry(Blank);
     static std::unique_ptr<PersistentModel> makeBlank();
+
+    mutable QDateTime m_shownTimestamp;
 };
 
-// Shared by the models: a JSON array of strings; empty data or anything but
-// an array of strings reads as an empty list.
-QStringList decodeStringList(const QByteArray &data);
-QByteArray encodeStringList(const QStringList &list);
+// An instant as the journal shows it: in the shared calendar's time zone, so
+// date(), time() and formatting give the wall clock that day keys use, and
+// comparing or converting it costs no time zone look-up.
+QDateTime inJournalTimeZone(const QDateTime &instant);
 
 } // namespace zn

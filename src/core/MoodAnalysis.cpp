@@ -415,6 +415,12 @@ CharacterStats characterStats(const QString &word)
 std::u32string scalarKey(const QString &word)
 {
     std::u32string key;
+    if (isSimpleText(word)) {
+        key.reserve(size_t(word.size()));
+        for (QChar c : word)
+            key.push_back(c.unicode());
+        return key;
+    }
     const QString nfc = word.normalized(QString::NormalizationForm_C);
     key.reserve(size_t(nfc.size()));
     for (char32_t c : nfc.toUcs4())

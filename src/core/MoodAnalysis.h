@@ -54,6 +54,8 @@ KeywordFrequencies extractKeywords(const QString &text, const std::optional<QLoc
                                    int limit = 25);
 
 // The on-device score reconciled with the language model's overall score.
+// Scores are clamped to [-1, 1]; one that is not a number reads as -1, so
+// the result is always finite.
 double reconcileScores(const QString &text, double onDeviceScore, double modelScore);
 // The same, given the lexicon signal of the text.
 double reconcileScores(const LexiconSignal &signal, double onDeviceScore, double modelScore);

@@ -1,6 +1,7 @@
 #include "core/WeeklyReflectionRecord.h"
 
 #include "core/JournalEntry.h"
+#include "platform/store/FieldValues.h"
 
 namespace zn {
 
@@ -55,7 +56,7 @@ WeeklyReflectionRecord::WeeklyReflectionRecord(const QString &weekKey, const QDa
 
 QString WeeklyReflectionRecord::weekKey() const { return value(WeekKey).toString(); }
 void WeeklyReflectionRecord::setWeekKey(const QString &key) { setValue(WeekKey, key); }
-QDateTime WeeklyReflectionRecord::weekStart() const { return value(WeekStart).toDateTime().toLocalTime(); }
+QDateTime WeeklyReflectionRecord::weekStart() const { return inJournalTimeZone(value(WeekStart).toDateTime()); }
 void WeeklyReflectionRecord::setWeekStart(const QDateTime &start) { setValue(WeekStart, start); }
 QString WeeklyReflectionRecord::summary() const { return value(Summary).toString(); }
 void WeeklyReflectionRecord::setSummary(const QString &text) { setValue(Summary, text); }
@@ -69,26 +70,16 @@ QString WeeklyReflectionRecord::recommendedFocus() const { return value(Recommen
 void WeeklyReflectionRecord::setRecommendedFocus(const QString &text) { setValue(RecommendedFocus, text); }
 QString WeeklyReflectionRecord::entryFingerprint() const { return value(EntryFingerprint).toString(); }
 void WeeklyReflectionRecord::setEntryFingerprint(const QString &fingerprint) { setValue(EntryFingerprint, fingerprint); }
-QDateTime WeeklyReflectionRecord::generatedAt() const { return value(GeneratedAt).toDateTime().toLocalTime(); }
+QDateTime WeeklyReflectionRecord::generatedAt() const { return inJournalTimeZone(value(GeneratedAt).toDateTime()); }
 void WeeklyReflectionRecord::setGeneratedAt(const QDateTime &when) { setValue(GeneratedAt, when); }
 QString WeeklyReflectionRecord::statusRaw() const { return value(StatusRaw).toString(); }
 void WeeklyReflectionRecord::setStatusRaw(const QString &raw) { setValue(StatusRaw, raw); }
 
-std::optional<QString> WeeklyReflectionRecord::failureMessage() const
-{
-    const QVariant &v = value(FailureMessage);
-    if (!v.isValid())
-        return std::nullopt;
-    return v.toString();
-}
+std::optional<QString> WeeklyReflectionRecord::failureMessage() const { return optionalText(FailureMessage); }
+void WeeklyReflectionRecord::setFailureMessage(std::optional<QString> message) { setOptional(FailureMessage, message); }
 
-void WeeklyReflectionRecord::setFailureMessage(std::optional<QString> message)
-{
-    setValue(FailureMessage, message ? QVariant(*message) : QVariant());
-}
-
-QStringList WeeklyReflectionRecord::notableMoments() const { return decodeStringList(notableMomentsData()); }
-void WeeklyReflectionRecord::setNotableMoments(const QStringList &moments) { setNotableMomentsData(encodeStringList(moments)); }
+QStringList WeeklyReflectionRecord::notableMoments() const { return store::decodeStringArray(notableMomentsData()); }
+void WeeklyReflectionRecord::setNotableMoments(const QStringList &moments) { setNotableMomentsData(store::encodeStringArray(moments)); }
 
 InsightStatus WeeklyReflectionRecord::status() const { return insightStatusOrNone(statusRaw()); }
 

@@ -14,7 +14,7 @@ namespace zn {
 
 // One stored reflection over a window of days. Its identity is the store's
 // persistent identifier (persistentModelID()). Main thread only; every
-// setter notifies through changed().
+// setter notifies through changed(). Dates read back as JournalEntry's do.
 class WeeklyReflectionRecord final : public PersistentModel
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/model/LanguageModel.h"
+#include "platform/model/LocalServerLanguageModel.h"
 
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -18,6 +19,11 @@ const QString kRequirementSuffix =
 CapabilityDetector::CapabilityDetector(lm::LanguageModel *model, Clock *clock, QObject *parent)
     : QObject(parent), m_model(model), m_clock(clock ? clock : &Clock::system())
 {
+    // The model server's probe answers in the background; the verdict
+    // follows it rather than waiting for the next caller to ask.
+    if (auto *server = dynamic_cast<lm::LocalServerLanguageModel *>(model))
+        connect(server, &lm::LocalServerLanguageModel::availabilityChanged, this, &CapabilityDetector::refresh,
+                Qt::QueuedConnection);
 }
 
 void CapabilityDetector::refresh()

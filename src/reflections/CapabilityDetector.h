@@ -15,9 +15,9 @@ class LanguageModel;
 }
 
 // Says whether language-model reflections can run right now and, if not,
-// why, in one sentence for the user. Lives on the main thread; changes only
-// when someone calls refresh(), which reads cached model state and never
-// blocks.
+// why, in one sentence for the user. Lives on the main thread; changes when
+// someone calls refresh(), which reads cached model state and never blocks,
+// and when a model server announces that its availability changed.
 class CapabilityDetector : public QObject
 {
     Q_OBJECT

@@ -74,22 +74,12 @@ const QString oneNoteTone = QStringLiteral("Emotional weather is mixed across th
 const QString fallbackTone = QStringLiteral("This long entry covers several related feelings.");
 const QString mixedSentiment = QStringLiteral("mixed");
 
-void throwIfStopped(const std::stop_token &stop)
-{
-    if (stop.stop_requested())
-        throw CancellationError();
-}
-
 EntryInsightResult modelPass(lm::LanguageModel &model, const QString &instructions, const QString &prompt,
                              const std::stop_token &stop)
 {
-    throwIfStopped(stop);
-    auto session = model.makeSession(instructions);
-    lm::GenerationOptions options;
-    options.maximumResponseTokens = EntryInsightGenerator::kMaximumResponseTokens;
-    const lm::GeneratedContent content =
-        session->respond(prompt, EntryInsightResult::generationSchema(), true, options, stop);
-    return EntryInsightResult::fromContent(content);
+    return EntryInsightResult::fromContent(generator::respondStructured(
+        model, instructions, prompt, EntryInsightResult::generationSchema(),
+        EntryInsightGenerator::kMaximumResponseTokens, stop));
 }
 
 QStringList cleanedList(const QStringList &items)
@@ -104,13 +94,6 @@ QStringList cleanedList(const QStringList &items)
             break;
     }
     return out;
-}
-
-QString errorDescription(const std::exception &error)
-{
-    if (const auto *modelError = dynamic_cast<const lm::LanguageModelError *>(&error))
-        return modelError->description();
-    return QString::fromUtf8(error.what());
 }
 
 QStringList splitWords(const QString &text)
@@ -145,18 +128,11 @@ EntryInsightGenerator::Outcome chunkFallback(const QString &summary, const QStri
 
 } // namespace
 
-EntryInsightGenerator::GenerateError::GenerateError(Kind kind, QString message)
-    : m_kind(kind)
-    , m_message(std::move(message))
+QString EntryInsightGenerator::GenerateError::describe(Kind kind, const QString &message)
 {
-    m_what = description().toUtf8();
-}
-
-QString EntryInsightGenerator::GenerateError::description() const
-{
-    switch (m_kind) {
+    switch (kind) {
     case Kind::GenerationFailed:
-        return m_message;
+        return message;
     case Kind::Unavailable:
         return QStringLiteral("Foundation Models unavailable.");
     case Kind::Empty:
@@ -168,7 +144,7 @@ QString EntryInsightGenerator::GenerateError::description() const
     case Kind::ContextTooLarge:
         return QStringLiteral("Entry is too long for on-device summary even after shortening.");
     }
-    return m_message;
+    return message;
 }
 
 const QString &EntryInsightGenerator::voiceRule()
@@ -365,13 +341,13 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::runLevels(const QString &t
     int contextSize = model.contextSize();
     if (contextSize < 1)
         contextSize = generation::kFallbackContextSize;
-    throwIfStopped(stop);
+    generator::throwIfStopped(stop);
     const int fullTokens = countTokens(model, fullInstructions(), stop);
     const int compactTokens = countTokens(model, compactInstructions(), stop);
     const int textLength = charCount(text);
 
     for (int index = 0; index < 4; ++index) {
-        throwIfStopped(stop);
+        generator::throwIfStopped(stop);
         const auto level = static_cast<ShorteningLevel>(index);
         const bool compact = index > 0;
         try {
@@ -415,7 +391,7 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::summarizeInChunks(const QS
                                                                         lm::LanguageModel &model,
                                                                         int contextSize, std::stop_token stop)
 {
-    throwIfStopped(stop);
+    generator::throwIfStopped(stop);
     const int compactTokens = countTokens(model, compactInstructions(), stop);
     const int chunkSize =
         std::max(kSmallestChunk, characterBudget(contextSize, compactTokens, ShorteningLevel::Level2));
@@ -427,7 +403,7 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::summarizeInChunks(const QS
     QList<double> scores;
     QStringList themes;
     for (const QString &chunk : chunks) {
-        throwIfStopped(stop);
+        generator::throwIfStopped(stop);
         Outcome chunkOutcome;
         try {
             chunkOutcome = sanitize(modelPass(model, compactInstructions(), makePrompt(chunk, true), stop), true);
@@ -494,24 +470,9 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::generate(const QString &te
     if (!model.isAvailable())
         throw GenerateError(GenerateError::Kind::Unavailable);
 
-    Clock &clock = options.clock ? *options.clock : Clock::system();
-    try {
-        return GenerationTimeout::run<Outcome>(
-            options.timeLimitSeconds,
-            [&](std::stop_token raceStop) { return runLevels(trimmedText, model, raceStop); }, stop, clock);
-    } catch (const GenerationTimeout::TimeoutError &) {
-        throw GenerateError(GenerateError::Kind::TimedOut);
-    } catch (const GenerateError &) {
-        throw;
-    } catch (const CancellationError &) {
-        throw GenerateError(GenerateError::Kind::TimedOut);
-    } catch (const std::exception &error) {
-        if (isContextWindowExceeded(error))
-            throw GenerateError(GenerateError::Kind::ContextTooLarge);
-        throw GenerateError::generationFailed(errorDescription(error));
-    } catch (...) {
-        throw GenerateError::generationFailed(QStringLiteral("Unknown error"));
-    }
+    return generator::runTimed<GenerateError, Outcome>(
+        options.timeLimitSeconds, options.clock, std::move(stop),
+        [&](std::stop_token raceStop) { return runLevels(trimmedText, model, raceStop); });
 }
 
 } // namespace zn

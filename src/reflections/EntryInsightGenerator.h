@@ -3,16 +3,17 @@
 #include "platform/base/Clock.h"
 #include "platform/model/LanguageModel.h"
 #include "reflections/EntryInsightResult.h"
+#include "reflections/GeneratorSupport.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <exception>
 #include <optional>
 #include <stop_token>
 
 namespace zn {
+
+enum class EntryInsightErrorKind { GenerationFailed, Unavailable, Empty, TimedOut, LowQuality, ContextTooLarge };
 
 struct EntryInsightOptions
 {
@@ -43,30 +44,11 @@ public:
         bool operator==(const Outcome &) const = default;
     };
 
-    class GenerateError : public std::exception
+    class GenerateError : public generator::GenerateErrorBase<GenerateError, EntryInsightErrorKind>
     {
     public:
-        enum class Kind { GenerationFailed, Unavailable, Empty, TimedOut, LowQuality, ContextTooLarge };
-
-        explicit GenerateError(Kind kind, QString message = {});
-        static GenerateError generationFailed(const QString &message)
-        {
-            return GenerateError(Kind::GenerationFailed, message);
-        }
-
-        Kind kind() const { return m_kind; }
-        // The user-facing text.
-        QString description() const;
-        const char *what() const noexcept override { return m_what.constData(); }
-        bool operator==(const GenerateError &other) const
-        {
-            return m_kind == other.m_kind && m_message == other.m_message;
-        }
-
-    private:
-        Kind m_kind;
-        QString m_message;
-        QByteArray m_what;
+        using GenerateErrorBase::GenerateErrorBase;
+        static QString describe(Kind kind, const QString &message);
     };
 
     using Options = EntryInsightOptions;

@@ -83,17 +83,66 @@ struct InsightCoordinator::WeeklyRun
     bool cancelled() const { return stop.stop_requested(); }
 };
 
-struct InsightCoordinator::EntryResult
+template<class Outcome>
+struct InsightCoordinator::GenerationResult
 {
-    std::optional<EntryInsightGenerator::Outcome> outcome;
+    std::optional<Outcome> outcome;
     std::exception_ptr error;
 };
 
-struct InsightCoordinator::WeeklyResult
+namespace {
+
+// Runs `generate` on the thread pool and hands what came of it to `deliver`
+// back on the coordinator's thread, unless the coordinator or the run has
+// gone meanwhile.
+template<class Result, class Run, class Generate, class Deliver>
+QFuture<void> generateInBackground(InsightCoordinator *owner, const std::shared_ptr<Run> &run, Generate generate,
+                                   Deliver deliver)
 {
-    std::optional<WeeklyReflectionGenerator::Outcome> outcome;
-    std::exception_ptr error;
-};
+    QPointer<InsightCoordinator> self(owner);
+    std::weak_ptr<Run> weakRun = run;
+    return QtConcurrent::run(QThreadPool::globalInstance(), [self, weakRun, generate, deliver] {
+        Result result;
+        try {
+            result.outcome = generate();
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, weakRun, result, deliver] {
+                const auto run = weakRun.lock();
+                if (self && run)
+                    deliver(run, result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+// From the event loop rather than the current call, so a long queue of
+// runs that end at once never nests calls.
+template<class Fn>
+void later(QObject *owner, Fn fn)
+{
+    QMetaObject::invokeMethod(owner, std::move(fn), Qt::QueuedConnection);
+}
+
+void settle(ModelContext &context, JournalEntry &entry, InsightStatus status, const std::optional<QString> &message)
+{
+    entry.setInsightStatus(status);
+    entry.setInsightFailureMessage(message);
+    saveIgnoringErrors(context);
+}
+
+void settle(ModelContext &context, WeeklyReflectionRecord &record, InsightStatus status,
+            const std::optional<QString> &message)
+{
+    record.setStatus(status);
+    record.setFailureMessage(message);
+    saveIgnoringErrors(context);
+}
+
+} // namespace
 
 InsightCoordinator::InsightCoordinator(lm::LanguageModel *model, Clock *clock, QObject *parent)
     : InsightCoordinator(model, clock, Limits{}, parent)
@@ -219,6 +268,13 @@ std::optional<QString> InsightCoordinator::capabilityMessage() const
     return unavailableMessage(m_capability->availability());
 }
 
+std::optional<QString> InsightCoordinator::capabilitySentence() const
+{
+    if (!m_capability)
+        return std::nullopt;
+    return m_capability->statusDetail();
+}
+
 // ---------------------------------------------------------------- public operations
 
 void InsightCoordinator::enqueueEntry(const QUuid &id)
@@ -305,40 +361,33 @@ void InsightCoordinator::failStaleInFlightEntry(const QUuid &id, double seconds)
 
     // Left "generating" by a run that no longer exists (an earlier launch,
     // a crash): nothing will ever finish it.
-    entry->setInsightStatus(InsightStatus::Failed);
-    entry->setInsightFailureMessage(kInterrupted);
-    saveIgnoringErrors(context);
+    settle(context, *entry, InsightStatus::Failed, kInterrupted);
 }
 
 // ---------------------------------------------------------------- marks
 
 void InsightCoordinator::markEntryFailed(const QUuid &id, const QString &message)
 {
-    if (!m_modelContainer)
-        return;
-    ModelContext context(m_modelContainer.get());
-    JournalEntry *entry = fetchEntry(context, id);
-    if (!entry)
-        return;
     // A finished reflection is never thrown away by a late failure.
-    if (entry->insightStatus() == InsightStatus::Ready && entry->insightText().has_value())
-        return;
-    entry->setInsightStatus(InsightStatus::Failed);
-    entry->setInsightFailureMessage(message);
-    saveIgnoringErrors(context);
+    markEntry(id, InsightStatus::Failed, message, [](const JournalEntry &entry) {
+        return !(entry.insightStatus() == InsightStatus::Ready && entry.insightText().has_value());
+    });
 }
 
 void InsightCoordinator::markEntryUnavailable(const QUuid &id, const std::optional<QString> &message)
+{
+    markEntry(id, InsightStatus::Unavailable, message, [](const JournalEntry &) { return true; });
+}
+
+void InsightCoordinator::markEntry(const QUuid &id, InsightStatus status, const std::optional<QString> &message,
+                                   bool (*applies)(const JournalEntry &))
 {
     if (!m_modelContainer)
         return;
     ModelContext context(m_modelContainer.get());
     JournalEntry *entry = fetchEntry(context, id);
-    if (!entry)
-        return;
-    entry->setInsightStatus(InsightStatus::Unavailable);
-    entry->setInsightFailureMessage(message);
-    saveIgnoringErrors(context);
+    if (entry && applies(*entry))
+        settle(context, *entry, status, message);
 }
 
 void InsightCoordinator::markWeeklyPending(const QString &key)
@@ -347,23 +396,15 @@ void InsightCoordinator::markWeeklyPending(const QString &key)
         return;
     ModelContext context(m_modelContainer.get());
     WeeklyReflectionRecord *record = fetchWeeklyRecord(context, key);
-    if (!record || record->status() != InsightStatus::Generating)
-        return;
-    record->setStatus(InsightStatus::Pending);
-    record->setFailureMessage(std::nullopt);
-    saveIgnoringErrors(context);
-}
-
-QString InsightCoordinator::todaysWeeklyKey() const
-{
-    return weekly::recordKey(CalendarProvider::shared().dayKey(m_clock->now()));
+    if (record && record->status() == InsightStatus::Generating)
+        settle(context, *record, InsightStatus::Pending, std::nullopt);
 }
 
 // ---------------------------------------------------------------- worker
 
 void InsightCoordinator::scheduleWorker()
 {
-    QMetaObject::invokeMethod(this, [this] { processQueue(); }, Qt::QueuedConnection);
+    later(this, [this] { processQueue(); });
 }
 
 void InsightCoordinator::processQueue()
@@ -439,24 +480,13 @@ void InsightCoordinator::endEntryRun(const std::shared_ptr<EntryRun> &run)
 
 void InsightCoordinator::failIfStillGenerating(const QUuid &id)
 {
-    if (!m_modelContainer)
-        return;
-    ModelContext context(m_modelContainer.get());
-    JournalEntry *entry = fetchEntry(context, id);
-    if (!entry || entry->insightStatus() != InsightStatus::Generating)
-        return;
-    entry->setInsightStatus(InsightStatus::Failed);
-    entry->setInsightFailureMessage(kTooLong);
-    saveIgnoringErrors(context);
+    markEntry(id, InsightStatus::Failed, kTooLong,
+              [](const JournalEntry &entry) { return entry.insightStatus() == InsightStatus::Generating; });
 }
 
 void InsightCoordinator::processEntry(const std::shared_ptr<EntryRun> &run)
 {
-    // Every way out that generates nothing ends the step from the event
-    // loop, so a long queue of such entries never nests calls.
-    const auto endLater = [this, run] {
-        QMetaObject::invokeMethod(this, [this, run] { endEntryRun(run); }, Qt::QueuedConnection);
-    };
+    const auto endLater = [this, run] { later(this, [this, run] { endEntryRun(run); }); };
 
     if (!m_modelContainer || run->cancelled())
         return endLater();
@@ -484,32 +514,17 @@ void InsightCoordinator::processEntry(const std::shared_ptr<EntryRun> &run)
         return endLater();
     }
 
-    entry->setInsightStatus(InsightStatus::Generating);
-    entry->setInsightFailureMessage(std::nullopt);
-    saveIgnoringErrors(*run->context);
+    settle(*run->context, *entry, InsightStatus::Generating, std::nullopt);
 
     run->sentText = entry->rawText();
-    const QString text = run->sentText;
-    const std::stop_token stop = run->stop.get_token();
-    const EntryGenerateFunction generate = m_entryGenerate;
-    QPointer<InsightCoordinator> self(this);
-    std::weak_ptr<EntryRun> weakRun = run;
-    run->future = QtConcurrent::run(QThreadPool::globalInstance(), [self, weakRun, generate, text, stop] {
-        EntryResult result;
-        try {
-            result.outcome = generate(text, stop);
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, weakRun, result] {
-                auto run = weakRun.lock();
-                if (self && run)
-                    self->entryGenerationEnded(run, result);
-            },
-            Qt::QueuedConnection);
-    });
+    run->future = generateInBackground<EntryResult>(
+        this, run,
+        [generate = m_entryGenerate, text = run->sentText, stop = run->stop.get_token()] {
+            return generate(text, stop);
+        },
+        [this](const std::shared_ptr<EntryRun> &run, const EntryResult &result) {
+            entryGenerationEnded(run, result);
+        });
 }
 
 void InsightCoordinator::entryGenerationEnded(const std::shared_ptr<EntryRun> &run, const EntryResult &result)
@@ -540,9 +555,7 @@ void InsightCoordinator::applyEntryResult(const std::shared_ptr<EntryRun> &run,
     if (text::graphemeCount(current) != text::graphemeCount(run->sentText) || current != run->sentText) {
         // Edited while the model was reading: this reflection is of the old
         // text, so start over with the new one.
-        entry->setInsightStatus(InsightStatus::Pending);
-        entry->setInsightFailureMessage(std::nullopt);
-        saveIgnoringErrors(context);
+        settle(context, *entry, InsightStatus::Pending, std::nullopt);
         if (!m_entryQueue.contains(run->id))
             setEntryQueue(m_entryQueue + QList<QUuid>{run->id});
         return;
@@ -638,9 +651,7 @@ WeeklyReflectionRecord *InsightCoordinator::upsertWeeklyRecord(const QString &ke
 
 void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &run)
 {
-    const auto endLater = [this, run] {
-        QMetaObject::invokeMethod(this, [this, run] { endWeeklyRun(run); }, Qt::QueuedConnection);
-    };
+    const auto endLater = [this, run] { later(this, [this, run] { endWeeklyRun(run); }); };
 
     if (!m_modelContainer || run->cancelled())
         return endLater();
@@ -673,28 +684,18 @@ void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &r
 
     WeeklyReflectionRecord *record = upsertWeeklyRecord(run->key, window.start, context);
     if (!enhancedAnalysisOn()) {
-        record->setStatus(InsightStatus::Unavailable);
-        record->setFailureMessage(kSettingsOff);
-        saveIgnoringErrors(context);
+        settle(context, *record, InsightStatus::Unavailable, kSettingsOff);
         return endLater();
     }
     if (!canGenerate()) {
-        record->setStatus(InsightStatus::Unavailable);
-        record->setFailureMessage(m_capability ? std::optional<QString>(m_capability->statusDetail())
-                                               : std::nullopt);
-        saveIgnoringErrors(context);
+        settle(context, *record, InsightStatus::Unavailable, capabilitySentence());
         return endLater();
     }
     if (entries.isEmpty()) {
-        record->setStatus(InsightStatus::None);
-        record->setFailureMessage(std::nullopt);
-        saveIgnoringErrors(context);
+        settle(context, *record, InsightStatus::None, std::nullopt);
         return endLater();
     }
-
-    record->setStatus(InsightStatus::Generating);
-    record->setFailureMessage(std::nullopt);
-    saveIgnoringErrors(context);
+    settle(context, *record, InsightStatus::Generating, std::nullopt);
 
     QList<WeeklyReflectionGenerator::EntrySnippet> snippets;
     snippets.reserve(entries.size());
@@ -707,29 +708,14 @@ void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &r
         snippets << snippet;
     }
 
-    const std::stop_token stop = run->stop.get_token();
-    const WeeklyGenerateFunction generate = m_weeklyGenerate;
-    QPointer<InsightCoordinator> self(this);
-    std::weak_ptr<WeeklyRun> weakRun = run;
-    const QDateTime start = window.start;
-    const QDateTime end = window.end;
-    run->future = QtConcurrent::run(QThreadPool::globalInstance(), [self, weakRun, generate, snippets, start,
-                                                                     end, stop] {
-        WeeklyResult result;
-        try {
-            result.outcome = generate(snippets, start, end, stop);
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, weakRun, result] {
-                auto run = weakRun.lock();
-                if (self && run)
-                    self->weeklyGenerationEnded(run, result);
-            },
-            Qt::QueuedConnection);
-    });
+    run->future = generateInBackground<WeeklyResult>(
+        this, run,
+        [generate = m_weeklyGenerate, snippets, window, stop = run->stop.get_token()] {
+            return generate(snippets, window.start, window.end, stop);
+        },
+        [this](const std::shared_ptr<WeeklyRun> &run, const WeeklyResult &result) {
+            weeklyGenerationEnded(run, result);
+        });
 }
 
 void InsightCoordinator::weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> &run, const WeeklyResult &result)
@@ -743,9 +729,7 @@ void InsightCoordinator::weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> 
         // Pre-empted by an entry: the step is asked for again once the
         // entries are done, so this one is merely waiting, not failed,
         // whatever the generator made of the cancellation.
-        record->setStatus(InsightStatus::Pending);
-        record->setFailureMessage(std::nullopt);
-        saveIgnoringErrors(context);
+        settle(context, *record, InsightStatus::Pending, std::nullopt);
         return endWeeklyRun(run);
     }
 
@@ -785,8 +769,7 @@ void InsightCoordinator::weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> 
             break;
         case Kind::Unavailable:
             record->setStatus(InsightStatus::Unavailable);
-            record->setFailureMessage(m_capability ? std::optional<QString>(m_capability->statusDetail())
-                                                   : std::nullopt);
+            record->setFailureMessage(capabilitySentence());
             break;
         default:
             record->setStatus(InsightStatus::Failed);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings/AppSettings.h"
+#include "core/InsightStatus.h"
 #include "core/InsightQueue.h"
 #include "platform/base/Clock.h"
 #include "reflections/CapabilityDetector.h"
@@ -130,16 +131,21 @@ Q_SIGNALS:
 private:
     struct EntryRun;
     struct WeeklyRun;
-    struct EntryResult;
-    struct WeeklyResult;
+    template<class Outcome>
+    struct GenerationResult;
+    using EntryResult = GenerationResult<EntryInsightGenerator::Outcome>;
+    using WeeklyResult = GenerationResult<WeeklyReflectionGenerator::Outcome>;
 
     bool canGenerate() const;
     bool enhancedAnalysisOn() const;
     bool isEntryInFlight(const QUuid &id) const;
     std::optional<QString> capabilityMessage() const;
+    std::optional<QString> capabilitySentence() const;
 
     void markEntryFailed(const QUuid &id, const QString &message);
     void markEntryUnavailable(const QUuid &id, const std::optional<QString> &message);
+    void markEntry(const QUuid &id, InsightStatus status, const std::optional<QString> &message,
+                   bool (*applies)(const JournalEntry &));
     void markWeeklyPending(const QString &key);
 
     void scheduleWorker();
@@ -157,7 +163,6 @@ private:
     void runWeeklyReflection(const std::shared_ptr<WeeklyRun> &run);
     void weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> &run, const WeeklyResult &result);
     void endWeeklyRun(const std::shared_ptr<WeeklyRun> &run);
-    QString todaysWeeklyKey() const;
 
     void setIsProcessing(bool value);
     void setLastError(const std::optional<QString> &value);

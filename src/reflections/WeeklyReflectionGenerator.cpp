@@ -11,35 +11,15 @@
 namespace zn {
 namespace {
 
-void throwIfStopped(const std::stop_token &stop)
-{
-    if (stop.stop_requested())
-        throw CancellationError();
-}
-
-QString errorDescription(const std::exception &error)
-{
-    if (const auto *modelError = dynamic_cast<const lm::LanguageModelError *>(&error))
-        return modelError->description();
-    return QString::fromUtf8(error.what());
-}
-
 const QString emptySummary = QStringLiteral("Empty summary");
 
 } // namespace
 
-WeeklyReflectionGenerator::GenerateError::GenerateError(Kind kind, QString message)
-    : m_kind(kind)
-    , m_message(std::move(message))
+QString WeeklyReflectionGenerator::GenerateError::describe(Kind kind, const QString &message)
 {
-    m_what = description().toUtf8();
-}
-
-QString WeeklyReflectionGenerator::GenerateError::description() const
-{
-    switch (m_kind) {
+    switch (kind) {
     case Kind::GenerationFailed:
-        return m_message;
+        return message;
     case Kind::Unavailable:
         return QStringLiteral("Foundation Models unavailable.");
     case Kind::Empty:
@@ -49,7 +29,7 @@ QString WeeklyReflectionGenerator::GenerateError::description() const
     case Kind::ContextTooLarge:
         return QStringLiteral("This week’s entries are too long for on-device reflection even after shortening.");
     }
-    return m_message;
+    return message;
 }
 
 const std::array<WeeklyReflectionGenerator::PromptShape, 5> &WeeklyReflectionGenerator::shorteningLevels()
@@ -106,12 +86,8 @@ WeeklyReflectionGenerator::Answer WeeklyReflectionGenerator::respondOnce(lm::Lan
                                                                          const QString &prompt,
                                                                          std::stop_token stop)
 {
-    throwIfStopped(stop);
-    auto session = model.makeSession(instructions);
-    lm::GenerationOptions options;
-    options.maximumResponseTokens = kMaximumResponseTokens;
-    const WeeklyReflectionResult result = WeeklyReflectionResult::fromContent(
-        session->respond(prompt, WeeklyReflectionResult::generationSchema(), true, options, stop));
+    const WeeklyReflectionResult result = WeeklyReflectionResult::fromContent(generator::respondStructured(
+        model, instructions, prompt, WeeklyReflectionResult::generationSchema(), kMaximumResponseTokens, stop));
 
     Answer answer;
     answer.summary = text::trimmed(result.summary);
@@ -138,7 +114,7 @@ WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::runPass(const QLis
                                                            levels[0].totalCharacters, levels[0].minimalHeader);
     Answer chosen;
     while (true) {
-        throwIfStopped(stop);
+        generator::throwIfStopped(stop);
         try {
             Answer answer = respondOnce(model, instructions, prompt, stop);
             if (WeeklyReflectionPrompting::needsRetry(answer.summary, answer.emotionalArc,
@@ -163,7 +139,7 @@ WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::runPass(const QLis
             if (index + 1 >= levels.size()) {
                 if (isContextWindowExceeded(error))
                     throw GenerateError(GenerateError::Kind::ContextTooLarge);
-                throw GenerateError::generationFailed(errorDescription(error));
+                throw GenerateError::generationFailed(generator::errorDescription(error));
             }
             ++index;
             const PromptShape &shape = levels[index];
@@ -184,21 +160,7 @@ WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::runPass(const QLis
 
 WeeklyReflectionGenerator::GenerateError WeeklyReflectionGenerator::mapError(std::exception_ptr error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const GenerationTimeout::TimeoutError &) {
-        return GenerateError(GenerateError::Kind::TimedOut);
-    } catch (const GenerateError &generateError) {
-        return generateError;
-    } catch (const CancellationError &) {
-        return GenerateError(GenerateError::Kind::TimedOut);
-    } catch (const std::exception &other) {
-        if (isContextWindowExceeded(other))
-            return GenerateError(GenerateError::Kind::ContextTooLarge);
-        return GenerateError::generationFailed(errorDescription(other));
-    } catch (...) {
-        return GenerateError::generationFailed(QStringLiteral("Unknown error"));
-    }
+    return generator::mapRunError<GenerateError>(std::move(error));
 }
 
 WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::generate(const QList<EntrySnippet> &entries,
@@ -218,15 +180,9 @@ WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::generate(const QLi
     const QString start = startLabel(windowStart);
     const QString end = endLabel(windowEnd);
 
-    Clock &clock = options.clock ? *options.clock : Clock::system();
-    try {
-        return GenerationTimeout::run<Outcome>(
-            options.timeLimitSeconds,
-            [&](std::stop_token raceStop) { return runPass(snippets, multiDay, start, end, model, raceStop); },
-            stop, clock);
-    } catch (...) {
-        throw mapError(std::current_exception());
-    }
+    return generator::runTimed<GenerateError, Outcome>(
+        options.timeLimitSeconds, options.clock, std::move(stop),
+        [&](std::stop_token raceStop) { return runPass(snippets, multiDay, start, end, model, raceStop); });
 }
 
 } // namespace zn

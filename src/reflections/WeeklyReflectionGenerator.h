@@ -2,20 +2,23 @@
 
 #include "platform/base/Clock.h"
 #include "platform/model/LanguageModel.h"
+#include "reflections/GeneratorSupport.h"
 #include "reflections/WeeklyReflectionOutcome.h"
 #include "reflections/WeeklyReflectionPrompting.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <stop_token>
 
 namespace zn {
+
+enum class WeeklyReflectionErrorKind { GenerationFailed, Unavailable, Empty, TimedOut, ContextTooLarge };
 
 struct WeeklyReflectionOptions
 {
@@ -35,30 +38,11 @@ public:
     using Outcome = WeeklyReflectionOutcome;
     using Options = WeeklyReflectionOptions;
 
-    class GenerateError : public std::exception
+    class GenerateError : public generator::GenerateErrorBase<GenerateError, WeeklyReflectionErrorKind>
     {
     public:
-        enum class Kind { GenerationFailed, Unavailable, Empty, TimedOut, ContextTooLarge };
-
-        explicit GenerateError(Kind kind, QString message = {});
-        static GenerateError generationFailed(const QString &message)
-        {
-            return GenerateError(Kind::GenerationFailed, message);
-        }
-
-        Kind kind() const { return m_kind; }
-        // The user-facing text.
-        QString description() const;
-        const char *what() const noexcept override { return m_what.constData(); }
-        bool operator==(const GenerateError &other) const
-        {
-            return m_kind == other.m_kind && m_message == other.m_message;
-        }
-
-    private:
-        Kind m_kind;
-        QString m_message;
-        QByteArray m_what;
+        using GenerateErrorBase::GenerateErrorBase;
+        static QString describe(Kind kind, const QString &message);
     };
 
     // One prompt shape; the levels are tried in order.

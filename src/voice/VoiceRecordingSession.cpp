@@ -10,14 +10,9 @@
 #include "voice/MacSpeechTranscriptionService.h"
 #include "voice/VoicePermissions.h"
 
-#include <QCoreApplication>
-#include <QFutureWatcher>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace zn {
@@ -28,26 +23,25 @@ const QString kRecognizerLabel = QStringLiteral("On-device (Speech)");
 const QString kContinuedAfterDeviceChange = QStringLiteral("Audio device changed \u2014 continued recording.");
 const QString kSaveFailed = QStringLiteral("Couldn\u2019t save the entry.");
 
-// Live analyses run here, below the UI thread's priority.
-QThreadPool &liveMoodPool()
-{
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(2);
-        pool.setThreadPriority(QThread::LowPriority);
-        // An analysis still running when the application quits must end
-        // before the language data it reads is torn down.
-        qAddPostRoutine([] { pool.waitForDone(); });
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
-}
-
 void finish(const std::function<void()> &done)
 {
     if (done)
         done();
+}
+
+// Stores `value` when it differs; a level or score that stays NaN counts as
+// unchanged, so it does not notify on every tick.
+template<class T>
+bool assignIfChanged(T &field, const T &value)
+{
+    if constexpr (std::is_floating_point_v<T>) {
+        if (std::isnan(field) && std::isnan(value))
+            return false;
+    }
+    if (field == value)
+        return false;
+    field = value;
+    return true;
 }
 
 } // namespace
@@ -83,8 +77,9 @@ VoiceRecordingSession::VoiceRecordingSession(VoiceSessionServices services, QObj
     , m_speech(std::make_unique<MacSpeechTranscriptionService>(std::move(services.speechPlatform), m_clock))
     , m_durationTimer(*m_clock, this)
     , m_silenceTimer(*m_clock, this)
-    , m_nlpTask(*m_clock, this)
+    , m_nlpTask(*m_clock)
 {
+    connect(&m_nlpTask, &LiveMoodRunner::analyzed, this, &VoiceRecordingSession::applyLiveMood);
 }
 
 VoiceRecordingSession::~VoiceRecordingSession()
@@ -94,7 +89,7 @@ VoiceRecordingSession::~VoiceRecordingSession()
     ++m_run;
     removeConfigObserver();
     invalidateTimers();
-    m_nlpTask.stop();
+    m_nlpTask.cancel();
     m_capture->stop();
     m_speech->setOnPartialText({});
 }
@@ -103,90 +98,68 @@ VoiceRecordingSession::~VoiceRecordingSession()
 
 void VoiceRecordingSession::setPhase(VoicePhase phase)
 {
-    if (m_phase == phase)
-        return;
-    m_phase = phase;
-    emit phaseChanged(phase);
+    if (assignIfChanged(m_phase, phase))
+        emit phaseChanged(phase);
 }
 
 void VoiceRecordingSession::setFailure(std::optional<VoiceRecordingFailure> failure)
 {
-    if (m_failure == failure)
-        return;
-    m_failure = failure;
-    emit failureChanged();
+    if (assignIfChanged(m_failure, failure))
+        emit failureChanged();
 }
 
 void VoiceRecordingSession::setStatusMessage(std::optional<QString> message)
 {
-    if (m_statusMessage == message)
-        return;
-    m_statusMessage = std::move(message);
-    emit statusMessageChanged();
+    if (assignIfChanged(m_statusMessage, message))
+        emit statusMessageChanged();
 }
 
 void VoiceRecordingSession::setDuration(double seconds)
 {
-    if (m_duration == seconds)
-        return;
-    m_duration = seconds;
-    emit durationChanged(seconds);
+    if (assignIfChanged(m_duration, seconds))
+        emit durationChanged(seconds);
 }
 
 void VoiceRecordingSession::setEnergy(double level)
 {
-    if (m_energy == level || (std::isnan(m_energy) && std::isnan(level)))
-        return;
-    m_energy = level;
-    emit energyChanged(level);
+    if (assignIfChanged(m_energy, level))
+        emit energyChanged(level);
 }
 
 void VoiceRecordingSession::setLiveSentiment(double score)
 {
-    if (m_liveSentiment == score || (std::isnan(m_liveSentiment) && std::isnan(score)))
-        return;
-    m_liveSentiment = score;
-    emit liveSentimentChanged(score);
+    if (assignIfChanged(m_liveSentiment, score))
+        emit liveSentimentChanged(score);
 }
 
 void VoiceRecordingSession::setLiveWeather(WeatherLabel label)
 {
-    if (m_liveWeather == label)
-        return;
-    m_liveWeather = label;
-    emit liveWeatherChanged(label);
+    if (assignIfChanged(m_liveWeather, label))
+        emit liveWeatherChanged(label);
 }
 
 void VoiceRecordingSession::setBackendLabel(const QString &label)
 {
-    if (m_backendLabel == label)
-        return;
-    m_backendLabel = label;
-    emit backendLabelChanged(label);
+    if (assignIfChanged(m_backendLabel, label))
+        emit backendLabelChanged(label);
 }
 
 void VoiceRecordingSession::setSoftLimitNudgeVisible(bool visible)
 {
-    if (m_softLimitNudgeVisible == visible)
-        return;
-    m_softLimitNudgeVisible = visible;
-    emit softLimitNudgeVisibleChanged(visible);
+    if (assignIfChanged(m_softLimitNudgeVisible, visible))
+        emit softLimitNudgeVisibleChanged(visible);
 }
 
 void VoiceRecordingSession::setTranscript(const QString &text)
 {
-    if (m_transcript == text)
-        return;
-    m_transcript = text;
-    emit transcriptChanged(text);
+    if (assignIfChanged(m_transcript, text))
+        emit transcriptChanged(text);
 }
 
 void VoiceRecordingSession::setModelContext(ModelContext *context)
 {
-    if (m_modelContext == context)
-        return;
-    m_modelContext = context;
-    emit modelContextChanged();
+    if (assignIfChanged(m_modelContext, QPointer<ModelContext>(context)))
+        emit modelContextChanged();
 }
 
 void VoiceRecordingSession::setInsightCoordinator(InsightQueue *coordinator)
@@ -439,24 +412,29 @@ void VoiceRecordingSession::failCapture(bool resuming, VoiceRecordingFailure fai
     });
 }
 
-void VoiceRecordingSession::teardown(bool keepTranscript, Outcome done)
+void VoiceRecordingSession::haltServices(Outcome then)
 {
     const quint64 run = nextRun();
     invalidateTimers();
+    // The microphone goes off at once, not after the recogniser has let go.
     m_capture->stop();
     QPointer<VoiceRecordingSession> self(this);
-    m_speech->cancel([self, run, keepTranscript, done] {
-        if (!self)
-            return;
-        if (self->m_run != run) {
-            done(false);
-            return;
+    m_speech->cancel([self, run, then] {
+        if (self)
+            then(self->m_run == run);
+    });
+}
+
+void VoiceRecordingSession::teardown(bool keepTranscript, Outcome done)
+{
+    haltServices([this, keepTranscript, done](bool current) {
+        if (current) {
+            if (!keepTranscript)
+                setTranscript(QString());
+            setEnergy(0.0);
+            removeConfigObserver();
         }
-        if (!keepTranscript)
-            self->setTranscript(QString());
-        self->setEnergy(0.0);
-        self->removeConfigObserver();
-        done(true);
+        done(current);
     });
 }
 
@@ -601,10 +579,7 @@ void VoiceRecordingSession::resumeAfterDeviceChange(Done done)
 
 void VoiceRecordingSession::keepTextAfterDeviceChange()
 {
-    nextRun();
-    invalidateTimers();
-    m_capture->stop();
-    m_speech->cancel();
+    haltServices([](bool) {});
     setPhase(VoicePhase::reviewing);
     setFailure(std::nullopt);
     setStatusMessage(std::nullopt);
@@ -656,28 +631,19 @@ void VoiceRecordingSession::stopIfRecording(Done done)
 
 void VoiceRecordingSession::cancel(Done done)
 {
-    const quint64 run = nextRun();
-    invalidateTimers();
-    // The microphone goes off at once, not after the recogniser has let go.
-    m_capture->stop();
-    QPointer<VoiceRecordingSession> self(this);
-    m_speech->cancel([self, run, done] {
-        if (!self)
-            return;
-        if (self->m_run == run) {
-            self->m_capture->stop();
-            self->setTranscript(QString());
-            self->setDuration(0.0);
-            self->setEnergy(0.0);
-            self->setLiveSentiment(0.0);
-            self->setLiveWeather(WeatherLabel::Overcast);
-            self->setFailure(VoiceRecordingFailure::cancelled);
-            self->setPhase(VoicePhase::idle);
-            self->setStatusMessage(std::nullopt);
-            self->setSoftLimitNudgeVisible(false);
-        }
-        finish(done);
-    });
+    haltServices([done](bool) { finish(done); });
+    // The discard holds from this moment, not once the recogniser has let
+    // go: a stop or a device change arriving meanwhile must find nothing to
+    // bring back.
+    setTranscript(QString());
+    setDuration(0.0);
+    setEnergy(0.0);
+    setLiveSentiment(0.0);
+    setLiveWeather(WeatherLabel::Overcast);
+    setFailure(VoiceRecordingFailure::cancelled);
+    setPhase(VoicePhase::idle);
+    setStatusMessage(std::nullopt);
+    setSoftLimitNudgeVisible(false);
 }
 
 void VoiceRecordingSession::retry(Done done)
@@ -695,24 +661,17 @@ void VoiceRecordingSession::retry(Done done)
 
 void VoiceRecordingSession::reset(Done done)
 {
-    const quint64 run = nextRun();
-    invalidateTimers();
-    m_capture->stop();
-    QPointer<VoiceRecordingSession> self(this);
-    m_speech->cancel([self, run, done] {
-        if (!self)
-            return;
-        if (self->m_run == run) {
-            self->m_capture->stop();
-            self->m_speech->clearTranscriptSilently();
-            self->m_retainedPrefix.clear();
-            self->setTranscript(QString());
-            self->setDuration(0.0);
-            self->setEnergy(0.0);
-            self->setPhase(VoicePhase::idle);
-            self->setFailure(std::nullopt);
-            self->setStatusMessage(std::nullopt);
-            self->setSoftLimitNudgeVisible(false);
+    haltServices([this, done](bool current) {
+        if (current) {
+            m_speech->clearTranscriptSilently();
+            m_retainedPrefix.clear();
+            setTranscript(QString());
+            setDuration(0.0);
+            setEnergy(0.0);
+            setPhase(VoicePhase::idle);
+            setFailure(std::nullopt);
+            setStatusMessage(std::nullopt);
+            setSoftLimitNudgeVisible(false);
         }
         finish(done);
     });
@@ -743,48 +702,25 @@ void VoiceRecordingSession::forwardBuffer(const AudioBuffer &buffer)
 
 bool VoiceRecordingSession::isLiveMoodPending() const
 {
-    return m_nlpTask.isActive() || m_liveMoodRunning > 0;
+    return m_nlpTask.isPending();
 }
 
 void VoiceRecordingSession::scheduleLiveMood(const QString &text)
 {
-    m_nlpTask.stop();
+    m_nlpTask.cancel();
     const int count = text::graphemeCount(text::trimmed(text));
     if (count < kLiveMoodMinCharacters || count > kLiveMoodMaxCharacters)
         return;
-    m_nlpTask.start(kLiveMoodDelay, [this, text] { runLiveMood(text); });
+    m_nlpTask.schedule(text, kLiveMoodDelay);
 }
 
-void VoiceRecordingSession::runLiveMood(const QString &text)
+void VoiceRecordingSession::applyLiveMood(const QString &text, double score)
 {
-    const quint64 sequence = ++m_liveMoodSequence;
-    ++m_liveMoodRunning;
-    auto *watcher = new QFutureWatcher<std::optional<double>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, sequence, text] {
-        --m_liveMoodRunning;
-        applyLiveMood(sequence, text, watcher->result());
-        watcher->deleteLater();
-    });
-    watcher->setFuture(QtConcurrent::run(&liveMoodPool(), [text]() -> std::optional<double> {
-        const auto mood = analyzeText(text);
-        if (!mood)
-            return std::nullopt;
-        return mood->score;
-    }));
-}
-
-void VoiceRecordingSession::applyLiveMood(quint64 sequence, const QString &text, std::optional<double> score)
-{
-    if (!score)
-        return;
-    // An older analysis that finishes after a newer one was applied is stale.
-    if (sequence < m_appliedLiveMood)
-        return;
+    // In review a mood of a text edited since still counts.
     if (text != m_transcript && m_phase != VoicePhase::reviewing)
         return;
-    m_appliedLiveMood = sequence;
-    setLiveSentiment(*score);
-    setLiveWeather(weatherLabelForScore(*score));
+    setLiveSentiment(score);
+    setLiveWeather(weatherLabelForScore(score));
 }
 
 // --- saving -----------------------------------------------------------------
@@ -827,10 +763,7 @@ void VoiceRecordingSession::save(std::function<void(std::optional<QUuid>)> done)
             return;
         }
         const QUuid id = entry->id();
-        // Stored: the text is no longer the session's to save or hand out,
-        // even before the reset below has finished.
-        s.m_retainedPrefix.clear();
-        s.setTranscript(QString());
+        s.releaseText();
         if (s.m_insightCoordinator)
             s.m_insightCoordinator->enqueueEntry(id);
         s.reset([answer, id] { answer(id); });
@@ -849,6 +782,7 @@ void VoiceRecordingSession::finishAndTakeTranscript(std::function<void(const QSt
         if (!self)
             return;
         const QString result = text::trimmed(self->m_transcript);
+        self->releaseText();
         self->reset([self, done, result] {
             if (!self)
                 return;
@@ -864,6 +798,14 @@ void VoiceRecordingSession::finishAndTakeTranscript(std::function<void(const QSt
         m_speech->commitPendingHypothesis();
         take();
     }
+}
+
+void VoiceRecordingSession::releaseText()
+{
+    // Stored or handed over: no longer the session's to save or hand out,
+    // even before the reset that follows has finished.
+    m_retainedPrefix.clear();
+    setTranscript(QString());
 }
 
 // --- settings -----------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LiveMoodRunner.h"
 #include "core/WeatherLabel.h"
 #include "platform/audio/AudioBuffer.h"
 #include "platform/base/Clock.h"
@@ -112,7 +113,8 @@ public:
     void start(Done done = {});
     // Ends the recording with its final text and moves to review.
     void stop(Done done = {});
-    // Discards everything and goes back to idle.
+    // Discards everything and goes back to idle at once; `done` follows once
+    // the recogniser has let go.
     void cancel(Done done = {});
     // Clears the text and the mood, then starts.
     void retry(Done done = {});
@@ -180,8 +182,11 @@ private:
     void requestSpeechAuthorization(std::function<void(bool)> done);
     void beginCapture(bool resuming, Outcome done);
     void failCapture(bool resuming, VoiceRecordingFailure failure, VoicePhase phase, Outcome done);
+    // Timers and microphone off at once, then the recogniser let go.
+    void haltServices(Outcome then);
     void teardown(bool keepTranscript, Outcome done);
     void reset(Done done);
+    void releaseText();
     void startTimers();
     void invalidateTimers();
     void installConfigObserver();
@@ -192,8 +197,7 @@ private:
     void handlePartialText(const QString &text);
     void forwardBuffer(const AudioBuffer &buffer);
     void scheduleLiveMood(const QString &text);
-    void runLiveMood(const QString &text);
-    void applyLiveMood(quint64 sequence, const QString &text, std::optional<double> score);
+    void applyLiveMood(const QString &text, double score);
     void refreshBackendLabel();
     double secondsSinceStart() const;
     // Starts a new run of the phase machine; completions of older runs see a
@@ -224,12 +228,9 @@ private:
     ClockTimer m_silenceTimer;
     double m_lowEnergySeconds = 0.0;
     QMetaObject::Connection m_configObserver;
-    // The live mood's pause; once it has passed the analysis runs to the end
-    // and its result is judged against the transcript of that moment.
-    ClockTimer m_nlpTask;
-    quint64 m_liveMoodSequence = 0;
-    quint64 m_appliedLiveMood = 0;
-    int m_liveMoodRunning = 0;
+    // The live mood: only the latest text's analysis is delivered, and its
+    // result is judged against the transcript of that moment.
+    LiveMoodRunner m_nlpTask;
     bool m_autoResumeUsed = false;
     QPointer<ModelContext> m_modelContext;
     InsightQueue *m_insightCoordinator = nullptr;

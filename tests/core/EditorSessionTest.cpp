@@ -216,6 +216,25 @@ TEST_F(EditorSessionTest, CommittedDraftBecomesAnEntryAndStays)
     EXPECT_EQ(storedCount(), 1);
 }
 
+TEST_F(EditorSessionTest, DraftRowHoldingTheSameTextIsStillScoredAndQueued)
+{
+    // The autosave already stored exactly the committed text in the row; the
+    // commit must still make it a scored entry, not skip it as unchanged.
+    m_session->startNewDraft();
+    const QUuid rowId = *m_session->draftRowID();
+    m_session->setDraftText(kGloomy);
+    m_clock.advance(1200ms);
+    ASSERT_EQ(stored(rowId)->rawText(), kGloomy);
+
+    ASSERT_TRUE(m_session->commitDraft(true));
+    JournalEntry *entry = stored(rowId);
+    EXPECT_FALSE(entry->isDraft());
+    EXPECT_EQ(entry->sentimentScore(), sentimentScore(kGloomy));
+    EXPECT_EQ(entry->keywordFrequencies(), extractKeywords(kGloomy));
+    EXPECT_EQ(entry->insightStatus(), InsightStatus::Pending);
+    EXPECT_EQ(m_queue.ids, QList<QUuid>{rowId});
+}
+
 TEST_F(EditorSessionTest, CommitWithoutDraftRowCreatesTheEntry)
 {
     m_session->startNewDraft();

@@ -2,11 +2,11 @@
 
 #include "platform/language/LanguageTagging.h"
 
-#include <QMutex>
 #include <QStringList>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace zn::test {
 
@@ -21,7 +21,7 @@ public:
     language::SentimentTags tag(const QString &text, const QString &lang) const override
     {
         ++m_calls;
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         m_lastText = text;
         m_lastLanguage = lang;
         return m_tags;
@@ -29,19 +29,19 @@ public:
     int calls() const { return m_calls; }
     QString lastText() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_lastText;
     }
     QString lastLanguage() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard lock(m_mutex);
         return m_lastLanguage;
     }
 
 private:
     language::SentimentTags m_tags;
     mutable std::atomic<int> m_calls{0};
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     mutable QString m_lastText;
     mutable QString m_lastLanguage;
 };

@@ -1,6 +1,9 @@
+#include "core/CalendarProvider.h"
 #include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
 #include "support/TestSupport.h"
+
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -109,12 +112,14 @@ TEST(StoreRoundTrip, EveryEntryFieldSurvivesCloseAndReopen)
         ASSERT_NE(stored, nullptr);
         expectSameEntry(*stored, e);
     }
-    // Callers group by local calendar day, so dates come back in local time.
+    // Dates read back on the wall clock that day keys use.
     JournalEntry *first = fetchEntry(*container->mainContext(), expected[0].id());
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->timestamp().timeSpec(), Qt::LocalTime);
-    EXPECT_EQ(first->timestamp().date(), expected[0].timestamp().toLocalTime().date());
-    EXPECT_EQ(first->insightGeneratedAt()->timeSpec(), Qt::LocalTime);
+    const CalendarProvider &calendar = CalendarProvider::shared();
+    EXPECT_EQ(first->timestamp().timeZone(), calendar.timeZone());
+    EXPECT_EQ(first->timestamp().date(), expected[0].timestamp().toTimeZone(calendar.timeZone()).date());
+    EXPECT_EQ(first->timestamp().toString(Qt::ISODate).left(10), calendar.dayKey(first->timestamp()));
+    EXPECT_EQ(first->insightGeneratedAt()->timeZone(), calendar.timeZone());
 
     JournalEntry *blank = fetchEntry(*container->mainContext(), expected[2].id());
     ASSERT_NE(blank, nullptr);
@@ -215,4 +220,52 @@ TEST(StoreRoundTrip, IdsAreUpperCaseInTheFile)
         bytes += wal.readAll();
     EXPECT_TRUE(bytes.contains(id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
     EXPECT_FALSE(bytes.contains(id.toString(QUuid::WithoutBraces).toLower().toLatin1()));
+}
+
+TEST(StoreRoundTrip, DatesAreInstantsWhateverZoneTheyWereGivenIn)
+{
+    // The same instant given in UTC, at a fixed offset or in local time is
+    // one value: held the same way as a row read from the file, and no
+    // change to save when written again in another zone.
+    auto store = makeModelContainer(true);
+    ASSERT_TRUE(store);
+    ModelContext *context = store->container->mainContext();
+    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(1'741'305'600'123, Qt::UTC);
+    const QList<QDateTime> spellings{utc, utc.toOffsetFromUtc(5 * 3600 + 1800), utc.toLocalTime(),
+                                     utc.toTimeZone(QTimeZone("America/New_York"))};
+    for (const QDateTime &when : spellings) {
+        SCOPED_TRACE(when.toString(Qt::ISODateWithMs).toStdString());
+        auto e = std::make_unique<JournalEntry>();
+        e->setTimestamp(when);
+        e->setInsightGeneratedAt(when);
+        EXPECT_EQ(e->value(JournalEntry::Timestamp).toDateTime().timeSpec(), Qt::UTC);
+        EXPECT_EQ(e->timestamp().toMSecsSinceEpoch(), utc.toMSecsSinceEpoch());
+        EXPECT_EQ(e->timestamp().timeZone(), CalendarProvider::shared().timeZone());
+        JournalEntry *saved = context->insert(std::move(e));
+        ASSERT_FALSE(context->save());
+        for (const QDateTime &again : spellings) {
+            saved->setTimestamp(again);
+            saved->setInsightGeneratedAt(again);
+        }
+        EXPECT_FALSE(context->hasChanges());
+    }
+    ModelContext other(store->container.get());
+    const auto entries = fetchAllEntries(other);
+    ASSERT_EQ(entries.size(), spellings.size());
+    for (JournalEntry *e : entries) {
+        EXPECT_EQ(e->value(JournalEntry::Timestamp).toDateTime().timeSpec(), Qt::UTC);
+        EXPECT_EQ(e->timestamp(), utc);
+        EXPECT_EQ(e->insightGeneratedAt(), utc);
+    }
+    // A date read once still follows later writes, here and from elsewhere.
+    JournalEntry *shown = entries.first();
+    shown->setTimestamp(utc.addMSecs(1));
+    EXPECT_EQ(shown->timestamp(), utc.addMSecs(1));
+    JournalEntry *elsewhere = fetchEntry(*context, shown->id());
+    ASSERT_NE(elsewhere, nullptr);
+    elsewhere->setTimestamp(utc.addDays(-1));
+    ASSERT_FALSE(context->save());
+    EXPECT_EQ(shown->timestamp(), utc.addMSecs(1)); // own unsaved edit wins
+    other.rollback();
+    EXPECT_EQ(shown->timestamp(), utc.addDays(-1));
 }

@@ -1,10 +1,16 @@
 #include "reflections/CapabilityDetector.h"
 
 #include "platform/base/Clock.h"
+#include "platform/model/LocalServerLanguageModel.h"
 #include "platform/model/ScriptedLanguageModel.h"
+#include "support/TestSupport.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +18,7 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 
 namespace zn {
 namespace {
@@ -191,6 +198,77 @@ TEST(CapabilityDetectorTest, RefreshesWithTheSameOutcomeChangeOnlyTheTime)
     // Same instant again: nothing at all changes.
     detector.refresh();
     EXPECT_EQ(counter.counts["lastRefreshed"], 2);
+}
+
+// A model server that takes the connection and never answers: however long
+// the model's probe waits, refresh() must not.
+TEST(CapabilityDetectorTest, RefreshNeverWaitsForTheModelServer)
+{
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    lm::LocalServerLanguageModel::Options options;
+    options.baseUrl = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
+    options.initialProbeWait = std::chrono::milliseconds(0);
+    options.probeStaleAfter = std::chrono::milliseconds(0);
+    options.probeTimeout = std::chrono::seconds(4);
+    lm::LocalServerLanguageModel model(options);
+    CapabilityDetector detector(&model);
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 5; ++i)
+        detector.refresh();
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(detector.isChecking());
+    EXPECT_NE(detector.availability(), A::Available);
+}
+
+// A model server whose health check says yes to every request.
+class HealthyServer
+{
+public:
+    HealthyServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                auto request = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, request] {
+                    request->append(socket->readAll());
+                    if (!request->contains("\r\n\r\n"))
+                        return;
+                    const QByteArray body = R"({"status":"ok"})";
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                                  "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+
+private:
+    QTcpServer m_server;
+};
+
+TEST(CapabilityDetectorTest, FollowsTheModelServersAnnouncementUnasked)
+{
+    HealthyServer server;
+    lm::LocalServerLanguageModel::Options options;
+    options.baseUrl = server.url();
+    options.initialProbeWait = std::chrono::milliseconds(0);
+    lm::LocalServerLanguageModel model(options);
+    ManualClock clock;
+    CapabilityDetector detector(&model, &clock);
+
+    // Nobody calls refresh(): the probe's answer alone brings the verdict.
+    ASSERT_TRUE(test::waitUntil([&] { return detector.availability() == A::Available; }))
+        << detector.statusDetail().toStdString();
+    EXPECT_FALSE(detector.isChecking());
+    EXPECT_EQ(detector.statusDetail(),
+              QStringLiteral("On-device Foundation Models are ready. Reflections stay on this Mac."));
+    EXPECT_EQ(detector.lastRefreshed(), clock.now());
 }
 
 TEST(CapabilityDetectorTest, KernelReleaseReadsAsThreeNumbers)

@@ -320,8 +320,13 @@ TEST_F(CoordinatorEntryTest, NewestFirstRunningEntryToTheBackDuplicatesIgnored)
     coordinator->enqueueEntry(b);
     coordinator->enqueueEntry(c);
     EXPECT_EQ(coordinator->entryQueue(), QList<QUuid>({c, b}));
+    int queueChanges = 0;
+    const auto counting = QObject::connect(coordinator.get(), &InsightCoordinator::entryQueueChanged,
+                                           [&queueChanges] { ++queueChanges; });
     coordinator->enqueueEntry(b);
     EXPECT_EQ(coordinator->entryQueue(), QList<QUuid>({c, b}));
+    EXPECT_EQ(queueChanges, 0) << "an unchanged queue announces nothing";
+    QObject::disconnect(counting);
     coordinator->enqueueEntry(a);
     EXPECT_EQ(coordinator->entryQueue(), QList<QUuid>({c, b, a}));
     coordinator->enqueueEntry(a);
@@ -511,6 +516,13 @@ TEST_F(CoordinatorEntryTest, CancelQueuedRunningAndReadyEntries)
     coordinator->cancelEntryInsight(ready);
     EXPECT_EQ(stored(ready)->insightStatus(), InsightStatus::Ready);
     EXPECT_EQ(stored(ready)->insightText(), QStringLiteral("Kept summary."));
+
+    // Neither queued nor running: still marked, and the run is untouched.
+    const QUuid idle = addEntry(QStringLiteral("Idle entry."));
+    coordinator->cancelEntryInsight(idle);
+    EXPECT_EQ(stored(idle)->insightStatus(), InsightStatus::Failed);
+    EXPECT_EQ(stored(idle)->insightFailureMessage(), kCancelled);
+    EXPECT_EQ(coordinator->inFlightEntryID(), running);
 
     coordinator->cancelEntryInsight(running);
     EXPECT_FALSE(coordinator->inFlightEntryID().has_value());

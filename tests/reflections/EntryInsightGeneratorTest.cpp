@@ -3,11 +3,11 @@
 #include "platform/base/Clock.h"
 #include "platform/model/ScriptedLanguageModel.h"
 #include "reflections/GenerationHelpers.h"
+#include "reflections/GeneratorTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 namespace zn {
@@ -69,13 +69,7 @@ protected:
 
     G::GenerateError failure(const QString &text, std::stop_token stop = {}, G::Options options = {})
     {
-        try {
-            G::generate(text, model, stop, options);
-        } catch (const G::GenerateError &e) {
-            return e;
-        }
-        ADD_FAILURE() << "expected a GenerateError";
-        return G::GenerateError(Kind::GenerationFailed, "none");
+        return test::expectGenerateError<G::GenerateError>([&] { G::generate(text, model, stop, options); });
     }
 
     ScriptedLanguageModel model;
@@ -178,6 +172,21 @@ TEST_F(EntryInsightGeneratorTest, SecondThinAnswerEndsWithLowQuality)
     EXPECT_EQ(e.kind(), Kind::LowQuality);
     EXPECT_EQ(e.description(), "Summary quality was too low.");
     EXPECT_EQ(model.callCount(), 2);
+}
+
+TEST_F(EntryInsightGeneratorTest, LowQualityAtALaterLevelStillEndsTheRun)
+{
+    const QString text = entryText(3000);
+    model.enqueue(ScriptedStep::fail("busy"));
+    model.enqueue(thin());
+    model.enqueue(thin());
+    model.enqueue(good());
+    EXPECT_EQ(failure(text).kind(), Kind::LowQuality);
+    const auto calls = model.calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[1].prompt, G::makePrompt(truncateForPrompt(text, 2400), true));
+    // Half of the level's 2400 characters.
+    EXPECT_EQ(calls[2].prompt, G::makeRetryPrompt(truncateForPrompt(text, 1200)));
 }
 
 TEST_F(EntryInsightGeneratorTest, BlankSummaryEndsTheRunAtOnce)
@@ -391,6 +400,31 @@ TEST_F(EntryInsightGeneratorTest, TimeLimitCancelsTheRunningPassAndCallsNoMore)
     EXPECT_EQ(model.calls().at(0).outcome, lm::ScriptedCall::Outcome::Cancelled);
 }
 
+TEST_F(EntryInsightGeneratorTest, TimeLimitInTheChunkedPathAsksForNoFurtherChunk)
+{
+    ManualClock clock;
+    for (int i = 0; i < 4; ++i)
+        model.enqueue(ScriptedStep::overflow());
+    model.enqueue(good());
+    model.enqueue(ScriptedStep::hangUntilCancelled());
+    model.setResponder([](const lm::ScriptedCall &) { return good(); });
+    std::optional<G::GenerateError> error;
+    std::thread worker([&] {
+        try {
+            G::generate(paragraphs(4, 1300), model, {}, G::Options{50.0, &clock});
+        } catch (const G::GenerateError &e) {
+            error = e;
+        }
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return model.runningCalls() == 1 && model.callCount() == 6; }));
+    ASSERT_TRUE(test::waitUntil([&] { return clock.pendingCount() == 1; }));
+    clock.advance(std::chrono::seconds(50));
+    worker.join();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind(), Kind::TimedOut);
+    EXPECT_EQ(model.callCount(), 6);
+}
+
 TEST_F(EntryInsightGeneratorTest, CallerCancellationReadsAsTimedOut)
 {
     model.enqueue(ScriptedStep::hangUntilCancelled());
@@ -411,45 +445,12 @@ TEST_F(EntryInsightGeneratorTest, CallerCancellationReadsAsTimedOut)
     EXPECT_EQ(model.callCount(), 1);
 }
 
-// A model that keeps working past a stop and answers late.
-class LateModel final : public lm::LanguageModel
-{
-public:
-    lm::Availability availability() const override { return lm::Availability::yes(); }
-    int contextSize() const override { return 4096; }
-    int tokenCount(const QString &, std::stop_token) override { return 200; }
-    std::unique_ptr<lm::LanguageModelSession> makeSession(const QString &) override
-    {
-        struct Session final : lm::LanguageModelSession
-        {
-            LateModel *owner;
-            QString instructions() const override { return {}; }
-            lm::GeneratedContent respond(const QString &, const lm::GenerationSchema &, bool,
-                                         const lm::GenerationOptions &, std::stop_token stop) override
-            {
-                ++owner->calls;
-                while (!stop.stop_requested())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                return insight(goodSummary);
-            }
-        };
-        auto s = std::make_unique<Session>();
-        s->owner = this;
-        return s;
-    }
-    std::atomic<int> calls{0};
-};
-
 TEST_F(EntryInsightGeneratorTest, LateAnswerAfterTheLimitIsDiscarded)
 {
-    LateModel late;
-    try {
-        G::generate(entryText(500), late, {}, G::Options{0.05, nullptr});
-        FAIL() << "the late answer was used";
-    } catch (const G::GenerateError &e) {
-        EXPECT_EQ(e.kind(), Kind::TimedOut);
-    }
+    test::LateAnsweringModel late(insight(goodSummary));
+    const auto e = test::expectGenerateError<G::GenerateError>(
+        [&] { G::generate(entryText(500), late, {}, G::Options{0.05, nullptr}); });
+    EXPECT_EQ(e.kind(), Kind::TimedOut);
     EXPECT_EQ(late.calls.load(), 1);
 }
 

@@ -1,5 +1,7 @@
 #include "reflections/EntryInsightGenerator.h"
 
+#include <QCryptographicHash>
+
 #include <gtest/gtest.h>
 
 namespace zn {
@@ -41,6 +43,12 @@ TEST(EntryInsightTexts, InstructionsAreExact)
     EXPECT_TRUE(G::fullInstructions().endsWith("\"be kind to yourself\", \"everyone makes mistakes\"."));
     EXPECT_EQ(G::compactInstructions().toUtf8().size(), 279);
     EXPECT_TRUE(G::compactInstructions().endsWith("No pep talk in summary."));
+    // Every byte counts: a changed letter keeps the size but not the digest.
+    auto sha = [](const QString &text) {
+        return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex();
+    };
+    EXPECT_EQ(sha(G::fullInstructions()), "a9f2a9ff0490e4196d42117867c2fb66297d5ad49e22e10bf8c7c26931d7d2a9");
+    EXPECT_EQ(sha(G::compactInstructions()), "9aabc8b8ce87f706591bbc7c9360fdd264ba8feb6c9ee20580bdb2c5d9c493e4");
 }
 
 TEST(EntryInsightTexts, PromptsAreExact)

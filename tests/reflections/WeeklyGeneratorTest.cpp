@@ -3,10 +3,12 @@
 #include "platform/base/Clock.h"
 #include "platform/model/ScriptedLanguageModel.h"
 #include "reflections/GenerationTimeout.h"
+#include "reflections/GeneratorTestSupport.h"
 #include "reflections/ReflectionDates.h"
 #include "reflections/WeeklyReflectionResult.h"
 #include "support/TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QLocale>
 
 #include <gtest/gtest.h>
@@ -37,8 +39,8 @@ QList<W::EntrySnippet> week()
 const QString summary = QStringLiteral("Bakery shifts and painting the garden fence fill the days.");
 const QString arc = QStringLiteral("Rainy at first, Partly cloudy later.");
 
-ScriptedStep answer(const QString &s = summary, const QString &a = arc, const QStringList &moments = {},
-                    const QString &focus = QStringLiteral("Protect the weekend."))
+lm::GeneratedContent reflection(const QString &s = summary, const QString &a = arc, const QStringList &moments = {},
+                                const QString &focus = QStringLiteral("Protect the weekend."))
 {
     WeeklyReflectionResult r;
     r.summary = s;
@@ -46,7 +48,13 @@ ScriptedStep answer(const QString &s = summary, const QString &a = arc, const QS
     r.notableMoments = moments;
     r.overallSentiment = " steady ";
     r.recommendedFocus = focus;
-    return ScriptedStep::answer(r.generatedContent());
+    return r.generatedContent();
+}
+
+ScriptedStep answer(const QString &s = summary, const QString &a = arc, const QStringList &moments = {},
+                    const QString &focus = QStringLiteral("Protect the weekend."))
+{
+    return ScriptedStep::answer(reflection(s, a, moments, focus));
 }
 
 QString levelPrompt(const QList<W::EntrySnippet> &snippets, int level, bool multiDay = true)
@@ -70,13 +78,8 @@ protected:
     W::GenerateError failure(const QList<W::EntrySnippet> &entries, std::stop_token stop = {},
                              W::Options options = {})
     {
-        try {
-            W::generate(entries, windowStart, windowEnd, model, stop, options);
-        } catch (const W::GenerateError &e) {
-            return e;
-        }
-        ADD_FAILURE() << "expected a GenerateError";
-        return W::GenerateError(Kind::GenerationFailed, "none");
+        return test::expectGenerateError<W::GenerateError>(
+            [&] { W::generate(entries, windowStart, windowEnd, model, stop, options); });
     }
 
     ScriptedLanguageModel model;
@@ -91,6 +94,13 @@ TEST(WeeklyGeneratorTexts, CompactInstructionsRetryNoticeAndLevelsAreExact)
     EXPECT_EQ(W::retryNotice().toUtf8().size(), 434);
     EXPECT_TRUE(W::retryNotice().startsWith("\nRETRY — fix grounding and/or duplication.\n"));
     EXPECT_TRUE(W::retryNotice().endsWith("No multi-day arcs when all entries are on one day."));
+    // Every byte counts: a changed letter keeps the size but not the digest.
+    auto sha = [](const QString &text) {
+        return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex();
+    };
+    EXPECT_EQ(sha(P::instructions()), "b9a1839321f6dbcc0ca8d7c5f032e7fb9d39eaf588ac921d87c8ace05fef6161");
+    EXPECT_EQ(sha(W::compactInstructions()), "5808f6efac13bf66016a339a255feb4adf3ba0c0766d1a8f62c2013efddb4b87");
+    EXPECT_EQ(sha(W::retryNotice()), "9aae00dc98251c59cdcd91fd9569fc889ecb6f755eb7cccd8ff7f37c5631c16a");
 
     const int retrySizes[5][2] = {{400, 4000}, {200, 2250}, {200, 2250}, {120, 1200}, {120, 1200}};
     for (int i = 0; i < 5; ++i) {
@@ -244,6 +254,15 @@ TEST_F(WeeklyGeneratorTest, BlankSummaryEndsTheRunWithoutShorterLevels)
     EXPECT_EQ(model.callCount(), 1);
 }
 
+TEST_F(WeeklyGeneratorTest, BlankSummaryInTheRetryPassAlsoEndsTheRun)
+{
+    model.enqueue(answer(summary, summary));
+    model.enqueue(answer("\t"));
+    model.enqueue(answer());
+    EXPECT_EQ(failure(week()).description(), "Empty summary");
+    EXPECT_EQ(model.callCount(), 2);
+}
+
 TEST_F(WeeklyGeneratorTest, SummaryOfOnlyAScoreIsEmptyAfterCleaning)
 {
     model.enqueue(answer("0.35"));
@@ -311,6 +330,15 @@ TEST_F(WeeklyGeneratorTest, CallerCancellationReadsAsTimedOut)
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->kind(), Kind::TimedOut);
     EXPECT_EQ(model.callCount(), 1);
+}
+
+TEST(WeeklyGeneratorLimit, LateAnswerAfterTheLimitIsDiscarded)
+{
+    test::LateAnsweringModel late(reflection());
+    const auto e = test::expectGenerateError<W::GenerateError>(
+        [&] { W::generate(week(), windowStart, windowEnd, late, {}, W::Options{0.05, nullptr}); });
+    EXPECT_EQ(e.kind(), Kind::TimedOut);
+    EXPECT_EQ(late.calls.load(), 1);
 }
 
 TEST(WeeklyGeneratorErrors, MapErrorOrder)

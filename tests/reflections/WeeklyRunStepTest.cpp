@@ -228,6 +228,31 @@ TEST_F(WeeklyRunStepTest, SettingOffOrNoCapabilityIsUnavailable)
     EXPECT_EQ(weeklyCallCount(), 0);
 }
 
+TEST_F(WeeklyRunStepTest, ACurrentRecordIsKeptEvenWhenTheSettingIsTurnedOff)
+{
+    useWeeklyGenerator();
+    addWeek();
+    requestWeekly();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(storedRecord(todaysKey())->status(), InsightStatus::Ready);
+
+    // The skip rule comes before the setting: the day's reflection stays.
+    settings->setEnhancedAnalysisEnabled(false);
+    requestWeekly();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(storedRecord(todaysKey())->status(), InsightStatus::Ready);
+    EXPECT_FALSE(storedRecord(todaysKey())->failureMessage().has_value());
+
+    // Once the entries change, the setting decides.
+    addEntry(QStringLiteral("One more evening."), 0.3, clock.now().addSecs(-60));
+    requestWeekly();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(storedRecord(todaysKey())->status(), InsightStatus::Unavailable);
+    EXPECT_EQ(storedRecord(todaysKey())->failureMessage(),
+              QStringLiteral("Enhanced analysis is turned off in Settings."));
+    EXPECT_EQ(weeklyCallCount(), 1);
+}
+
 TEST_F(WeeklyRunStepTest, AnEnqueuedEntryPreemptsTheStepWhichRunsAgainAfter)
 {
     useWeeklyGenerator(true);

@@ -91,6 +91,7 @@ void CapturePulseServer::stop()
 {
     if (m_daemon.state() == QProcess::NotRunning)
         return;
+    resume();
     m_daemon.terminate();
     if (!m_daemon.waitForFinished(3000)) {
         m_daemon.kill();
@@ -131,6 +132,18 @@ std::optional<int> CapturePulseServer::loadVirtualMicrophone(const QString &name
 bool CapturePulseServer::unloadModule(int index)
 {
     return pactl({QStringLiteral("unload-module"), QString::number(index)}).has_value();
+}
+
+void CapturePulseServer::pause()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGSTOP);
+}
+
+void CapturePulseServer::resume()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
 }
 
 std::unique_ptr<QProcess> CapturePulseServer::playRaw(const QString &path) const

@@ -36,6 +36,10 @@ public:
     std::optional<int> loadVirtualMicrophone(const QString &name);
     bool unloadModule(int index);
 
+    // Freezes and thaws the daemon, as a server too busy to answer would be.
+    void pause();
+    void resume();
+
     // Plays raw 16 kHz mono s16le audio into the sink (asynchronous).
     std::unique_ptr<QProcess> playRaw(const QString &path) const;
 

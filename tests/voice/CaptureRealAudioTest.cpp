@@ -13,7 +13,9 @@
 #include <QMediaDevices>
 
 #include <atomic>
+#include <future>
 #include <mutex>
+#include <thread>
 
 namespace zn {
 namespace {
@@ -176,6 +178,39 @@ TEST_F(CaptureRealAudioTest, UnpluggedMicrophonePostsTheConfigurationNotice)
     EXPECT_LE(*noticedAt, 1500);
 
     service.stop();
+}
+
+// Opening the stream is a round trip to the server; a server that does not
+// answer must not freeze the UI thread in start(). Capture begins once it
+// answers.
+TEST_F(CaptureRealAudioTest, StartDoesNotWaitOnAnUnresponsiveServer)
+{
+    MacAudioCaptureService service;
+    Received received;
+    service.setBufferHandler(received.handler());
+    ASSERT_TRUE(service.resolveInputFormat());
+
+    server.pause();
+    // Should start() block anyway, the server wakes up after 3 s so the
+    // test fails instead of hanging.
+    std::promise<void> returned;
+    std::thread thaw([this, done = returned.get_future()] {
+        done.wait_for(3s);
+        server.resume();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const auto error = service.start();
+    const qint64 blocked = timer.elapsed();
+    returned.set_value();
+    thaw.join();
+
+    EXPECT_FALSE(error) << error->description().toStdString();
+    EXPECT_LT(blocked, 1000) << "start() held the UI thread for " << blocked << " ms";
+    EXPECT_TRUE(service.isRunning());
+    EXPECT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms)) << "capture begins once it answers";
+    service.stop();
+    EXPECT_FALSE(service.engine().isRunning());
 }
 
 // No server at all: the ctest environment points libpulse at a socket that

@@ -291,9 +291,14 @@ TEST_F(VoiceSessionPhaseTest, CancelDiscardsEverythingButKeepsTheObserver)
 TEST_F(VoiceSessionPhaseTest, RetryWhileRecordingClearsTextButKeepsRecording)
 {
     ASSERT_TRUE(h.startRecording());
-    h.hear(QStringLiteral("words before retry"));
+    h.hear(QStringLiteral("What a wonderful, happy morning with my lovely family."));
+    h.clock.advance(500ms);
+    ASSERT_TRUE(test::waitUntil([&] { return !s.isLiveMoodPending(); }));
+    ASSERT_GT(s.liveSentiment(), 0.2);
     ASSERT_TRUE(h.await([&](auto done) { s.retry(done); }));
     EXPECT_EQ(s.phase(), VoicePhase::recording);
+    EXPECT_EQ(s.liveSentiment(), 0.0);
+    EXPECT_EQ(s.liveWeather(), WeatherLabel::Overcast);
     EXPECT_TRUE(s.transcript().isEmpty());
     EXPECT_TRUE(s.speech().liveText().isEmpty());
     EXPECT_EQ(h.engine().startCount(), 1);
@@ -489,6 +494,56 @@ TEST_F(VoiceSessionPhaseTest, DiscardWhileStoppingStaysDiscarded)
     drainEvents();
     EXPECT_EQ(s.phase(), VoicePhase::idle);
     EXPECT_TRUE(s.transcript().isEmpty());
+}
+
+TEST_F(VoiceSessionPhaseTest, DiscardIsNotUndoneByAStopOrDeviceChangeArrivingRightAfter)
+{
+    // A stop right behind the discard (the workspace stopping whatever runs).
+    ASSERT_TRUE(h.startRecording());
+    h.hear(QStringLiteral("words to throw away"));
+    bool cancelled = false;
+    s.cancel([&] { cancelled = true; });
+    ASSERT_TRUE(h.await([&](auto done) { s.stop(done); }));
+    ASSERT_TRUE(test::waitUntil([&] { return cancelled; }));
+    drainEvents();
+    EXPECT_EQ(s.phase(), VoicePhase::idle);
+    EXPECT_EQ(s.failure(), VoiceRecordingFailure::cancelled);
+    EXPECT_TRUE(s.transcript().isEmpty());
+    EXPECT_FALSE(s.canSave());
+
+    // A device change landing while the discard winds down, and one that
+    // is still tearing down when the discard comes: neither brings the
+    // microphone back.
+    for (const bool changeFirst : {false, true}) {
+        test::SessionHarness fresh;
+        ASSERT_TRUE(fresh.startRecording());
+        fresh.hear(QStringLiteral("more words to throw away"));
+        bool done = false;
+        if (changeFirst) {
+            // Discard the moment the change has switched the microphone off,
+            // before its teardown has finished.
+            fresh.postDeviceChange();
+            while (fresh.engine().isRunning())
+                QCoreApplication::processEvents();
+            ASSERT_EQ(fresh.session->phase(), VoicePhase::recording) << "the teardown is still under way";
+            fresh.session->cancel([&] { done = true; });
+        } else {
+            fresh.session->cancel([&] { done = true; });
+            fresh.postDeviceChange();
+        }
+        ASSERT_TRUE(test::waitUntil([&] { return done; }));
+        test::waitUntil([] { return false; }, 50ms);
+        EXPECT_EQ(fresh.session->phase(), VoicePhase::idle) << "change first: " << changeFirst;
+        EXPECT_EQ(fresh.session->failure(), VoiceRecordingFailure::cancelled);
+        EXPECT_TRUE(fresh.session->transcript().isEmpty());
+        EXPECT_EQ(fresh.engine().startCount(), 1);
+        EXPECT_FALSE(fresh.engine().isRunning());
+    }
+
+    // A new recording may follow the discard at once.
+    s.cancel();
+    ASSERT_TRUE(h.startRecording());
+    EXPECT_FALSE(s.failure());
 }
 
 TEST_F(VoiceSessionPhaseTest, DestroyedMidOperationCallsNothingBack)

@@ -48,12 +48,20 @@ protected:
         container = made->container;
     }
 
-    void attach(VoiceRecordingSession &session)
+    // Wires the store and the coordinator in, then starts: the microphone
+    // goes live on the analyzer back end.
+    void attachAndStart(VoiceRecordingSession &session)
     {
         session.setModelContext(container->mainContext());
         session.setInsightCoordinator(&queue);
         QObject::connect(&session, &VoiceRecordingSession::transcriptChanged,
                          [this](const QString &text) { transcripts << text; });
+        session.start();
+        ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 10000ms))
+            << "phase " << rawValue(session.phase()).toStdString() << ", status "
+            << session.statusMessage().value_or(QString()).toStdString();
+        EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (SpeechAnalyzer)"));
+        EXPECT_FALSE(session.failure());
     }
 
     // Recording is live: waits until the words have been heard, stops,
@@ -113,14 +121,7 @@ TEST_F(VoiceSessionRealTest, FromTheFileInputThroughTheOfflineRecogniser)
     // The real recogniser, real permissions and real time; the locale is the
     // system's (the C locale on a build machine counts as English).
     VoiceRecordingSession session(std::move(services));
-    attach(session);
-
-    session.start();
-    ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 10000ms))
-        << "phase " << rawValue(session.phase()).toStdString() << ", status "
-        << session.statusMessage().value_or(QString()).toStdString();
-    EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (SpeechAnalyzer)"));
-    EXPECT_FALSE(session.failure());
+    ASSERT_NO_FATAL_FAILURE(attachAndStart(session));
 
     finishAndSave(session, [&] { return input->reachedEnd(); }, 15000ms);
     EXPECT_FALSE(input->isRunning()) << "the file input stops with the recording";
@@ -141,13 +142,7 @@ TEST_F(VoiceSessionRealTest, ThroughAPulseAudioVirtualMicrophone)
     VoiceSessionServices services;
     services.notificationCenter = &center;
     VoiceRecordingSession session(std::move(services));
-    attach(session);
-
-    session.start();
-    ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 10000ms))
-        << "phase " << rawValue(session.phase()).toStdString() << ", status "
-        << session.statusMessage().value_or(QString()).toStdString();
-    EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (SpeechAnalyzer)"));
+    ASSERT_NO_FATAL_FAILURE(attachAndStart(session));
 
     auto player = server.playRaw(test::pocketsphinxRecording(QStringLiteral("goforward.raw")));
     ASSERT_TRUE(player);

@@ -217,6 +217,32 @@ TEST_F(VoiceSessionSaveTest, RapidDoubleSaveStoresOnce)
     ASSERT_TRUE(test::waitUntil([&] { return taken != QStringLiteral("<none>"); }));
     EXPECT_TRUE(taken.isEmpty());
     EXPECT_EQ(storedEntries().size(), 2);
+
+    // Saving right after the text was taken finds nothing left to store.
+    dictate(kHappy);
+    taken = QStringLiteral("<none>");
+    s.finishAndTakeTranscript([&](const QString &text) { taken = text; });
+    EXPECT_FALSE(save());
+    ASSERT_TRUE(test::waitUntil([&] { return taken != QStringLiteral("<none>"); }));
+    EXPECT_EQ(taken, kHappy);
+    EXPECT_EQ(storedEntries().size(), 2) << "the text went to the caller only";
+    EXPECT_EQ(queue.ids.size(), 2);
+}
+
+TEST_F(VoiceSessionSaveTest, SaveWhileStoppingStoresNothingAndLeavesTheTextForReview)
+{
+    ASSERT_TRUE(h.startRecording());
+    h.hear(kHappy);
+    h.platform->analyzerFinalize = FakeSpeechPlatform::Step::Hang;
+    s.stop();
+    ASSERT_EQ(s.phase(), VoicePhase::stopping);
+    EXPECT_FALSE(save());
+    h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing));
+    EXPECT_EQ(s.transcript(), kHappy);
+    EXPECT_TRUE(storedEntries().isEmpty());
+    ASSERT_TRUE(save());
+    EXPECT_EQ(storedEntries().size(), 1);
 }
 
 TEST_F(VoiceSessionSaveTest, SaveWhilePreparingNeitherStoresNorStartsTheMicrophoneLater)

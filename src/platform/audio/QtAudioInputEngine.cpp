@@ -8,31 +8,10 @@
 #include <QPointer>
 #include <QThread>
 
+#include <condition_variable>
+
 namespace zn {
 namespace {
-
-std::optional<AudioFormat> fromQt(const QAudioFormat &format)
-{
-    AudioFormat out;
-    switch (format.sampleFormat()) {
-    case QAudioFormat::Int16:
-        out.sampleFormat = SampleFormat::Int16;
-        break;
-    case QAudioFormat::Int32:
-        out.sampleFormat = SampleFormat::Int32;
-        break;
-    case QAudioFormat::Float:
-        out.sampleFormat = SampleFormat::Float32;
-        break;
-    default:
-        // 8-bit or unknown: the sound server converts to 16-bit for us.
-        out.sampleFormat = SampleFormat::Int16;
-        break;
-    }
-    out.sampleRate = format.sampleRate();
-    out.channelCount = std::uint32_t(std::max(0, format.channelCount()));
-    return out;
-}
 
 QAudioFormat toQt(const AudioFormat &format)
 {
@@ -66,10 +45,6 @@ public:
 
     std::optional<QString> open(const QAudioDevice &device, const QAudioFormat &format)
     {
-        if (device.isNull())
-            return QStringLiteral("No audio input is available.");
-        if (!device.isFormatSupported(format))
-            return QStringLiteral("The audio input cannot record in the requested format.");
         m_source = new QAudioSource(device, format, this);
         QIODevice *io = m_source->start();
         if (!io || m_source->error() != QAudio::NoError) {
@@ -110,6 +85,15 @@ private:
     QAudioSource *m_source = nullptr;
 };
 
+AudioFormat QtAudioInputEngine::tapFormatFor(const QAudioFormat &preferred)
+{
+    AudioFormat out;
+    out.sampleFormat = preferred.sampleFormat() == QAudioFormat::Int16 ? SampleFormat::Int16 : SampleFormat::Float32;
+    out.sampleRate = preferred.sampleRate();
+    out.channelCount = std::uint32_t(std::max(0, preferred.channelCount()));
+    return out;
+}
+
 QtAudioInputEngine::QtAudioInputEngine(QObject *parent)
     : AudioInputEngine(parent)
 {
@@ -129,7 +113,7 @@ std::optional<AudioFormat> QtAudioInputEngine::inputFormat()
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     if (device.isNull())
         return std::nullopt;
-    return fromQt(device.preferredFormat());
+    return tapFormatFor(device.preferredFormat());
 }
 
 std::optional<AudioFormat> QtAudioInputEngine::outputFormat()
@@ -171,6 +155,13 @@ std::optional<QString> QtAudioInputEngine::start()
         format = m_tap.format;
     }
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    const QAudioFormat qtFormat = toQt(format);
+    // Answered from the device list Qt already holds, so these failures are
+    // reported at once without waiting on the server.
+    if (device.isNull())
+        return QStringLiteral("No audio input is available.");
+    if (!device.isFormatSupported(qtFormat))
+        return QStringLiteral("The audio input cannot record in the requested format.");
 
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("zn-audio-capture"));
@@ -178,15 +169,49 @@ std::optional<QString> QtAudioInputEngine::start()
     m_worker->moveToThread(m_thread);
     m_thread->start();
 
+    // Opening is a round trip to the sound server. Wait a little for its
+    // answer, but never let a slow server freeze the UI thread.
+    struct OpenResult
+    {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        bool gaveUp = false;
+        std::optional<QString> error;
+    };
+    auto result = std::make_shared<OpenResult>();
+    QPointer<QtAudioInputEngine> self(this);
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, device, qtFormat, result, self]() {
+        std::optional<QString> error = worker->open(device, qtFormat);
+        bool late;
+        {
+            std::lock_guard lock(result->mutex);
+            result->done = true;
+            result->error = error;
+            late = result->gaveUp;
+        }
+        result->ready.notify_all();
+        if (late && error) {
+            QMetaObject::invokeMethod(self, [self]() {
+                if (self && self->isRunning())
+                    Q_EMIT self->configurationChanged();
+            }, Qt::QueuedConnection);
+        }
+    }, Qt::QueuedConnection);
+
     std::optional<QString> error;
-    QMetaObject::invokeMethod(m_worker, [&]() { error = m_worker->open(device, toQt(format)); },
-                              Qt::BlockingQueuedConnection);
+    {
+        std::unique_lock lock(result->mutex);
+        if (result->ready.wait_for(lock, openWait, [&] { return result->done; }))
+            error = result->error;
+        else
+            result->gaveUp = true;
+    }
     if (error) {
         stop();
         return error;
     }
     m_running = true;
-    m_capturedId = device.id();
     m_knownIds = inputIds();
     m_pollTimer.start();
     return std::nullopt;

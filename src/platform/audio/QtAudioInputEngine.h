@@ -6,9 +6,11 @@
 #include <QSet>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
+class QAudioFormat;
 class QThread;
 
 namespace zn {
@@ -38,6 +40,16 @@ public:
     bool isRunning() const override { return m_running; }
 
     static constexpr int devicePollIntervalMs = 500;
+    // How long start() waits for the sound server to open the stream (a few
+    // milliseconds normally). A server that answers later does not hold the
+    // UI thread: start() reports success and a late failure arrives as
+    // configurationChanged().
+    static constexpr std::chrono::milliseconds openWait{20};
+
+    // The format to tap for a device that prefers `preferred`: the same,
+    // except that sample types the level meter cannot read (32-bit and 8-bit
+    // integer, unknown) are asked for as float, which the server converts to.
+    static AudioFormat tapFormatFor(const QAudioFormat &preferred);
 
 private:
     friend class CaptureWorker;
@@ -58,7 +70,6 @@ private:
     QThread *m_thread = nullptr;
     CaptureWorker *m_worker = nullptr;
     bool m_running = false;
-    QByteArray m_capturedId;
     QSet<QByteArray> m_knownIds;
     QTimer m_pollTimer;
 };

@@ -4,16 +4,17 @@
 #include "platform/language/ValenceSentimentTagger.h"
 #include "platform/language/WordNetTagger.h"
 
-#include <QMutex>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <unicode/uchar.h>
+
+#include <mutex>
 
 namespace zn::language {
 namespace {
 
 struct Services {
-    QMutex mutex;
+    std::mutex mutex;
     std::shared_ptr<const SentimentTagger> sentiment;
     std::shared_ptr<const WordTagger> words;
     std::shared_ptr<const LanguageRecognizer> recognizer;
@@ -50,7 +51,7 @@ std::shared_ptr<const SentimentTagger> sentimentTagger()
 {
     auto &s = services();
     {
-        QMutexLocker lock(&s.mutex);
+        std::lock_guard lock(s.mutex);
         if (s.sentiment)
             return s.sentiment;
     }
@@ -60,7 +61,7 @@ std::shared_ptr<const SentimentTagger> sentimentTagger()
 void setSentimentTagger(std::shared_ptr<const SentimentTagger> tagger)
 {
     auto &s = services();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard lock(s.mutex);
     s.sentiment = std::move(tagger);
 }
 
@@ -68,7 +69,7 @@ std::shared_ptr<const WordTagger> wordTagger()
 {
     auto &s = services();
     {
-        QMutexLocker lock(&s.mutex);
+        std::lock_guard lock(s.mutex);
         if (s.words)
             return s.words;
     }
@@ -78,7 +79,7 @@ std::shared_ptr<const WordTagger> wordTagger()
 void setWordTagger(std::shared_ptr<const WordTagger> tagger)
 {
     auto &s = services();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard lock(s.mutex);
     s.words = std::move(tagger);
 }
 
@@ -86,7 +87,7 @@ std::shared_ptr<const LanguageRecognizer> languageRecognizer()
 {
     auto &s = services();
     {
-        QMutexLocker lock(&s.mutex);
+        std::lock_guard lock(s.mutex);
         if (s.recognizer)
             return s.recognizer;
     }
@@ -96,7 +97,7 @@ std::shared_ptr<const LanguageRecognizer> languageRecognizer()
 void setLanguageRecognizer(std::shared_ptr<const LanguageRecognizer> recognizer)
 {
     auto &s = services();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard lock(s.mutex);
     s.recognizer = std::move(recognizer);
 }
 

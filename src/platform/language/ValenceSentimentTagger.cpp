@@ -4,13 +4,12 @@
 
 #include <QFile>
 #include <QHash>
-#include <QSet>
 #include <QTextBoundaryFinder>
 
 #include <array>
-#include <deque>
 #include <charconv>
 #include <cmath>
+#include <deque>
 #include <vector>
 
 // Resources of a static library must be registered by hand.
@@ -33,7 +32,6 @@ constexpr double kLoneNegation = -0.6;
 constexpr double kExcess = -1.0;
 constexpr std::array<double, 3> kBoostDecay{1.0, 0.95, 0.9};
 
-// Keys are views of strings kept in `storage`, so lookups need no copies.
 // What one word means to the scorer; one lookup gives all of it.
 struct WordInfo {
     double valence = 0.0;
@@ -42,6 +40,7 @@ struct WordInfo {
     bool negator = false;
 };
 
+// Keys are views of strings kept in `storage`, so lookups need no copies.
 struct Lexicon {
     std::deque<QString> storage;
     QHash<QStringView, WordInfo> words;
@@ -175,7 +174,8 @@ struct SentenceText {
     QString text;
     QString lower;
     bool aligned = true;
-    std::deque<QString> emojiKeys;
+    // Moving a QString keeps its characters in place, so views stay valid.
+    std::vector<QString> emojiKeys;
 };
 
 void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens)

@@ -6,16 +6,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
-#include <QMutex>
-#include <QReadWriteLock>
 #include <QSet>
 #include <QTextBoundaryFinder>
 
 #include <array>
 #include <deque>
+#include <mutex>
+#include <shared_mutex>
 
 namespace zn::language {
 namespace {
+
+constexpr qsizetype kLongestWord = 64;
 
 // WordNet's four open classes, in the order of its file names.
 enum Pos { PosNoun = 0, PosVerb = 1, PosAdj = 2, PosAdv = 3, PosCount = 4 };
@@ -83,9 +85,9 @@ const std::array<ClosedWord, 9> kClosedWords{{
 QStringView kept(const QString &word)
 {
     // Tables may be built on two threads at once.
-    static QMutex mutex;
+    static std::mutex mutex;
     static std::deque<QString> storage;
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     storage.push_back(word);
     return storage.back();
 }
@@ -244,7 +246,7 @@ struct WordNetTagger::Data {
     };
     // Readings of the forms seen so far: journals reuse their words, and the
     // live mood analyses nearly the same text every half second.
-    mutable QReadWriteLock cacheLock;
+    mutable std::shared_mutex cacheLock;
     mutable QHash<QStringView, Reading> cache; // keys view cacheKeys
     mutable std::deque<QString> cacheKeys;
     static constexpr qsizetype kCacheLimit = 100000;
@@ -252,7 +254,7 @@ struct WordNetTagger::Data {
     Reading reading(QStringView form) const
     {
         {
-            QReadLocker lock(&cacheLock);
+            std::shared_lock lock(cacheLock);
             const auto it = cache.constFind(form);
             if (it != cache.constEnd())
                 return *it;
@@ -273,7 +275,7 @@ struct WordNetTagger::Data {
                 r.any = r.any || best > 0;
             }
         }
-        QWriteLocker lock(&cacheLock);
+        std::unique_lock lock(cacheLock);
         if (cache.contains(form))
             return r;
         if (cache.size() >= kCacheLimit) {
@@ -562,6 +564,15 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
             }
         }
 
+        // No dictionary word is this long; such runs are not worth a lookup
+        // (nor a place in the shared cache).
+        if (lower.size() > kLongestWord) {
+            token.lexicalClass = LexicalClass::OtherWord;
+            tokens.push_back(token);
+            prevWord = lower;
+            prevClass = token.lexicalClass;
+            continue;
+        }
         auto cached = readings.constFind(lower);
         if (cached == readings.constEnd())
             cached = readings.insert(lower, d.reading(lower));

@@ -7,9 +7,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
-#include <charconv>
-#include <cstdio>
-#include <cmath>
+#include <cctype>
 
 namespace zn::lm {
 
@@ -54,12 +52,13 @@ QByteArray stripCodeFence(const QByteArray &text)
     QByteArray body = text.trimmed();
     if (!body.startsWith("```"))
         return body;
-    // Drop the opening fence line (it may name a language) and the closing
-    // fence, if the answer got that far.
-    const qsizetype lineEnd = body.indexOf('\n');
-    if (lineEnd < 0)
-        return {};
-    body = body.mid(lineEnd + 1);
+    // Drop the opening fence with the language it may name, and the closing
+    // fence if the answer got that far; the fence may share a line with
+    // the JSON.
+    qsizetype at = 3;
+    while (at < body.size() && (std::isalnum(static_cast<unsigned char>(body[at])) || body[at] == '_' || body[at] == '-'))
+        ++at;
+    body = body.mid(at);
     const qsizetype close = body.lastIndexOf("```");
     if (close >= 0)
         body.truncate(close);
@@ -116,35 +115,36 @@ QJsonValue GeneratedContent::value(const QString &name) const
     return found ? *found : QJsonValue(QJsonValue::Undefined);
 }
 
+const QJsonValue &GeneratedContent::require(const QString &name) const
+{
+    if (const QJsonValue *found = find(name))
+        return *found;
+    throw decodingError(QStringLiteral("The model’s answer lacks “%1”.").arg(name));
+}
+
 double GeneratedContent::number(const QString &name) const
 {
-    const QJsonValue *found = find(name);
-    if (!found)
-        throw decodingError(QStringLiteral("The model’s answer lacks “%1”.").arg(name));
-    if (!found->isDouble())
-        throw illTyped(name, QStringLiteral("a number"), *found);
-    return found->toDouble();
+    const QJsonValue &found = require(name);
+    if (!found.isDouble())
+        throw illTyped(name, QStringLiteral("a number"), found);
+    return found.toDouble();
 }
 
 QString GeneratedContent::text(const QString &name) const
 {
-    const QJsonValue *found = find(name);
-    if (!found)
-        throw decodingError(QStringLiteral("The model’s answer lacks “%1”.").arg(name));
-    if (!found->isString())
-        throw illTyped(name, QStringLiteral("text"), *found);
-    return found->toString();
+    const QJsonValue &found = require(name);
+    if (!found.isString())
+        throw illTyped(name, QStringLiteral("text"), found);
+    return found.toString();
 }
 
 QStringList GeneratedContent::textList(const QString &name) const
 {
-    const QJsonValue *found = find(name);
-    if (!found)
-        throw decodingError(QStringLiteral("The model’s answer lacks “%1”.").arg(name));
-    if (!found->isArray())
-        throw illTyped(name, QStringLiteral("a list of texts"), *found);
+    const QJsonValue &found = require(name);
+    if (!found.isArray())
+        throw illTyped(name, QStringLiteral("a list of texts"), found);
     QStringList out;
-    const QJsonArray array = found->toArray();
+    const QJsonArray array = found.toArray();
     out.reserve(array.size());
     for (const QJsonValue &item : array) {
         if (!item.isString())
@@ -182,100 +182,10 @@ void GeneratedContent::setTextList(const QString &name, const QStringList &value
 
 QByteArray GeneratedContent::toJson() const
 {
-    QByteArray out("{");
-    bool first = true;
-    for (const auto &[key, value] : m_fields) {
-        if (!first)
-            out += ',';
-        first = false;
-        out += jsonQuoted(key);
-        out += ':';
-        out += jsonValue(value);
-    }
-    out += '}';
-    return out;
-}
-
-QByteArray jsonQuoted(const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() + 2);
-    out += '"';
-    for (const char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
-                out += buffer;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
-}
-
-QByteArray jsonNumber(double value)
-{
-    if (!std::isfinite(value))
-        return QByteArrayLiteral("null");
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QByteArray(buffer, result.ptr - buffer);
-}
-
-QByteArray jsonValue(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::Double:
-        return jsonNumber(value.toDouble());
-    case QJsonValue::String:
-        return jsonQuoted(value.toString());
-    case QJsonValue::Bool:
-        return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
-    case QJsonValue::Array: {
-        QByteArray out("[");
-        bool first = true;
-        for (const QJsonValue &item : value.toArray()) {
-            if (!first)
-                out += ',';
-            first = false;
-            out += jsonValue(item);
-        }
-        out += ']';
-        return out;
-    }
-    case QJsonValue::Object:
-        return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QByteArrayLiteral("null");
+    OrderedJsonObject out;
+    for (const auto &[key, value] : m_fields)
+        out.add(key, jsonValue(value));
+    return out.toJson();
 }
 
 } // namespace zn::lm

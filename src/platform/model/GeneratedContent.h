@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/model/GenerationSchema.h"
+#include "platform/model/OrderedJson.h"
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -47,17 +48,12 @@ public:
 
 private:
     const QJsonValue *find(const QString &name) const;
+    // The value under `name`; throws when there is none.
+    const QJsonValue &require(const QString &name) const;
     std::vector<std::pair<QString, QJsonValue>> m_fields;
 };
 
 // Strips a Markdown code fence around a JSON answer, if there is one.
 QByteArray stripCodeFence(const QByteArray &text);
-
-// JSON text of a string (with quotes) and of a number (shortest form that
-// reads back to the same double; "null" for NaN and infinities).
-QByteArray jsonQuoted(const QString &text);
-QByteArray jsonNumber(double value);
-// JSON text of any value, object keys as Qt orders them.
-QByteArray jsonValue(const QJsonValue &value);
 
 } // namespace zn::lm

@@ -1,59 +1,48 @@
 #include "platform/model/GenerationSchema.h"
 
-#include "platform/model/GeneratedContent.h"
+#include "platform/model/OrderedJson.h"
 
 namespace zn::lm {
 
 namespace {
 
-QByteArray kindSchema(ValueKind kind)
+void addKind(OrderedJsonObject &object, ValueKind kind)
 {
     switch (kind) {
     case ValueKind::Number:
-        return QByteArrayLiteral("\"type\":\"number\"");
+        object.add(QStringLiteral("type"), QByteArrayLiteral("\"number\""));
+        return;
     case ValueKind::Text:
-        return QByteArrayLiteral("\"type\":\"string\"");
+        object.add(QStringLiteral("type"), QByteArrayLiteral("\"string\""));
+        return;
     case ValueKind::TextList:
-        return QByteArrayLiteral("\"type\":\"array\",\"items\":{\"type\":\"string\"}");
+        object.add(QStringLiteral("type"), QByteArrayLiteral("\"array\""))
+            .add(QStringLiteral("items"), QByteArrayLiteral("{\"type\":\"string\"}"));
+        return;
     }
-    return {};
 }
 
 } // namespace
 
-// Written by hand: QJsonObject would sort the properties, and the model
-// should meet them in declared order.
 QByteArray GenerationSchema::toJsonSchema() const
 {
-    QByteArray out;
-    out.reserve(4096);
-    out += "{\"title\":";
-    out += jsonQuoted(typeName);
-    out += ",\"description\":";
-    out += jsonQuoted(description);
-    out += ",\"type\":\"object\",\"properties\":{";
-    bool first = true;
+    OrderedJsonObject fields;
+    QList<QByteArray> required;
     for (const PropertySchema &property : properties) {
-        if (!first)
-            out += ',';
-        first = false;
-        out += jsonQuoted(property.name);
-        out += ":{\"description\":";
-        out += jsonQuoted(property.description);
-        out += ',';
-        out += kindSchema(property.kind);
-        out += '}';
+        OrderedJsonObject field;
+        field.addText(QStringLiteral("description"), property.description);
+        addKind(field, property.kind);
+        fields.add(property.name, field.toJson());
+        required << jsonQuoted(property.name);
     }
-    out += "},\"required\":[";
-    first = true;
-    for (const PropertySchema &property : properties) {
-        if (!first)
-            out += ',';
-        first = false;
-        out += jsonQuoted(property.name);
-    }
-    out += "],\"additionalProperties\":false}";
-    return out;
+    return OrderedJsonObject()
+        .addText(QStringLiteral("title"), typeName)
+        .addText(QStringLiteral("description"), description)
+        .add(QStringLiteral("type"), QByteArrayLiteral("\"object\""))
+        .add(QStringLiteral("properties"), fields.toJson())
+        .add(QStringLiteral("required"), jsonArray(required))
+        .add(QStringLiteral("additionalProperties"), QByteArrayLiteral("false"))
+        .toJson();
 }
 
 } // namespace zn::lm

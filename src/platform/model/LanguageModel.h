@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <utility>
 
 namespace zn::lm {
 
@@ -75,6 +76,31 @@ public:
     virtual int tokenCount(const QString &text, std::stop_token stop) = 0;
 
     virtual std::unique_ptr<LanguageModelSession> makeSession(const QString &instructions) = 0;
+};
+
+// A session that keeps only its instructions and hands every pass to its
+// model's respondFor(); models without per-session state need no more.
+template <typename Model>
+class ForwardingSession final : public LanguageModelSession
+{
+public:
+    ForwardingSession(Model &model, QString instructions)
+        : m_model(model)
+        , m_instructions(std::move(instructions))
+    {
+    }
+
+    QString instructions() const override { return m_instructions; }
+
+    GeneratedContent respond(const QString &prompt, const GenerationSchema &schema, bool includeSchemaInPrompt,
+                             const GenerationOptions &options, std::stop_token stop) override
+    {
+        return m_model.respondFor(m_instructions, prompt, schema, includeSchemaInPrompt, options, stop);
+    }
+
+private:
+    Model &m_model;
+    QString m_instructions;
 };
 
 } // namespace zn::lm

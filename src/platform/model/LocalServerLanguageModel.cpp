@@ -19,28 +19,6 @@ namespace {
 // Chat-template tokens around the two messages.
 constexpr int kTemplateOverheadTokens = 32;
 
-class LocalServerSession final : public LanguageModelSession
-{
-public:
-    LocalServerSession(LocalServerLanguageModel &model, QString instructions)
-        : m_model(model)
-        , m_instructions(std::move(instructions))
-    {
-    }
-
-    QString instructions() const override { return m_instructions; }
-
-    GeneratedContent respond(const QString &prompt, const GenerationSchema &schema, bool includeSchemaInPrompt,
-                             const GenerationOptions &options, std::stop_token stop) override
-    {
-        return m_model.respondFor(m_instructions, prompt, schema, includeSchemaInPrompt, options, stop);
-    }
-
-private:
-    LocalServerLanguageModel &m_model;
-    QString m_instructions;
-};
-
 QString serverMessage(const QByteArray &body, QString *type)
 {
     const QJsonDocument document = QJsonDocument::fromJson(body);
@@ -210,6 +188,9 @@ LocalServerLanguageModel::LocalServerLanguageModel()
 LocalServerLanguageModel::LocalServerLanguageModel(Options options)
     : m_options(std::move(options))
 {
+    // A name is only as local as the resolver makes it; the address is not.
+    if (m_options.baseUrl.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        m_options.baseUrl.setHost(QStringLiteral("127.0.0.1"));
     if (!isLoopbackUrl(m_options.baseUrl)) {
         m_refused = true;
         systemLog(QStringLiteral("Zephyrnote: model server address %1 is not on this computer; reflections stay off.")
@@ -220,7 +201,8 @@ LocalServerLanguageModel::LocalServerLanguageModel(Options options)
     // Until the first probe answers the model counts as not ready yet.
     m_availability = Availability::no(UnavailableReason::ModelNotReady);
     startProbeLocked();
-    m_probed.wait_for(lock, m_options.initialProbeWait, [this] { return m_everProbed; });
+    if (m_options.initialProbeWait.count() > 0)
+        m_probed.wait_for(lock, m_options.initialProbeWait, [this] { return m_everProbed; });
 }
 
 LocalServerLanguageModel::~LocalServerLanguageModel()
@@ -283,23 +265,36 @@ void LocalServerLanguageModel::startProbeLocked() const
     m_probing = true;
     m_probeTask = QtConcurrent::run([this] {
         const ProbeResult result = probe();
-        std::lock_guard lock(m_mutex);
-        if (result.availability != m_availability || !m_everProbed) {
-            const QString where = m_options.baseUrl.toString();
-            if (result.availability.available)
-                systemLog(QStringLiteral("Zephyrnote: model server at %1 is available.").arg(where));
-            else if (result.availability.reason == UnavailableReason::ModelNotReady)
-                systemLog(QStringLiteral("Zephyrnote: model server at %1 is still loading its model.").arg(where));
-            else
-                systemLog(QStringLiteral("Zephyrnote: no usable model server at %1.").arg(where));
+        bool changed = false;
+        {
+            std::lock_guard lock(m_mutex);
+            const bool moved = !m_everProbed || result.availability != m_availability;
+            if (moved)
+                logAvailability(result.availability);
+            changed = moved || result.contextSize != m_contextSize;
+            m_availability = result.availability;
+            m_contextSize = result.contextSize;
+            m_lastProbe = std::chrono::steady_clock::now();
+            m_probing = false;
+            m_everProbed = true;
+            m_probed.notify_all();
         }
-        m_availability = result.availability;
-        m_contextSize = result.contextSize;
-        m_lastProbe = std::chrono::steady_clock::now();
-        m_probing = false;
-        m_everProbed = true;
-        m_probed.notify_all();
+        // Outside the lock: a direct receiver may read the model at once.
+        // Nothing is announced once the model is going away.
+        if (changed && !m_shutdown.stop_requested())
+            emit const_cast<LocalServerLanguageModel *>(this)->availabilityChanged();
     });
+}
+
+void LocalServerLanguageModel::logAvailability(const Availability &availability) const
+{
+    const QString where = m_options.baseUrl.toString();
+    if (availability.available)
+        systemLog(QStringLiteral("Zephyrnote: model server at %1 is available.").arg(where));
+    else if (availability.reason == UnavailableReason::ModelNotReady)
+        systemLog(QStringLiteral("Zephyrnote: model server at %1 is still loading its model.").arg(where));
+    else
+        systemLog(QStringLiteral("Zephyrnote: no usable model server at %1.").arg(where));
 }
 
 void LocalServerLanguageModel::refreshNow()
@@ -340,24 +335,33 @@ void LocalServerLanguageModel::throwIfRefused() const
                                      .arg(m_options.baseUrl.host()));
 }
 
+HttpExchange LocalServerLanguageModel::post(const QString &path, const QByteArray &body, std::stop_token stop,
+                                            std::function<bool(const QByteArray &)> onData) const
+{
+    HttpRequest request;
+    request.url = endpoint(path);
+    request.method = "POST";
+    request.body = body;
+    request.transferTimeout = m_options.transferTimeout;
+    request.maxBodyBytes = m_options.maxBodyBytes;
+    request.onData = std::move(onData);
+    HttpExchange answer = performHttp(request, stop);
+    if (answer.failure == HttpExchange::Failure::Cancelled)
+        throw CancellationError();
+    if (answer.failure != HttpExchange::Failure::None)
+        throw transportError(answer, request.url, request.maxBodyBytes);
+    if (answer.status < 200 || answer.status >= 300)
+        throw errorFromServer(answer.status, answer.body);
+    return answer;
+}
+
 int LocalServerLanguageModel::tokenCount(const QString &text, std::stop_token stop)
 {
     if (stop.stop_requested())
         throw CancellationError();
     throwIfRefused();
-    HttpRequest request;
-    request.url = endpoint(QStringLiteral("/tokenize"));
-    request.method = "POST";
-    request.body = "{\"content\":" + jsonQuoted(text) + "}";
-    request.transferTimeout = m_options.transferTimeout;
-    request.maxBodyBytes = m_options.maxBodyBytes;
-    const HttpExchange answer = performHttp(request, stop);
-    if (answer.failure == HttpExchange::Failure::Cancelled)
-        throw CancellationError();
-    if (answer.failure != HttpExchange::Failure::None)
-        throw transportError(answer, request.url, request.maxBodyBytes);
-    if (answer.status != 200)
-        throw errorFromServer(answer.status, answer.body);
+    const HttpExchange answer =
+        post(QStringLiteral("/tokenize"), OrderedJsonObject().addText(QStringLiteral("content"), text).toJson(), stop);
     const QJsonValue tokens = QJsonDocument::fromJson(answer.body).object().value(QLatin1String("tokens"));
     if (!tokens.isArray())
         throw LanguageModelError(LanguageModelError::Kind::Other,
@@ -367,7 +371,7 @@ int LocalServerLanguageModel::tokenCount(const QString &text, std::stop_token st
 
 std::unique_ptr<LanguageModelSession> LocalServerLanguageModel::makeSession(const QString &instructions)
 {
-    return std::make_unique<LocalServerSession>(*this, instructions);
+    return std::make_unique<ForwardingSession<LocalServerLanguageModel>>(*this, instructions);
 }
 
 QString LocalServerLanguageModel::userContent(const QString &prompt, const GenerationSchema &schema,
@@ -382,23 +386,29 @@ QString LocalServerLanguageModel::userContent(const QString &prompt, const Gener
 QByteArray LocalServerLanguageModel::chatRequestBody(const QString &instructions, const QString &userContent,
                                                      const GenerationSchema &schema, const GenerationOptions &options)
 {
-    QByteArray body;
-    body.reserve(8192);
-    body += "{\"messages\":[{\"role\":\"system\",\"content\":";
-    body += jsonQuoted(instructions);
-    body += "},{\"role\":\"user\",\"content\":";
-    body += jsonQuoted(userContent);
-    body += "}],\"stream\":true";
-    if (options.maximumResponseTokens) {
-        body += ",\"max_tokens\":";
-        body += QByteArray::number(*options.maximumResponseTokens);
-    }
-    body += ",\"response_format\":{\"type\":\"json_schema\",\"json_schema\":{\"name\":";
-    body += jsonQuoted(schema.typeName.isEmpty() ? QStringLiteral("Response") : schema.typeName);
-    body += ",\"strict\":true,\"schema\":";
-    body += schema.toJsonSchema();
-    body += "}}}";
-    return body;
+    auto message = [](const char *role, const QString &content) {
+        return OrderedJsonObject()
+            .addText(QStringLiteral("role"), QLatin1String(role))
+            .addText(QStringLiteral("content"), content)
+            .toJson();
+    };
+    OrderedJsonObject body;
+    body.add(QStringLiteral("messages"), jsonArray({message("system", instructions), message("user", userContent)}))
+        .add(QStringLiteral("stream"), QByteArrayLiteral("true"));
+    if (options.maximumResponseTokens)
+        body.add(QStringLiteral("max_tokens"), QByteArray::number(*options.maximumResponseTokens));
+    const QByteArray format =
+        OrderedJsonObject()
+            .add(QStringLiteral("type"), QByteArrayLiteral("\"json_schema\""))
+            .add(QStringLiteral("json_schema"),
+                 OrderedJsonObject()
+                     .addText(QStringLiteral("name"),
+                              schema.typeName.isEmpty() ? QStringLiteral("Response") : schema.typeName)
+                     .add(QStringLiteral("strict"), QByteArrayLiteral("true"))
+                     .add(QStringLiteral("schema"), schema.toJsonSchema())
+                     .toJson())
+            .toJson();
+    return body.add(QStringLiteral("response_format"), format).toJson();
 }
 
 // Some servers cut an overlong prompt silently and answer anyway, so the
@@ -406,9 +416,9 @@ QByteArray LocalServerLanguageModel::chatRequestBody(const QString &instructions
 void LocalServerLanguageModel::checkFits(const QString &instructions, const QString &user,
                                          const GenerationOptions &options, std::stop_token stop)
 {
-    const int context = contextSize();
+    int context = contextSize();
     if (context <= 0)
-        return;
+        context = kAssumedContextSize;
     const qint64 answer = options.maximumResponseTokens.value_or(0);
     const QString all = instructions + QLatin1Char('\n') + user;
     const qint64 estimate = static_cast<qint64>(std::ceil(codePoints(all) / 3.0)) + kTemplateOverheadTokens;
@@ -438,23 +448,12 @@ GeneratedContent LocalServerLanguageModel::respondFor(const QString &instruction
     checkFits(instructions, user, options, stop);
 
     StreamReader stream;
-    HttpRequest request;
-    request.url = endpoint(QStringLiteral("/v1/chat/completions"));
-    request.method = "POST";
-    request.body = chatRequestBody(instructions, user, schema, options);
-    request.transferTimeout = m_options.transferTimeout;
-    request.maxBodyBytes = m_options.maxBodyBytes;
-    request.onData = [&stream](const QByteArray &chunk) {
-        stream.feed(chunk);
-        return !stream.done;
-    };
-    const HttpExchange answer = performHttp(request, stop);
-    if (answer.failure == HttpExchange::Failure::Cancelled)
-        throw CancellationError();
-    if (answer.failure != HttpExchange::Failure::None)
-        throw transportError(answer, request.url, request.maxBodyBytes);
-    if (answer.status < 200 || answer.status >= 300)
-        throw errorFromServer(answer.status, answer.body);
+    const HttpExchange answer = post(QStringLiteral("/v1/chat/completions"),
+                                     chatRequestBody(instructions, user, schema, options), stop,
+                                     [&stream](const QByteArray &chunk) {
+                                         stream.feed(chunk);
+                                         return !stream.done;
+                                     });
     if (stream.error)
         throw *stream.error;
 

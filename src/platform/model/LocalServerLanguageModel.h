@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/model/LanguageModel.h"
+#include "platform/model/LoopbackHttp.h"
 
 #include <QFuture>
+#include <QObject>
 #include <QUrl>
 
 #include <chrono>
@@ -18,16 +20,19 @@ namespace zn::lm {
 //
 // Availability comes from a cached probe that is refreshed in the background
 // when it is older than `probeStaleAfter`; no server means "unavailable,
-// other reason".
-class LocalServerLanguageModel final : public LanguageModel
+// other reason". Until the first probe answers the model reads as not ready;
+// availabilityChanged() tells when a probe's answer changes what reads say.
+class LocalServerLanguageModel final : public QObject, public LanguageModel
 {
+    Q_OBJECT
 public:
     struct Options
     {
         QUrl baseUrl = defaultBaseUrl();
-        // How long construction waits for the first probe, so that the first
-        // availability read already tells the truth.
-        std::chrono::milliseconds initialProbeWait{300};
+        // How long construction waits for the first probe. None by default:
+        // the model is made on the GUI thread, and availabilityChanged()
+        // reports the first answer.
+        std::chrono::milliseconds initialProbeWait{0};
         std::chrono::milliseconds probeStaleAfter{5000};
         std::chrono::milliseconds probeTimeout{2000};
         // Time without any byte from the server before a request fails.
@@ -39,6 +44,8 @@ public:
     static QUrl defaultBaseUrl();
     // http(s) on 127.0.0.0/8, ::1 or "localhost".
     static bool isLoopbackUrl(const QUrl &url);
+    // Any context size the server does not report is taken to be this.
+    static constexpr int kAssumedContextSize = 4096;
 
     LocalServerLanguageModel();
     explicit LocalServerLanguageModel(Options options);
@@ -62,8 +69,15 @@ public:
     static QByteArray chatRequestBody(const QString &instructions, const QString &userContent,
                                       const GenerationSchema &schema, const GenerationOptions &options);
 
+    // Used by the sessions.
     GeneratedContent respondFor(const QString &instructions, const QString &prompt, const GenerationSchema &schema,
                                 bool includeSchemaInPrompt, const GenerationOptions &options, std::stop_token stop);
+
+signals:
+    // A probe's answer changed availability() or contextSize(), or the first
+    // probe answered. Emitted on a background thread: receivers on the GUI
+    // thread get it queued.
+    void availabilityChanged();
 
 private:
     struct ProbeResult
@@ -74,10 +88,14 @@ private:
 
     ProbeResult probe() const;
     void startProbeLocked() const;
+    void logAvailability(const Availability &availability) const;
     QUrl endpoint(const QString &path) const;
     void checkFits(const QString &instructions, const QString &user, const GenerationOptions &options,
                    std::stop_token stop);
     void throwIfRefused() const;
+    // Sends a POST and returns a 2xx answer; throws for anything else.
+    HttpExchange post(const QString &path, const QByteArray &body, std::stop_token stop,
+                      std::function<bool(const QByteArray &)> onData = {}) const;
 
     Options m_options;
     bool m_refused = false;

@@ -38,8 +38,11 @@ HttpExchange performHttp(const HttpRequest &request, std::stop_token stop)
     bool tooLarge = false;
     bool stoppedByReader = false;
 
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        const QByteArray chunk = reply->readAll();
+    // Every byte goes through here, also what is left once the reply ended,
+    // so that a reader sees the whole body.
+    auto take = [&](const QByteArray &chunk) {
+        if (chunk.isEmpty() || tooLarge || stoppedByReader)
+            return;
         if (result.body.size() + chunk.size() > request.maxBodyBytes) {
             tooLarge = true;
             reply->abort();
@@ -50,7 +53,8 @@ HttpExchange performHttp(const HttpRequest &request, std::stop_token stop)
             stoppedByReader = true;
             reply->abort();
         }
-    });
+    };
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { take(reply->readAll()); });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
     QNetworkReply *raw = reply.get();
@@ -65,13 +69,8 @@ HttpExchange performHttp(const HttpRequest &request, std::stop_token stop)
         if (!raw->isFinished())
             loop.exec();
     }
-    if (!tooLarge && !stoppedByReader && !*cancelled) {
-        const QByteArray rest = reply->readAll();
-        if (result.body.size() + rest.size() > request.maxBodyBytes)
-            tooLarge = true;
-        else
-            result.body += rest;
-    }
+    if (!*cancelled && reply->isOpen())
+        take(reply->readAll());
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (*cancelled || stop.stop_requested()) {

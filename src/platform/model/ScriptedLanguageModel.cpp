@@ -58,28 +58,6 @@ ScriptedStep ScriptedStep::ignoringCancellationFor(std::chrono::milliseconds spa
 
 namespace {
 
-class ScriptedSession final : public LanguageModelSession
-{
-public:
-    ScriptedSession(ScriptedLanguageModel &model, QString instructions)
-        : m_model(model)
-        , m_instructions(std::move(instructions))
-    {
-    }
-
-    QString instructions() const override { return m_instructions; }
-
-    GeneratedContent respond(const QString &prompt, const GenerationSchema &schema, bool includeSchemaInPrompt,
-                             const GenerationOptions &options, std::stop_token stop) override
-    {
-        return m_model.respondFor(m_instructions, prompt, schema, includeSchemaInPrompt, options, stop);
-    }
-
-private:
-    ScriptedLanguageModel &m_model;
-    QString m_instructions;
-};
-
 // Waits until `deadline`; false when `stop` triggered first.
 bool waitUntil(std::chrono::steady_clock::time_point deadline, const std::stop_token &stop)
 {
@@ -96,20 +74,17 @@ ScriptedLanguageModel::ScriptedLanguageModel() = default;
 
 void ScriptedLanguageModel::setAvailability(Availability availability)
 {
-    std::lock_guard lock(m_mutex);
-    m_availability = availability;
+    setLocked(m_availability, std::move(availability));
 }
 
 void ScriptedLanguageModel::setIsAvailableOverride(std::optional<bool> value)
 {
-    std::lock_guard lock(m_mutex);
-    m_isAvailableOverride = value;
+    setLocked(m_isAvailableOverride, std::move(value));
 }
 
 void ScriptedLanguageModel::setContextSize(int tokens)
 {
-    std::lock_guard lock(m_mutex);
-    m_contextSize = tokens;
+    setLocked(m_contextSize, std::move(tokens));
 }
 
 void ScriptedLanguageModel::setTokenCount(int tokens)
@@ -129,8 +104,7 @@ void ScriptedLanguageModel::setTokenCounter(std::function<int(const QString &)> 
 
 void ScriptedLanguageModel::setTokenCountFails(bool fails)
 {
-    std::lock_guard lock(m_mutex);
-    m_tokenCountFails = fails;
+    setLocked(m_tokenCountFails, std::move(fails));
 }
 
 void ScriptedLanguageModel::enqueue(ScriptedStep step)
@@ -141,8 +115,7 @@ void ScriptedLanguageModel::enqueue(ScriptedStep step)
 
 void ScriptedLanguageModel::setResponder(std::function<ScriptedStep(const ScriptedCall &)> responder)
 {
-    std::lock_guard lock(m_mutex);
-    m_responder = std::move(responder);
+    setLocked(m_responder, std::move(responder));
 }
 
 std::vector<ScriptedCall> ScriptedLanguageModel::calls() const
@@ -214,14 +187,14 @@ int ScriptedLanguageModel::tokenCount(const QString &text, std::stop_token stop)
     {
         std::lock_guard lock(m_mutex);
         m_tokenCountTexts << text;
+        if (stop.stop_requested())
+            throw CancellationError();
         if (m_tokenCountFails)
             throw LanguageModelError(LanguageModelError::Kind::Other,
                                      QStringLiteral("The model could not count tokens."));
         counter = m_tokenCounter;
         fixed = m_fixedTokenCount;
     }
-    if (stop.stop_requested())
-        throw CancellationError();
     if (counter)
         return counter(text);
     if (fixed >= 0)
@@ -232,7 +205,7 @@ int ScriptedLanguageModel::tokenCount(const QString &text, std::stop_token stop)
 
 std::unique_ptr<LanguageModelSession> ScriptedLanguageModel::makeSession(const QString &instructions)
 {
-    return std::make_unique<ScriptedSession>(*this, instructions);
+    return std::make_unique<ForwardingSession<ScriptedLanguageModel>>(*this, instructions);
 }
 
 void ScriptedLanguageModel::finish(size_t index, ScriptedCall::Outcome outcome)

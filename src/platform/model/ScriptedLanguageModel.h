@@ -109,6 +109,13 @@ public:
 private:
     void finish(size_t index, ScriptedCall::Outcome outcome);
 
+    template <typename T>
+    void setLocked(T &field, T value)
+    {
+        std::lock_guard lock(m_mutex);
+        field = std::move(value);
+    }
+
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     Availability m_availability = Availability::yes();

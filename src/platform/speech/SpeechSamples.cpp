@@ -1,5 +1,6 @@
 #include "platform/speech/SpeechSamples.h"
 
+#include "platform/audio/WavFile.h"
 #include "platform/speech/PocketsphinxDecoder.h"
 
 #include <soxr.h>
@@ -22,6 +23,15 @@ std::optional<std::vector<std::int16_t>> decoderSamples(const AudioBuffer &buffe
     if (!data)
         return std::nullopt;
     return std::vector<std::int16_t>(data, data + buffer.frameLength());
+}
+
+std::vector<std::int16_t> readDecoderRecording(const QString &path)
+{
+    const WavFile file = WavFile::readRaw(path, decoderFormat());
+    if (!file.isValid())
+        return {};
+    const auto *samples = reinterpret_cast<const std::int16_t *>(file.samples.constData());
+    return std::vector<std::int16_t>(samples, samples + file.frameCount());
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "platform/audio/AudioBuffer.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,6 +16,10 @@ AudioFormat decoderFormat();
 
 // The samples of a buffer already in decoderFormat(); nothing otherwise.
 std::optional<std::vector<std::int16_t>> decoderSamples(const AudioBuffer &buffer);
+
+// A headerless recording in decoderFormat(), as decoder samples; empty when
+// it cannot be read.
+std::vector<std::int16_t> readDecoderRecording(const QString &path);
 
 // Turns a continuous stream of buffers in any PCM format into decoder
 // samples: channels averaged, resampled with state kept across buffers (no

@@ -37,27 +37,6 @@ double toDouble(const QVariant &v)
     return v.toDouble();
 }
 
-QStringList stringListFromJson(const QString &json)
-{
-    QStringList out;
-    if (json.isEmpty())
-        return out;
-    const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8());
-    if (!doc.isArray())
-        return out;
-    for (const QJsonValue &v : doc.array()) {
-        if (!v.isString())
-            return {};
-        out.append(v.toString());
-    }
-    return out;
-}
-
-QString stringListToJson(const QStringList &list)
-{
-    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
-}
-
 int compareDoubles(double a, double b)
 {
     // NaN is kept as text in SQLite, which sorts after every number.
@@ -67,7 +46,37 @@ int compareDoubles(double a, double b)
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
+QDateTime utcInstant(const QVariant &value)
+{
+    // Every date in memory is a UTC instant, however it was set: comparing
+    // and converting local-time values asks the time zone database each time.
+    QDateTime when = value.toDateTime();
+    return when.isValid() && when.timeSpec() != Qt::UTC ? when.toUTC() : when;
+}
+
 } // namespace
+
+QStringList decodeStringArray(const QByteArray &json)
+{
+    if (json.isEmpty())
+        return {};
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isArray())
+        return {};
+    QStringList out;
+    for (const QJsonValue &v : doc.array()) {
+        if (!v.isString())
+            return {};
+        out.append(v.toString());
+    }
+    return out;
+}
+
+QByteArray encodeStringArray(const QStringList &list)
+{
+    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+}
 
 QString uuidText(const QUuid &id)
 {
@@ -122,9 +131,9 @@ QVariant normalize(FieldType type, const QVariant &value)
     case FieldType::Data:
         return value.toByteArray();
     case FieldType::DateTime:
-        return value.toDateTime();
+        return utcInstant(value);
     case FieldType::OptionalDateTime:
-        return value.isValid() ? QVariant(value.toDateTime()) : QVariant();
+        return value.isValid() ? QVariant(utcInstant(value)) : QVariant();
     case FieldType::StringList:
         return value.toStringList();
     }
@@ -159,7 +168,7 @@ QVariant toSql(FieldType type, const QVariant &value)
     case FieldType::OptionalDateTime:
         return double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0;
     case FieldType::StringList:
-        return stringListToJson(value.toStringList());
+        return QString::fromUtf8(encodeStringArray(value.toStringList()));
     }
     return QVariant();
 }
@@ -194,7 +203,7 @@ QVariant fromSql(FieldType type, const QVariant &column, bool isNull)
         return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
     }
     case FieldType::StringList:
-        return isNull ? QStringList() : stringListFromJson(column.toString());
+        return isNull ? QStringList() : decodeStringArray(column.toString().toUtf8());
     }
     return QVariant();
 }
@@ -253,7 +262,8 @@ int compareValues(FieldType type, const QVariant &a, const QVariant &b)
         return x < y ? -1 : (x > y ? 1 : 0);
     }
     case FieldType::StringList:
-        return compareCodePoints(stringListToJson(a.toStringList()), stringListToJson(b.toStringList()));
+        return compareCodePoints(QString::fromUtf8(encodeStringArray(a.toStringList())),
+                                 QString::fromUtf8(encodeStringArray(b.toStringList())));
     }
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include "platform/store/Schema.h"
 
+#include <QByteArray>
+#include <QStringList>
 #include <QVariant>
 
 namespace zn::store {
@@ -27,5 +29,10 @@ int compareValues(FieldType type, const QVariant &a, const QVariant &b);
 int compareCodePoints(const QString &a, const QString &b);
 
 QString uuidText(const QUuid &id);
+
+// A JSON array of strings. Empty data, malformed JSON or any element that is
+// not a string reads as an empty list, never a partial one.
+QStringList decodeStringArray(const QByteArray &json);
+QByteArray encodeStringArray(const QStringList &list);
 
 } // namespace zn::store

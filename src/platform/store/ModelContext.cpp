@@ -392,10 +392,17 @@ void ModelContext::mergeChanges(const StoreChanges &changes, ModelContext *origi
         }
         if (held.isEmpty())
             continue;
+        // Rows are read to the end before any object announces its change:
+        // an observer that fetches from the same connection would otherwise
+        // restart the statement being read and cut the refresh short.
+        std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
         m_container->m_sql->loadRows(*entity, held, [&](qint64 rowId, std::vector<QVariant> values) {
+            rows.emplace_back(rowId, std::move(values));
+        }, nullptr);
+        for (auto &[rowId, values] : rows) {
             if (PersistentModel *m = liveObject(*entity, rowId))
                 m->refreshStored(std::move(values));
-        }, nullptr);
+        }
     }
     // Inserted rows matter to live queries even when no held object changed.
     Q_EMIT storeDidChange();

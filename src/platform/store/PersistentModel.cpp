@@ -37,6 +37,24 @@ const QVariant &PersistentModel::value(int field) const
     return m_values[size_t(field)];
 }
 
+std::optional<QString> PersistentModel::optionalText(int field) const
+{
+    const QVariant &v = value(field);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+std::optional<double> PersistentModel::optionalReal(int field) const
+{
+    const QVariant &v = value(field);
+    return v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
+}
+
+std::optional<QDateTime> PersistentModel::optionalDate(int field) const
+{
+    const QVariant &v = value(field);
+    return v.isValid() ? std::optional<QDateTime>(v.toDateTime()) : std::nullopt;
+}
+
 void PersistentModel::setValue(int field, QVariant value)
 {
     Q_ASSERT(field >= 0 && size_t(field) < m_values.size());

@@ -2,12 +2,14 @@
 
 #include "platform/store/Schema.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QHashFunctions>
 #include <QSet>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 namespace zn {
@@ -79,6 +81,16 @@ protected:
     PersistentModel(const EntityDescriptor &entity, Unfilled);
 
     void setValue(int field, QVariant value);
+
+    // Optional fields: an absent value reads and writes as std::nullopt.
+    std::optional<QString> optionalText(int field) const;
+    std::optional<double> optionalReal(int field) const;
+    std::optional<QDateTime> optionalDate(int field) const; // a UTC instant
+    template<class T>
+    void setOptional(int field, const std::optional<T> &value)
+    {
+        setValue(field, value ? QVariant::fromValue(*value) : QVariant());
+    }
 
 private:
     friend class ModelContext;

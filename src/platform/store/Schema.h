@@ -21,7 +21,7 @@ enum class FieldType {
     Integer,          // qint64; INTEGER
     Bool,             // bool; INTEGER 0/1
     Data,             // QByteArray; BLOB
-    DateTime,         // QDateTime; REAL seconds since 1970 (millisecond exact), read back in UTC
+    DateTime,         // QDateTime, held as a UTC instant; REAL seconds since 1970 (millisecond exact)
     OptionalDateTime, // QDateTime or null
     StringList,       // QStringList; TEXT holding a JSON array
 };

@@ -77,8 +77,15 @@ std::optional<StoreError> prepareFile(const QString &path)
                 return StoreError(StoreError::Code::Incompatible,
                                   QStringLiteral("The journal store “%1” is not compatible with this version: file is not a database").arg(path));
         }
-        if (st.st_uid == ::getuid() && (st.st_mode & 0077))
-            ::chmod(native.constData(), 0600);
+        // The side files hold recent entries too; SQLite keeps existing ones
+        // as they are, so tighten them with the store itself.
+        for (const char *suffix : {"", "-wal", "-shm"}) {
+            const QByteArray file = native + suffix;
+            struct stat side {};
+            if (::lstat(file.constData(), &side) == 0 && S_ISREG(side.st_mode) && side.st_uid == ::getuid()
+                && (side.st_mode & 0077))
+                ::chmod(file.constData(), 0600);
+        }
         return std::nullopt;
     }
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -36,6 +36,9 @@ TEST(GeneratedContentParse, AcceptsObjectsWithOrWithoutCodeFences)
     EXPECT_EQ(GeneratedContent::fromJson("```\n{\"a\":\"x\"}\n```\n").text("a"), "x");
     // An answer cut before its closing fence still reads when the JSON is whole.
     EXPECT_EQ(GeneratedContent::fromJson("```json\n{\"a\":\"x\"}").text("a"), "x");
+    // The fences may share the line with the JSON.
+    EXPECT_EQ(GeneratedContent::fromJson("```json{\"a\":\"x\"}```").text("a"), "x");
+    EXPECT_EQ(GeneratedContent::fromJson("``` {\"a\":\"x\"} ```").text("a"), "x");
 }
 
 TEST(GeneratedContentParse, RejectsAnythingButAnObject)

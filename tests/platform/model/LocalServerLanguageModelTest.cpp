@@ -102,6 +102,27 @@ TEST(LocalServerAddress, OnlyLoopbackAddressesAreAccepted)
         EXPECT_FALSE(LocalServerLanguageModel::isLoopbackUrl(QUrl(bad))) << bad;
 }
 
+TEST(LocalServerAddress, TrickyHostsAreJudgedByTheAddressActuallyContacted)
+{
+    // Qt reads numeric forms as the address they denote, and that address is
+    // the one contacted: these are loopback.
+    for (const char *ok : {"http://2130706433:8080", "http://0x7f000001", "http://127.1", "http://evil.com@127.0.0.1",
+                           "http://[0:0:0:0:0:0:0:1]:8080"})
+        EXPECT_TRUE(LocalServerLanguageModel::isLoopbackUrl(QUrl(ok))) << ok;
+    // Names that merely look local, user info posing as a host, and numeric
+    // forms of other machines are not.
+    for (const char *bad : {"http://127.0.0.1@evil.com", "http://127.0.0.1.nip.io", "http://localhost.evil.com",
+                            "http://localhost.", "http://167772161", "http://0x0a000001", "http://127.0.0.1%2f@evil.com",
+                            "http://[::2]"})
+        EXPECT_FALSE(LocalServerLanguageModel::isLoopbackUrl(QUrl(bad))) << bad;
+
+    // "localhost" is contacted by address, never through the resolver.
+    LocalServerLanguageModel::Options options = optionsFor(QUrl("http://LocalHost:9/v1"));
+    LocalServerLanguageModel model(options);
+    EXPECT_FALSE(model.isRefused());
+    EXPECT_EQ(model.baseUrl(), QUrl("http://127.0.0.1:9/v1"));
+}
+
 TEST(LocalServerAddress, DefaultsToPort8080AndHonoursTheEnvironment)
 {
     qunsetenv("ZEPHYRNOTE_MODEL_URL");
@@ -165,6 +186,51 @@ TEST(LocalServerAvailability, NoServerMeansUnavailableForAnotherReason)
         EXPECT_EQ(e.kind(), LanguageModelError::Kind::Unavailable);
         EXPECT_TRUE(e.description().contains("No model server is running"));
     }
+}
+
+TEST(LocalServerAvailability, ConstructionNeverWaitsAndTheFirstAnswerIsAnnounced)
+{
+    FakeModelServer server;
+    FakeModelServer::Reply slow = FakeModelServer::healthy();
+    slow.parts << "" << slow.body; // the body comes after the delay
+    slow.partDelayMs = 300;
+    slow.body.clear();
+    server.route("/health", slow);
+    server.route("/props", FakeModelServer::props(2048));
+    LocalServerLanguageModel::Options options;
+    options.baseUrl = server.url();
+    options.probeStaleAfter = std::chrono::hours(1);
+
+    const auto started = std::chrono::steady_clock::now();
+    LocalServerLanguageModel model(options); // default options: no start-up wait
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+    int announced = 0;
+    Availability seen;
+    QObject receiver; // on this thread, like the capability detector
+    QObject::connect(&model, &LocalServerLanguageModel::availabilityChanged, &receiver, [&] {
+        ++announced;
+        seen = model.availability();
+    });
+    EXPECT_EQ(model.availability(), Availability::no(UnavailableReason::ModelNotReady));
+
+    ASSERT_TRUE(test::waitUntil([&] { return announced == 1; }));
+    EXPECT_EQ(seen, Availability::yes());
+    EXPECT_EQ(model.contextSize(), 2048);
+    server.route("/health", FakeModelServer::healthy());
+
+    // The same answer again changes nothing and says nothing.
+    offMainThread([&] { model.refreshNow(); });
+    test::waitUntil([] { return false; }, 50ms);
+    EXPECT_EQ(announced, 1);
+
+    // A change of context size alone is news too, and so is going away.
+    server.route("/props", FakeModelServer::props(4096));
+    offMainThread([&] { model.refreshNow(); });
+    ASSERT_TRUE(test::waitUntil([&] { return announced == 2; }));
+    server.route("/health", FakeModelServer::loading());
+    offMainThread([&] { model.refreshNow(); });
+    ASSERT_TRUE(test::waitUntil([&] { return announced == 3; }));
+    EXPECT_EQ(seen, Availability::no(UnavailableReason::ModelNotReady));
 }
 
 TEST(LocalServerAvailability, ReadsNeverBlockAndAStaleProbeRefreshesInTheBackground)
@@ -270,6 +336,28 @@ TEST(LocalServerOverflow, AnOverlongPromptIsRefusedBeforeSending)
         EXPECT_EQ(e.kind(), LanguageModelError::Kind::ExceededContextWindow);
     }
     EXPECT_EQ(f.server.requestCount("/v1/chat/completions"), 1);
+}
+
+TEST(LocalServerOverflow, AnUnknownContextSizeIsNotTakenAsRoomWithoutLimit)
+{
+    FakeModelServer server;
+    server.route("/health", FakeModelServer::healthy()); // and no /props
+    server.route("/v1/chat/completions", FakeModelServer::streamedChat(kAnswer));
+    LocalServerLanguageModel model(optionsFor(server.url()));
+    offMainThread([&] { model.refreshNow(); });
+    ASSERT_EQ(model.contextSize(), 0);
+
+    auto ask = [&](const QString &prompt) {
+        return offMainThread([&] { return model.makeSession("i")->respond(prompt, noteSchema(), true, {900}, {}); });
+    };
+    try {
+        ask(QString(20'000, QChar('w')));
+        ADD_FAILURE() << "an overlong prompt was sent";
+    } catch (const LanguageModelError &e) {
+        EXPECT_EQ(e.kind(), LanguageModelError::Kind::ExceededContextWindow);
+    }
+    EXPECT_EQ(server.requestCount("/v1/chat/completions"), 0);
+    EXPECT_EQ(ask("A short entry.").text("summary"), "Calm.");
 }
 
 TEST(LocalServerCancellation, AStopDuringAStreamedAnswerAbortsPromptlyAndClosesTheConnection)

@@ -24,6 +24,11 @@ TEST(DecoderSamples, OnlyTheDecoderFormatPassesUnchanged)
     EXPECT_EQ(decoderSamples(AudioBuffer::fromInterleaved({SampleFormat::Float32, 16000.0, 1}, mono, 2)),
               std::nullopt);
     EXPECT_EQ(decoderSamples(AudioBuffer()), std::nullopt);
+
+    // Recordings are read whole, as 16-bit samples; an unreadable one is empty.
+    EXPECT_EQ(readDecoderRecording(test::pocketsphinxRecording(QStringLiteral("goforward.raw"))).size(),
+              89160u / 2);
+    EXPECT_TRUE(readDecoderRecording(QStringLiteral("/nonexistent/recording.raw")).empty());
 }
 
 TEST(StreamingSampleConverter, ResamplesAStreamWithoutLosingLength)

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "platform/audio/AudioBuffer.h"
+#include "platform/speech/SpeechSamples.h"
 
-#include <QFile>
 #include <QString>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 
 #include <cstdint>
@@ -37,13 +36,7 @@ inline QString pocketsphinxRecording(const QString &name)
 
 inline std::vector<std::int16_t> readRawSamples(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-    return samples;
+    return speech::readDecoderRecording(path);
 }
 
 inline std::vector<std::int16_t> noise(std::size_t count, int amplitude, unsigned seed)

@@ -77,6 +77,25 @@ TEST(ModelContainer, NewStoreIsPrivateAndWriteAhead)
     EXPECT_EQ(modeOf(file + QStringLiteral("-wal")), 0600u);
 }
 
+TEST(ModelContainer, ReopeningTightensLooseModes)
+{
+    // A journal left readable by others (an older build, a restored backup)
+    // becomes private again, side files included.
+    zn::test::TempDir dir;
+    auto c = makeSavedStore(dir.path());
+    ASSERT_TRUE(c);
+    const QString file = dir.file(QStringLiteral("notes.store"));
+    const QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm")};
+    for (const QString &f : files)
+        ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), 0644), 0) << f.toStdString();
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    auto second = zn::test::openNotes(dir.path()); // while the first still holds its side files
+    ASSERT_TRUE(second);
+    EXPECT_EQ(modeOf(dir.path()), 0700u);
+    for (const QString &f : files)
+        EXPECT_EQ(modeOf(f), 0600u) << f.toStdString();
+}
+
 TEST(ModelContainer, ReopensItsOwnStore)
 {
     zn::test::TempDir dir;

@@ -213,3 +213,29 @@ TEST_F(MultiContextTest, RollbackRefreshesQueriesAndInsertsOfOthersAppear)
     EXPECT_EQ(notes.first()->title(), "from worker");
     EXPECT_EQ(editor.fetch<Note>(d).first(), notes.first());
 }
+
+TEST_F(MultiContextTest, ObserverFetchingDuringARefreshMissesNoUpdate)
+{
+    // A view that reacts to a refreshed object by fetching on the same
+    // connection must not cut short the refresh of the other held objects.
+    for (int i = 2; i <= 4; ++i)
+        editor.insert(std::make_unique<Note>(QStringLiteral("n%1").arg(i), i));
+    ASSERT_FALSE(editor.save());
+    FetchDescriptor firstTwo;
+    firstTwo.predicate = Predicate::where(Note::Count, CompareOp::LessOrEqual, 2);
+    const auto held = worker.fetch<Note>(firstTwo);
+    ASSERT_EQ(held.size(), 2);
+    bool fetched = false;
+    for (Note *n : held) {
+        QObject::connect(n, &PersistentModel::changed, &worker, [&] {
+            if (!std::exchange(fetched, true))
+                worker.fetch<Note>(); // loads the two rows it has not seen
+        });
+    }
+    for (Note *n : editor.fetch<Note>(firstTwo))
+        n->set(Note::Title, n->title() + QStringLiteral(" edited"));
+    ASSERT_FALSE(editor.save());
+    EXPECT_TRUE(fetched);
+    for (Note *n : held)
+        EXPECT_TRUE(n->title().endsWith(QStringLiteral(" edited"))) << n->title().toStdString();
+}
