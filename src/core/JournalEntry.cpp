@@ -49,7 +49,16 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
 
 QDateTime inJournalTimeZone(const QDateTime &instant)
 {
-    return instant.isValid() ? instant.toTimeZone(CalendarProvider::shared().timeZone()) : instant;
+    return inJournalTimeZone(instant, CalendarProvider::shared().timeZone());
+}
+
+QDateTime inJournalTimeZone(const QDateTime &instant, const QTimeZone &zone)
+{
+    if (!instant.isValid())
+        return instant;
+    // Converting to a zone Qt could not resolve gives an invalid date; the
+    // instant must survive whatever the system's zone setting.
+    return zone.isValid() ? instant.toTimeZone(zone) : instant.toLocalTime();
 }
 
 const EntityDescriptor &JournalEntry::entityDescriptor()

@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 #include <QUuid>
 
 #include <optional>
@@ -137,5 +138,6 @@ private:
 // date(), time() and formatting give the wall clock that day keys use, and
 // comparing or converting it costs no time zone look-up.
 QDateTime inJournalTimeZone(const QDateTime &instant);
+QDateTime inJournalTimeZone(const QDateTime &instant, const QTimeZone &zone);
 
 } // namespace zn

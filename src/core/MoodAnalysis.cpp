@@ -696,6 +696,8 @@ KeywordFrequencies extractKeywords(const QString &text, const std::optional<QLoc
         ++counts[candidate];
     }
 
+    // Text below U+0300 is already in NFC and has no surrogates, so its
+    // UTF-16 order is its scalar order; only other words need scalar keys.
     struct Ranked {
         QString word;
         int count;
@@ -703,14 +705,21 @@ KeywordFrequencies extractKeywords(const QString &text, const std::optional<QLoc
     };
     std::vector<Ranked> ranked;
     ranked.reserve(size_t(counts.size()));
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
-        ranked.push_back({it.key(), it.value(), scalarKey(it.key())});
+    bool allSimple = true;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+        ranked.push_back({it.key(), it.value(), {}});
+        allSimple = allSimple && isSimpleText(it.key());
+    }
+    if (!allSimple) {
+        for (auto &r : ranked)
+            r.key = scalarKey(r.word);
+    }
     const auto keep = std::min<size_t>(size_t(limit), ranked.size());
     std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(keep), ranked.end(),
-                      [](const Ranked &a, const Ranked &b) {
+                      [allSimple](const Ranked &a, const Ranked &b) {
                           if (a.count != b.count)
                               return a.count > b.count;
-                          return a.key < b.key;
+                          return allSimple ? a.word < b.word : a.key < b.key;
                       });
     KeywordFrequencies result;
     for (size_t i = 0; i < keep; ++i)

@@ -15,11 +15,7 @@ namespace zn {
 
 enum class EntryInsightErrorKind { GenerationFailed, Unavailable, Empty, TimedOut, LowQuality, ContextTooLarge };
 
-struct EntryInsightOptions
-{
-    double timeLimitSeconds = 50.0;
-    Clock *clock = nullptr; // the system clock when null
-};
+using EntryInsightOptions = generator::TimedOptions<50>;
 
 // Writes the structured reflection of one journal entry with the language
 // model: walks four shortening levels with one quality retry each, and as a

@@ -16,6 +16,15 @@
 // one structured model pass, and how the end of a timed run reads.
 namespace zn::generator {
 
+// The time limit of one whole generation, and the clock it runs on (the
+// system clock when null; tests pass a manual one).
+template <int DefaultSeconds>
+struct TimedOptions
+{
+    double timeLimitSeconds = DefaultSeconds;
+    Clock *clock = nullptr;
+};
+
 // A stopped run must make no further model call.
 void throwIfStopped(const std::stop_token &stop);
 

@@ -20,11 +20,7 @@ namespace zn {
 
 enum class WeeklyReflectionErrorKind { GenerationFailed, Unavailable, Empty, TimedOut, ContextTooLarge };
 
-struct WeeklyReflectionOptions
-{
-    double timeLimitSeconds = 75.0;
-    Clock *clock = nullptr; // the system clock when null
-};
+using WeeklyReflectionOptions = generator::TimedOptions<75>;
 
 // Turns the entries of the rolling past 7 days into one cleaned reflection.
 // Shortens the prompt level by level when a pass fails, asks once more per

@@ -529,6 +529,16 @@ TEST_F(EditorSessionTest, LateLiveMoodResultIsDropped)
     EXPECT_EQ(m_session->liveSentiment(), analyzeText(kGloomy)->score);
     EXPECT_NE(m_session->liveSentiment(), analyzeText(kHappy)->score);
 
+    // Likewise after starting a new draft.
+    m_session->startNewDraft();
+    m_session->setDraftText(kHappy);
+    m_clock.advance(500ms);
+    m_session->startNewDraft();
+    m_clock.advance(500ms); // the new draft's own (empty) text gives nothing
+    ASSERT_TRUE(waitForLiveMood());
+    EXPECT_EQ(m_session->liveSentiment(), 0.0);
+    EXPECT_EQ(m_session->liveWeather(), WeatherLabel::Overcast);
+
     // And a session destroyed while it runs is simply gone.
     m_session->startNewDraft();
     m_session->setDraftText(kHappy);

@@ -131,3 +131,29 @@ TEST(JournalEntry, EveryWriteNotifies)
     EXPECT_EQ(spy.count(), 5);
     EXPECT_EQ(e.insightStatusRaw(), "ready");
 }
+
+TEST(JournalEntry, DatesShowOnTheJournalsWallClock)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid());
+    // 01:30 UTC on the night clocks go forward: 03:30 summer time in Berlin.
+    const QDateTime instant = QDateTime::fromMSecsSinceEpoch(1'743'298'200'000, Qt::UTC);
+    const QDateTime shown = inJournalTimeZone(instant, berlin);
+    EXPECT_EQ(shown, instant);
+    EXPECT_EQ(shown.date(), QDate(2025, 3, 30));
+    EXPECT_EQ(shown.time(), QTime(3, 30));
+    // Calendar arithmetic on what the accessors give keeps the wall clock.
+    EXPECT_EQ(shown.addDays(-1).time(), QTime(3, 30));
+    EXPECT_EQ(shown.addDays(-1).offsetFromUtc(), 3600);
+
+    // A zone Qt cannot resolve must not lose the instant.
+    const QDateTime fallback = inJournalTimeZone(instant, QTimeZone());
+    ASSERT_TRUE(fallback.isValid());
+    EXPECT_EQ(fallback, instant);
+    EXPECT_FALSE(inJournalTimeZone(QDateTime(), berlin).isValid());
+
+    // An invalid optional date is absent, as it will be once stored.
+    JournalEntry e;
+    e.setInsightGeneratedAt(QDateTime());
+    EXPECT_FALSE(e.insightGeneratedAt());
+}

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 namespace zn {
 namespace {
 
@@ -125,6 +123,22 @@ TEST_F(EntryInsightGeneratorTest, LongEntryIsSentAsHeadMarkerAndTail)
     EXPECT_TRUE(o.usedTruncatedSource);
     const QString prompt = model.calls().at(0).prompt;
     EXPECT_EQ(prompt, G::makePrompt(text.left(2925) + "\n\n[…middle omitted for length…]\n\n" + text.right(1535), false));
+}
+
+TEST_F(EntryInsightGeneratorTest, EmojiAndCombiningMarksCountAsOneCharacterOfTheBudget)
+{
+    // 4500 characters in 13500 UTF-16 units: exactly the level-0 budget.
+    QString text;
+    for (int i = 0; i < 1500; ++i)
+        text += QString::fromUtf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD" "e\xCC\x81 ");
+    text.chop(1);
+    text += u'.';
+    model.enqueue(good());
+    EXPECT_FALSE(G::generate(text, model).usedTruncatedSource);
+    EXPECT_EQ(model.calls().at(0).prompt, G::makePrompt(text, false));
+
+    model.enqueue(good());
+    EXPECT_TRUE(G::generate(text + u'!', model).usedTruncatedSource);
 }
 
 TEST_F(EntryInsightGeneratorTest, ThinAnswerGetsOneRetryWithTheCompactInstructions)
@@ -378,24 +392,18 @@ TEST_F(EntryInsightChunkTest, ThirteenPassesAtMost)
 TEST_F(EntryInsightGeneratorTest, TimeLimitCancelsTheRunningPassAndCallsNoMore)
 {
     ManualClock clock;
+    G::Options options; // the default limit
+    options.clock = &clock;
     model.enqueue(ScriptedStep::hangUntilCancelled());
     model.setResponder([](const lm::ScriptedCall &) { return good(); });
-    std::optional<G::GenerateError> error;
-    std::thread worker([&] {
-        try {
-            G::generate(entryText(500), model, {}, G::Options{50.0, &clock});
-        } catch (const G::GenerateError &e) {
-            error = e;
-        }
-    });
+    test::GenerationOnWorker<G::GenerateError> worker([&] { G::generate(entryText(500), model, {}, options); });
     ASSERT_TRUE(test::waitUntil([&] { return model.runningCalls() == 1 && clock.pendingCount() == 1; }));
     clock.advance(std::chrono::seconds(49));
     EXPECT_EQ(model.runningCalls(), 1);
     clock.advance(std::chrono::seconds(1));
-    worker.join();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind(), Kind::TimedOut);
-    EXPECT_EQ(error->description(), "Summary timed out.");
+    const auto error = worker.error();
+    EXPECT_EQ(error.kind(), Kind::TimedOut);
+    EXPECT_EQ(error.description(), "Summary timed out.");
     EXPECT_EQ(model.callCount(), 1);
     EXPECT_EQ(model.calls().at(0).outcome, lm::ScriptedCall::Outcome::Cancelled);
 }
@@ -408,20 +416,13 @@ TEST_F(EntryInsightGeneratorTest, TimeLimitInTheChunkedPathAsksForNoFurtherChunk
     model.enqueue(good());
     model.enqueue(ScriptedStep::hangUntilCancelled());
     model.setResponder([](const lm::ScriptedCall &) { return good(); });
-    std::optional<G::GenerateError> error;
-    std::thread worker([&] {
-        try {
-            G::generate(paragraphs(4, 1300), model, {}, G::Options{50.0, &clock});
-        } catch (const G::GenerateError &e) {
-            error = e;
-        }
-    });
+    test::GenerationOnWorker<G::GenerateError> worker(
+        [&] { G::generate(paragraphs(4, 1300), model, {}, G::Options{50.0, &clock}); });
     ASSERT_TRUE(test::waitUntil([&] { return model.runningCalls() == 1 && model.callCount() == 6; }));
     ASSERT_TRUE(test::waitUntil([&] { return clock.pendingCount() == 1; }));
     clock.advance(std::chrono::seconds(50));
-    worker.join();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind(), Kind::TimedOut);
+    const auto error = worker.error();
+    EXPECT_EQ(error.kind(), Kind::TimedOut);
     EXPECT_EQ(model.callCount(), 6);
 }
 
@@ -429,19 +430,12 @@ TEST_F(EntryInsightGeneratorTest, CallerCancellationReadsAsTimedOut)
 {
     model.enqueue(ScriptedStep::hangUntilCancelled());
     std::stop_source caller;
-    std::optional<G::GenerateError> error;
-    std::thread worker([&] {
-        try {
-            G::generate(entryText(500), model, caller.get_token(), G::Options{50.0, nullptr});
-        } catch (const G::GenerateError &e) {
-            error = e;
-        }
-    });
+    test::GenerationOnWorker<G::GenerateError> worker(
+        [&] { G::generate(entryText(500), model, caller.get_token(), G::Options{50.0, nullptr}); });
     ASSERT_TRUE(model.waitForCalls(1));
     caller.request_stop();
-    worker.join();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind(), Kind::TimedOut);
+    const auto error = worker.error();
+    EXPECT_EQ(error.kind(), Kind::TimedOut);
     EXPECT_EQ(model.callCount(), 1);
 }
 

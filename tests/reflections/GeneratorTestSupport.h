@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace zn::test {
@@ -22,6 +23,45 @@ Error expectGenerateError(Run &&run)
     ADD_FAILURE() << "expected a GenerateError";
     return Error(Error::Kind::GenerationFailed, QStringLiteral("none"));
 }
+
+// Runs one generation on a worker thread, as the app does, so the test thread
+// can drive the clock or cancel meanwhile.
+template <typename Error>
+class GenerationOnWorker
+{
+public:
+    template <typename Run>
+    explicit GenerationOnWorker(Run run)
+        : m_thread([this, run] {
+            try {
+                run();
+            } catch (const Error &e) {
+                m_error = e;
+            }
+        })
+    {
+    }
+    ~GenerationOnWorker()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // Waits for the end; the error it ended with.
+    Error error()
+    {
+        m_thread.join();
+        if (!m_error) {
+            ADD_FAILURE() << "expected a GenerateError";
+            return Error(Error::Kind::GenerationFailed, QStringLiteral("none"));
+        }
+        return *m_error;
+    }
+
+private:
+    std::optional<Error> m_error;
+    std::thread m_thread;
+};
 
 // A model that keeps working past a stop and then answers anyway, late.
 class LateAnsweringModel final : public lm::LanguageModel

@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 namespace zn {
 namespace {
 
@@ -289,25 +287,22 @@ TEST_F(WeeklyGeneratorTest, ManyLongEntriesStayWithinTheFirstLevelBudget)
 TEST_F(WeeklyGeneratorTest, TimeLimitInTheMiddleOfLevelTwoDiscardsTheRun)
 {
     ManualClock clock;
+    W::Options options; // the default limit
+    options.clock = &clock;
     model.enqueue(ScriptedStep::overflow());
     model.enqueue(ScriptedStep::fail("busy"));
     model.enqueue(ScriptedStep::hangUntilCancelled());
     model.setResponder([](const lm::ScriptedCall &) { return answer(); });
-    std::optional<W::GenerateError> error;
-    std::thread worker([&] {
-        try {
-            W::generate(week(), windowStart, windowEnd, model, {}, W::Options{75.0, &clock});
-        } catch (const W::GenerateError &e) {
-            error = e;
-        }
-    });
+    test::GenerationOnWorker<W::GenerateError> worker(
+        [&] { W::generate(week(), windowStart, windowEnd, model, {}, options); });
     ASSERT_TRUE(test::waitUntil([&] { return model.runningCalls() == 1 && model.callCount() == 3; }));
     ASSERT_TRUE(test::waitUntil([&] { return clock.pendingCount() == 1; }));
-    clock.advance(std::chrono::seconds(75));
-    worker.join();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind(), Kind::TimedOut);
-    EXPECT_EQ(error->description(), "Weekly reflection timed out.");
+    clock.advance(std::chrono::seconds(74));
+    EXPECT_EQ(model.runningCalls(), 1);
+    clock.advance(std::chrono::seconds(1));
+    const auto error = worker.error();
+    EXPECT_EQ(error.kind(), Kind::TimedOut);
+    EXPECT_EQ(error.description(), "Weekly reflection timed out.");
     EXPECT_EQ(model.callCount(), 3);
     EXPECT_EQ(model.calls().at(2).prompt, levelPrompt(week(), 2));
 }
@@ -316,19 +311,12 @@ TEST_F(WeeklyGeneratorTest, CallerCancellationReadsAsTimedOut)
 {
     model.enqueue(ScriptedStep::hangUntilCancelled());
     std::stop_source caller;
-    std::optional<W::GenerateError> error;
-    std::thread worker([&] {
-        try {
-            W::generate(week(), windowStart, windowEnd, model, caller.get_token());
-        } catch (const W::GenerateError &e) {
-            error = e;
-        }
-    });
+    test::GenerationOnWorker<W::GenerateError> worker(
+        [&] { W::generate(week(), windowStart, windowEnd, model, caller.get_token()); });
     ASSERT_TRUE(model.waitForCalls(1));
     caller.request_stop();
-    worker.join();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind(), Kind::TimedOut);
+    const auto error = worker.error();
+    EXPECT_EQ(error.kind(), Kind::TimedOut);
     EXPECT_EQ(model.callCount(), 1);
 }
 

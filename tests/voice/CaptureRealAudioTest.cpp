@@ -180,20 +180,20 @@ TEST_F(CaptureRealAudioTest, UnpluggedMicrophonePostsTheConfigurationNotice)
     service.stop();
 }
 
-// Opening the stream is a round trip to the server; a server that does not
-// answer must not freeze the UI thread in start(). Capture begins once it
-// answers.
-TEST_F(CaptureRealAudioTest, StartDoesNotWaitOnAnUnresponsiveServer)
+// Opening and closing the stream are round trips to the server; a server
+// that does not answer must not freeze the UI thread in start() or stop().
+// Capture begins once it answers.
+TEST_F(CaptureRealAudioTest, UnresponsiveServerNeverHoldsTheUiThread)
 {
     MacAudioCaptureService service;
     Received received;
     service.setBufferHandler(received.handler());
     ASSERT_TRUE(service.resolveInputFormat());
 
-    server.pause();
-    // Should start() block anyway, the server wakes up after 3 s so the
-    // test fails instead of hanging.
+    // Should a call block anyway, the server wakes up after 3 s so the test
+    // fails instead of hanging.
     std::promise<void> returned;
+    server.pause();
     std::thread thaw([this, done = returned.get_future()] {
         done.wait_for(3s);
         server.resume();
@@ -201,16 +201,26 @@ TEST_F(CaptureRealAudioTest, StartDoesNotWaitOnAnUnresponsiveServer)
     QElapsedTimer timer;
     timer.start();
     const auto error = service.start();
-    const qint64 blocked = timer.elapsed();
+    const qint64 startBlocked = timer.restart();
+    service.stop();
+    const qint64 stopBlocked = timer.elapsed();
     returned.set_value();
     thaw.join();
 
     EXPECT_FALSE(error) << error->description().toStdString();
-    EXPECT_LT(blocked, 1000) << "start() held the UI thread for " << blocked << " ms";
-    EXPECT_TRUE(service.isRunning());
-    EXPECT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms)) << "capture begins once it answers";
-    service.stop();
+    EXPECT_LT(startBlocked, 1000) << "start() held the UI thread";
+    EXPECT_LT(stopBlocked, 1000) << "stop() held the UI thread";
     EXPECT_FALSE(service.engine().isRunning());
+
+    // Once the server answers again, a new run captures as usual and the
+    // stopped one delivers nothing.
+    service.setBufferHandler(received.handler());
+    ASSERT_FALSE(service.start());
+    EXPECT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms));
+    service.stop();
+    const int afterStop = received.count;
+    test::waitUntil([] { return false; }, 200ms);
+    EXPECT_EQ(received.count, afterStop);
 }
 
 // No server at all: the ctest environment points libpulse at a socket that

@@ -34,12 +34,50 @@ QAudioFormat toQt(const AudioFormat &format)
 
 } // namespace
 
+// The tap and the bytes not yet making up a whole buffer. The block runs
+// under the lock, so replacing the tap waits for a running block.
+struct QtAudioInputEngine::TapSink
+{
+    std::mutex mutex;
+    std::uint32_t frames = 0;
+    AudioFormat format;
+    TapBlock block;
+    QByteArray pending;
+
+    void setTap(std::uint32_t tapFrames, const AudioFormat &tapFormat, TapBlock tapBlock)
+    {
+        std::lock_guard lock(mutex);
+        frames = tapFrames;
+        format = tapFormat;
+        block = std::move(tapBlock);
+        pending.clear();
+    }
+
+    void deliver(const char *bytes, qsizetype length)
+    {
+        std::lock_guard lock(mutex);
+        const qsizetype chunk = qsizetype(frames) * format.bytesPerFrame();
+        if (!block || chunk <= 0)
+            return;
+        pending.append(bytes, length);
+        qsizetype offset = 0;
+        while (pending.size() - offset >= chunk) {
+            block(AudioBuffer::fromInterleaved(format, pending.constData() + offset, frames));
+            offset += chunk;
+        }
+        pending.remove(0, offset);
+    }
+};
+
+namespace {
+
 // Owns the QAudioSource on the capture thread.
 class CaptureWorker : public QObject
 {
 public:
-    explicit CaptureWorker(QtAudioInputEngine *engine)
-        : m_engine(engine)
+    CaptureWorker(std::shared_ptr<QtAudioInputEngine::TapSink> sink, QPointer<QtAudioInputEngine> engine)
+        : m_sink(std::move(sink))
+        , m_engine(std::move(engine))
     {
     }
 
@@ -54,18 +92,13 @@ public:
         connect(io, &QIODevice::readyRead, this, [this, io]() {
             const QByteArray bytes = io->readAll();
             if (!bytes.isEmpty())
-                m_engine->deliver(bytes.constData(), bytes.size());
+                m_sink->deliver(bytes.constData(), bytes.size());
         });
-        QPointer<QtAudioInputEngine> engine(m_engine);
-        connect(m_source, &QAudioSource::stateChanged, this, [this, engine](QAudio::State state) {
+        connect(m_source, &QAudioSource::stateChanged, this, [this](QAudio::State state) {
             // A source that dies with an error is a hardware change as far as
             // the user is concerned.
-            if (state == QAudio::StoppedState && m_source && m_source->error() != QAudio::NoError && engine) {
-                QMetaObject::invokeMethod(engine, [engine]() {
-                    if (engine && engine->isRunning())
-                        Q_EMIT engine->configurationChanged();
-                }, Qt::QueuedConnection);
-            }
+            if (state == QAudio::StoppedState && m_source && m_source->error() != QAudio::NoError)
+                reportFailure();
         });
         return std::nullopt;
     }
@@ -80,10 +113,27 @@ public:
         }
     }
 
+    void reportFailure()
+    {
+        {
+            // A stream that was stopped meanwhile reports nothing.
+            std::lock_guard lock(m_sink->mutex);
+            if (!m_sink->block)
+                return;
+        }
+        QMetaObject::invokeMethod(m_engine, [engine = m_engine]() {
+            if (engine && engine->isRunning())
+                Q_EMIT engine->configurationChanged();
+        }, Qt::QueuedConnection);
+    }
+
 private:
-    QtAudioInputEngine *m_engine;
+    std::shared_ptr<QtAudioInputEngine::TapSink> m_sink;
+    QPointer<QtAudioInputEngine> m_engine;
     QAudioSource *m_source = nullptr;
 };
+
+} // namespace
 
 AudioFormat QtAudioInputEngine::tapFormatFor(const QAudioFormat &preferred)
 {
@@ -96,6 +146,7 @@ AudioFormat QtAudioInputEngine::tapFormatFor(const QAudioFormat &preferred)
 
 QtAudioInputEngine::QtAudioInputEngine(QObject *parent)
     : AudioInputEngine(parent)
+    , m_sink(std::make_shared<TapSink>())
 {
     m_pollTimer.setInterval(devicePollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &QtAudioInputEngine::checkDevices);
@@ -129,14 +180,12 @@ std::optional<AudioFormat> QtAudioInputEngine::outputFormat()
 
 void QtAudioInputEngine::installTap(std::uint32_t framesPerBuffer, const AudioFormat &format, TapBlock block)
 {
-    std::lock_guard lock(m_tapMutex);
-    m_tap = Tap{framesPerBuffer, format, std::move(block)};
+    m_sink->setTap(framesPerBuffer, format, std::move(block));
 }
 
 void QtAudioInputEngine::removeTap()
 {
-    std::lock_guard lock(m_tapMutex);
-    m_tap = Tap{};
+    m_sink->setTap(0, {}, nullptr);
 }
 
 void QtAudioInputEngine::prepare()
@@ -149,10 +198,10 @@ std::optional<QString> QtAudioInputEngine::start()
         return std::nullopt;
     AudioFormat format;
     {
-        std::lock_guard lock(m_tapMutex);
-        if (!m_tap.block || m_tap.frames == 0 || !m_tap.format.isUsable())
+        std::lock_guard lock(m_sink->mutex);
+        if (!m_sink->block || m_sink->frames == 0 || !m_sink->format.isUsable())
             return QStringLiteral("No tap is installed on the audio input.");
-        format = m_tap.format;
+        format = m_sink->format;
     }
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     const QAudioFormat qtFormat = toQt(format);
@@ -165,9 +214,11 @@ std::optional<QString> QtAudioInputEngine::start()
 
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("zn-audio-capture"));
-    m_worker = new CaptureWorker(this);
-    m_worker->moveToThread(m_thread);
+    auto *worker = new CaptureWorker(m_sink, this);
+    worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start();
+    m_worker = worker;
 
     // Opening is a round trip to the sound server. Wait a little for its
     // answer, but never let a slow server freeze the UI thread.
@@ -180,8 +231,7 @@ std::optional<QString> QtAudioInputEngine::start()
         std::optional<QString> error;
     };
     auto result = std::make_shared<OpenResult>();
-    QPointer<QtAudioInputEngine> self(this);
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker, device, qtFormat, result, self]() {
+    QMetaObject::invokeMethod(worker, [worker, device, qtFormat, result]() {
         std::optional<QString> error = worker->open(device, qtFormat);
         bool late;
         {
@@ -191,12 +241,8 @@ std::optional<QString> QtAudioInputEngine::start()
             late = result->gaveUp;
         }
         result->ready.notify_all();
-        if (late && error) {
-            QMetaObject::invokeMethod(self, [self]() {
-                if (self && self->isRunning())
-                    Q_EMIT self->configurationChanged();
-            }, Qt::QueuedConnection);
-        }
+        if (late && error)
+            worker->reportFailure();
     }, Qt::QueuedConnection);
 
     std::optional<QString> error;
@@ -220,44 +266,31 @@ std::optional<QString> QtAudioInputEngine::start()
 void QtAudioInputEngine::stop()
 {
     m_pollTimer.stop();
-    if (m_worker) {
-        QMetaObject::invokeMethod(m_worker, [worker = m_worker]() { worker->close(); },
-                                  Qt::BlockingQueuedConnection);
-        m_thread->quit();
-        m_thread->wait();
-        delete m_worker;
-        m_worker = nullptr;
-        delete m_thread;
-        m_thread = nullptr;
-    }
     m_running = false;
-    m_pending.clear();
+    if (!m_worker)
+        return;
+    // The stream closes on its own thread, which then ends and is deleted.
+    // Nothing waits for it: a sound server that does not answer must not
+    // freeze the UI thread. What it still delivers goes to a sink without a
+    // tap; the tap itself moves to a fresh sink.
+    std::shared_ptr<TapSink> old = std::exchange(m_sink, std::make_shared<TapSink>());
+    {
+        std::lock_guard lock(old->mutex);
+        m_sink->setTap(old->frames, old->format, std::exchange(old->block, nullptr));
+    }
+    QObject *worker = std::exchange(m_worker, nullptr);
+    QThread *thread = std::exchange(m_thread, nullptr);
+    QMetaObject::invokeMethod(worker, [worker, thread]() {
+        static_cast<CaptureWorker *>(worker)->close();
+        delete worker;
+        thread->quit();
+    }, Qt::QueuedConnection);
 }
 
 void QtAudioInputEngine::reset()
 {
-    // Only the capture thread touches m_pending while it runs.
-    if (!m_worker)
-        m_pending.clear();
-}
-
-void QtAudioInputEngine::deliver(const char *bytes, qsizetype length)
-{
-    std::lock_guard lock(m_tapMutex);
-    if (!m_tap.block)
-        return;
-    const qsizetype chunk = qsizetype(m_tap.frames) * m_tap.format.bytesPerFrame();
-    if (chunk <= 0)
-        return;
-    m_pending.append(bytes, length);
-    qsizetype offset = 0;
-    while (m_pending.size() - offset >= chunk) {
-        const AudioBuffer buffer =
-            AudioBuffer::fromInterleaved(m_tap.format, m_pending.constData() + offset, m_tap.frames);
-        offset += chunk;
-        m_tap.block(buffer);
-    }
-    m_pending.remove(0, offset);
+    std::lock_guard lock(m_sink->mutex);
+    m_sink->pending.clear();
 }
 
 QSet<QByteArray> QtAudioInputEngine::inputIds()

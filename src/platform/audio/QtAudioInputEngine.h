@@ -8,20 +8,19 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 
 class QAudioFormat;
 class QThread;
 
 namespace zn {
 
-class CaptureWorker;
-
 // The system's default audio input through Qt Multimedia. The source lives
 // on a capture thread of its own; its bytes are re-chunked into buffers of
 // exactly the tap's frame count. Qt here sends no signal when inputs come or
 // go, and the sound server silently moves a stream whose device vanished, so
 // while running the input list is polled and any change is reported.
+// Neither start() nor stop() waits on the sound server for more than a
+// moment: the UI thread calls them.
 class QtAudioInputEngine final : public AudioInputEngine
 {
     Q_OBJECT
@@ -51,24 +50,18 @@ public:
     // integer, unknown) are asked for as float, which the server converts to.
     static AudioFormat tapFormatFor(const QAudioFormat &preferred);
 
+    // Shared with the capture thread's worker.
+    struct TapSink;
+
 private:
-    friend class CaptureWorker;
-    void deliver(const char *bytes, qsizetype length);
     void checkDevices();
     static QSet<QByteArray> inputIds();
 
-    struct Tap
-    {
-        std::uint32_t frames = 0;
-        AudioFormat format;
-        TapBlock block;
-    };
-    std::mutex m_tapMutex; // held while the block runs, so removeTap() waits for it
-    Tap m_tap;
-    QByteArray m_pending; // capture thread only
-
+    // Where the capture thread delivers; a stopped stream's thread may still
+    // be winding down, so it holds its own sink rather than this engine.
+    std::shared_ptr<TapSink> m_sink;
     QThread *m_thread = nullptr;
-    CaptureWorker *m_worker = nullptr;
+    QObject *m_worker = nullptr; // lives on m_thread
     bool m_running = false;
     QSet<QByteArray> m_knownIds;
     QTimer m_pollTimer;

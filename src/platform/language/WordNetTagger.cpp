@@ -509,6 +509,7 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
     std::optional<LexicalClass> prevClass;
     using Reading = Data::Reading;
     QHash<QStringView, Reading> readings; // words repeat within a text
+    readings.reserve(std::min<qsizetype>(text.size() / 8 + 16, 4096));
 
     for (const auto &[segStart, segEnd] : wordSegments(text)) {
         const QStringView segment = QStringView(text).mid(segStart, segEnd - segStart);

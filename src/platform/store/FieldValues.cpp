@@ -132,8 +132,11 @@ QVariant normalize(FieldType type, const QVariant &value)
         return value.toByteArray();
     case FieldType::DateTime:
         return utcInstant(value);
-    case FieldType::OptionalDateTime:
-        return value.isValid() ? QVariant(utcInstant(value)) : QVariant();
+    case FieldType::OptionalDateTime: {
+        // An invalid date is stored as absent, so read it back as absent now.
+        const QDateTime when = utcInstant(value);
+        return when.isValid() ? QVariant(when) : QVariant();
+    }
     case FieldType::StringList:
         return value.toStringList();
     }

@@ -1,3 +1,4 @@
+#include "platform/language/ScriptLanguageRecognizer.h"
 #include "platform/language/ValenceSentimentTagger.h"
 #include "support/TestSupport.h"
 
@@ -54,13 +55,19 @@ double taggerScore(const SentimentTags &tags)
 }
 
 // A sentence counts as right only when the sign of its score matches its
-// label; a score of exactly 0 (no evidence) counts as wrong.
+// label; a score of exactly 0 (no evidence) counts as wrong. The language
+// comes from the default recogniser, as in the app: a sentence it takes for
+// another language gets no tags and so counts as wrong too.
 double accuracy(const QList<Labelled> &set, int *undecided = nullptr)
 {
     ValenceSentimentTagger tagger;
+    const ScriptLanguageRecognizer recognizer;
     int right = 0, zero = 0;
     for (const auto &item : set) {
-        const double t = taggerScore(tagger.tag(item.text.trimmed(), QStringLiteral("en")));
+        const QString text = item.text.trimmed();
+        const QString language = recognizer.dominantLanguage(text).value_or(QStringLiteral("en"));
+        const SentimentTags tags = tagger.tag(text, language);
+        const double t = tags.document ? taggerScore(tags) : 0.0;
         if (t == 0)
             ++zero;
         else if ((t > 0) == item.positive)

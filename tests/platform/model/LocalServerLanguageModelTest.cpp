@@ -233,6 +233,24 @@ TEST(LocalServerAvailability, ConstructionNeverWaitsAndTheFirstAnswerIsAnnounced
     EXPECT_EQ(seen, Availability::no(UnavailableReason::ModelNotReady));
 }
 
+TEST(LocalServerAvailability, AModelGoingAwayAnnouncesNothing)
+{
+    FakeModelServer server;
+    FakeModelServer::Reply hang;
+    hang.parts << " ";
+    hang.hangAfterParts = true;
+    server.route("/health", hang);
+    int announced = 0;
+    QObject receiver;
+    {
+        LocalServerLanguageModel model(optionsFor(server.url()));
+        QObject::connect(&model, &LocalServerLanguageModel::availabilityChanged, &receiver, [&] { ++announced; });
+        ASSERT_TRUE(test::waitUntil([&] { return server.requestCount("/health") == 1; }));
+    } // the probe in flight is stopped here
+    test::waitUntil([] { return false; }, 50ms);
+    EXPECT_EQ(announced, 0); // a receiver would otherwise read a model that is gone
+}
+
 TEST(LocalServerAvailability, ReadsNeverBlockAndAStaleProbeRefreshesInTheBackground)
 {
     FakeModelServer server;
