@@ -252,24 +252,7 @@ struct LexiconTexts {
 
 bool keepsInNormalisedText(char32_t c)
 {
-    if (c == u' ' || c == u'\'')
-        return true;
-    switch (QChar::category(c)) {
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-        return true;
-    default:
-        return false;
-    }
+    return c == u' ' || c == u'\'' || text::isAlphanumeric(c);
 }
 
 LexiconTexts lexiconTexts(const QString &text)
@@ -389,14 +372,7 @@ struct CharacterStats {
 CharacterStats characterStats(const QString &word)
 {
     CharacterStats stats;
-    bool simple = true;
-    for (QChar c : word) {
-        if (c.unicode() >= 0x300) {
-            simple = false;
-            break;
-        }
-    }
-    if (simple) {
+    if (isSimpleText(word)) {
         stats.count = int(word.size());
         for (QChar c : word) {
             if (c.isNumber())

@@ -90,6 +90,26 @@ bool isBlank(const QString &text)
     return true;
 }
 
+bool isAlphanumeric(char32_t codePoint)
+{
+    switch (QChar::category(codePoint)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Number_DecimalDigit:
+    case QChar::Number_Letter:
+    case QChar::Number_Other:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int compareScalars(const QString &a, const QString &b)
 {
     const QList<uint> ua = a.normalized(QString::NormalizationForm_C).toUcs4();

@@ -21,6 +21,10 @@ QStringList graphemes(const QString &text);
 QString trimmed(const QString &text);
 bool isBlank(const QString &text);
 
+// Letters, marks and numbers of every script: the platform's
+// "alphanumerics" character set, tested per code point.
+bool isAlphanumeric(char32_t codePoint);
+
 // Orders strings by the Unicode scalar values of their NFC forms, so
 // canonically equivalent strings compare equal and the order does not depend
 // on UTF-16 surrogate layout.

@@ -31,25 +31,6 @@ char32_t codePointBefore(QStringView text, qsizetype end, int *width)
     return c.unicode();
 }
 
-bool isAlphanumeric(char32_t ucs4)
-{
-    switch (QChar::category(ucs4)) {
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Number_Letter:
-    case QChar::Number_Other:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool isPunctuation(char32_t ucs4)
 {
@@ -89,7 +70,7 @@ void forEachAlphanumericRun(QStringView text, const std::function<void(QStringVi
     while (i < text.size()) {
         int width = 1;
         const char32_t cp = codePointAt(text, i, &width);
-        if (isAlphanumeric(cp)) {
+        if (text::isAlphanumeric(cp)) {
             if (runStart < 0)
                 runStart = i;
         } else if (runStart >= 0) {

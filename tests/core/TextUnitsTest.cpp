@@ -56,3 +56,15 @@ TEST(TextUnits, ScalarOrderIgnoresUtf16LayoutAndNormalisation)
 }
 
 } // namespace zn::text
+
+namespace zn::text {
+
+TEST(TextUnits, AlphanumericCoversEveryScriptPerCodePoint)
+{
+    for (char32_t c : {U'a', U'Z', U'7', U'é', U'ж', U'五', U'٣', U'Ⅻ', U'½', U'\u0301', U'𝔸'})
+        EXPECT_TRUE(isAlphanumeric(c)) << unsigned(c);
+    for (char32_t c : {U' ', U'\'', U'-', U'!', U'\u2019', U'😀', U'\0', char32_t(0xD800)})
+        EXPECT_FALSE(isAlphanumeric(c)) << unsigned(c);
+}
+
+} // namespace zn::text

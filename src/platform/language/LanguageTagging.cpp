@@ -45,60 +45,58 @@ std::shared_ptr<const LanguageRecognizer> defaultRecognizer()
     return recognizer;
 }
 
+// The installed service, else the default.
+template<typename Service>
+std::shared_ptr<const Service> current(std::shared_ptr<const Service> Services::*slot,
+                                       std::shared_ptr<const Service> (*fallback)())
+{
+    auto &s = services();
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.*slot)
+            return s.*slot;
+    }
+    return fallback();
+}
+
+template<typename Service>
+void install(std::shared_ptr<const Service> Services::*slot, std::shared_ptr<const Service> service)
+{
+    auto &s = services();
+    std::lock_guard lock(s.mutex);
+    s.*slot = std::move(service);
+}
+
 } // namespace
 
 std::shared_ptr<const SentimentTagger> sentimentTagger()
 {
-    auto &s = services();
-    {
-        std::lock_guard lock(s.mutex);
-        if (s.sentiment)
-            return s.sentiment;
-    }
-    return defaultSentimentTagger();
+    return current(&Services::sentiment, defaultSentimentTagger);
 }
 
 void setSentimentTagger(std::shared_ptr<const SentimentTagger> tagger)
 {
-    auto &s = services();
-    std::lock_guard lock(s.mutex);
-    s.sentiment = std::move(tagger);
+    install(&Services::sentiment, std::move(tagger));
 }
 
 std::shared_ptr<const WordTagger> wordTagger()
 {
-    auto &s = services();
-    {
-        std::lock_guard lock(s.mutex);
-        if (s.words)
-            return s.words;
-    }
-    return defaultWordTagger();
+    return current(&Services::words, defaultWordTagger);
 }
 
 void setWordTagger(std::shared_ptr<const WordTagger> tagger)
 {
-    auto &s = services();
-    std::lock_guard lock(s.mutex);
-    s.words = std::move(tagger);
+    install(&Services::words, std::move(tagger));
 }
 
 std::shared_ptr<const LanguageRecognizer> languageRecognizer()
 {
-    auto &s = services();
-    {
-        std::lock_guard lock(s.mutex);
-        if (s.recognizer)
-            return s.recognizer;
-    }
-    return defaultRecognizer();
+    return current(&Services::recognizer, defaultRecognizer);
 }
 
 void setLanguageRecognizer(std::shared_ptr<const LanguageRecognizer> recognizer)
 {
-    auto &s = services();
-    std::lock_guard lock(s.mutex);
-    s.recognizer = std::move(recognizer);
+    install(&Services::recognizer, std::move(recognizer));
 }
 
 QFuture<void> preloadLanguageData()
@@ -144,10 +142,15 @@ std::vector<WordToken> Tagger::wordTokens() const
 
 QString lowerCased(const QString &text)
 {
+    bool upper = false;
     for (QChar c : text) {
         if (c.unicode() >= 0x80)
             return text.toLower();
+        upper = upper || (c.unicode() >= u'A' && c.unicode() <= u'Z');
     }
+    // Most words are lower-case already: share the text, copy nothing.
+    if (!upper)
+        return text;
     QString out(text.size(), Qt::Uninitialized);
     char16_t *d = reinterpret_cast<char16_t *>(out.data());
     for (QChar c : text) {

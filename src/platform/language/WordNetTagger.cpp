@@ -92,12 +92,17 @@ QStringView kept(const QString &word)
     return storage.back();
 }
 
+QStringList splitWords(const char *words)
+{
+    return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts);
+}
+
 const QHash<QStringView, LexicalClass> &closedWords()
 {
     static const QHash<QStringView, LexicalClass> table = [] {
         QHash<QStringView, LexicalClass> t;
         for (const auto &group : kClosedWords) {
-            for (const auto &w : QString::fromUtf8(group.words).split(u' ', Qt::SkipEmptyParts)) {
+            for (const auto &w : splitWords(group.words)) {
                 if (!t.contains(QStringView(w)))
                     t.insert(kept(w), group.cls);
             }
@@ -110,29 +115,28 @@ const QHash<QStringView, LexicalClass> &closedWords()
 QSet<QStringView> makeSet(const char *words)
 {
     QSet<QStringView> s;
-    for (const auto &w : QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts))
+    for (const auto &w : splitWords(words))
         s.insert(kept(w));
     return s;
 }
 
-// Words after which the next word is most likely a verb.
-const QSet<QStringView> &verbCues()
-{
-    static const QSet<QStringView> s = makeSet(
+struct ContextWords {
+    // Words after which the next word is most likely a verb.
+    QSet<QStringView> verbCues = makeSet(
         "to will would shall should can could may might must do does did don't doesn't didn't won't "
         "wouldn't can't cannot couldn't shouldn't dont doesnt didnt wont cant couldnt shouldnt i you we "
         "they he she who let's i'll you'll we'll they'll i'd we'd they'd gonna wanna gotta");
-    return s;
-}
-
-// Words after which an adjective is likely ("I am happy", "it seems fine").
-const QSet<QStringView> &linkingVerbs()
-{
-    static const QSet<QStringView> s = makeSet(
+    // Words after which an adjective is likely ("I am happy", "it seems fine").
+    QSet<QStringView> linkingVerbs = makeSet(
         "am is are was were be been being 'm 're i'm you're we're they're he's she's it's feel feels "
         "felt feeling seem seems seemed look looks looked become becomes became get gets got getting "
         "stay stays stayed remain remains remained");
-    return s;
+};
+
+const ContextWords &contextWords()
+{
+    static const ContextWords words;
+    return words;
 }
 
 QString normaliseApostrophes(QString s)
@@ -470,6 +474,11 @@ std::vector<std::pair<qsizetype, qsizetype>> WordNetTagger::wordSegments(const Q
 {
     if (auto plain = plainWordSegments(text))
         return std::move(*plain);
+    return unicodeWordSegments(text);
+}
+
+std::vector<std::pair<qsizetype, qsizetype>> WordNetTagger::unicodeWordSegments(const QString &text)
+{
     std::vector<std::pair<qsizetype, qsizetype>> segments;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
     qsizetype from = 0;
@@ -560,8 +569,10 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
             possessive = clitic == QLatin1String("s");
             if (clitic.isEmpty() || possessive || clitic == QLatin1String("ll") || clitic == QLatin1String("re")
                 || clitic == QLatin1String("ve") || clitic == QLatin1String("d") || clitic == QLatin1String("m")) {
+                // The clitic is ASCII, so its length is the same in the
+                // original text even where lower-casing changed the word's.
+                token.length = segment.size() - (lower.size() - apostrophe);
                 lower = lower.left(apostrophe);
-                token.length = apostrophe;
             }
         }
 
@@ -603,12 +614,12 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
             // One reading: nothing for the context to decide.
         } else if (possessive && candidates[PosNoun] > 0) {
             chosen = PosNoun;
-        } else if (linkingVerbs().contains(prevWord)) {
+        } else if (contextWords().linkingVerbs.contains(prevWord)) {
             if (lower.endsWith(QLatin1String("ing")) && candidates[PosVerb] > 0)
                 chosen = PosVerb;
             else if (candidates[PosAdj] > 0)
                 chosen = PosAdj;
-        } else if (verbCues().contains(prevWord) && candidates[PosVerb] > 0) {
+        } else if (contextWords().verbCues.contains(prevWord) && candidates[PosVerb] > 0) {
             chosen = PosVerb;
         }
         if (chosen < 0) {

@@ -35,8 +35,10 @@ public:
     struct Data;
 
     // Word segments [start, end) as the Unicode word-boundary rules give
-    // them; exposed so tests can compare the fast path with the general one.
+    // them: a fast path for plain Latin text, else the general segmenter.
+    // Both are exposed so tests can check that they agree.
     static std::vector<std::pair<qsizetype, qsizetype>> wordSegments(const QString &text);
+    static std::vector<std::pair<qsizetype, qsizetype>> unicodeWordSegments(const QString &text);
 
 private:
     const Data &data() const;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTextBoundaryFinder>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace zn::language {
@@ -170,27 +169,6 @@ TEST(WordNetTagger, ConcurrentFirstUseAndTaggingAgree)
 namespace zn::language {
 namespace {
 
-// The word segments of the general Unicode segmenter, words only.
-std::vector<std::pair<qsizetype, qsizetype>> referenceSegments(const QString &text)
-{
-    std::vector<std::pair<qsizetype, qsizetype>> out;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype to = finder.toNextBoundary();
-        if (to <= from)
-            to = text.size();
-        for (QChar c : QStringView(text).mid(from, to - from)) {
-            if (c.isLetterOrNumber() || c.isMark()) {
-                out.emplace_back(from, to);
-                break;
-            }
-        }
-        from = to;
-    }
-    return out;
-}
-
 TEST(WordNetTagger, FastWordSegmentsMatchTheUnicodeSegmenter)
 {
     QStringList texts = {
@@ -207,10 +185,30 @@ TEST(WordNetTagger, FastWordSegmentsMatchTheUnicodeSegmenter)
         texts.append(QString::fromUtf8(file.readAll()));
     }
     for (const QString &text : texts)
-        EXPECT_EQ(WordNetTagger::wordSegments(text), referenceSegments(text)) << text.left(80).toStdString();
+        EXPECT_EQ(WordNetTagger::wordSegments(text), WordNetTagger::unicodeWordSegments(text)) << text.left(80).toStdString();
     // Text outside the fast path still segments (through the general one).
     const QString mixed = QStringLiteral("日本語 text with ع and 😀 emoji");
-    EXPECT_EQ(WordNetTagger::wordSegments(mixed), referenceSegments(mixed));
+    EXPECT_EQ(WordNetTagger::wordSegments(mixed), WordNetTagger::unicodeWordSegments(mixed));
+}
+
+} // namespace
+} // namespace zn::language
+
+namespace zn::language {
+namespace {
+
+TEST(WordNetTagger, CliticIsCutWhereLowerCasingChangesLengths)
+{
+    // "İ" lower-cases to two code units; the cut must still fall on the
+    // apostrophe of the original text.
+    const QString text = QStringLiteral("İİİ’s dog, İzmir's cat");
+    const auto tokens = tagged(sharedTagger(), text);
+    ASSERT_FALSE(tokens.isEmpty());
+    EXPECT_EQ(tokens.first().text, QStringLiteral("İİİ"));
+    EXPECT_TRUE(find(tokens, QStringLiteral("İzmir")));
+    EXPECT_TRUE(find(tokens, QStringLiteral("dog")));
+    for (const auto &t : tokens)
+        EXPECT_FALSE(t.text.contains(u'\'') || t.text.contains(QChar(0x2019)) || t.text.contains(u' ')) << t.text.toStdString();
 }
 
 } // namespace
