@@ -376,6 +376,7 @@ bool EditorSession::commitDraft(bool leaveEditing)
 bool EditorSession::completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged)
 {
     if (const auto error = m_modelContext->save()) {
+        m_lastSaveFailed = true;
         setSaveStatus(SaveStatus::error(error->description()));
         return false;
     }
@@ -402,11 +403,9 @@ bool EditorSession::completeCommit(JournalEntry *entry, bool leaveEditing, bool 
 
 void EditorSession::openEntry(JournalEntry *entry, bool editing)
 {
-    if (!entry)
+    if (!entry || !flushBeforeLeaving())
         return;
-    if (m_mode == DetailMode::Editing)
-        flushPendingEdits();
-    else if (m_mode == DetailMode::ComposingDraft)
+    if (m_mode == DetailMode::ComposingDraft)
         discardDraftRow();
     cancelTasks();
 
@@ -441,9 +440,9 @@ void EditorSession::openEntry(JournalEntry *entry, bool editing)
 
 void EditorSession::startNewDraft(const QString &initialText)
 {
-    if (m_mode == DetailMode::Editing)
-        flushPendingEdits();
-    else if (m_mode == DetailMode::ComposingDraft)
+    if (!flushBeforeLeaving())
+        return;
+    if (m_mode == DetailMode::ComposingDraft)
         discardDraftRow();
     cancelTasks();
     if (!m_modelContext)
@@ -489,10 +488,23 @@ void EditorSession::flushPendingEdits()
     }
 }
 
+bool EditorSession::flushBeforeLeaving()
+{
+    if (m_mode != DetailMode::Editing)
+        return true;
+    // Only a refused store save holds the editor back: an entry that no
+    // longer exists, or a session without a store, has nowhere to save to.
+    m_lastSaveFailed = false;
+    flushPendingEdits();
+    const bool refused = m_lastSaveFailed;
+    m_lastSaveFailed = false;
+    return !refused;
+}
+
 void EditorSession::clearSelection()
 {
-    if (m_mode == DetailMode::Editing)
-        flushPendingEdits();
+    if (!flushBeforeLeaving())
+        return;
     cancelTasks();
     if (m_mode == DetailMode::ComposingDraft)
         discardDraftRow();
@@ -512,7 +524,8 @@ void EditorSession::clearSelection()
 void EditorSession::selectAdjacentEntry(const QList<JournalEntry *> &entries, int offset)
 {
     if (m_mode == DetailMode::Editing) {
-        flushPendingEdits();
+        if (!flushBeforeLeaving())
+            return;
     } else {
         if (hasDraftText())
             return;

@@ -110,6 +110,12 @@ public:
     void startNewDraft(const QString &initialText = {});
     // Shows an entry for reading or editing and refreshes its stored score
     // when a fresh analysis moves it by more than 0.08.
+    //
+    // Leaving an entry being edited saves its pending text first. When the
+    // store refuses that save, this and the other operations that leave the
+    // entry (startNewDraft, clearSelection, selectAdjacentEntry) do nothing:
+    // the editor keeps the unsaved text and shows the error instead of
+    // replacing the text with another entry's.
     void openEntry(JournalEntry *entry, bool editing);
     // From reading with an entry selected, to editing.
     void beginEditing();
@@ -157,6 +163,7 @@ private:
     void saveDraftRow();
     bool completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged);
     void showSavedIndicator();
+    bool flushBeforeLeaving();
 
     Clock *m_clock;
     DetailMode m_mode = DetailMode::Empty;
@@ -175,6 +182,7 @@ private:
     QPointer<QObject> m_insightCoordinatorObject;
     bool m_insightCoordinatorIsObject = false;
     bool m_hasDraftText = false;
+    bool m_lastSaveFailed = false;
     LiveMoodRunner m_liveMood;
 };
 

@@ -358,6 +358,48 @@ TEST_F(EditorSessionTest, FailingSaveKeepsTextAndModeAndShowsTheError)
     EXPECT_EQ(stored(entry->id())->rawText(), kHappy);
 }
 
+TEST_F(EditorSessionTest, RefusedSaveKeepsTheEditorOnItsEntryUntilTheTextIsSafe)
+{
+    JournalEntry *first = seed(QStringLiteral("First entry"));
+    JournalEntry *second = seed(QStringLiteral("Second entry"));
+    m_session->openEntry(first, true);
+    m_session->setDraftText(kHappy);
+    m_container->setSaveFailureInjector(
+        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("The disk is full."))); });
+
+    // Every way of leaving keeps the unsaved text on screen with the error.
+    m_session->openEntry(second, false);
+    m_session->selectAdjacentEntry({first, second}, 1);
+    m_session->startNewDraft();
+    m_session->clearSelection();
+    EXPECT_EQ(m_session->selectedEntryID(), first->id());
+    EXPECT_EQ(m_session->mode(), DetailMode::Editing);
+    EXPECT_EQ(m_session->draftText(), kHappy);
+    EXPECT_TRUE(m_session->saveStatus().isError());
+    EXPECT_EQ(storedCount(), 2); // no draft row was made
+
+    // Once the store takes the text again, leaving saves it and moves on.
+    m_container->setSaveFailureInjector({});
+    m_session->openEntry(second, false);
+    EXPECT_EQ(m_session->selectedEntryID(), second->id());
+    EXPECT_EQ(stored(first->id())->rawText(), kHappy);
+}
+
+TEST_F(EditorSessionTest, LeavingAnEntryDeletedElsewhereIsNotHeldBack)
+{
+    JournalEntry *entry = seed(QStringLiteral("Soon gone"));
+    const QUuid id = entry->id();
+    m_session->openEntry(entry, true);
+    m_session->setDraftText(QStringLiteral("Edited"));
+    ModelContext other(m_container.get());
+    other.remove(fetchEntry(other, id));
+    ASSERT_FALSE(other.save().has_value());
+
+    m_session->clearSelection();
+    EXPECT_EQ(m_session->mode(), DetailMode::Empty);
+    EXPECT_EQ(m_session->draftText(), QString());
+}
+
 TEST_F(EditorSessionTest, FailedDraftCommitNeitherDuplicatesNorKeepsTheRow)
 {
     m_container->setSaveFailureInjector(
