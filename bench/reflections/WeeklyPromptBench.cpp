@@ -22,8 +22,8 @@ QList<WeeklyReflectionPrompting::Snippet> makeWeek()
         QString text;
         const int length = 300 + (i * 97) % 1200;
         int w = i;
-        while (text.size() < length)
-            text += words.at(w++ % words.size()) + (w % 9 == 0 ? QStringLiteral(".\n\n") : QStringLiteral(" "));
+        for (; text.size() < length; ++w)
+            text += words.at(w % words.size()) + (w % 9 == 0 ? QStringLiteral(".\n\n") : QStringLiteral(" "));
         week.append({day.toString(QStringLiteral("MMM d, yyyy")), day.toString(Qt::ISODate), text, "Overcast"});
     }
     return week;

@@ -28,8 +28,6 @@ constexpr double kNegatedPositiveWordWeight = -0.35;
 constexpr double kSelfSabotageWeight = -0.45;
 constexpr int kNegationWindow = 28;
 
-constexpr int kLiveMinimum = 20;
-constexpr int kLiveMaximum = 15000;
 constexpr int kEntryKeywordLimit = 25;
 
 QStringList words(std::initializer_list<const char *> list)
@@ -237,11 +235,6 @@ bool isSimpleText(QStringView text)
             return false;
     }
     return true;
-}
-
-int characterCount(const QString &text)
-{
-    return isSimpleText(text) ? int(text.size()) : text::graphemeCount(text);
 }
 
 struct LexiconTexts {
@@ -766,7 +759,7 @@ std::optional<LiveMood> analyzeText(const QString &text)
     // A cluster has at least one code unit, so short strings need no count.
     if (trimmed.size() < kLiveMinimum)
         return std::nullopt;
-    const int count = characterCount(trimmed);
+    const int count = text::graphemeCount(trimmed);
     if (count < kLiveMinimum || count > kLiveMaximum)
         return std::nullopt;
     return LiveMood{sentimentScore(text), extractKeywords(text, std::nullopt, kEntryKeywordLimit)};

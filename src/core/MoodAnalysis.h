@@ -64,7 +64,12 @@ double reconcileScores(const LexiconSignal &signal, double onDeviceScore, double
 // reflection to "pending". Blank text leaves the entry alone. Main thread.
 void applyEntryText(JournalEntry &entry, const QString &text);
 
-// Nothing for texts under 20 or over 15,000 characters once trimmed.
+// The lengths, in characters once trimmed, that analyzeText scores.
+inline constexpr int kLiveMinimum = 20;
+inline constexpr int kLiveMaximum = 15000;
+
+// Nothing for texts under kLiveMinimum or over kLiveMaximum characters once
+// trimmed.
 std::optional<LiveMood> analyzeText(const QString &text);
 
 } // namespace MoodAnalysis

@@ -2,12 +2,14 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace zn::text {
 
 // User-perceived characters (extended grapheme clusters). Every length limit
 // in the app is counted with these, never with QString::size().
-int graphemeCount(const QString &text);
+int graphemeCount(QStringView text);
+inline int graphemeCount(const QString &text) { return graphemeCount(QStringView(text)); }
 
 // The first / last `count` grapheme clusters; the whole text when it has
 // fewer, an empty string for count <= 0.

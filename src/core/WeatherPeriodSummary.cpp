@@ -109,13 +109,9 @@ bool onMainThread()
 // The days of a window with their first instants, plus the day after (an
 // entry stamped exactly at the window's end belongs to it).
 struct DayTable {
-    QDate first;
-    int days = 0;                  // days of the window; slot `days` is the day after
-    std::vector<qint64> startMs;   // days + 1 entries
+    std::vector<qint64> startMs;   // days + 1 entries; the last is the day after
     std::vector<QDateTime> starts;
-    QTime lastStartTime;           // local time the day after begins
     bool usable = false;
-    bool localIsCalendarZone = false;
 };
 
 DayTable makeDayTable(const QDateTime &now, int days, const CalendarProvider &calendar)
@@ -125,12 +121,11 @@ DayTable makeDayTable(const QDateTime &now, int days, const CalendarProvider &ca
     const QDate today = now.toTimeZone(zone).date();
     if (!today.isValid())
         return table;
-    table.first = today.addDays(-(days - 1));
-    table.days = days;
+    const QDate first = today.addDays(-(days - 1));
     table.startMs.reserve(std::size_t(days) + 1);
     table.starts.reserve(std::size_t(days) + 1);
     for (int i = 0; i <= days; ++i) {
-        const QDateTime start = table.first.addDays(i).startOfDay(zone);
+        const QDateTime start = first.addDays(i).startOfDay(zone);
         if (!start.isValid())
             return table;
         const qint64 ms = start.toMSecsSinceEpoch();
@@ -139,9 +134,7 @@ DayTable makeDayTable(const QDateTime &now, int days, const CalendarProvider &ca
         table.startMs.push_back(ms);
         table.starts.push_back(start);
     }
-    table.lastStartTime = table.starts.back().toTimeZone(zone).time();
     table.usable = true;
-    table.localIsCalendarZone = zone == QTimeZone::systemTimeZone();
     return table;
 }
 
@@ -152,16 +145,6 @@ std::optional<qsizetype> placeInWindow(const QDateTime &when, const DayTable &ta
 {
     if (!when.isValid())
         return std::nullopt;
-    if (table.usable && table.localIsCalendarZone && when.timeSpec() == Qt::LocalTime) {
-        // The stored local date and time decide both the window and the day
-        // without converting to an instant.
-        const qint64 slot = table.first.daysTo(when.date());
-        if (slot < 0 || slot > table.days)
-            return std::nullopt;
-        if (slot == table.days && when.time() != table.lastStartTime)
-            return std::nullopt;
-        return qsizetype(slot);
-    }
     const qint64 ms = when.toMSecsSinceEpoch();
     if (ms < startMs || ms > endMs)
         return std::nullopt;

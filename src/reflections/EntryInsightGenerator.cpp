@@ -3,15 +3,12 @@
 #include "core/TextUnits.h"
 #include "reflections/GenerationHelpers.h"
 #include "reflections/GenerationTimeout.h"
-#include "reflections/WeeklyReflectionTextScan.h"
 
 #include <algorithm>
 #include <array>
 
 namespace zn {
 namespace {
-
-using scan::charCount;
 
 constexpr std::array<const char16_t *, 13> openings = {
     u"reflect on the entry", u"reflect on this entry", u"reflect on the journal", u"the entry says",
@@ -273,15 +270,15 @@ bool EntryInsightGenerator::containsAdvice(const QString &lowered)
 
 int EntryInsightGenerator::echoedLength(const QString &source, const QString &plain)
 {
-    const QString a = charCount(source) >= 401 ? text::graphemePrefix(source, 400) : source;
-    const QString b = charCount(plain) >= 801 ? text::graphemePrefix(plain, 800) : plain;
+    const QString a = text::graphemePrefix(source, 400);
+    const QString b = text::graphemePrefix(plain, 800);
     if (b.contains(a))
-        return charCount(a);
+        return text::graphemeCount(a);
     const QStringList words = splitWords(a);
     if (words.size() > 5) {
         const QString a12 = words.mid(0, 12).join(u' ');
         if (b.contains(a12))
-            return charCount(a12);
+            return text::graphemeCount(a12);
     }
     return 0;
 }
@@ -304,12 +301,12 @@ bool EntryInsightGenerator::looksLikeEcho(const QString &summary, const QString 
         return true;
 
     const QString src = text::trimmed(source).toLower();
-    const int srcLength = charCount(src);
+    const int srcLength = text::graphemeCount(src);
     if (srcLength >= 24) {
         QString plain = lower;
         plain.remove(u'"').remove(QChar(0x201C)).remove(QChar(0x201D));
         bool overlap = plain.contains(src);
-        if (!overlap && srcLength >= 40 && charCount(plain) >= 40) {
+        if (!overlap && srcLength >= 40 && text::graphemeCount(plain) >= 40) {
             overlap = src.contains(text::graphemePrefix(plain, 40)) || plain.contains(text::graphemePrefix(src, 40));
         }
         if (overlap) {
@@ -318,16 +315,16 @@ bool EntryInsightGenerator::looksLikeEcho(const QString &summary, const QString 
                 return true;
         }
     }
-    if (charCount(t) > 79)
+    if (text::graphemeCount(t) > 79)
         return false;
-    return charCount(source) > 40;
+    return text::graphemeCount(source) > 40;
 }
 
 bool EntryInsightGenerator::isLowQuality(const Outcome &outcome, const QString &source)
 {
     if (looksLikeEcho(outcome.summary, source))
         return true;
-    if (outcome.emotionalTone.isEmpty() && charCount(outcome.summary) < 120)
+    if (outcome.emotionalTone.isEmpty() && text::graphemeCount(outcome.summary) < 120)
         return true;
     if (containsFirstPersonVoice(outcome.emotionalTone))
         return true;
@@ -344,7 +341,7 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::runLevels(const QString &t
     generator::throwIfStopped(stop);
     const int fullTokens = countTokens(model, fullInstructions(), stop);
     const int compactTokens = countTokens(model, compactInstructions(), stop);
-    const int textLength = charCount(text);
+    const int textLength = text::graphemeCount(text);
 
     for (int index = 0; index < 4; ++index) {
         generator::throwIfStopped(stop);
@@ -362,7 +359,7 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::runLevels(const QString &t
 
             const int retryLimit = budget >= 1800 ? budget / 2 : 900;
             const QString retrySource = truncateForPrompt(text, retryLimit);
-            const bool retryTruncated = budget < textLength || charCount(retrySource) < textLength;
+            const bool retryTruncated = budget < textLength || text::graphemeCount(retrySource) < textLength;
             const EntryInsightResult second =
                 modelPass(model, compactInstructions(), makeRetryPrompt(retrySource), stop);
             const Outcome retryOutcome = sanitize(second, retryTruncated);
@@ -427,11 +424,8 @@ EntryInsightGenerator::Outcome EntryInsightGenerator::summarizeInChunks(const QS
     if (notes.isEmpty())
         throw GenerateError(GenerateError::Kind::ContextTooLarge);
 
-    QStringList chunkThemes;
-    for (const QString &theme : themes) {
-        if (!chunkThemes.contains(theme))
-            chunkThemes.append(theme);
-    }
+    QStringList chunkThemes = themes;
+    chunkThemes.removeDuplicates();
     if (chunkThemes.size() >= 4)
         chunkThemes = chunkThemes.mid(0, 3);
 

@@ -2,6 +2,7 @@
 
 #include "core/TextUnits.h"
 #include "reflections/GenerationTimeout.h"
+#include "reflections/GeneratorSupport.h"
 
 #include <QRegularExpression>
 
@@ -41,26 +42,13 @@ const QStringList &firstPersonPatterns()
 
 } // namespace generation
 
-namespace {
-
-QString descriptionOf(const std::exception &error)
-{
-    if (const auto *modelError = dynamic_cast<const lm::LanguageModelError *>(&error))
-        return modelError->description();
-    if (const auto *timeout = dynamic_cast<const GenerationTimeout::TimeoutError *>(&error))
-        return timeout->description();
-    return QString::fromUtf8(error.what());
-}
-
-} // namespace
-
 bool isContextWindowExceeded(const std::exception &error)
 {
     if (const auto *modelError = dynamic_cast<const lm::LanguageModelError *>(&error)) {
         if (modelError->kind() == lm::LanguageModelError::Kind::ExceededContextWindow)
             return true;
     }
-    const QString text = descriptionOf(error).toLower();
+    const QString text = generator::errorDescription(error).toLower();
     return text.contains(QLatin1String("context"))
         && (text.contains(QLatin1String("exceed")) || text.contains(QLatin1String("window"))
             || text.contains(QLatin1String("token")));
@@ -208,24 +196,19 @@ void sleepFor(std::chrono::milliseconds duration, std::stop_token stop, Clock &c
         throw CancellationError();
     if (duration.count() <= 0)
         return;
+    // The alarm never fires once destroyed, so it may use these locals; it
+    // is declared before the lock so its end never waits on a shot that is
+    // itself waiting for the lock.
     std::mutex mutex;
     std::condition_variable_any wake;
-    if (dynamic_cast<SystemClock *>(&clock)) {
-        const auto deadline = std::chrono::steady_clock::now() + duration;
-        std::unique_lock lock(mutex);
-        wake.wait_until(lock, stop, deadline, [] { return false; });
-    } else {
-        auto done = std::make_shared<std::atomic_bool>(false);
-        auto signal = std::make_shared<std::condition_variable_any>();
-        auto signalMutex = std::make_shared<std::mutex>();
-        GenerationTimeout::detail::Alarm alarm(clock, duration, [done, signal, signalMutex] {
-            std::lock_guard lock(*signalMutex);
-            *done = true;
-            signal->notify_all();
-        });
-        std::unique_lock lock(*signalMutex);
-        signal->wait(lock, stop, [&] { return done->load(); });
-    }
+    bool done = false;
+    GenerationTimeout::detail::Alarm alarm(clock, duration, [&] {
+        std::lock_guard lock(mutex);
+        done = true;
+        wake.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    wake.wait(lock, stop, [&] { return done; });
     if (stop.stop_requested())
         throw CancellationError();
 }

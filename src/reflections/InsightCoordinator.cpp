@@ -5,7 +5,6 @@
 #include "core/JournalEntry.h"
 #include "core/JournalQueries.h"
 #include "core/MoodAnalysis.h"
-#include "core/TextUnits.h"
 #include "core/WeeklyReflectionRecord.h"
 #include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
@@ -43,10 +42,8 @@ QString describe(const std::exception_ptr &error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const lm::LanguageModelError &e) {
-        return e.description();
     } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
+        return generator::errorDescription(e);
     } catch (...) {
         return QStringLiteral("Unknown error");
     }
@@ -251,9 +248,8 @@ bool InsightCoordinator::enhancedAnalysisOn() const
 
 bool InsightCoordinator::canGenerate() const
 {
-    return m_capability && m_settings
-        && m_capability->availability() == CapabilityDetector::Availability::Available
-        && m_settings->enhancedAnalysisEnabled();
+    return enhancedAnalysisOn() && m_capability
+        && m_capability->availability() == CapabilityDetector::Availability::Available;
 }
 
 bool InsightCoordinator::isEntryInFlight(const QUuid &id) const
@@ -552,7 +548,7 @@ void InsightCoordinator::applyEntryResult(const std::shared_ptr<EntryRun> &run,
     }
 
     const QString current = entry->rawText();
-    if (text::graphemeCount(current) != text::graphemeCount(run->sentText) || current != run->sentText) {
+    if (current != run->sentText) {
         // Edited while the model was reading: this reflection is of the old
         // text, so start over with the new one.
         settle(context, *entry, InsightStatus::Pending, std::nullopt);
@@ -677,12 +673,11 @@ void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &r
         seen << weekly::fingerprintEntry(*entry);
     run->fingerprint = weekly::fingerprint(seen, dayKey);
 
-    if (const WeeklyReflectionRecord *existing = fetchWeeklyRecord(context, run->key)) {
-        if (weekly::canSkipRebuild(existing->status(), existing->entryFingerprint(), run->fingerprint))
-            return endLater();
-    }
-
-    WeeklyReflectionRecord *record = upsertWeeklyRecord(run->key, window.start, context);
+    WeeklyReflectionRecord *record = fetchWeeklyRecord(context, run->key);
+    if (record && weekly::canSkipRebuild(record->status(), record->entryFingerprint(), run->fingerprint))
+        return endLater();
+    if (!record)
+        record = upsertWeeklyRecord(run->key, window.start, context);
     if (!enhancedAnalysisOn()) {
         settle(context, *record, InsightStatus::Unavailable, kSettingsOff);
         return endLater();

@@ -6,8 +6,6 @@
 #include "reflections/ReflectionDates.h"
 #include "reflections/WeeklyReflectionResult.h"
 
-#include <QSet>
-
 namespace zn {
 namespace {
 
@@ -175,14 +173,13 @@ WeeklyReflectionGenerator::Outcome WeeklyReflectionGenerator::generate(const QLi
     if (!model.isAvailable())
         throw GenerateError(GenerateError::Kind::Unavailable);
 
-    const QList<Snippet> snippets = entries;
-    const bool multiDay = isMultiDay(snippets);
+    const bool multiDay = isMultiDay(entries);
     const QString start = startLabel(windowStart);
     const QString end = endLabel(windowEnd);
 
     return generator::runTimed<GenerateError, Outcome>(
         options.timeLimitSeconds, options.clock, std::move(stop),
-        [&](std::stop_token raceStop) { return runPass(snippets, multiDay, start, end, model, raceStop); });
+        [&](std::stop_token raceStop) { return runPass(entries, multiDay, start, end, model, raceStop); });
 }
 
 } // namespace zn

@@ -14,8 +14,6 @@
 namespace zn {
 namespace {
 
-using scan::charCount;
-
 const QSet<QString> &groundingStopWords()
 {
     static const QSet<QString> words = {
@@ -143,11 +141,6 @@ bool spansSeveralDays(bool multiDay, const QSet<QString> &dayKeys)
     return multiDay && dayKeys.size() >= 2;
 }
 
-QString clipped(const QString &text, int limit)
-{
-    return truncateForPrompt(text, limit);
-}
-
 QString pluralWord(qsizetype n, const char *one, const char *many)
 {
     return QString::fromLatin1(n == 1 ? one : many);
@@ -250,12 +243,12 @@ QString WeeklyReflectionPrompting::makePrompt(const QList<Snippet> &snippets, bo
         QString piece;
         if (condensed) {
             piece = u'[' + s.dateLabel + QStringLiteral(", mood: ") + s.weather + QStringLiteral("] ")
-                + clipped(s.text, lineLimit);
+                + truncateForPrompt(s.text, lineLimit);
         } else {
             piece = QStringLiteral("---\nDate: ") + s.dateLabel + QStringLiteral("\nMood: ") + s.weather
-                + QStringLiteral("\nText: ") + clipped(s.text, perEntryLimit);
+                + QStringLiteral("\nText: ") + truncateForPrompt(s.text, perEntryLimit);
         }
-        const int length = charCount(piece);
+        const int length = text::graphemeCount(piece);
         // The first piece that does not fit ends the list, so the model never
         // sees a later entry without the earlier ones.
         if (total + length > totalBudget)
@@ -300,7 +293,7 @@ QStringList WeeklyReflectionPrompting::contentWords(const QString &text)
     const auto &stopWords = groundingStopWords();
     QStringList words;
     scan::forEachAlphanumericRun(lowered, [&](QStringView run) {
-        if (scan::charCount(run) < 4)
+        if (text::graphemeCount(run) < 4)
             return;
         const QString word = run.toString();
         if (!stopWords.contains(word))
@@ -380,8 +373,8 @@ bool WeeklyReflectionPrompting::isNearDuplicate(const QString &a, const QString 
         return false;
     if (na == nb)
         return true;
-    const int la = charCount(na);
-    const int lb = charCount(nb);
+    const int la = text::graphemeCount(na);
+    const int lb = text::graphemeCount(nb);
     const bool bShorter = lb < la;
     const QString &shorter = bShorter ? nb : na;
     const QString &longer = bShorter ? na : nb;

@@ -50,19 +50,6 @@ bool isPunctuation(char32_t ucs4)
 
 } // namespace
 
-int charCount(QStringView text)
-{
-    qsizetype crlf = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (u >= 0x80)
-            return text::graphemeCount(text.toString());
-        if (u == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++crlf;
-    }
-    return int(text.size() - crlf);
-}
-
 void forEachAlphanumericRun(QStringView text, const std::function<void(QStringView)> &fn)
 {
     qsizetype runStart = -1;

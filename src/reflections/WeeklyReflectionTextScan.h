@@ -10,10 +10,6 @@
 // as letters.
 namespace zn::scan {
 
-// User-perceived characters, with a fast path for plain ASCII text (where
-// only CR LF joins two units into one character).
-int charCount(QStringView text);
-
 // Calls fn for each maximal run of letters, marks and digits.
 void forEachAlphanumericRun(QStringView text, const std::function<void(QStringView)> &fn);
 

@@ -123,19 +123,17 @@ AudioBufferConverter::~AudioBufferConverter() = default;
 
 std::optional<AudioBuffer> AudioBufferConverter::convert(const AudioBuffer &buffer)
 {
-    if (buffer.isNull() || buffer.format() != m_inputFormat)
+    const std::uint32_t frames = buffer.frameLength();
+    if (buffer.isNull() || buffer.format() != m_inputFormat || frames == 0)
         return std::nullopt;
 
     soxr_clear(m_converter->handle);
 
-    const std::uint32_t frames = buffer.frameLength();
     const auto capacity = outputCapacity(m_inputFormat.sampleRate, m_outputFormat.sampleRate, frames);
     if (!capacity)
         return std::nullopt;
     AudioBuffer output = AudioBuffer::allocate(m_outputFormat, *capacity);
     if (output.isNull())
-        return std::nullopt;
-    if (frames == 0)
         return std::nullopt;
 
     const std::uint32_t inChannels = m_inputFormat.channelCount;

@@ -44,13 +44,9 @@ MacAudioCaptureService::~MacAudioCaptureService()
     // The observer's connection dies with this object anyway; removing it
     // first keeps a change signalled during teardown from posting.
     removeConfigurationObserver();
-    if (m_tapInstalled) {
-        m_engine->removeTap();
-        m_tapInstalled = false;
-    }
+    removeTap();
     if (m_engine->isRunning())
         m_engine->stop();
-    ++m_run;
 }
 
 void MacAudioCaptureService::setBufferHandler(BufferHandler handler)
@@ -79,10 +75,7 @@ std::optional<MacAudioCaptureService::CaptureError> MacAudioCaptureService::star
 {
     if (m_isRunning)
         return CaptureError{CaptureError::Kind::alreadyRunning, {}};
-    if (m_tapInstalled) {
-        m_engine->removeTap();
-        m_tapInstalled = false;
-    }
+    removeTap();
     const auto format = resolveInputFormat();
     if (!format)
         return CaptureError{CaptureError::Kind::invalidFormat, {}};
@@ -97,10 +90,7 @@ std::optional<MacAudioCaptureService::CaptureError> MacAudioCaptureService::star
 
     m_engine->prepare();
     if (const auto error = m_engine->start()) {
-        if (m_tapInstalled) {
-            m_engine->removeTap();
-            m_tapInstalled = false;
-        }
+        removeTap();
         m_hardwareFormat.reset();
         return CaptureError{CaptureError::Kind::startFailed, *error};
     }
@@ -112,10 +102,7 @@ std::optional<MacAudioCaptureService::CaptureError> MacAudioCaptureService::star
 void MacAudioCaptureService::stop()
 {
     setBufferHandler(nullptr);
-    if (m_tapInstalled) {
-        m_engine->removeTap();
-        m_tapInstalled = false;
-    }
+    removeTap();
     if (m_engine->isRunning())
         m_engine->stop();
     m_engine->reset();
@@ -127,6 +114,14 @@ void MacAudioCaptureService::stop()
     m_smoothedEnergy = 0.0;
     m_hardwareFormat.reset();
     removeConfigurationObserver();
+}
+
+void MacAudioCaptureService::removeTap()
+{
+    if (!m_tapInstalled)
+        return;
+    m_engine->removeTap();
+    m_tapInstalled = false;
 }
 
 void MacAudioCaptureService::handleTapBuffer(const AudioBuffer &buffer)
@@ -141,9 +136,9 @@ void MacAudioCaptureService::handleTapBuffer(const AudioBuffer &buffer)
 
     const std::int64_t now = m_clock->now().toMSecsSinceEpoch();
     const std::int64_t last = m_lastEnergyUpdate.load();
-    // elapsed < 1/24 s, in whole milliseconds. A clock that stepped back
-    // measures at once rather than freezing the meter until it catches up.
-    if (last != kNever && now >= last && (now - last) * 24 < 1000)
+    // A clock that stepped back measures at once rather than freezing the
+    // meter until it catches up.
+    if (last != kNever && now >= last && double(now - last) < energyInterval * 1000.0)
         return;
     m_lastEnergyUpdate = now;
 

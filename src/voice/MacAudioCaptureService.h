@@ -74,6 +74,7 @@ public:
     static double levelFromDecibels(double decibels);
 
 private:
+    void removeTap();
     void handleTapBuffer(const AudioBuffer &buffer);
     void publishEnergy(double smoothed, std::uint64_t run);
     void installConfigurationObserver();

@@ -8,8 +8,6 @@
 #include <QMetaObject>
 #include <QPointer>
 
-#include <cmath>
-
 namespace zn {
 
 using speech::SpeechError;
@@ -107,35 +105,37 @@ void MacSpeechTranscriptionService::prepare(const QLocale &locale, Completion do
             return;
         }
         const QLocale transcriberLocale = *supported;
-        auto installed = [self, transcriberLocale, done](std::optional<SpeechError> error) {
+        self->installAssets(transcriberLocale, nullptr,
+                            [self, transcriberLocale, done](std::optional<SpeechError> error) {
+                                if (error) {
+                                    done(SpeechFailure::platform(error->description));
+                                    return;
+                                }
+                                self->m_backend = Backend::speechAnalyzer;
+                                self->m_preferredLocale = transcriberLocale;
+                                done(std::nullopt);
+                            });
+    });
+}
+
+void MacSpeechTranscriptionService::installAssets(const QLocale &locale, std::function<bool()> wanted,
+                                                  std::function<void(std::optional<SpeechError>)> done)
+{
+    QPointer<MacSpeechTranscriptionService> self(this);
+    m_platform->assetInstallationRequest(
+        locale,
+        [self, wanted, done](std::optional<SpeechError> error, std::unique_ptr<speech::SpeechAssetRequest> request) {
             if (!self)
                 return;
-            if (error) {
-                done(SpeechFailure::platform(error->description));
-                return;
-            }
-            self->m_backend = Backend::speechAnalyzer;
-            self->m_preferredLocale = transcriberLocale;
-            done(std::nullopt);
-        };
-        self->m_platform->assetInstallationRequest(
-            transcriberLocale,
-            [self, installed](std::optional<SpeechError> error, std::unique_ptr<speech::SpeechAssetRequest> request) {
-                if (!self)
-                    return;
-                if (error) {
-                    installed(error);
-                    return;
-                }
-                if (!request) {
-                    installed(std::nullopt);
-                    return;
-                }
-                // The request must outlive its own install.
-                std::shared_ptr<speech::SpeechAssetRequest> held(std::move(request));
-                held->downloadAndInstall([held, installed](std::optional<SpeechError> e) { installed(e); });
+            if (error || !request || (wanted && !wanted()))
+                return done(error);
+            // The request must outlive its own install.
+            std::shared_ptr<speech::SpeechAssetRequest> held(std::move(request));
+            held->downloadAndInstall([self, held, done](std::optional<SpeechError> e) {
+                if (self)
+                    done(e);
             });
-    });
+        });
 }
 
 std::optional<SpeechFailure> MacSpeechTranscriptionService::configureSFSpeech(const QLocale &locale)
@@ -227,35 +227,21 @@ void MacSpeechTranscriptionService::startWithBackend(quint64 run)
     });
 }
 
-void MacSpeechTranscriptionService::startAnalyzer(quint64 run, StepDone done)
+void MacSpeechTranscriptionService::startAnalyzer(quint64 run, Completion done)
 {
     m_transcriber = m_preferredLocale;
     QPointer<MacSpeechTranscriptionService> self(this);
-    m_platform->assetInstallationRequest(
-        *m_transcriber,
-        [self, run, done](std::optional<SpeechError> error, std::unique_ptr<speech::SpeechAssetRequest> request) {
-            if (!self)
-                return;
-            if (!self->isCurrent(run))
-                return done(std::nullopt);
-            if (error)
-                return done(SpeechFailure::platform(error->description));
-            if (!request)
-                return self->continueAnalyzerWithAssets(run, done);
-            std::shared_ptr<speech::SpeechAssetRequest> held(std::move(request));
-            held->downloadAndInstall([self, held, run, done](std::optional<SpeechError> e) {
-                if (!self)
-                    return;
-                if (!self->isCurrent(run))
-                    return done(std::nullopt);
-                if (e)
-                    return done(SpeechFailure::platform(e->description));
-                self->continueAnalyzerWithAssets(run, done);
-            });
-        });
+    installAssets(*m_transcriber, [self, run] { return self->isCurrent(run); },
+                  [self, run, done](std::optional<SpeechError> error) {
+                      if (!self->isCurrent(run))
+                          return done(std::nullopt);
+                      if (error)
+                          return done(SpeechFailure::platform(error->description));
+                      self->continueAnalyzerWithAssets(run, done);
+                  });
 }
 
-void MacSpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, StepDone done)
+void MacSpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, Completion done)
 {
     QPointer<MacSpeechTranscriptionService> self(this);
     m_platform->bestAvailableAudioFormat(*m_transcriber, m_hardwareFormat,
@@ -268,7 +254,7 @@ void MacSpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, Step
                                          });
 }
 
-void MacSpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<AudioFormat> best, StepDone done)
+void MacSpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<AudioFormat> best, Completion done)
 {
     AudioFormat format;
     if (best && best->sampleFormat == SampleFormat::Int16) {

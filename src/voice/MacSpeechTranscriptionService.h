@@ -107,15 +107,21 @@ public:
 
 private:
     struct StopWait;
-    using StepDone = std::function<void(std::optional<SpeechFailure>)>;
 
+    // Installs the locale's on-device assets when the platform asks for an
+    // install; `done` gets the platform's error, or nothing once they are in
+    // place. When `wanted` (if given) says no by the time the platform has
+    // answered, nothing is installed and `done` gets nothing. Nothing is
+    // called once the service is gone.
+    void installAssets(const QLocale &locale, std::function<bool()> wanted,
+                       std::function<void(std::optional<speech::SpeechError>)> done);
     std::optional<SpeechFailure> configureSFSpeech(const QLocale &locale);
     std::optional<SpeechFailure> startSFSpeech();
     void startWithBackend(quint64 run);
     void abandonPendingStart();
-    void startAnalyzer(quint64 run, StepDone done);
-    void continueAnalyzerWithAssets(quint64 run, StepDone done);
-    void buildAnalyzer(quint64 run, std::optional<AudioFormat> best, StepDone done);
+    void startAnalyzer(quint64 run, Completion done);
+    void continueAnalyzerWithAssets(quint64 run, Completion done);
+    void buildAnalyzer(quint64 run, std::optional<AudioFormat> best, Completion done);
     void finishStart(quint64 run, std::optional<SpeechFailure> failure);
     void dropAnalyzerPipeline();
     void cancelTasks();

@@ -52,7 +52,7 @@ bool hasAtLeastThreeGraphemes(QStringView word)
         // Below U+0300 every code unit is a cluster of its own (CR LF aside,
         // and words hold no whitespace).
         if (ch.unicode() >= 0x300)
-            return text::graphemeCount(word.toString()) >= 3;
+            return text::graphemeCount(word) >= 3;
     }
     return true;
 }
@@ -96,7 +96,11 @@ QString TranscriptMerger::committedText() const
 
 void TranscriptMerger::rebuildLiveText()
 {
-    const QString c = committedText();
+    rebuildLiveText(committedText());
+}
+
+void TranscriptMerger::rebuildLiveText(const QString &c)
+{
     const QString h = text::trimmed(m_currentHypothesis);
     if (c.isEmpty())
         m_liveText = h;
@@ -190,7 +194,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         publish();
         return;
     }
-    rebuildLiveText();
+    rebuildLiveText(c);
 }
 
 void TranscriptMerger::clear()

@@ -24,7 +24,6 @@ public:
 
     // Called with liveText each time it is rebuilt or replaced, even unchanged.
     void setOnPartialText(PartialTextHandler handler) { m_onPartialText = std::move(handler); }
-    const PartialTextHandler &onPartialText() const { return m_onPartialText; }
 
     // Segments joined by one space, "  " -> " " in one pass, trimmed.
     QString committedText() const;
@@ -44,6 +43,8 @@ public:
     static bool shouldCommitPrevious(const QString &previous, const QString &next);
 
 private:
+    // `committed` is committedText(), already at hand.
+    void rebuildLiveText(const QString &committed);
     void publish();
 
     QStringList m_committedSegments;

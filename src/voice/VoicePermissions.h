@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include <functional>
-#include <memory>
+#include <vector>
 
 namespace zn {
 

@@ -368,16 +368,11 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
             // starting; the label names the one that runs.
             refreshBackendLabel();
 
-            QPointer<VoiceRecordingSession> self(this);
-            m_capture->setBufferHandler([self](const AudioBuffer &buffer) {
-                // Audio thread: hand over to the main thread, one task a buffer.
-                QMetaObject::invokeMethod(
-                    self.data(),
-                    [self, buffer] {
-                        if (self)
-                            self->forwardBuffer(buffer);
-                    },
-                    Qt::QueuedConnection);
+            // Audio thread: hand over to the main thread, one task a buffer.
+            // The tap is gone before this session is, and tasks still queued
+            // die with it.
+            m_capture->setBufferHandler([this](const AudioBuffer &buffer) {
+                QMetaObject::invokeMethod(this, [this, buffer] { forwardBuffer(buffer); }, Qt::QueuedConnection);
             });
             if (const auto captureError = m_capture->start()) {
                 const bool noDevice = captureError->kind == MacAudioCaptureService::CaptureError::Kind::invalidFormat;
@@ -509,19 +504,11 @@ void VoiceRecordingSession::silenceTick()
 void VoiceRecordingSession::installConfigObserver()
 {
     removeConfigObserver();
-    QPointer<VoiceRecordingSession> self(this);
-    m_configObserver = m_center->addObserver(MacAudioCaptureService::configurationChangedNotification(), this,
-                                             [self](const QVariantMap &) {
-                                                 if (!self)
-                                                     return;
-                                                 QMetaObject::invokeMethod(
-                                                     self.data(),
-                                                     [self] {
-                                                         if (self)
-                                                             self->handleConfigurationChange();
-                                                     },
-                                                     Qt::QueuedConnection);
-                                             });
+    // Observer and queued task both end with this session.
+    m_configObserver = m_center->addObserver(
+        MacAudioCaptureService::configurationChangedNotification(), this, [this](const QVariantMap &) {
+            QMetaObject::invokeMethod(this, [this] { handleConfigurationChange(); }, Qt::QueuedConnection);
+        });
 }
 
 void VoiceRecordingSession::removeConfigObserver()
@@ -623,10 +610,8 @@ void VoiceRecordingSession::stop(Done done)
 
 void VoiceRecordingSession::stopIfRecording(Done done)
 {
-    if (m_phase == VoicePhase::recording || m_phase == VoicePhase::preparing)
-        stop(std::move(done));
-    else
-        finish(done);
+    // stop() already leaves every phase but recording and preparing alone.
+    stop(std::move(done));
 }
 
 void VoiceRecordingSession::cancel(Done done)
@@ -681,14 +666,14 @@ void VoiceRecordingSession::reset(Done done)
 
 void VoiceRecordingSession::handlePartialText(const QString &text)
 {
-    QPointer<VoiceRecordingSession> self(this);
+    // Queued tasks die with this session.
     QMetaObject::invokeMethod(
         this,
-        [self, text] {
-            if (!self || self->m_phase != VoicePhase::recording)
+        [this, text] {
+            if (m_phase != VoicePhase::recording)
                 return;
-            self->setTranscript(mergeTranscript(self->m_transcript, text));
-            self->scheduleLiveMood(self->m_transcript);
+            setTranscript(mergeTranscript(m_transcript, text));
+            scheduleLiveMood(m_transcript);
         },
         Qt::QueuedConnection);
 }
@@ -709,7 +694,7 @@ void VoiceRecordingSession::scheduleLiveMood(const QString &text)
 {
     m_nlpTask.cancel();
     const int count = text::graphemeCount(text::trimmed(text));
-    if (count < kLiveMoodMinCharacters || count > kLiveMoodMaxCharacters)
+    if (count < kLiveMinimum || count > kLiveMaximum)
         return;
     m_nlpTask.schedule(text, kLiveMoodDelay);
 }
@@ -769,10 +754,7 @@ void VoiceRecordingSession::save(std::function<void(std::optional<QUuid>)> done)
         s.reset([answer, id] { answer(id); });
     };
 
-    if (m_phase == VoicePhase::recording || m_phase == VoicePhase::preparing)
-        stop(store);
-    else
-        store();
+    stopIfRecording(std::move(store));
 }
 
 void VoiceRecordingSession::finishAndTakeTranscript(std::function<void(const QString &)> done)

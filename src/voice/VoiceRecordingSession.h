@@ -75,8 +75,6 @@ public:
     static constexpr double kVoiceLevel = 0.04;
     static constexpr double kQuietRefreshSeconds = 1.5;
     static constexpr double kSilentWarningSeconds = 8.0;
-    static constexpr int kLiveMoodMinCharacters = 20;
-    static constexpr int kLiveMoodMaxCharacters = 15000;
 
     explicit VoiceRecordingSession(QObject *parent = nullptr);
     explicit VoiceRecordingSession(VoiceSessionServices services, QObject *parent = nullptr);

@@ -82,6 +82,13 @@ protected:
         return inserted;
     }
 
+    // Every save refuses with `message` until the injector is cleared.
+    void failSaves(const QString &message)
+    {
+        m_container->setSaveFailureInjector(
+            [message] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, message)); });
+    }
+
     bool waitForLiveMood()
     {
         return test::waitUntil([this] { return !m_session->isLiveMoodScheduled(); });
@@ -333,8 +340,7 @@ TEST_F(EditorSessionTest, FailingSaveKeepsTextAndModeAndShowsTheError)
     JournalEntry *entry = seed(QStringLiteral("Before"));
     m_session->openEntry(entry, true);
     m_session->setDraftText(kHappy);
-    m_container->setSaveFailureInjector(
-        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("The disk is full."))); });
+    failSaves(QStringLiteral("The disk is full."));
 
     EXPECT_FALSE(m_session->commitDraft(true));
     EXPECT_TRUE(m_session->saveStatus().isError());
@@ -364,8 +370,7 @@ TEST_F(EditorSessionTest, RefusedSaveKeepsTheEditorOnItsEntryUntilTheTextIsSafe)
     JournalEntry *second = seed(QStringLiteral("Second entry"));
     m_session->openEntry(first, true);
     m_session->setDraftText(kHappy);
-    m_container->setSaveFailureInjector(
-        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("The disk is full."))); });
+    failSaves(QStringLiteral("The disk is full."));
 
     // Every way of leaving keeps the unsaved text on screen with the error.
     m_session->openEntry(second, false);
@@ -402,8 +407,7 @@ TEST_F(EditorSessionTest, LeavingAnEntryDeletedElsewhereIsNotHeldBack)
 
 TEST_F(EditorSessionTest, FailedDraftCommitNeitherDuplicatesNorKeepsTheRow)
 {
-    m_container->setSaveFailureInjector(
-        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("No space"))); });
+    failSaves(QStringLiteral("No space"));
     // The draft row could not be saved; the commit makes a new entry.
     m_session->startNewDraft();
     m_session->discardDraftRow();
@@ -420,8 +424,7 @@ TEST_F(EditorSessionTest, FailedDraftCommitNeitherDuplicatesNorKeepsTheRow)
     m_session->startNewDraft();
     const QUuid rowId = *m_session->draftRowID();
     m_session->setDraftText(kGloomy);
-    m_container->setSaveFailureInjector(
-        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("No space"))); });
+    failSaves(QStringLiteral("No space"));
     EXPECT_FALSE(m_session->commitDraft(true));
     m_container->setSaveFailureInjector({});
     m_session->clearSelection();

@@ -14,6 +14,9 @@ TEST(TextUnits, CountsUserPerceivedCharacters)
     EXPECT_EQ(graphemeCount(QString::fromUtf8("\U0001F1EB\U0001F1F7")), 1);
     EXPECT_EQ(graphemeCount(QString::fromUtf8("e\u0301")), 1);
     EXPECT_EQ(graphemeCount(QString::fromUtf8("\r\n")), 1);
+    // The plain-text fast path and the boundary finder agree.
+    for (const char *s : {"a\r\nb", "\r\r\n", "\n\r", "caf\xC3\xA9\r\n", "\xCA\xBC\r"})
+        EXPECT_EQ(graphemeCount(QString::fromUtf8(s)), graphemes(QString::fromUtf8(s)).size()) << s;
 }
 
 TEST(TextUnits, PrefixAndSuffixNeverSplitAGrapheme)

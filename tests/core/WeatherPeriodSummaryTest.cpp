@@ -374,8 +374,8 @@ TEST_F(WeatherSummaryTest, FollowsEntriesSavedThroughAnotherContext)
 
 TEST_F(WeatherSummaryTest, LocalClockTimesMatchInstants)
 {
-    // Entries stamped in the machine's own zone take a shortcut through
-    // their local date; it must agree with the instant-based path.
+    // Entries stamped in the machine's own zone land on the same days as
+    // the same instants given in UTC.
     const QByteArray oldTz = qgetenv("TZ");
     const bool hadTz = qEnvironmentVariableIsSet("TZ");
     qputenv("TZ", "Europe/Berlin");

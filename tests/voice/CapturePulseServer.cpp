@@ -1,8 +1,12 @@
 #include "CapturePulseServer.h"
 
+#include "support/TestSupport.h"
+
+#include <QAudioDevice>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -21,6 +25,12 @@ CapturePulseServer::~CapturePulseServer()
 QString CapturePulseServer::address() const
 {
     return QStringLiteral("unix:") + m_runtime.filePath(QStringLiteral("native"));
+}
+
+bool CapturePulseServer::connectQt() const
+{
+    qputenv("PULSE_SERVER", address().toLocal8Bit());
+    return waitUntil([] { return !QMediaDevices::audioInputs().isEmpty(); }, std::chrono::milliseconds(5000));
 }
 
 QProcessEnvironment CapturePulseServer::clientEnvironment() const

@@ -29,6 +29,10 @@ public:
 
     // "unix:<socket>", for PULSE_SERVER.
     QString address() const;
+    // Points Qt Multimedia at this server and waits (bounded) until it lists
+    // an audio input. Qt binds to one server per process, at first use, so
+    // this must come before anything else touches Qt Multimedia.
+    bool connectQt() const;
     QString sinkName() const { return QStringLiteral("zn_test_sink"); }
 
     // A capture source fed by everything played into the sink; becomes the

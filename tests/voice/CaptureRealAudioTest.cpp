@@ -9,8 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QAudioDevice>
-#include <QMediaDevices>
 
 #include <atomic>
 #include <future>
@@ -63,13 +61,6 @@ bool claimQtAudio()
     return true;
 }
 
-// Points Qt at the private server before anything touches Qt Multimedia.
-bool connectQtTo(const test::CapturePulseServer &server)
-{
-    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
-    return test::waitUntil([] { return !QMediaDevices::audioInputs().isEmpty(); }, 5000ms);
-}
-
 class CaptureRealAudioTest : public ::testing::Test
 {
 protected:
@@ -82,7 +73,7 @@ protected:
         const auto module = server.loadVirtualMicrophone(QStringLiteral("zn_test_mic"));
         ASSERT_TRUE(module) << "could not create the virtual microphone";
         micModule = *module;
-        ASSERT_TRUE(connectQtTo(server))
+        ASSERT_TRUE(server.connectQt())
             << "Qt sees no audio input (was Qt Multimedia used earlier in this process?)";
     }
 

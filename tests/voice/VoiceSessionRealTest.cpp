@@ -3,9 +3,8 @@
 // a real SQLite store.
 #include "voice/VoiceRecordingSession.h"
 
-#include "AudioTestSupport.h"
 #include "CapturePulseServer.h"
-#include "core/InsightQueue.h"
+#include "VoiceSessionTestHarness.h"
 #include "core/JournalEntry.h"
 #include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
@@ -15,8 +14,6 @@
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
-#include <QAudioDevice>
-#include <QMediaDevices>
 
 #include <gtest/gtest.h>
 
@@ -26,13 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString kExpected = QStringLiteral("go forward ten meters");
-
-class Queue final : public InsightQueue
-{
-public:
-    void enqueueEntry(const QUuid &entryId) override { ids.append(entryId); }
-    QList<QUuid> ids;
-};
 
 // Drives one dictation from start to saved entry and checks every step.
 class VoiceSessionRealTest : public ::testing::Test
@@ -102,7 +92,7 @@ protected:
 
     test::TempDir dir;
     std::shared_ptr<ModelContainer> container;
-    Queue queue;
+    test::RecordingInsightQueue queue;
     QStringList transcripts;
 };
 
@@ -135,8 +125,7 @@ TEST_F(VoiceSessionRealTest, ThroughAPulseAudioVirtualMicrophone)
     test::CapturePulseServer server;
     ASSERT_TRUE(server.start()) << server.error().toStdString();
     ASSERT_TRUE(server.loadVirtualMicrophone(QStringLiteral("zn_session_mic")));
-    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
-    ASSERT_TRUE(test::waitUntil([] { return !QMediaDevices::audioInputs().isEmpty(); }, 5000ms));
+    ASSERT_TRUE(server.connectQt());
 
     NotificationCenter center;
     VoiceSessionServices services;

@@ -105,7 +105,6 @@ void WavFileInputEngine::run(double speed, std::uint32_t frames, AudioFormat for
             if (m_block)
                 m_block(buffer);
         }
-        ++m_delivered;
         if (offset >= m_file.samples.size())
             m_reachedEnd = true;
 

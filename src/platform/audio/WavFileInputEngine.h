@@ -21,11 +21,7 @@ public:
     explicit WavFileInputEngine(WavFile file, double speed = 1.0, QObject *parent = nullptr);
     ~WavFileInputEngine() override;
 
-    // Why the file cannot be played; empty when it can.
-    QString errorString() const { return m_file.error; }
     void setSilenceAfterEnd(bool on) { m_silenceAfterEnd = on; }
-    // Reports a hardware change as a real input would (main thread).
-    void triggerConfigurationChange() { Q_EMIT configurationChanged(); }
 
     std::optional<AudioFormat> inputFormat() override;
     std::optional<AudioFormat> outputFormat() override { return std::nullopt; }
@@ -37,7 +33,6 @@ public:
     void reset() override {}
     bool isRunning() const override { return m_running; }
 
-    int buffersDelivered() const { return m_delivered.load(); }
     bool reachedEnd() const { return m_reachedEnd.load(); }
 
 private:
@@ -57,7 +52,6 @@ private:
     std::condition_variable m_stopCondition;
     bool m_stopRequested = false;
     std::thread m_thread;
-    std::atomic<int> m_delivered{0};
     std::atomic<bool> m_reachedEnd{false};
 };
 

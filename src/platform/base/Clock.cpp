@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include <vector>
+#include <algorithm>
 
 namespace zn {
 
@@ -12,10 +12,6 @@ Clock &Clock::system()
     return clock;
 }
 
-struct SystemClock::Pending {
-    QPointer<QTimer> timer;
-};
-
 QDateTime SystemClock::now() const
 {
     return QDateTime::currentDateTime();
@@ -24,12 +20,10 @@ QDateTime SystemClock::now() const
 Clock::TimerId SystemClock::schedule(Duration delay, QObject *context, std::function<void()> fn)
 {
     const TimerId id = m_next++;
-    auto pending = std::make_shared<Pending>();
     auto *timer = new QTimer(context);
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
-    pending->timer = timer;
-    m_pending.emplace(id, pending);
+    m_pending.emplace(id, timer);
     QObject::connect(timer, &QTimer::timeout, timer, [this, id, timer, fn = std::move(fn)]() {
         m_pending.erase(id);
         timer->deleteLater();
@@ -45,7 +39,7 @@ void SystemClock::cancel(TimerId id)
     auto it = m_pending.find(id);
     if (it == m_pending.end())
         return;
-    QPointer<QTimer> timer = it->second->timer;
+    QPointer<QTimer> timer = it->second;
     m_pending.erase(it);
     if (timer) {
         timer->stop();
@@ -67,7 +61,7 @@ Clock::TimerId ManualClock::schedule(Duration delay, QObject *context, std::func
 {
     const TimerId id = m_next++;
     const qint64 due = m_nowMs + std::max<qint64>(0, delay.count());
-    m_entries.emplace(id, Entry{due, id, QPointer<QObject>(context), context != nullptr, std::move(fn)});
+    m_entries.emplace(id, Entry{due, QPointer<QObject>(context), context != nullptr, std::move(fn)});
     return id;
 }
 

@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 
+class QTimer;
+
 namespace zn {
 
 // Source of "now" and of one-shot timers. Every debounce, time limit and
@@ -45,8 +47,7 @@ public:
     void cancel(TimerId id) override;
 
 private:
-    struct Pending;
-    std::map<TimerId, std::shared_ptr<Pending>> m_pending;
+    std::map<TimerId, QPointer<QTimer>> m_pending;
     TimerId m_next = 1;
 };
 
@@ -68,7 +69,6 @@ public:
 private:
     struct Entry {
         qint64 dueMs;
-        TimerId id;
         QPointer<QObject> context;
         bool hasContext;
         std::function<void()> fn;

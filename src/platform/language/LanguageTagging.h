@@ -96,7 +96,6 @@ public:
     const QString &string() const { return m_text; }
     void setLanguage(const QString &language) { m_language = language; }
     const QString &language() const { return m_language; }
-    const QList<TagScheme> &schemes() const { return m_schemes; }
     bool hasScheme(TagScheme scheme) const { return m_schemes.contains(scheme); }
 
     // Empty unless the sentiment scheme was requested.

@@ -3,7 +3,6 @@
 #include "platform/base/SystemLog.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -516,6 +515,12 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
 
     QStringView prevWord;
     std::optional<LexicalClass> prevClass;
+    // The next word's class depends on the word and class before it.
+    const auto take = [&](const WordToken &token, QStringView word) {
+        tokens.push_back(token);
+        prevWord = word;
+        prevClass = token.lexicalClass;
+    };
     using Reading = Data::Reading;
     QHash<QStringView, Reading> readings; // words repeat within a text
     readings.reserve(std::min<qsizetype>(text.size() / 8 + 16, 4096));
@@ -528,9 +533,7 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
         token.length = segment.size();
         if (isNumberToken(segment)) {
             token.lexicalClass = LexicalClass::Number;
-            tokens.push_back(token);
-            prevWord = segment;
-            prevClass = token.lexicalClass;
+            take(token, segment);
             continue;
         }
         if (!english) {
@@ -549,16 +552,12 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
         const auto closedIt = closed.constFind(lower);
         if (closedIt != closed.constEnd()) {
             token.lexicalClass = *closedIt;
-            tokens.push_back(token);
-            prevWord = lower;
-            prevClass = token.lexicalClass;
+            take(token, lower);
             continue;
         }
         if (lower.endsWith(QLatin1String("n't"))) {
             token.lexicalClass = LexicalClass::Verb;
-            tokens.push_back(token);
-            prevWord = lower;
-            prevClass = token.lexicalClass;
+            take(token, lower);
             continue;
         }
         // "mum's", "john'll": the word before the clitic is what gets tagged.
@@ -580,9 +579,7 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
         // (nor a place in the shared cache).
         if (lower.size() > kLongestWord) {
             token.lexicalClass = LexicalClass::OtherWord;
-            tokens.push_back(token);
-            prevWord = lower;
-            prevClass = token.lexicalClass;
+            take(token, lower);
             continue;
         }
         auto cached = readings.constFind(lower);
@@ -592,9 +589,7 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
         if (!reading.any) {
             const bool adverb = lower.size() > 4 && lower.endsWith(QLatin1String("ly")) && hasLetter(lower);
             token.lexicalClass = adverb ? LexicalClass::Adverb : LexicalClass::OtherWord;
-            tokens.push_back(token);
-            prevWord = lower;
-            prevClass = token.lexicalClass;
+            take(token, lower);
             continue;
         }
 
@@ -632,9 +627,7 @@ std::vector<WordToken> WordNetTagger::tag(const QString &text, const QString &la
         token.lexicalClass = kPosClass[size_t(chosen)];
         if (!reading.lemma[size_t(chosen)].isEmpty())
             token.lemma = reading.lemma[size_t(chosen)];
-        tokens.push_back(token);
-        prevWord = lower;
-        prevClass = token.lexicalClass;
+        take(token, lower);
     }
     return tokens;
 }

@@ -45,8 +45,7 @@ LanguageModelError illTyped(const QString &name, const QString &wanted, const QJ
                              .arg(kindName(found), name, wanted));
 }
 
-} // namespace
-
+// Strips a Markdown code fence around a JSON answer, if there is one.
 QByteArray stripCodeFence(const QByteArray &text)
 {
     QByteArray body = text.trimmed();
@@ -64,6 +63,8 @@ QByteArray stripCodeFence(const QByteArray &text)
         body.truncate(close);
     return body.trimmed();
 }
+
+} // namespace
 
 GeneratedContent GeneratedContent::fromJson(const QByteArray &json)
 {

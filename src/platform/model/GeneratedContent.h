@@ -53,7 +53,4 @@ private:
     std::vector<std::pair<QString, QJsonValue>> m_fields;
 };
 
-// Strips a Markdown code fence around a JSON answer, if there is one.
-QByteArray stripCodeFence(const QByteArray &text);
-
 } // namespace zn::lm

@@ -148,12 +148,6 @@ QStringList ScriptedLanguageModel::tokenCountTexts() const
     return m_tokenCountTexts;
 }
 
-int ScriptedLanguageModel::pendingSteps() const
-{
-    std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_steps.size());
-}
-
 bool ScriptedLanguageModel::waitForCalls(int count, std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(m_mutex);

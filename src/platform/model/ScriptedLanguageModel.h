@@ -90,7 +90,6 @@ public:
     int runningCalls() const;
     int availabilityReads() const;
     QStringList tokenCountTexts() const;
-    int pendingSteps() const;
     // Blocks until `count` respond() calls have started, or `timeout` passes.
     bool waitForCalls(int count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 

@@ -51,7 +51,6 @@ public:
     void start();
     // Stops at the next chunk without a final; wakes a waiting source.
     void cancel();
-    bool isCancelled() const { return m_cancelled.load(); }
     // Blocks until the thread has ended (tests, shutdown).
     void join();
 

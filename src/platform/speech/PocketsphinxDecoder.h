@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -85,15 +85,11 @@ StreamingSampleConverter::~StreamingSampleConverter() = default;
 
 std::vector<std::int16_t> StreamingSampleConverter::convert(const AudioBuffer &buffer)
 {
-    std::vector<std::int16_t> result;
     if (buffer.isNull() || buffer.frameLength() == 0)
-        return result;
+        return {};
+    if (std::optional<std::vector<std::int16_t>> samples = decoderSamples(buffer))
+        return std::move(*samples);
     const AudioFormat &format = buffer.format();
-    if (format == decoderFormat()) {
-        if (const std::int16_t *data = buffer.int16Data())
-            result.assign(data, data + buffer.frameLength());
-        return result;
-    }
 
     if (!m_format || !(*m_format == format)) {
         m_format = format;
@@ -128,16 +124,13 @@ std::vector<std::int16_t> StreamingSampleConverter::convert(const AudioBuffer &b
         m_mono[f] = float(sum / channels);
     }
 
-    if (!m_resampler) {
-        result.reserve(frames);
-        for (float s : m_mono)
-            result.push_back(toInt16(s));
-        return result;
-    }
-    std::vector<float> out;
-    m_resampler->run(m_mono.data(), frames, out);
-    result.reserve(out.size());
-    for (float s : out)
+    std::vector<float> resampled;
+    if (m_resampler)
+        m_resampler->run(m_mono.data(), frames, resampled);
+    const std::vector<float> &mono = m_resampler ? resampled : m_mono;
+    std::vector<std::int16_t> result;
+    result.reserve(mono.size());
+    for (float s : mono)
         result.push_back(toInt16(s));
     return result;
 }

@@ -28,14 +28,15 @@ bool Predicate::matches(const PersistentModel &object) const
         const QVariant wanted = store::normalize(type, c.value);
         const QVariant &have = object.value(c.field);
         const bool absent = store::isAbsent(type, have) || store::isAbsent(type, wanted);
-        // Mirrors SQL: IS / IS NOT are null-safe, ordering against NULL is false.
+        // Mirrors SQL: IS / IS NOT are null-safe (compareValues() takes two
+        // absent values as equal), ordering against NULL is false.
         switch (c.op) {
         case CompareOp::Equal:
-            if (store::compareValues(type, have, wanted) != 0 || store::isAbsent(type, have) != store::isAbsent(type, wanted))
+            if (store::compareValues(type, have, wanted) != 0)
                 return false;
             break;
         case CompareOp::NotEqual:
-            if (store::compareValues(type, have, wanted) == 0 && store::isAbsent(type, have) == store::isAbsent(type, wanted))
+            if (store::compareValues(type, have, wanted) == 0)
                 return false;
             break;
         case CompareOp::Less:

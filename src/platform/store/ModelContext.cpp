@@ -225,11 +225,18 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
         return {};
     }
     SqlStore &sql = *m_container->m_sql;
+    StoreError err;
+    const auto readFailed = [&]() -> QList<PersistentModel *> {
+        if (error)
+            *error = StoreError(StoreError::Code::FetchFailed,
+                                QStringLiteral("The journal could not be read: %1").arg(err.message));
+        return {};
+    };
 
     // Pending state of this context that can change the answer.
     QList<PersistentModel *> inserts;
     for (PersistentModel *m : std::as_const(m_pendingInserts)) {
-        if (&m->entity() == &entity || m->entity().name == entity.name)
+        if (m->entity().name == entity.name)
             inserts.append(m);
     }
     bool overlay = !inserts.isEmpty();
@@ -242,7 +249,6 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
     }
     overlay = overlay || !changed.isEmpty();
 
-    StoreError err;
     // A context that holds nothing of this entity yet reads whole rows at
     // once instead of ids first.
     if (!overlay && m_live.value(entity.name).isEmpty()) {
@@ -250,21 +256,11 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
         const bool ok = sql.selectRows(entity, descriptor, true, [&](qint64 rowId, std::vector<QVariant> values) {
             results.append(adopt(entity, rowId, std::move(values)));
         }, &err);
-        if (!ok) {
-            if (error)
-                *error = StoreError(StoreError::Code::FetchFailed,
-                                    QStringLiteral("The journal could not be read: %1").arg(err.message));
-            return {};
-        }
-        return results;
+        return ok ? results : readFailed();
     }
     const auto ids = sql.selectRowIds(entity, descriptor, !overlay, &err);
-    if (!ids) {
-        if (error)
-            *error = StoreError(StoreError::Code::FetchFailed,
-                                QStringLiteral("The journal could not be read: %1").arg(err.message));
-        return {};
-    }
+    if (!ids)
+        return readFailed();
 
     // Rows this context has not seen yet are loaded in one pass.
     QList<qint64> missing;
@@ -280,12 +276,8 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
             ok = sql.selectRows(entity, descriptor, !overlay, sink, &err);
         else
             ok = sql.loadRows(entity, missing, sink, &err);
-        if (!ok) {
-            if (error)
-                *error = StoreError(StoreError::Code::FetchFailed,
-                                    QStringLiteral("The journal could not be read: %1").arg(err.message));
-            return {};
-        }
+        if (!ok)
+            return readFailed();
     }
 
     QList<PersistentModel *> results;

@@ -88,7 +88,7 @@ void PersistentModel::adoptStored(std::vector<QVariant> values)
     m_dirty.clear();
 }
 
-bool PersistentModel::refreshStored(std::vector<QVariant> values)
+void PersistentModel::refreshStored(std::vector<QVariant> values)
 {
     bool anyChange = false;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -109,7 +109,6 @@ bool PersistentModel::refreshStored(std::vector<QVariant> values)
         m_stored = std::move(values);
     if (anyChange)
         Q_EMIT changed();
-    return anyChange;
 }
 
 void PersistentModel::markSaved()

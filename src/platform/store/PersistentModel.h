@@ -58,12 +58,8 @@ public:
     // the row. A deleted object stays valid to read; saving skips it.
     bool isDeleted() const { return m_deleted || m_pendingDelete; }
 
-    // True for an object inserted but not yet saved.
-    bool isInserted() const { return m_inserted; }
-
     // Unsaved field changes of this object.
     bool hasChanges() const { return !m_dirty.isEmpty(); }
-    QSet<int> changedFields() const { return m_dirty; }
 
     const QVariant &value(int field) const;
 
@@ -97,7 +93,7 @@ private:
     friend class SqlStore;
 
     void adoptStored(std::vector<QVariant> values); // fresh from a fetch
-    bool refreshStored(std::vector<QVariant> values); // merge another context's save
+    void refreshStored(std::vector<QVariant> values); // merge another context's save
     void markSaved();
     void revert();
     void markDeleted();

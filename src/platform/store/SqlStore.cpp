@@ -429,13 +429,12 @@ QString SqlStore::orderClause(const EntityDescriptor &entity, const FetchDescrip
 // Reads go straight through the connection's sqlite3 handle: QSqlQuery
 // converts every text to UTF-16 inside SQLite and copies each value twice,
 // which triples the cost of loading a large journal.
-std::optional<SqlStore::Statement> SqlStore::readStatement(const QString &sql, const QVariantList &binds,
-                                                           StoreError *error)
+sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &binds, StoreError *error)
 {
-    auto fail = [&](const QString &why) -> std::optional<Statement> {
+    auto fail = [&](const QString &why) -> sqlite3_stmt * {
         if (error)
             *error = StoreError(StoreError::Code::FetchFailed, why);
-        return std::nullopt;
+        return nullptr;
     };
     if (!m_handle)
         return fail(QStringLiteral("the database connection is not available"));
@@ -481,7 +480,7 @@ std::optional<SqlStore::Statement> SqlStore::readStatement(const QString &sql, c
         if (rc != SQLITE_OK)
             return fail(QString::fromUtf8(sqlite3_errmsg(m_handle)));
     }
-    return Statement{stmt};
+    return stmt;
 }
 
 std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const
@@ -587,11 +586,11 @@ std::optional<QList<qint64>> SqlStore::selectRowIds(const EntityDescriptor &enti
 {
     QVariantList binds;
     const QString sql = selectSql(entity, descriptor, false, applyLimit, binds);
-    const auto stmt = readStatement(sql, binds, error);
+    sqlite3_stmt *stmt = readStatement(sql, binds, error);
     if (!stmt)
         return std::nullopt;
     QList<qint64> ids;
-    if (!stepAll(stmt->handle, [&] { ids.append(sqlite3_column_int64(stmt->handle, 0)); }, error))
+    if (!stepAll(stmt, [&] { ids.append(sqlite3_column_int64(stmt, 0)); }, error))
         return std::nullopt;
     return ids;
 }
@@ -601,11 +600,10 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
 {
     QVariantList binds;
     const QString sql = selectSql(entity, descriptor, true, applyLimit, binds);
-    const auto stmt = readStatement(sql, binds, error);
+    sqlite3_stmt *stmt = readStatement(sql, binds, error);
     if (!stmt)
         return false;
-    return stepAll(stmt->handle, [&] { sink(sqlite3_column_int64(stmt->handle, 0), readRow(entity, stmt->handle, 1)); },
-                   error);
+    return stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1)); }, error);
 }
 
 bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
@@ -626,11 +624,10 @@ bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &row
         for (qsizetype i = 0; i < width; ++i)
             binds.append(rowIds[start + std::min(i, n - 1)]);
         const QString sql = head + QStringList(width, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
-        const auto stmt = readStatement(sql, binds, error);
+        sqlite3_stmt *stmt = readStatement(sql, binds, error);
         if (!stmt)
             return false;
-        if (!stepAll(stmt->handle, [&] { sink(sqlite3_column_int64(stmt->handle, 0), readRow(entity, stmt->handle, 1)); },
-                     error))
+        if (!stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1)); }, error))
             return false;
     }
     return true;

@@ -60,10 +60,8 @@ private:
     std::optional<StoreError> prepareSchema(const QString &location);
     QString whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const;
     QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const;
-    struct Statement {
-        sqlite3_stmt *handle;
-    };
-    std::optional<Statement> readStatement(const QString &sql, const QVariantList &binds, StoreError *error);
+    // A cached statement reset and bound to `binds`; null on failure.
+    sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error);
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds) const;

@@ -12,11 +12,8 @@ StoreQuery::StoreQuery(ModelContext *context, const EntityDescriptor &entity, Fe
     if (context) {
         connect(context, &ModelContext::storeDidChange, this, &StoreQuery::refetch);
         // The context owns the result objects; never hand them out after it.
-        connect(context, &QObject::destroyed, this, [this] {
-            m_results.clear();
-            m_error = StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
-            Q_EMIT resultsChanged();
-        });
+        // m_context already reads null here, so this empties the results.
+        connect(context, &QObject::destroyed, this, &StoreQuery::refetch);
     }
     refetch();
 }
