@@ -5,6 +5,9 @@ function(zn_add_library name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h"
     "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+  if(NOT sources MATCHES "\\.cpp")
+    return() # a folder with no code yet makes no library
+  endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
@@ -42,4 +45,18 @@ function(zn_add_benchmark name)
   endif()
   target_link_libraries(bench_${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
   target_include_directories(bench_${name} PRIVATE "${PROJECT_SOURCE_DIR}/bench")
+endfunction()
+
+# The subset of the named libraries that this build has: Qt targets, and our
+# libraries whose folder holds code (see ZN_SOURCE_LIBS in src/), so a library
+# can name one before it is defined or while its folder is still empty.
+function(zn_existing_targets out)
+  get_property(known GLOBAL PROPERTY ZN_SOURCE_LIBS)
+  set(found)
+  foreach(t ${ARGN})
+    if(t MATCHES "^Qt6::" OR t IN_LIST known OR TARGET ${t})
+      list(APPEND found ${t})
+    endif()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
 endfunction()

@@ -32,4 +32,11 @@ QString sourcePath(const QString &relative)
     return QDir(root).filePath(relative);
 }
 
+QString screenshotPath(const QString &name)
+{
+    QDir dir(QStringLiteral(ZN_BINARY_DIR_DEFAULT));
+    dir.mkpath(QStringLiteral("screenshots"));
+    return dir.filePath(QStringLiteral("screenshots/") + name);
+}
+
 } // namespace zn::test

@@ -28,4 +28,8 @@ bool waitUntil(const std::function<bool()> &done,
 // Absolute path of a file in the source tree (for shipped data and fixtures).
 QString sourcePath(const QString &relative);
 
+// Where a screen test writes its screenshot `name` (a PNG file name): the
+// build folder's "screenshots" folder, made on first use. Open them and look.
+QString screenshotPath(const QString &name);
+
 } // namespace zn::test
