@@ -13,6 +13,28 @@ function(zn_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
 endfunction()
 
+# Writes <build>/<name>-env.sh, which exports each NAME=value given and then
+# runs its arguments; `out` receives its path.
+function(zn_write_test_launcher name out)
+  set(script "#!/bin/sh\n")
+  foreach(entry ${ARGN})
+    string(REGEX REPLACE "^([A-Za-z_][A-Za-z0-9_]*)=.*$" "\\1" key "${entry}")
+    if(key STREQUAL entry)
+      message(FATAL_ERROR "${name}: environment entry '${entry}' is not NAME=value")
+    endif()
+    string(LENGTH "${key}=" prefix)
+    string(SUBSTRING "${entry}" ${prefix} -1 value)
+    string(REPLACE "'" "'\\''" value "${value}")
+    string(APPEND script "export ${key}='${value}'\n")
+  endforeach()
+  string(APPEND script "exec \"$@\"\n")
+  set(path "${CMAKE_CURRENT_BINARY_DIR}/${name}-env.sh")
+  file(CONFIGURE OUTPUT "${path}" CONTENT "${script}" @ONLY)
+  file(CHMOD "${path}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+
 # One test program per test folder, every .cpp in it; each test case runs as
 # its own CTest test so a crash or hang is pinned to one case.
 function(zn_add_test name)
@@ -29,11 +51,16 @@ function(zn_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  # The environment reaches each test through a small wrapper script run as
+  # the test's launcher: gtest_discover_tests flattens its PROPERTIES list, so
+  # an ENVIRONMENT list there keeps only its first entry.
+  zn_write_test_launcher(${name} launcher
+    "QT_QPA_PLATFORM=offscreen" "ZN_SOURCE_DIR=${PROJECT_SOURCE_DIR}" ${ARG_ENVIRONMENT})
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR "${launcher}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 30
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZN_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENVIRONMENT}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 function(zn_add_benchmark name)
