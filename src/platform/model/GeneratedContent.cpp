@@ -1,5 +1,6 @@
 #include "platform/model/GeneratedContent.h"
 
+#include "platform/base/TextRepair.h"
 #include "platform/model/LanguageModelError.h"
 
 #include <QJsonArray>
@@ -66,6 +67,40 @@ QByteArray stripCodeFence(const QByteArray &text)
 
 } // namespace
 
+namespace {
+
+// A JSON escape such as "\ud83d" decodes to a lone surrogate, which no
+// regular expression will match: the output checks would then pass the text
+// through unchecked. Every string of an answer is repaired on the way in.
+QJsonValue repairedValue(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String: {
+        const QString text = value.toString();
+        if (hasOnlyPairedSurrogates(text))
+            return value;
+        return QJsonValue(replacingUnpairedSurrogates(text));
+    }
+    case QJsonValue::Array: {
+        QJsonArray array = value.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i)
+            array[i] = repairedValue(array.at(i));
+        return array;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        QJsonObject repaired;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            repaired.insert(replacingUnpairedSurrogates(it.key()), repairedValue(it.value()));
+        return repaired;
+    }
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
 GeneratedContent GeneratedContent::fromJson(const QByteArray &json)
 {
     const QByteArray body = stripCodeFence(json);
@@ -85,7 +120,7 @@ GeneratedContent GeneratedContent::fromJson(const QByteArray &json)
     const QJsonObject object = document.object();
     content.m_fields.reserve(object.size());
     for (auto it = object.begin(); it != object.end(); ++it)
-        content.m_fields.emplace_back(it.key(), it.value());
+        content.m_fields.emplace_back(replacingUnpairedSurrogates(it.key()), repairedValue(it.value()));
     return content;
 }
 
