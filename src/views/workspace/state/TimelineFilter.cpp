@@ -1,0 +1,199 @@
+#include "views/workspace/state/TimelineFilter.h"
+
+#include "core/JournalEntry.h"
+#include "core/TextUnits.h"
+
+#include <cstring>
+
+namespace zn {
+namespace {
+
+bool isAscii(QStringView text)
+{
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// The code point starting at `at`, or none at the end or mid-sequence.
+char32_t decodeAt(QByteArrayView bytes, qsizetype at)
+{
+    if (at >= bytes.size())
+        return 0;
+    const auto b0 = static_cast<unsigned char>(bytes[at]);
+    if (b0 < 0x80)
+        return b0;
+    int extra = 0;
+    char32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = b0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + extra >= bytes.size())
+        return 0;
+    for (int i = 1; i <= extra; ++i)
+        cp = (cp << 6) | (static_cast<unsigned char>(bytes[at + i]) & 0x3F);
+    return cp;
+}
+
+bool isCombining(char32_t cp)
+{
+    if (cp < 0x300)
+        return false;
+    switch (QChar::category(cp)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return cp == 0x200D; // a joiner glues the next character on
+    }
+}
+
+bool hasCombining(QByteArrayView folded)
+{
+    for (qsizetype i = 0; i < folded.size(); ++i)
+        if (static_cast<unsigned char>(folded[i]) >= 0x80 && isCombining(decodeAt(folded, i)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QByteArray TimelineFilter::fold(const QString &text)
+{
+    if (isAscii(text)) {
+        // Most journals are plain ASCII: lower-case byte by byte.
+        QByteArray out(text.size(), Qt::Uninitialized);
+        char *dst = out.data();
+        const QChar *src = text.constData();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<char>(src[i].unicode());
+            dst[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+        }
+        return out;
+    }
+    // Folding first, then composing, so "É", "É" and "é" all end as "é".
+    return text.toCaseFolded().normalized(QString::NormalizationForm_C).toUtf8();
+}
+
+std::optional<QByteArray> TimelineFilter::searchKey(const QString &searchText)
+{
+    const QString needle = text::trimmed(searchText);
+    if (needle.isEmpty())
+        return std::nullopt;
+    return fold(needle);
+}
+
+bool TimelineFilter::containsFolded(QByteArrayView haystack, QByteArrayView needle)
+{
+    if (needle.isEmpty())
+        return true;
+    const char *base = haystack.data();
+    qsizetype from = 0;
+    while (from + needle.size() <= haystack.size()) {
+        const void *hit = memmem(base + from, size_t(haystack.size() - from), needle.data(), size_t(needle.size()));
+        if (!hit)
+            return false;
+        const qsizetype at = static_cast<const char *>(hit) - base;
+        const qsizetype end = at + needle.size();
+        // "e" must not find the "e" of "e" + combining acute.
+        if (end >= haystack.size() || static_cast<unsigned char>(haystack[end]) < 0x80
+            || !isCombining(decodeAt(haystack, end)))
+            return true;
+        from = at + 1;
+    }
+    return false;
+}
+
+void TimelineFilter::setEntries(const QList<JournalEntry *> &entries)
+{
+    QHash<JournalEntry *, qsizetype> previous;
+    previous.reserve(qsizetype(m_rows.size()));
+    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i)
+        previous.insert(m_rows[size_t(i)].entry, i);
+
+    std::vector<Row> rows;
+    rows.reserve(size_t(entries.size()));
+    for (JournalEntry *entry : entries) {
+        QString source = entry->rawText();
+        const auto it = previous.constFind(entry);
+        if (it != previous.cend()) {
+            Row &old = m_rows[size_t(*it)];
+            // Unchanged texts share their data, so this is usually one
+            // pointer comparison.
+            if (old.source == source) {
+                rows.push_back(std::move(old));
+                continue;
+            }
+        }
+        QByteArray folded = fold(source);
+        rows.push_back(Row{entry, std::move(source), std::move(folded)});
+    }
+    m_rows = std::move(rows);
+    m_entries = entries;
+    // Scores and timestamps may have moved too: no narrowing across this.
+    ++m_generation;
+}
+
+bool TimelineFilter::passesDayAndMood(const Row &row, const TimelineCriteria &criteria) const
+{
+    if (criteria.dayStart) {
+        const QDateTime when = row.entry->timestamp();
+        if (when < *criteria.dayStart || (criteria.dayEnd && when >= *criteria.dayEnd))
+            return false;
+    }
+    return moodFilterAccepts(criteria.mood, row.entry->sentimentScore());
+}
+
+QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
+{
+    const std::optional<QByteArray> key = searchKey(criteria.searchText);
+    QList<JournalEntry *> out;
+
+    if (!key) {
+        m_last.reset();
+        if (!criteria.dayStart && criteria.mood == MoodFilter::All)
+            return m_entries;
+        for (const Row &row : m_rows)
+            if (passesDayAndMood(row, criteria))
+                out.append(row.entry);
+        return out;
+    }
+
+    // Only a search over the very same rows that extends the last key may
+    // reuse its result; a combining mark in the new key could end a match
+    // the old key was refused at, so such keys start afresh.
+    const bool narrows = m_last && m_last->generation == m_generation && m_last->dayStart == criteria.dayStart
+        && m_last->mood == criteria.mood && key->contains(m_last->key) && !hasCombining(*key);
+
+    LastSearch next{m_generation, criteria.dayStart, criteria.mood, *key, {}};
+    const QByteArrayView needle(*key);
+    auto consider = [&](int index) {
+        const Row &row = m_rows[size_t(index)];
+        if (containsFolded(row.folded, needle) && passesDayAndMood(row, criteria)) {
+            next.rows.push_back(index);
+            out.append(row.entry);
+        }
+    };
+    if (narrows) {
+        for (int index : m_last->rows)
+            consider(index);
+    } else {
+        for (int index = 0; index < int(m_rows.size()); ++index)
+            consider(index);
+    }
+    m_last = std::move(next);
+    return out;
+}
+
+} // namespace zn

@@ -1,0 +1,299 @@
+#pragma once
+
+#include "platform/audio/AudioInputEngine.h"
+#include "views/workspace/state/WorkspaceTypes.h"
+#include "voice/VoiceRecordingSession.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zn {
+
+class CalendarProvider;
+class CapabilityDetector;
+class Clock;
+class EditorSession;
+class InsightQueue;
+class JournalEntry;
+class ModelContext;
+class NotificationCenter;
+class StoreQuery;
+class TimelineFilter;
+class WorkspaceCommandListeners;
+class WorkspaceExchange;
+
+// What the workspace runs on. Nothing here is owned except the exchange;
+// empty members mean the application's own (the default notification
+// centre, the system clock, the shared calendar).
+struct WorkspaceServices
+{
+    ModelContext *context = nullptr;              // deletes, saves, fetches
+    CapabilityDetector *capability = nullptr;     // refreshed on set-up
+    InsightQueue *insightCoordinator = nullptr;   // receives entries to reflect on
+    std::shared_ptr<WorkspaceExchange> exchange;  // journal export and import
+    NotificationCenter *notificationCenter = nullptr;
+    Clock *clock = nullptr;
+    const CalendarProvider *calendar = nullptr;
+    // The parts of the owned dictation session (fakes in tests).
+    VoiceSessionServices voice;
+};
+
+// The brain of the main window, without a widget: which screen is shown,
+// the timeline's selection, search and filters and the entries that pass
+// them, the confirmation dialogs and every action of the window and its
+// menus. Views bind to its signals and call its actions; the dialogs are
+// state here (flags and a pending entry) with an answer per button.
+//
+// Every action that leaves the entry on screen goes through runGuarded():
+// while a recording runs it waits behind "Stop recording?", while a new
+// entry holds text behind "Discard this entry?"; an entry being edited is
+// saved first. At most one action waits and a later request replaces it.
+//
+// Owns one EditorSession and one VoiceRecordingSession. Main thread only;
+// every property signal fires only on a real change.
+class WorkspaceViewModel : public QObject
+{
+    Q_OBJECT
+public:
+    using Action = std::function<void()>;
+
+    // The success text of the "Journal file" alert after an export.
+    static constexpr auto kExportSucceededMessage = "Journal exported successfully.";
+    // A stored score moves only when a fresh analysis differs by more.
+    static constexpr double kRescoreThreshold = 0.08;
+    // Journals with more entries are re-scored off the UI thread.
+    static constexpr int kBackgroundRescoreMinimum = 300;
+
+    explicit WorkspaceViewModel(WorkspaceServices services, QObject *parent = nullptr);
+    ~WorkspaceViewModel() override;
+
+    // --- owned sessions and services -------------------------------------
+    EditorSession &editor() { return *m_editor; }
+    VoiceRecordingSession &voiceSession() { return *m_voice; }
+    ModelContext *modelContext() const;
+    CapabilityDetector *capability() const;
+    InsightQueue *insightCoordinator() const { return m_insightCoordinator; }
+    const CalendarProvider &calendar() const { return *m_calendar; }
+    NotificationCenter &notificationCenter() const { return *m_center; }
+
+    // --- entries -----------------------------------------------------------
+    // The stored entries without draft rows, newest first.
+    const QList<JournalEntry *> &journalEntries() const { return m_journalEntries; }
+    // journalEntries narrowed by day, mood and search, order kept.
+    const QList<JournalEntry *> &filteredEntries() const { return m_filteredEntries; }
+    // The non-draft entry the editor shows, if any (none while composing).
+    JournalEntry *detailEntry() const;
+    JournalEntry *journalEntry(const QUuid &id) const;
+
+    // --- screen, selection and filters ------------------------------------
+    WorkspaceDestination destination() const { return m_destination; }
+    QString windowTitle() const { return zn::windowTitle(m_destination); }
+    // The sidebar's selection: none or the shown screen does nothing,
+    // another screen is a guarded navigate().
+    void setSidebarDestination(std::optional<WorkspaceDestination> destination);
+
+    std::optional<QUuid> selection() const { return m_selection; }
+    WorkspaceDestination lastJournalDestination() const { return m_lastJournalDestination; }
+    std::optional<QUuid> lastJournalSelection() const { return m_lastJournalSelection; }
+
+    QString searchText() const { return m_searchText; }
+    void setSearchText(const QString &text);
+    MoodFilter moodFilter() const { return m_moodFilter; }
+    void setMoodFilter(MoodFilter filter);
+    // Start of the day the timeline is narrowed to.
+    std::optional<QDateTime> dayFilter() const { return m_dayFilter; }
+    // The list's "Clear day": destination and selection stay.
+    void clearDayFilter();
+    bool searchFocused() const { return m_searchFocused; }
+    // The search field reports its keyboard focus here.
+    void setSearchFocused(bool focused);
+
+    // --- toolbar ---------------------------------------------------------------
+    // "Save" for a typed entry: off the voice screen while editing or composing.
+    bool showsTypedSave() const;
+    // "Save" on the voice screen, while the transcript can be saved.
+    bool showsVoiceSave() const;
+
+    // --- dialogs -----------------------------------------------------------
+    bool showDiscardConfirm() const { return m_showDiscardConfirm; }
+    bool showStopRecordingConfirm() const { return m_showStopRecordingConfirm; }
+    bool hasPendingNavigation() const { return static_cast<bool>(m_pendingNavigation); }
+    // The entry awaiting "Delete this entry?"; the dialog shows while set.
+    JournalEntry *entryPendingDelete() const { return m_entryPendingDelete; }
+    // The list's "Delete…": asks about this entry (ignored while another waits).
+    void requestDelete(JournalEntry *entry);
+    bool showPrivacyPromise() const { return m_showPrivacyPromise; }
+    // The text of the "Journal file" alert; the alert shows while set.
+    std::optional<QString> exportStatusMessage() const { return m_exportStatusMessage; }
+
+    // Dismissals by any means (Escape, closing the sheet, "OK", "Cancel").
+    void dismissDiscardConfirm();
+    void dismissStopRecordingConfirm();
+    void cancelDelete();
+    void dismissPrivacyPromise();
+    void dismissExportStatus();
+
+    // --- the guard and its answers -------------------------------------------
+    void runGuarded(Action action);
+    // "Discard": drops the composed entry, then runs the waiting action.
+    void confirmDiscard();
+    // "Keep Writing" and "Stay": the waiting action is dropped.
+    void cancelPendingNavigation();
+    // "Stop & Keep Transcript": stops the microphone, then runs the action.
+    void stopRecordingAndContinue();
+    // "Delete".
+    void confirmDelete();
+
+    // --- actions (unguarded; see perform() and the request* calls) -----------
+    void navigate(WorkspaceDestination target);
+    void selectEntry(JournalEntry *entry, bool editing);
+    // The list's selection binding: guarded, and only for another entry.
+    void selectFromList(const std::optional<QUuid> &id);
+    void showDay(const QDateTime &date);
+    void showAllEntries();
+    void startNewEntry();
+    // Saves what is being typed (nothing while reading) or the voice entry.
+    void saveCurrentEntry();
+    void saveVoiceEntry();
+    void focusSearch();
+    void stepEntry(int offset);
+    void requestDeleteSelected();
+    void deleteEntry(JournalEntry *entry);
+    void exportJournal();
+    void importJournal();
+    void presentPrivacyPromise();
+
+    // Guarded forms for the views.
+    void requestNavigate(WorkspaceDestination target);
+    void requestSelectEntry(JournalEntry *entry, bool editing);
+    void requestShowDay(const QDateTime &date);
+    void requestNewEntry();
+
+    // A menu command, through the guard where the command leaves the screen.
+    void perform(WorkspaceCommand command);
+
+    // --- reactions of the window ---------------------------------------------
+    // When the window's content is shown: sessions wired, capability
+    // refreshed, timeline shown, an orphaned draft reopened, scores refreshed.
+    void handleAppear();
+    // Brings stored scores in line with the mood analysis; one save.
+    void rescoreEntries();
+    bool isRescoring() const { return m_rescoreRunning; }
+    // Journals above this size are scored on a worker thread.
+    void setBackgroundRescoreMinimum(int entries) { m_backgroundRescoreMinimum = entries; }
+    // Runs when the editor's selected entry changed (delivered after the
+    // editor's operation has finished).
+    void syncSelectionFromEditor();
+    // After all journal data was deleted elsewhere.
+    void handleDataReset();
+
+    // --- the voice screen's callbacks --------------------------------------------
+    void switchVoiceToWriting();
+    void showSavedVoiceEntry(const QUuid &id);
+    void configureVoiceSession();
+
+Q_SIGNALS:
+    void destinationChanged(zn::WorkspaceDestination destination);
+    void selectionChanged();
+    void searchTextChanged(const QString &text);
+    void moodFilterChanged(zn::MoodFilter filter);
+    void dayFilterChanged();
+    void searchFocusedChanged(bool focused);
+    // Every focusSearch(), so the field takes focus even when the flag
+    // already was set.
+    void searchFocusRequested();
+
+    // The list of non-draft entries changed (membership or order).
+    void journalEntriesChanged();
+    // The filtered list changed membership or order: rebuild the rows.
+    void filteredEntriesChanged();
+    // Entries still listed in place whose stored fields changed: repaint
+    // those rows only.
+    void filteredEntriesUpdated(const QList<zn::JournalEntry *> &entries);
+
+    void showDiscardConfirmChanged(bool shown);
+    void showStopRecordingConfirmChanged(bool shown);
+    void entryPendingDeleteChanged();
+    void showPrivacyPromiseChanged(bool shown);
+    void exportStatusMessageChanged();
+    void pendingNavigationChanged();
+    // Either toolbar Save may have appeared or gone.
+    void toolbarChanged();
+    void rescoreFinished();
+
+private:
+    struct RescoreItem;
+    struct RescoreResult;
+
+    void setDestination(WorkspaceDestination destination);
+    void setSelection(const std::optional<QUuid> &id);
+    void setLastJournalSelection(const std::optional<QUuid> &id);
+    void setDayFilter(const std::optional<QDateTime> &day);
+    void setShowDiscardConfirm(bool shown);
+    void setShowStopRecordingConfirm(bool shown);
+    void setEntryPendingDelete(JournalEntry *entry);
+    void setShowPrivacyPromise(bool shown);
+    void setExportStatusMessage(const std::optional<QString> &message);
+    void setPendingNavigation(Action action);
+    void runPendingNavigation();
+
+    void onEntriesFetched();
+    void refilter();
+    QDateTime dayAfter(const QDateTime &dayStart) const;
+
+    void updateToolbar();
+    void recoverOrphanedDrafts();
+    void applyRescore(const QList<RescoreResult> &results);
+
+    NotificationCenter *m_center;
+    Clock *m_clock;
+    const CalendarProvider *m_calendar;
+    QPointer<ModelContext> m_context;
+    QPointer<CapabilityDetector> m_capability;
+    InsightQueue *m_insightCoordinator;
+    std::shared_ptr<WorkspaceExchange> m_exchange;
+
+    std::unique_ptr<EditorSession> m_editor;
+    std::unique_ptr<VoiceRecordingSession> m_voice;
+    StoreQuery *m_allEntries = nullptr;
+    std::unique_ptr<TimelineFilter> m_filter;
+    WorkspaceCommandListeners *m_listeners = nullptr;
+
+    QList<JournalEntry *> m_journalEntries;
+    QList<JournalEntry *> m_filteredEntries;
+    QHash<QUuid, JournalEntry *> m_byId;
+    QSet<JournalEntry *> m_watched;
+    QSet<JournalEntry *> m_changedSinceFetch;
+
+    WorkspaceDestination m_destination = WorkspaceDestination::Timeline;
+    std::optional<QUuid> m_selection;
+    QString m_searchText;
+    MoodFilter m_moodFilter = MoodFilter::All;
+    std::optional<QDateTime> m_dayFilter;
+    bool m_searchFocused = false;
+    bool m_showDiscardConfirm = false;
+    bool m_showStopRecordingConfirm = false;
+    bool m_showPrivacyPromise = false;
+    std::optional<QString> m_exportStatusMessage;
+    Action m_pendingNavigation;
+    QPointer<JournalEntry> m_entryPendingDelete;
+    WorkspaceDestination m_lastJournalDestination = WorkspaceDestination::Timeline;
+    std::optional<QUuid> m_lastJournalSelection;
+
+    bool m_rescoreRunning = false;
+    int m_backgroundRescoreMinimum = kBackgroundRescoreMinimum;
+    bool m_lastShowsTypedSave = false;
+    bool m_lastShowsVoiceSave = false;
+};
+
+} // namespace zn
