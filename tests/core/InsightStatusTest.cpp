@@ -21,7 +21,7 @@ TEST(InsightStatus, RawValuesRoundTripExactly)
 
 TEST(InsightStatus, AnythingElseIsNoValueAndReadsAsNone)
 {
-    for (const QString raw : {QStringLiteral("Ready"), QStringLiteral(" ready"), QStringLiteral("ready\n"),
+    for (const QString &raw : {QStringLiteral("Ready"), QStringLiteral(" ready"), QStringLiteral("ready\n"),
                               QStringLiteral("READY"), QString(), QStringLiteral("done")}) {
         EXPECT_FALSE(insightStatusFromRaw(raw).has_value()) << raw.toStdString();
         EXPECT_EQ(insightStatusOrNone(raw), InsightStatus::None);

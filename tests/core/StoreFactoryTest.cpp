@@ -144,8 +144,9 @@ TEST(StoreFactory, UnreadableStoreIsMovedAsideNotDeleted)
 
         // Everything the recovery would have deleted is in the backup, intact.
         EXPECT_EQ(readFile(backup.filePath(QStringLiteral("default.store"))), oldStore);
-        if (garbage)
+        if (garbage) {
             EXPECT_EQ(readFile(backup.filePath(QStringLiteral("default.store-wal"))), "wal");
+        }
         EXPECT_EQ(readFile(backup.filePath(QStringLiteral("cloud.store"))), "cloud");
         if (!garbage) {
             // The moved journal still opens and still holds its entry.

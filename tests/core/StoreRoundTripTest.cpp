@@ -66,8 +66,9 @@ void expectSameEntry(const JournalEntry &a, const JournalEntry &b)
     EXPECT_EQ(a.isDraft(), b.isDraft());
     EXPECT_EQ(a.insightText(), b.insightText());
     EXPECT_EQ(a.insightGeneratedAt().has_value(), b.insightGeneratedAt().has_value());
-    if (a.insightGeneratedAt() && b.insightGeneratedAt())
+    if (a.insightGeneratedAt() && b.insightGeneratedAt()) {
         EXPECT_EQ(a.insightGeneratedAt()->toMSecsSinceEpoch(), b.insightGeneratedAt()->toMSecsSinceEpoch());
+    }
     EXPECT_EQ(a.insightStatusRaw(), b.insightStatusRaw());
     EXPECT_EQ(a.insightFailureMessage(), b.insightFailureMessage());
     EXPECT_EQ(a.themesData(), b.themesData());

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <memory>
+
 namespace zn::test {
 
 FakeModelServer::FakeModelServer()
@@ -106,20 +108,22 @@ void FakeModelServer::respond(QTcpSocket *socket, const Reply &reply)
     auto step = std::make_shared<std::function<void()>>();
     const bool hang = reply.hangAfterParts;
     const int delay = reply.partDelayMs;
-    *step = [guard, parts, step, hang, delay] {
-        if (!guard)
+    // The step refers to itself weakly; only a pending timer keeps it alive,
+    // so it is freed however the exchange ends (socket gone, timer dropped).
+    *step = [guard, parts, weakStep = std::weak_ptr(step), hang, delay] {
+        auto self = weakStep.lock();
+        if (!guard || !self)
             return;
         if (parts->isEmpty()) {
             if (!hang) {
                 guard->setProperty("answered", true);
                 guard->disconnectFromHost();
             }
-            *step = nullptr; // break the cycle
             return;
         }
         guard->write(parts->takeFirst());
         guard->flush();
-        QTimer::singleShot(delay, guard, [step] { if (*step) (*step)(); });
+        QTimer::singleShot(delay, guard, [self] { (*self)(); });
     };
     (*step)();
 }
