@@ -1,8 +1,7 @@
 #include "core/EntryText.h"
 
 #include "core/TextUnits.h"
-
-#include <QTextBoundaryFinder>
+#include "platform/language/TextBoundaries.h"
 
 #include <algorithm>
 
@@ -70,10 +69,10 @@ QList<qsizetype> graphemeEnds(QStringView line, qint64 max)
     QList<qsizetype> ends;
     if (line.isEmpty() || max <= 0)
         return ends;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.constData(), line.size());
+    language::TextBoundaries finder(language::TextBoundaries::Kind::Grapheme, line);
     qsizetype last = 0;
     while (ends.size() < max) {
-        const qsizetype end = finder.toNextBoundary();
+        const qsizetype end = finder.next();
         if (end <= last)
             break;
         ends.append(end);

@@ -3,10 +3,10 @@
 #include "core/JournalEntry.h"
 #include "core/TextUnits.h"
 #include "core/WeatherLabel.h"
+#include "platform/language/TextBoundaries.h"
 
 #include <QHash>
 #include <QSet>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <array>
@@ -252,7 +252,7 @@ LexiconTexts lexiconTexts(const QString &text)
 {
     LexiconTexts t;
     // Canonically equivalent spellings must match alike.
-    t.apostrophe = language::lowerCased(isSimpleText(text) ? text : text.normalized(QString::NormalizationForm_C));
+    t.apostrophe = language::lowerCased(isSimpleText(text) ? text : language::composed(text));
     t.apostrophe.replace(QChar(0x2019), u'\'');
     t.apostrophe.replace(QChar(0x2018), u'\'');
 
@@ -390,7 +390,7 @@ std::u32string scalarKey(const QString &word)
             key.push_back(c.unicode());
         return key;
     }
-    const QString nfc = word.normalized(QString::NormalizationForm_C);
+    const QString nfc = language::composed(word);
     key.reserve(size_t(nfc.size()));
     for (char32_t c : nfc.toUcs4())
         key.push_back(c);

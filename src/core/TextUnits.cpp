@@ -1,20 +1,20 @@
 #include "core/TextUnits.h"
 
-#include <QTextBoundaryFinder>
+#include "platform/language/TextBoundaries.h"
 
 namespace zn::text {
 namespace {
 
 // Calls fn(start, end) for each grapheme cluster; stops when fn returns false.
 template<typename Fn>
-void forEachGrapheme(const QString &text, Fn fn)
+void forEachGrapheme(QStringView text, Fn fn)
 {
     if (text.isEmpty())
         return;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    language::TextBoundaries finder(language::TextBoundaries::Kind::Grapheme, text);
     qsizetype start = 0;
     while (true) {
-        const qsizetype end = finder.toNextBoundary();
+        const qsizetype end = finder.next();
         if (end < 0 || end <= start)
             break;
         if (!fn(start, end))
@@ -36,7 +36,7 @@ int graphemeCount(QStringView text)
         const char16_t u = text[i].unicode();
         if (u >= 0x300) {
             int n = 0;
-            forEachGrapheme(text.toString(), [&](qsizetype, qsizetype) {
+            forEachGrapheme(text, [&](qsizetype, qsizetype) {
                 ++n;
                 return true;
             });
@@ -122,8 +122,8 @@ bool isAlphanumeric(char32_t codePoint)
 
 int compareScalars(const QString &a, const QString &b)
 {
-    const QList<uint> ua = a.normalized(QString::NormalizationForm_C).toUcs4();
-    const QList<uint> ub = b.normalized(QString::NormalizationForm_C).toUcs4();
+    const QList<uint> ua = language::composed(a).toUcs4();
+    const QList<uint> ub = language::composed(b).toUcs4();
     const qsizetype n = std::min(ua.size(), ub.size());
     for (qsizetype i = 0; i < n; ++i)
         if (ua[i] != ub[i])

@@ -14,8 +14,14 @@ struct LatinLanguage {
     const char *words;
 };
 
+// English comes first and lists more words: everyday English shares short
+// words with the others ("men", "die", "met", "van", "do", "per"), and a
+// few of those must not outvote it.
 constexpr std::array<LatinLanguage, 8> kLatinLanguages{{
-    {"en", "the and is are was were this that with have has you not but for of my it i to"},
+    {"en", "the and is are was were this that with have has you not but for of my it i to at so on "
+           "we me he she they them his her our your be been am do did had got went just very all "
+           "about what when out up can will would could there here from after today really much "
+           "men die met van war den per son also"},
     {"fr", "le la les des est et une un je suis pas que qui dans pour avec ce mais nous vous très"},
     {"de", "der die das und ist ich nicht ein eine mit sich auf für den dem sehr aber wir war"},
     {"es", "el los las una es y que de en por con para pero muy estoy soy está yo del"},

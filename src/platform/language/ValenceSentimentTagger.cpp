@@ -1,15 +1,16 @@
 #include "platform/language/ValenceSentimentTagger.h"
 
 #include "platform/base/SystemLog.h"
+#include "platform/language/TextBoundaries.h"
 
 #include <QFile>
 #include <QHash>
-#include <QTextBoundaryFinder>
 
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <deque>
+#include <optional>
 #include <vector>
 
 // Resources of a static library must be registered by hand.
@@ -133,6 +134,8 @@ struct Token {
     QStringView word;  // lower-case, ASCII apostrophes (a view of the sentence or of an emoji key)
     bool caps = false; // written in capitals (two letters or more)
     bool isWord = true;
+    bool clauseEnd = false; // a comma, colon, dash or the like follows
+    bool emphatic = false;  // "never" in "never been so happy"
     // Looked up once per token:
     double rated = 0.0; // lexicon valence
     double boost = 0.0; // intensifier (+) or softener (-)
@@ -142,6 +145,18 @@ struct Token {
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c.isMark() || c == u'\'';
+}
+
+// Punctuation that closes a clause, beyond which a negation does not reach.
+bool endsClause(QChar c)
+{
+    switch (c.unicode()) {
+    case u',': case u';': case u':': case u'!': case u'?': case u'(': case u')': case u'[': case u']':
+    case 0x2013: case 0x2014: case 0x2026: case 0xFF0C: case 0x3001:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool mayBeEmoji(char32_t c)
@@ -208,11 +223,14 @@ void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token
     tokens.push_back(t);
 }
 
-void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens, const Lexicon &lex)
+// A whitespace-separated piece that is an emoticon the lexicon rates, such
+// as ":)", ":D" or "<3": some symbol and at most two letters. Written case
+// first (":P" and ":p" differ), then lower-case.
+QStringView emoticonKey(const SentenceText &s, qsizetype from, qsizetype to, const Lexicon &lex)
 {
     const QStringView piece = QStringView(s.text).mid(from, to - from);
-    // Emoticons such as ":)" or "<3" are whole whitespace-separated pieces
-    // with at most two letters.
+    if (piece.size() < 2 || piece.size() > 8)
+        return {};
     bool allWord = true;
     int letters = 0;
     for (QChar c : piece) {
@@ -221,16 +239,29 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
         else if (c.isLetter())
             ++letters;
     }
-    if (!allWord && s.aligned && piece.size() >= 2 && piece.size() <= 8 && letters <= 2) {
+    if (allWord || letters > 2)
+        return {};
+    if (lex.words.value(piece).rated)
+        return piece;
+    if (s.aligned) {
         const QStringView low = QStringView(s.lower).mid(from, to - from);
-        if (lex.words.value(low).rated) {
-            Token t;
-            t.word = low;
-            t.isWord = false;
-            tokens.push_back(t);
-            return;
-        }
+        if (lex.words.value(low).rated)
+            return low;
     }
+    return {};
+}
+
+void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens, const Lexicon &lex)
+{
+    if (const QStringView emoticon = emoticonKey(s, from, to, lex); !emoticon.isEmpty()) {
+        Token t;
+        t.word = emoticon;
+        t.isWord = false;
+        tokens.push_back(t);
+        return;
+    }
+    const QStringView piece = QStringView(s.text).mid(from, to - from);
+    qsizetype i = from;
     // A hyphenated word counts whole when the lexicon knows it.
     if (s.aligned && piece.contains(u'-')) {
         qsizetype end = to;
@@ -238,10 +269,16 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
             --end;
         if (end > from && lex.words.value(QStringView(s.lower).mid(from, end - from)).rated) {
             appendWord(s, from, end, tokens);
-            return;
+            i = end;
         }
     }
-    qsizetype i = from;
+    // A dash standing alone between spaces separates clauses as well.
+    const bool loneDash = piece.size() <= 2 && piece.count(u'-') == piece.size();
+    if (loneDash && !tokens.empty())
+        tokens.back().clauseEnd = true;
+    // Grapheme boundaries of the piece, found once when the first emoji
+    // shows up (a finder per emoji over the rest of the text was quadratic).
+    std::optional<TextBoundaries> clusters;
     while (i < to) {
         const QChar c = s.text.at(i);
         if (isWordChar(c)) {
@@ -255,14 +292,16 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
         if (c.isHighSurrogate() && i + 1 < to && s.text.at(i + 1).isLowSurrogate())
             cp = QChar::surrogateToUcs4(c, s.text.at(i + 1));
         if (!mayBeEmoji(cp)) {
+            if (endsClause(c) && !tokens.empty())
+                tokens.back().clauseEnd = true;
             ++i;
             continue;
         }
         // One emoji cluster (with its modifiers and joiners).
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s.text.constData() + i, to - i);
-        qsizetype len = finder.toNextBoundary();
-        if (len <= 0)
-            len = 1;
+        if (!clusters)
+            clusters.emplace(TextBoundaries::Kind::Grapheme, piece);
+        const qsizetype end = clusters->following(i - from);
+        const qsizetype len = end > i - from ? end - (i - from) : 1;
         QString key = emojiKey(QStringView(s.text).mid(i, len));
         if (lex.emoji.contains(QStringView(key))) {
             s.emojiKeys.push_back(std::move(key));
@@ -330,11 +369,38 @@ bool isWorkWord(QStringView w)
         || w == QLatin1String("working");
 }
 
+// The earlier tokens that a negation or intensifier may reach from token i:
+// up to three back, not across a comma or similar clause break.
+size_t scopeBack(const std::vector<Token> &tokens, size_t i)
+{
+    size_t j = 0;
+    while (j < 3 && j < i && !tokens[i - j - 1].clauseEnd)
+        ++j;
+    return j;
+}
+
 bool negatedWithin(const std::vector<Token> &tokens, size_t i)
 {
-    for (size_t j = 1; j <= 3 && j <= i; ++j) {
+    for (size_t j = 1; j <= scopeBack(tokens, i); ++j) {
         if (tokens[i - j].negator)
             return true;
+    }
+    return false;
+}
+
+// Whether a rated word follows negator i within its clause. Emoticons and
+// emoji speak for the writer, not for the negated phrase, and another
+// negation word is no object to negate.
+bool ratedWordAfter(const std::vector<Token> &tokens, size_t i)
+{
+    for (size_t k = i; k < tokens.size() && k <= i + 3; ++k) {
+        if (k > i) {
+            const Token &t = tokens[k];
+            if (t.isWord && !t.negator && t.boost == 0.0 && (t.rated != 0.0 || isWorkWord(t.word)))
+                return true;
+        }
+        if (tokens[k].clauseEnd)
+            break;
     }
     return false;
 }
@@ -346,12 +412,8 @@ double unratedValence(const std::vector<Token> &tokens, size_t i)
 {
     if (isWorkWord(tokens[i].word) && negatedWithin(tokens, i))
         return kFailedToWork;
-    if (!tokens[i].negator)
+    if (!tokens[i].negator || ratedWordAfter(tokens, i))
         return 0.0;
-    for (size_t k = i + 1; k < tokens.size() && k <= i + 3; ++k) {
-        if (tokens[k].rated != 0.0 || isWorkWord(tokens[k].word))
-            return 0.0;
-    }
     return kLoneNegation;
 }
 
@@ -369,9 +431,110 @@ QStringView wordAt(const std::vector<Token> &tokens, qsizetype i)
     return i >= 0 && size_t(i) < tokens.size() ? tokens[size_t(i)].word : QStringView();
 }
 
+bool isCanNot(const std::vector<Token> &tokens, size_t k)
+{
+    const QStringView w = tokens[k].word;
+    if (isAny(w, {"can't", "cannot", "cant", "couldn't", "couldnt"}))
+        return true;
+    return w == QLatin1String("not") && isAny(wordAt(tokens, qsizetype(k) - 1), {"can", "could"});
+}
+
+// Negation idioms that negate nothing: "can't wait" is eagerness, "can't
+// stop smiling" is smiling, "not only … but" and "never mind" deny nothing.
+void applyNegationIdioms(std::vector<Token> &tokens)
+{
+    for (size_t k = 0; k + 1 < tokens.size(); ++k) {
+        Token &t = tokens[k];
+        if (!t.negator || t.clauseEnd)
+            continue;
+        Token &next = tokens[k + 1];
+        const qsizetype i = qsizetype(k);
+        if (isCanNot(tokens, k) && next.word == QLatin1String("wait")
+            && !isAny(wordAt(tokens, i + 2), {"any", "anymore", "much", "forever", "longer"})) {
+            t.negator = false;
+            next.rated = 2.0;
+        } else if (isCanNot(tokens, k) && isAny(next.word, {"stop", "help"})) {
+            t.negator = false;
+            next.rated = 0.0;
+        } else if ((t.word == QLatin1String("not") && isAny(next.word, {"only", "just"}))
+                   || (t.word == QLatin1String("never") && isAny(next.word, {"mind"}))
+                   || (t.word == QLatin1String("no") && isAny(next.word, {"matter", "wonder"}))) {
+            t.negator = false;
+            t.rated = 0.0;
+            next.rated = 0.0;
+        } else if (isAny(t.word, {"don't", "dont", "didn't", "didnt", "wouldn't", "wouldnt"})
+                   && next.word == QLatin1String("mind")) {
+            t.negator = false;
+        }
+    }
+}
+
+// "never been so happy", "never felt this good", "never seen such a
+// mess": "never" then "so", "this", "such" or "more" right before the rated
+// word stresses it instead of denying it.
+bool isEmphaticNever(const std::vector<Token> &tokens, size_t i)
+{
+    const qsizetype at = qsizetype(i);
+    QStringView before = wordAt(tokens, at - 1);
+    qsizetype from = at - 1;
+    if (isAny(before, {"a", "an", "very", "much"}) && wordAt(tokens, at - 2) == QLatin1String("such")) {
+        before = wordAt(tokens, at - 2);
+        from = at - 2;
+    }
+    if (!isAny(before, {"so", "this", "such", "more"}))
+        return false;
+    for (qsizetype k = from - 1; k >= 0 && k >= from - 4; --k) {
+        if (tokens[size_t(k)].clauseEnd)
+            return false;
+        if (tokens[size_t(k)].word == QLatin1String("never"))
+            return true;
+    }
+    return false;
+}
+
+// "pretty" intensifies what it qualifies ("pretty good", "pretty tired");
+// before a noun or on its own it is the adjective ("a pretty dress").
+bool looksLikeModifier(const Token &t)
+{
+    if (!t.isWord)
+        return false;
+    if (t.rated != 0.0 || t.boost != 0.0)
+        return true;
+    const QStringView w = t.word;
+    if (isAny(w, {"sure", "well", "soon", "fast", "quick", "quickly", "late", "early", "big", "small", "long",
+                  "short", "hard", "easy", "busy", "quiet", "cold", "hot", "warm", "full", "low", "high", "new",
+                  "old", "far", "close", "often", "rare", "loud", "cool", "normal", "standard", "simple",
+                  "basic", "average", "decent", "similar", "different", "expensive", "cheap", "sore", "hungry",
+                  "sleepy", "tired", "done", "spent", "wet", "dry", "dark", "bright", "heavy", "light", "slow",
+                  "messy", "noisy", "rainy", "windy", "cloudy", "chilly", "busy", "empty", "dirty", "easy"}))
+        return true;
+    for (const char *ending : {"ed", "ful", "ous", "ive", "able", "ible", "less", "ish", "ly"}) {
+        if (w.size() > 3 && w.endsWith(QLatin1String(ending)))
+            return true;
+    }
+    return false;
+}
+
+void applyPretty(std::vector<Token> &tokens)
+{
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        Token &t = tokens[k];
+        if (t.word != QLatin1String("pretty"))
+            continue;
+        const Token *next = k + 1 < tokens.size() && !t.clauseEnd ? &tokens[k + 1] : nullptr;
+        if (next && next->word == QLatin1String("much")) {
+            t.boost = 0.0; // "pretty much": almost
+            t.rated = 0.0;
+        } else if (!next || !looksLikeModifier(*next)) {
+            t.boost = 0.0; // keeps its own rating as the adjective
+        }
+    }
+}
+
 // Common usages that change what a rated word means.
 void applyUsage(std::vector<Token> &tokens)
 {
+    applyNegationIdioms(tokens);
     for (size_t k = 0; k < tokens.size(); ++k) {
         Token &t = tokens[k];
         const qsizetype i = qsizetype(k);
@@ -407,11 +570,17 @@ void applyUsage(std::vector<Token> &tokens)
 
 // "could not be happier", "can't be better": a negated comparative after
 // "be" is praise, not its opposite.
+// So is "never been better" or "never felt better".
 bool isNegatedComparative(const std::vector<Token> &tokens, size_t i)
 {
     const QStringView w = tokens[i].word;
-    return i >= 2 && tokens[i - 1].word == QLatin1String("be")
-        && (w.endsWith(QLatin1String("er")) || w == QLatin1String("more"));
+    if (i < 2 || !(w.endsWith(QLatin1String("er")) || w == QLatin1String("more")))
+        return false;
+    const QStringView before = tokens[i - 1].word;
+    if (before == QLatin1String("be"))
+        return true;
+    return isAny(before, {"been", "felt", "feel", "looked", "sounded"})
+        && tokens[i - 2].word == QLatin1String("never");
 }
 
 // Sum of the adjusted valences; `evidence` tells whether any word counted.
@@ -453,6 +622,7 @@ double sentenceSum(QStringView sentence, bool &evidence)
     for (Token &t : tokens)
         describe(t, lex);
     applyUsage(tokens);
+    applyPretty(tokens);
     std::vector<double> valences(tokens.size(), 0.0);
     evidence = false;
     for (size_t i = 0; i < tokens.size(); ++i) {
@@ -472,19 +642,11 @@ double sentenceSum(QStringView sentence, bool &evidence)
         if (t.word == QLatin1String("kind") && i + 1 < tokens.size() && tokens[i + 1].word == QLatin1String("of"))
             continue;
         // A negator followed by a rated word only turns that word around.
-        if (t.negator) {
-            bool ratedAfter = false;
-            for (size_t k = i + 1; k < tokens.size() && k <= i + 3; ++k) {
-                if (tokens[k].rated != 0.0 && tokens[k].boost == 0.0)
-                    ratedAfter = true;
-            }
-            if (ratedAfter)
-                continue;
-        }
+        if (t.negator && ratedWordAfter(tokens, i))
+            continue;
         evidence = true;
         if (t.caps && mixedCaps)
             v += v > 0 ? kCapsBoost : -kCapsBoost;
-        bool negated = false;
         for (size_t j = 1; j <= 3 && j <= i; ++j) {
             const Token &prev = tokens[i - j];
             if (prev.boost != 0.0) {
@@ -494,13 +656,19 @@ double sentenceSum(QStringView sentence, bool &evidence)
                 scalar *= kBoostDecay[j - 1];
                 v += v > 0 ? scalar : -scalar;
             }
-            if (prev.negator)
-                negated = true;
         }
+        // Emoticons and emoji are the writer's own mood, and a negation
+        // word keeps its own rating ("No and no." is no yes).
+        bool negated = t.isWord && !t.negator && negatedWithin(tokens, i);
         // "least happy" but not "at least happy".
-        if (i >= 1 && tokens[i - 1].word == QLatin1String("least")
+        if (t.isWord && i >= 1 && tokens[i - 1].word == QLatin1String("least")
             && !(i >= 2 && (tokens[i - 2].word == QLatin1String("at") || tokens[i - 2].word == QLatin1String("very"))))
             negated = true;
+        if (negated && isEmphaticNever(tokens, i)) {
+            negated = false;
+            if (tokens[i - 1].boost == 0.0)
+                v += v > 0 ? kBoost : -kBoost;
+        }
         if (negated && !isNegatedComparative(tokens, i))
             v *= kNegationScale;
         valences[i] = v;
@@ -563,6 +731,36 @@ std::optional<double> meanOf(const std::vector<double> &values)
     return sum / double(values.size());
 }
 
+// The length of the emoticons and emoji that open a sentence (":D" or "😀"
+// after "Yes!"): they close the sentence before, whose feeling they show.
+qsizetype leadingEmoticons(QStringView sentence, const Lexicon &lex)
+{
+    SentenceText s;
+    s.text = sentence.left(256).toString();
+    s.lower = lowerCased(s.text);
+    s.aligned = s.lower.size() == s.text.size();
+    const qsizetype n = s.text.size();
+    qsizetype i = 0;
+    qsizetype taken = 0;
+    while (i < n) {
+        while (i < n && s.text.at(i).isSpace())
+            ++i;
+        const qsizetype start = i;
+        while (i < n && !s.text.at(i).isSpace())
+            ++i;
+        if (i == start || (i == n && n < sentence.size()))
+            break;
+        if (emoticonKey(s, start, i, lex).isEmpty()) {
+            for (qsizetype k = start; k < i; ++k) {
+                if (s.text.at(k).isLetterOrNumber())
+                    return taken;
+            }
+        }
+        taken = i;
+    }
+    return taken;
+}
+
 } // namespace
 
 double ValenceSentimentTagger::sentenceScore(QStringView sentence)
@@ -581,10 +779,23 @@ SentimentTags ValenceSentimentTagger::tag(const QString &text, const QString &la
 {
     if (!language.isEmpty() && language != QLatin1String("en") && !language.startsWith(QLatin1String("en-")))
         return {};
+    const Lexicon &lex = lexicon();
     SentimentTags tags;
     std::vector<double> firstParagraph;
     std::vector<double> document;
     bool inFirstParagraph = true;
+    const auto score = [&](QStringView sentence) {
+        bool evidence = false;
+        const double value = normalise(sentenceSum(sentence, evidence));
+        // A sentence without sentiment has no tag: plain sentences around
+        // one feeling must not water it down.
+        if (!evidence)
+            return;
+        tags.sentences.append(format(value));
+        document.push_back(value);
+        if (inFirstParagraph)
+            firstParagraph.push_back(value);
+    };
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
@@ -595,25 +806,31 @@ SentimentTags ValenceSentimentTagger::tag(const QString &text, const QString &la
         bool paragraphHadText = false;
         if (!paragraph.trimmed().isEmpty()) {
             paragraphHadText = true;
-            QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, paragraph.constData(), paragraph.size());
+            TextBoundaries finder(TextBoundaries::Kind::Sentence, paragraph);
+            // Each sentence is held back until the next one shows whether it
+            // opens with emoticons that belong to it.
+            qsizetype pendingFrom = -1, pendingTo = -1;
             qsizetype from = 0;
             while (from < paragraph.size()) {
-                qsizetype to = finder.toNextBoundary();
+                qsizetype to = finder.next();
                 if (to <= from)
                     to = paragraph.size();
-                const QStringView sentence = paragraph.mid(from, to - from).trimmed();
+                qsizetype start = from;
                 from = to;
-                if (sentence.isEmpty())
-                    continue;
-                bool evidence = false;
-                const double score = normalise(sentenceSum(sentence, evidence));
-                tags.sentences.append(format(score));
-                if (evidence) {
-                    document.push_back(score);
-                    if (inFirstParagraph)
-                        firstParagraph.push_back(score);
+                if (pendingFrom >= 0) {
+                    const qsizetype glued = leadingEmoticons(paragraph.mid(start, to - start), lex);
+                    pendingTo = start + glued;
+                    start += glued;
                 }
+                if (paragraph.mid(start, to - start).trimmed().isEmpty())
+                    continue;
+                if (pendingFrom >= 0)
+                    score(paragraph.mid(pendingFrom, pendingTo - pendingFrom).trimmed());
+                pendingFrom = start;
+                pendingTo = to;
             }
+            if (pendingFrom >= 0)
+                score(paragraph.mid(pendingFrom, pendingTo - pendingFrom).trimmed());
         }
         if (paragraphHadText)
             inFirstParagraph = false;

@@ -479,20 +479,44 @@ std::vector<std::pair<qsizetype, qsizetype>> WordNetTagger::wordSegments(const Q
 std::vector<std::pair<qsizetype, qsizetype>> WordNetTagger::unicodeWordSegments(const QString &text)
 {
     std::vector<std::pair<qsizetype, qsizetype>> segments;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype to = finder.toNextBoundary();
-        if (to <= from)
-            to = text.size();
-        const QStringView segment = QStringView(text).mid(from, to - from);
-        for (QChar c : segment) {
-            if (c.isLetterOrNumber() || c.isMark()) {
-                segments.emplace_back(from, to);
-                break;
+    // The boundary finder works out every kind of break at once, with a
+    // dictionary pass over Thai that grows faster than the text; pieces of
+    // bounded length keep it linear. Pieces end before a space, which is a
+    // word boundary anyway; only a space-free run longer than a piece is cut
+    // blindly (at a character boundary).
+    constexpr qsizetype kPiece = 4096;
+    const qsizetype n = text.size();
+    qsizetype pieceStart = 0;
+    while (pieceStart < n) {
+        qsizetype pieceEnd = n;
+        if (n - pieceStart > kPiece) {
+            pieceEnd = pieceStart + kPiece;
+            qsizetype cut = pieceEnd;
+            while (cut > pieceStart + kPiece / 2 && !(text.at(cut).isSpace() && !text.at(cut - 1).isSpace()))
+                --cut;
+            if (cut > pieceStart + kPiece / 2) {
+                pieceEnd = cut;
+            } else {
+                while (pieceEnd < n && (text.at(pieceEnd).isLowSurrogate() || text.at(pieceEnd).isMark()))
+                    ++pieceEnd;
             }
         }
-        from = to;
+        const QStringView piece = QStringView(text).mid(pieceStart, pieceEnd - pieceStart);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Word, piece.constData(), piece.size());
+        qsizetype from = 0;
+        while (from < piece.size()) {
+            qsizetype to = finder.toNextBoundary();
+            if (to <= from)
+                to = piece.size();
+            for (QChar c : piece.mid(from, to - from)) {
+                if (c.isLetterOrNumber() || c.isMark()) {
+                    segments.emplace_back(pieceStart + from, pieceStart + to);
+                    break;
+                }
+            }
+            from = to;
+        }
+        pieceStart = pieceEnd;
     }
     return segments;
 }
