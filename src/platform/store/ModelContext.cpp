@@ -168,8 +168,10 @@ std::optional<StoreError> ModelContext::save()
         Q_EMIT m_container->didSave(changes, this);
     if (self) {
         Q_EMIT didSave();
-        Q_EMIT storeDidChange();
+        Q_EMIT changesApplied(changes);
     }
+    if (self)
+        Q_EMIT storeDidChange();
     return std::nullopt;
 }
 
@@ -190,7 +192,10 @@ void ModelContext::rollback()
         if (!m->m_deleted)
             m->revert();
     }
-    Q_EMIT storeDidChange();
+    QPointer<ModelContext> self(this);
+    Q_EMIT changesUnknown();
+    if (self)
+        Q_EMIT storeDidChange();
 }
 
 PersistentModel *ModelContext::liveObject(const EntityDescriptor &entity, qint64 rowId) const
@@ -304,29 +309,8 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
         if (descriptor.predicate.matches(*m))
             results.append(m);
     }
-    const QHash<PersistentModel *, int> insertOrder = [&] {
-        QHash<PersistentModel *, int> order;
-        for (int i = 0; i < inserts.size(); ++i)
-            order.insert(inserts[i], i);
-        return order;
-    }();
     std::stable_sort(results.begin(), results.end(), [&](PersistentModel *a, PersistentModel *b) {
-        for (const SortDescriptor &s : descriptor.sortBy) {
-            if (s.field < 0 || s.field >= entity.fields.size())
-                continue;
-            int c = compareFieldValues(entity, s.field, a->value(s.field), b->value(s.field));
-            if (s.order == SortOrder::Reverse)
-                c = -c;
-            if (c != 0)
-                return c < 0;
-        }
-        // Unsaved objects come after saved rows, in insertion order, as
-        // their row ids will once saved.
-        if (a->m_rowId != 0 && b->m_rowId != 0)
-            return a->m_rowId < b->m_rowId;
-        if (a->m_rowId != 0 || b->m_rowId != 0)
-            return a->m_rowId != 0;
-        return insertOrder.value(a) < insertOrder.value(b);
+        return fetchOrderLess(entity, descriptor.sortBy, a, b);
     });
     if (descriptor.fetchLimit && results.size() > std::max(0, *descriptor.fetchLimit))
         results.resize(std::max(0, *descriptor.fetchLimit));
@@ -397,7 +381,69 @@ void ModelContext::mergeChanges(const StoreChanges &changes, ModelContext *origi
         }
     }
     // Inserted rows matter to live queries even when no held object changed.
-    Q_EMIT storeDidChange();
+    QPointer<ModelContext> self(this);
+    Q_EMIT changesApplied(changes);
+    if (self)
+        Q_EMIT storeDidChange();
+}
+
+PersistentModel *ModelContext::heldOrLoaded(const EntityDescriptor &entity, qint64 rowId, StoreError *error)
+{
+    if (PersistentModel *m = liveObject(entity, rowId))
+        return m;
+    if (!m_container || !m_container->m_sql) {
+        if (error)
+            *error = closedError();
+        return nullptr;
+    }
+    PersistentModel *found = nullptr;
+    StoreError err;
+    const bool ok = m_container->m_sql->loadRows(entity, {rowId}, [&](qint64 id, std::vector<QVariant> values) {
+        found = adopt(entity, id, std::move(values));
+    }, &err);
+    if (!ok && error)
+        *error = err.message.isEmpty() ? StoreError(StoreError::Code::FetchFailed, QStringLiteral("unknown read error")) : err;
+    return found;
+}
+
+QList<PersistentModel *> ModelContext::unsavedModels(const EntityDescriptor &entity) const
+{
+    QList<PersistentModel *> out;
+    for (PersistentModel *m : m_pendingInserts) {
+        if (m->entity().name == entity.name)
+            out.append(m);
+    }
+    for (PersistentModel *m : m_pendingDeletes) {
+        if (m->entity().name == entity.name)
+            out.append(m);
+    }
+    for (PersistentModel *m : m_dirtyObjects) {
+        if (m->entity().name == entity.name)
+            out.append(m);
+    }
+    return out;
+}
+
+bool ModelContext::fetchOrderLess(const EntityDescriptor &entity, const QList<SortDescriptor> &sortBy,
+                                  const PersistentModel *a, const PersistentModel *b) const
+{
+    for (const SortDescriptor &s : sortBy) {
+        if (s.field < 0 || s.field >= entity.fields.size())
+            continue;
+        int c = compareFieldValues(entity, s.field, a->value(s.field), b->value(s.field));
+        if (s.order == SortOrder::Reverse)
+            c = -c;
+        if (c != 0)
+            return c < 0;
+    }
+    // Unsaved objects come after saved rows, in insertion order, as their
+    // row ids will once saved.
+    if (a->m_rowId != 0 && b->m_rowId != 0)
+        return a->m_rowId < b->m_rowId;
+    if (a->m_rowId != 0 || b->m_rowId != 0)
+        return a->m_rowId != 0;
+    return m_pendingInserts.indexOf(const_cast<PersistentModel *>(a))
+           < m_pendingInserts.indexOf(const_cast<PersistentModel *>(b));
 }
 
 } // namespace zn

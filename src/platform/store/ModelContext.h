@@ -84,11 +84,29 @@ public:
     // The live object for a saved row, or null when there is no such row.
     PersistentModel *model(const PersistentIdentifier &id, StoreError *error = nullptr);
 
+    // For live queries. The object this context holds for a row, loading it
+    // when not held yet; unlike model() it also returns an object removed
+    // here but not saved. Null when the row is gone or on a read error
+    // (`error` set then).
+    PersistentModel *heldOrLoaded(const EntityDescriptor &entity, qint64 rowId, StoreError *error = nullptr);
+    // Objects of the entity whose place in a fetch depends on unsaved state:
+    // pending inserts, pending deletes and objects changed here.
+    QList<PersistentModel *> unsavedModels(const EntityDescriptor &entity) const;
+    // The order fetch() gives: the sort descriptors on current values, then
+    // saved rows by row id, then unsaved objects in insertion order.
+    bool fetchOrderLess(const EntityDescriptor &entity, const QList<SortDescriptor> &sortBy,
+                        const PersistentModel *a, const PersistentModel *b) const;
+
 Q_SIGNALS:
     // After this context saved, merged another context's save, or rolled
-    // back: live queries refetch on it.
+    // back.
     void storeDidChange();
     void didSave();
+    // Just before storeDidChange(): the rows a save wrote (this context's
+    // or another's, already merged here), or, with changesUnknown(), that
+    // anything may have changed (a rollback). Live queries update from these.
+    void changesApplied(const zn::StoreChanges &changes);
+    void changesUnknown();
 
 private:
     friend class PersistentModel;

@@ -7,14 +7,23 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <optional>
+#include <vector>
 
 namespace zn {
 
 // A live fetch for views: holds the results of a descriptor on one context
-// and refetches whenever that context saves, merges another context's save
-// or rolls back, then emits resultsChanged(). Main thread only.
+// and keeps them equal to what fetch() would give. After a save (this
+// context's or another's) it re-checks only the rows the save wrote, plus
+// the objects with unsaved changes here, against the predicate and sort;
+// it fetches everything again only when it cannot know what changed (a
+// rollback) or the descriptor has a fetch limit. Main thread only.
+//
+// Observers that show one row per result can follow the row signals, each
+// pair around a single change of results(); resultsChanged() comes once
+// after every update, whatever its kind.
 class StoreQuery : public QObject
 {
     Q_OBJECT
@@ -46,18 +55,42 @@ public:
     void setDescriptor(FetchDescriptor descriptor);
     const FetchDescriptor &descriptor() const { return m_descriptor; }
 
-    // Fetches now; normally called for you.
+    // Fetches everything now; normally called for you.
     void refetch();
+
+    // How many updates were full fetches (tests and benchmarks tell the two
+    // kinds of update apart with it).
+    int refetchCount() const { return m_refetchCount; }
 
 Q_SIGNALS:
     void resultsChanged();
 
+    // The object at `index` is about to leave results() / has left it.
+    void rowAboutToBeRemoved(int index);
+    void rowRemoved(int index);
+    // An object is about to enter results() at `index` / has entered it.
+    void rowAboutToBeInserted(int index);
+    void rowInserted(int index);
+    // The object at `index` was written and kept its place.
+    void rowChanged(int index);
+    // Around a full fetch: anything may have changed.
+    void resultsAboutToBeReset();
+    void resultsReset();
+
 private:
+    void applyChanges(const StoreChanges &changes);
+    void recheck(PersistentModel *object, bool written);
+    int placeFor(const PersistentModel *object, int skipIndex) const;
+    void noteUnsaved();
+
     QPointer<ModelContext> m_context;
     const EntityDescriptor *m_entity;
     FetchDescriptor m_descriptor;
     QList<PersistentModel *> m_results;
+    // Objects whose place in the last results rested on unsaved state.
+    QList<PersistentModel *> m_unsettled;
     std::optional<StoreError> m_error;
+    int m_refetchCount = 0;
 };
 
 } // namespace zn
