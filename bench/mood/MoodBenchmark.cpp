@@ -1,4 +1,6 @@
+#include "core/EntryText.h"
 #include "core/MoodAnalysis.h"
+#include "core/TextUnits.h"
 #include "platform/language/LanguageTagging.h"
 #include "platform/language/WordNetTagger.h"
 
@@ -79,6 +81,63 @@ void BM_ScoreLexicon15000Characters(benchmark::State &state)
     run(state, 15000, [](const QString &t) { return zn::MoodAnalysis::scoreLexicon(t); });
 }
 BENCHMARK(BM_ScoreLexicon15000Characters)->Unit(benchmark::kMillisecond);
+
+// Hostile text: every path must stay linear in the length.
+QString repeatedTo(const QString &piece, qsizetype units)
+{
+    QString text;
+    while (text.size() < units)
+        text += piece;
+    text.truncate(units);
+    return text;
+}
+
+void BM_SentimentScoreFlags80000Units(benchmark::State &state)
+{
+    warmUp();
+    const QString text = repeatedTo(QStringLiteral("🇫🇷🇩🇪🇯🇵"), 80000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::sentimentScore(text));
+}
+BENCHMARK(BM_SentimentScoreFlags80000Units)->Unit(benchmark::kMillisecond);
+
+void BM_SentimentScoreEmoji80000Units(benchmark::State &state)
+{
+    warmUp();
+    const QString text = repeatedTo(QStringLiteral("😀👍🏽❤️👨‍👩‍👧"), 80000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::sentimentScore(text));
+}
+BENCHMARK(BM_SentimentScoreEmoji80000Units)->Unit(benchmark::kMillisecond);
+
+void BM_ExtractKeywordsDecomposed1MUnits(benchmark::State &state)
+{
+    warmUp();
+    const QString text = repeatedTo(QStringLiteral("cafe\u0301 na\u0308ive o\u0308 "), 1 << 20);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::MoodAnalysis::extractKeywords(text));
+}
+BENCHMARK(BM_ExtractKeywordsDecomposed1MUnits)->Unit(benchmark::kMillisecond);
+
+const QString &thai()
+{
+    static const QString text = repeatedTo(QStringLiteral("วันนี้อากาศดีมากฉันไปเดินเล่นที่สวนสาธารณะ"), 1 << 20);
+    return text;
+}
+
+void BM_GraphemeCountThai1MUnits(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::text::graphemeCount(thai()));
+}
+BENCHMARK(BM_GraphemeCountThai1MUnits)->Unit(benchmark::kMillisecond);
+
+void BM_EntryTitleThai1MUnits(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zn::entryTitle(thai()));
+}
+BENCHMARK(BM_EntryTitleThai1MUnits)->Unit(benchmark::kMillisecond);
 
 // Cold loads: a fresh WordNet tagger each time (the data folder is read anew).
 void BM_WordNetLoad(benchmark::State &state)

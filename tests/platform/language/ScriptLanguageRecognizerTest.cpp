@@ -29,5 +29,20 @@ TEST(ScriptLanguageRecognizer, UnsureGivesNothingAndEnglishKeepsLoanWords)
               QStringLiteral("en"));
 }
 
+TEST(ScriptLanguageRecognizer, EnglishSharingShortWordsWithOtherLanguagesStaysEnglish)
+{
+    const ScriptLanguageRecognizer r;
+    // "met", "de" (Dutch), "men" (Swedish), "die", "war" (German), "per"
+    // (Italian) are English words too, or names.
+    for (const char *text : {"Met Jan at de café, so fun.", "Men at work, die hard fans at the war museum.",
+                             "Lunch at Da Vinci, per usual, with Mia.", "Drove the van to Den Haag today."}) {
+        EXPECT_EQ(r.dominantLanguage(QString::fromUtf8(text)), QStringLiteral("en")) << text;
+    }
+    // Text that is really in those languages is still recognised.
+    EXPECT_EQ(r.dominantLanguage(QStringLiteral("De man is op het werk en hij was heel moe.")), QStringLiteral("nl"));
+    EXPECT_EQ(r.dominantLanguage(QStringLiteral("Die Arbeit war schwer und ich bin sehr müde.")), QStringLiteral("de"));
+    EXPECT_EQ(r.dominantLanguage(QStringLiteral("Det var en bra dag och jag är glad.")), QStringLiteral("sv"));
+}
+
 } // namespace
 } // namespace zn::language

@@ -80,6 +80,101 @@ TEST(ValenceSentimentTagger, EmoticonsAndEmoji)
     EXPECT_GT(score("❤️❤️"), 0.0);
 }
 
+SentimentTags tagged(const char *text)
+{
+    return ValenceSentimentTagger().tag(QString::fromUtf8(text), QStringLiteral("en"));
+}
+
+TEST(ValenceSentimentTagger, EmoticonsAfterAStopStayWithTheirSentence)
+{
+    // The emoticon is neither cut in two nor left as a sentence of its own.
+    const SentimentTags yes = tagged("Home at last! :D");
+    ASSERT_EQ(yes.sentences.size(), 1);
+    EXPECT_GT(yes.sentences[0].toDouble(), score("Home at last!"));
+    EXPECT_GT(yes.sentences[0].toDouble(), 0.3);
+    EXPECT_GE(tagged("Lovely! :P").sentences.value(0).toDouble(), score("Lovely!"));
+    EXPECT_LT(tagged("Missed the bus. :( ").sentences.value(0).toDouble(), 0.0);
+    // Emoji and emoticons opening the next sentence close the one before.
+    const SentimentTags glued = tagged("We won! 😀 Then we went home. <3 <3 It rained.");
+    ASSERT_EQ(glued.sentences.size(), 2);
+    EXPECT_DOUBLE_EQ(glued.sentences[0].toDouble(), score("We won! 😀"));
+    EXPECT_DOUBLE_EQ(glued.sentences[1].toDouble(), score("Then we went home. <3 <3"));
+    // A text that opens with an emoticon keeps it.
+    EXPECT_GT(tagged(":) Back at my desk.").document->toDouble(), 0.0);
+}
+
+TEST(ValenceSentimentTagger, PlainSentencesDoNotWaterDownAFeeling)
+{
+    const SentimentTags tags = tagged("The bus came at eight. I read a chapter. The chapter was brilliant.\n"
+                                      "Then I made tea.");
+    ASSERT_EQ(tags.sentences.size(), 1);
+    EXPECT_DOUBLE_EQ(tags.sentences[0].toDouble(), score("The chapter was brilliant."));
+    EXPECT_DOUBLE_EQ(tags.firstParagraph->toDouble(), tags.sentences[0].toDouble());
+    EXPECT_DOUBLE_EQ(tags.document->toDouble(), tags.sentences[0].toDouble());
+    // Nothing felt at all: no sentence tags, neutral paragraph and document.
+    const SentimentTags flat = tagged("The bus came at eight. I read a chapter.");
+    EXPECT_TRUE(flat.sentences.isEmpty());
+    EXPECT_EQ(flat.firstParagraph, QStringLiteral("0"));
+    EXPECT_EQ(flat.document, QStringLiteral("0"));
+}
+
+TEST(ValenceSentimentTagger, NegationIdiomsDenyNothing)
+{
+    EXPECT_GT(score("I can't wait for the concert!"), 0.0);
+    EXPECT_GT(score("We cannot wait to see the baby."), 0.0);
+    EXPECT_GT(score("She couldn't wait to open it."), 0.0);
+    // Impatience is no eagerness.
+    EXPECT_LE(score("I can't wait any longer for the plumber."), 0.0);
+    // What cannot be stopped keeps its own sign.
+    EXPECT_GT(score("I can't stop smiling."), 0.0);
+    EXPECT_LT(score("I can't stop crying."), 0.0);
+    EXPECT_GT(score("I couldn't help but laugh."), 0.0);
+    EXPECT_GE(score("I don't mind the rain."), 0.0);
+    EXPECT_EQ(score("Never mind the bus."), 0.0);
+    EXPECT_GT(score("Not only cheap but also good."), 0.0);
+    // The lone-negation rule still holds where no idiom applies.
+    EXPECT_LT(score("I won't go back there."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, NegationStaysInItsClause)
+{
+    // A comma ends the negation's reach.
+    EXPECT_GT(score("No, it is great!"), 0.0);
+    EXPECT_GT(score("Not today, but the walk was lovely."), 0.0);
+    EXPECT_LT(score("It was not lovely."), 0.0);
+    // An emoticon or emoji after a negated noun is the writer's own mood.
+    EXPECT_GT(score("No homework tonight :)"), 0.0);
+    EXPECT_GT(score("Not a cloud in the sky 😀"), 0.0);
+    // A negation word keeps its own rating instead of being turned around.
+    EXPECT_LE(score("No and no."), 0.0);
+    EXPECT_LE(score("No, no, no."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, NeverSoStressesInsteadOfDenying)
+{
+    EXPECT_GT(score("I have never slept so well."), 0.0);
+    EXPECT_GT(score("I have never been this happy."), 0.0);
+    EXPECT_GT(score("I have never been more proud."), 0.0);
+    EXPECT_LT(score("I have never seen such a mess."), 0.0);
+    EXPECT_GT(score("I have never felt better."), 0.0);
+    EXPECT_GT(score("I have never been so happy."), score("I have been happy."));
+    // Plain "never" still denies.
+    EXPECT_LT(score("I never liked this place."), 0.0);
+    EXPECT_LT(score("The pain never got better."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, PrettyIsAnAdjectiveBeforeANoun)
+{
+    EXPECT_GT(score("She wore a pretty dress."), 0.0);
+    EXPECT_GT(score("The garden looks pretty."), 0.0);
+    EXPECT_GT(score("What pretty flowers"), 0.0);
+    // Before what it qualifies it still only strengthens.
+    EXPECT_GT(score("The soup was pretty good."), score("The soup was good."));
+    EXPECT_LT(score("The soup was pretty bad."), score("The soup was bad."));
+    EXPECT_LT(score("I am pretty tired."), 0.0);
+    EXPECT_EQ(score("Pretty much the same as always."), 0.0);
+}
+
 TEST(ValenceSentimentTagger, ParagraphsDocumentAndSentences)
 {
     ValenceSentimentTagger tagger;
