@@ -90,6 +90,16 @@ public:
     QStringList names() const { return m_names; }
     bool has(const QString &name) const { return m_sources.contains(name); }
 
+    // True when the name exists; otherwise logs its first miss.
+    bool check(const QString &name)
+    {
+        if (has(name))
+            return true;
+        QMutexLocker lock(&m_mutex);
+        reportMissingLocked(name);
+        return false;
+    }
+
     // Draws under the lock: a renderer is not safe to use from two threads.
     bool draw(QPainter &painter, const QString &name, const QRectF &square, const QColor &tint,
               SymbolRendering rendering, SymbolWeight weight)
@@ -97,10 +107,7 @@ public:
         QMutexLocker lock(&m_mutex);
         const auto source = m_sources.constFind(name);
         if (source == m_sources.cend()) {
-            if (!m_reported.contains(name)) {
-                m_reported.insert(name);
-                systemLog(QStringLiteral("Zephyrnote: no symbol named \"%1\"; nothing drawn").arg(name));
-            }
+            reportMissingLocked(name);
             return false;
         }
         const RendererKey key{name, tint.rgb(), rendering, weight};
@@ -124,6 +131,14 @@ public:
     }
 
 private:
+    void reportMissingLocked(const QString &name)
+    {
+        if (m_reported.contains(name))
+            return;
+        m_reported.insert(name);
+        systemLog(QStringLiteral("Zephyrnote: no symbol named \"%1\"; nothing drawn").arg(name));
+    }
+
     Library()
     {
         initSymbolResources();
@@ -206,21 +221,15 @@ bool drawSymbol(QPainter &painter, const QString &name, const QRectF &rect, cons
                 SymbolRendering rendering, SymbolWeight weight)
 {
     if (!rect.isValid() || rect.isEmpty())
-        return Library::shared().has(name);
+        return Library::shared().check(name);
     return Library::shared().draw(painter, name, centredSquare(rect), tint, rendering, weight);
 }
 
 QImage symbolImage(const QString &name, int pixelSize, const QColor &tint, SymbolRendering rendering,
                    SymbolWeight weight, qreal devicePixelRatio)
 {
-    if (pixelSize <= 0 || !hasSymbol(name)) {
-        if (pixelSize > 0) {
-            QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
-            QPainter painter(&scratch);
-            drawSymbol(painter, name, QRectF(0, 0, 1, 1), tint); // logs the miss once
-        }
+    if (!Library::shared().check(name) || pixelSize <= 0)
         return {};
-    }
     const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const int side = qMax(1, qRound(pixelSize * ratio));
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -234,10 +243,8 @@ QImage symbolImage(const QString &name, int pixelSize, const QColor &tint, Symbo
 
 QIcon symbolIcon(const QString &name, const QColor &tint, SymbolRendering rendering, SymbolWeight weight)
 {
-    if (!hasSymbol(name)) {
-        symbolImage(name, 1, tint); // logs the miss once
+    if (!Library::shared().check(name))
         return {};
-    }
     return QIcon(new SymbolIconEngine(name, tint, rendering, weight));
 }
 

@@ -8,7 +8,9 @@
 namespace zn {
 
 // The date and time forms the screens show, always in the Gregorian calendar
-// and in the locale's own field order and punctuation. The en_US forms:
+// and in the locale's own field order, punctuation and 12/24-hour clock.
+// Between the time and "AM"/"PM" the locale may put a narrow no-break space
+// (U+202F), as en_US does. The en_US forms:
 enum class DateStyle {
     Abbreviated,            // "Mar 4, 2024"
     AbbreviatedWithTime,    // "Mar 4, 2024, 10:05 AM"
@@ -29,7 +31,8 @@ enum class DateStyle {
 class DateFormats
 {
 public:
-    // Formats the wall-clock fields of `moment` in its own time zone.
+    // Formats the wall-clock fields of `moment` in its own time zone; an
+    // invalid moment gives an empty string.
     static QString format(const QDateTime &moment, DateStyle style, const QLocale &locale = QLocale());
     // Date-only styles of a calendar day; a time style shows midnight.
     static QString format(QDate day, DateStyle style, const QLocale &locale = QLocale());

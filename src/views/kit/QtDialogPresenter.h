@@ -2,11 +2,10 @@
 
 #include "views/kit/DialogPresenter.h"
 
+#include <QDialog>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-
-class QDialog;
-class QMessageBox;
 
 namespace zn {
 

@@ -3,6 +3,7 @@
 #include "views/kit/DialogPresenter.h"
 
 #include <QList>
+#include <QStringList>
 #include <QPointer>
 #include <QWidget>
 
@@ -35,7 +36,8 @@ public:
     std::optional<ConfirmationRequest> pendingConfirmation() const;
     QWidget *sheetContent() const { return m_sheetContent; }
 
-    // Answers; each returns false when nothing matching is waiting.
+    // Answers; each returns false when nothing matching is waiting. An
+    // unknown button title or index answers nothing.
     bool dismissAlert();
     bool answer(int buttonIndex);
     bool answer(const QString &buttonTitle);
@@ -49,7 +51,8 @@ private:
     bool m_confirmationPending = false;
     std::function<void()> m_onAlertDismissed;
     std::function<void(int)> m_onAnswer;
-    QPointer<QWidget> m_sheetContent;
+    bool m_sheetPending = false;
+    QPointer<QWidget> m_sheetContent; // owned while presented, like the real sheet
     std::function<void()> m_onSheetDismissed;
 };
 

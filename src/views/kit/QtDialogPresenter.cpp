@@ -1,0 +1,135 @@
+#include "views/kit/QtDialogPresenter.h"
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zn {
+namespace {
+
+// Texts come from data as often as not (file names, error messages), so they
+// are always shown as plain text, never read as markup.
+QMessageBox *makeBox(QWidget *window, const QString &title, const QString &message)
+{
+    auto *box = new QMessageBox(window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(title);
+    if (!message.isEmpty())
+        box->setInformativeText(message.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+    return box;
+}
+
+void closeQuietly(QDialog *dialog)
+{
+    if (!dialog)
+        return;
+    dialog->disconnect();
+    dialog->close();
+    dialog->deleteLater();
+}
+
+} // namespace
+
+QtDialogPresenter::QtDialogPresenter(QWidget *window)
+    : QObject(window), m_window(window)
+{
+}
+
+QtDialogPresenter::~QtDialogPresenter()
+{
+    // The callbacks may point into the window that is going away.
+    closeQuietly(m_alert);
+    closeQuietly(m_confirmation);
+    closeQuietly(m_sheet);
+}
+
+void QtDialogPresenter::showAlert(const AlertRequest &request, std::function<void()> onDismissed)
+{
+    if (m_alert)
+        m_alert->close(); // answers the earlier alert as dismissed
+    QMessageBox *box = makeBox(m_window, request.title, request.message);
+    QPushButton *ok = box->addButton(request.buttonTitle, QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
+    connect(box, &QDialog::finished, this, [onDismissed = std::move(onDismissed)] {
+        if (onDismissed)
+            onDismissed();
+    });
+    m_alert = box;
+    box->open();
+}
+
+void QtDialogPresenter::confirm(const ConfirmationRequest &request, std::function<void(int)> onAnswer)
+{
+    if (m_confirmation)
+        m_confirmation->close(); // answers the earlier question as cancelled
+    QMessageBox *box = makeBox(m_window, request.title, request.message);
+    QList<QAbstractButton *> buttons;
+    bool defaultChosen = false;
+    for (const DialogButton &button : request.buttons) {
+        QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
+        if (button.role == DialogButtonRole::Cancel)
+            role = QMessageBox::RejectRole;
+        else if (button.role == DialogButtonRole::Destructive)
+            role = QMessageBox::DestructiveRole;
+        QPushButton *pushButton = box->addButton(button.title, role);
+        buttons.append(pushButton);
+        // Return never confirms a destructive action by accident.
+        if (!defaultChosen && button.role == DialogButtonRole::Default) {
+            box->setDefaultButton(pushButton);
+            defaultChosen = true;
+        }
+    }
+    const int cancel = cancelButtonIndex(request);
+    if (cancel >= 0) {
+        box->setEscapeButton(buttons.at(cancel));
+        if (!defaultChosen)
+            box->setDefaultButton(static_cast<QPushButton *>(buttons.at(cancel)));
+    }
+    connect(box, &QDialog::finished, this, [box, buttons, cancel, onAnswer = std::move(onAnswer)] {
+        const int chosen = int(buttons.indexOf(box->clickedButton()));
+        if (onAnswer)
+            onAnswer(chosen >= 0 ? chosen : cancel);
+    });
+    m_confirmation = box;
+    box->open();
+}
+
+void QtDialogPresenter::presentSheet(const SheetRequest &request, std::function<void()> onDismissed)
+{
+    if (m_sheet)
+        m_sheet->close();
+    auto *dialog = new QDialog(m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(m_window ? Qt::WindowModal : Qt::ApplicationModal);
+    dialog->setWindowTitle(request.title);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (request.content)
+        layout->addWidget(request.content);
+    if (request.minimumSize.isValid())
+        dialog->setMinimumSize(request.minimumSize);
+    connect(dialog, &QDialog::finished, this, [onDismissed = std::move(onDismissed)] {
+        if (onDismissed)
+            onDismissed();
+    });
+    m_sheet = dialog;
+    dialog->open();
+}
+
+void QtDialogPresenter::dismissSheet()
+{
+    if (m_sheet)
+        m_sheet->reject();
+}
+
+bool QtDialogPresenter::isSheetPresented() const
+{
+    return m_sheet && m_sheet->isVisible();
+}
+
+} // namespace zn
