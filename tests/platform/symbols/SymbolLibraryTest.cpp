@@ -272,6 +272,17 @@ TEST(SymbolLibrary, ScreenshotSheetOfAllSymbols)
     }
     painter.end();
     EXPECT_TRUE(sheet.save(test::screenshotPath("symbols-sheet.png")));
+
+    // The same set large, to judge the drawing itself.
+    QImage large(8 * 112, 3 * 112, QImage::Format_ARGB32_Premultiplied);
+    large.fill(Qt::white);
+    QPainter big(&large);
+    big.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < kScreenSymbols.size(); ++i)
+        drawSymbol(big, kScreenSymbols.at(i), QRectF((i % 8) * 112 + 8, (i / 8) * 112 + 8, 96, 96),
+                   QColor(60, 60, 70), SymbolRendering::Hierarchical);
+    big.end();
+    EXPECT_TRUE(large.save(test::screenshotPath("symbols-large.png")));
 }
 
 } // namespace zn
