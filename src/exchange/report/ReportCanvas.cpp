@@ -1,5 +1,7 @@
 #include "exchange/report/ReportCanvas.h"
 
+#include "core/TextUnits.h"
+
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
@@ -19,11 +21,34 @@ QTextOption wrapOption(bool wrap)
     return option;
 }
 
+// Inter swaps dashes, colons, signs and brackets for raised forms next to capitals and
+// digits; the PDF writer cannot map those forms back to characters, so the
+// text would lose them when searched or copied. Shaping such a character on
+// its own keeps the plain form; kerning elsewhere is untouched.
+bool shapesInContext(QChar c)
+{
+    return c.category() == QChar::Punctuation_Dash || c == u':' || c == u'\u00d7' || c == u'\u2212'
+           || c == u'+' || c == u'=' || c == u'<' || c == u'>' || c == u'(' || c == u')'
+           || c == u'[' || c == u']' || c == u'{' || c == u'}';
+}
+
+QList<QTextLayout::FormatRange> isolatedCharacters(const QString &text)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    QTextCharFormat alone;
+    alone.setProperty(QTextFormat::UserProperty, true);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (shapesInContext(text[i]))
+            ranges.append({int(i), 1, alone});
+    return ranges;
+}
+
 // Lays out `text` in lines of `width` (one unbounded line when not
 // wrapping); each line's height includes the font's leading.
 void layOut(QTextLayout &layout, qreal width, bool wrap)
 {
     layout.setTextOption(wrapOption(wrap));
+    layout.setFormats(isolatedCharacters(layout.text()));
     layout.setCacheEnabled(true);
     layout.beginLayout();
     qreal y = 0;
@@ -88,6 +113,28 @@ qreal ReportCanvas::lineHeight(const ReportTextStyle &style) const
     QTextLayout layout(QStringLiteral(" "), reportFont(style.size, style.weight), &m_device);
     layOut(layout, 0, false);
     return layout.lineAt(0).height();
+}
+
+QString ReportCanvas::fitToWidth(const QString &text, qreal width, const ReportTextStyle &style) const
+{
+    if (lineWidth(text, style) <= width)
+        return text;
+    const QString ellipsis = QStringLiteral("\u2026");
+    QString base = text;
+    if (base.endsWith(ellipsis))
+        base.chop(1);
+    const QStringList characters = text::graphemes(base);
+    // The longest prefix that fits, by bisection over whole characters.
+    qsizetype fits = 0;
+    qsizetype tooLong = characters.size();
+    while (tooLong - fits > 1) {
+        const qsizetype mid = (fits + tooLong) / 2;
+        if (lineWidth(characters.mid(0, mid).join(QString()) + ellipsis, style) <= width)
+            fits = mid;
+        else
+            tooLong = mid;
+    }
+    return characters.mid(0, fits).join(QString()) + ellipsis;
 }
 
 qreal ReportCanvas::blockHeight(const QString &text, qreal width, const ReportTextStyle &style) const

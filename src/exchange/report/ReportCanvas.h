@@ -45,6 +45,9 @@ public:
     qreal drawLine(const QString &text, const QPointF &topLeft, const ReportTextStyle &style);
     qreal lineWidth(const QString &text, const ReportTextStyle &style) const;
     qreal lineHeight(const ReportTextStyle &style) const;
+    // `text` when it is at most `width` wide, else its longest run of whole
+    // characters that fits with "…" after it.
+    QString fitToWidth(const QString &text, qreal width, const ReportTextStyle &style) const;
 
     // A text wrapped to `width` at word boundaries, breaking a word only when
     // it is wider than the line. Height rounded up to a whole point.

@@ -71,6 +71,15 @@ QPainterPath plotShape(const QRectF &plot)
     return path;
 }
 
+void strokePlotBorder(QPainter &painter, const QRectF &plot)
+{
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(grey(0.78f), 0.5));
+    painter.drawPath(plotShape(plot));
+    painter.restore();
+}
+
 void drawArea(QPainter &painter, const QRectF &plot, const QList<QPointF> &positions, const ZephyrTheme &theme)
 {
     QPainterPath area;
@@ -79,6 +88,11 @@ void drawArea(QPainter &painter, const QRectF &plot, const QList<QPointF> &posit
         area.lineTo(p);
     area.lineTo(positions.last().x(), plot.bottom());
     area.closeSubpath();
+    // A wash without area (every point on one day, or all on the bottom
+    // edge) would only leave a degenerate clip path in the PDF.
+    const QRectF bounds = area.boundingRect();
+    if (bounds.width() < 0.01 || bounds.height() < 0.01)
+        return;
 
     // Two gradients over each other blend non-linearly; enough stops keep
     // the pre-blended result within a shade of the true composite.
@@ -94,6 +108,8 @@ void drawArea(QPainter &painter, const QRectF &plot, const QList<QPointF> &posit
     painter.save();
     area.setFillRule(Qt::WindingFill);
     painter.setClipPath(area);
+    // Kept inside the rounded plot, whose border is stroked over it.
+    painter.setClipPath(plotShape(plot), Qt::IntersectClip);
     painter.fillRect(plot, gradient);
     painter.restore();
 }
@@ -219,11 +235,7 @@ void drawChartBackground(QPainter &painter, const QRectF &plot, const ZephyrThem
     painter.fillRect(plot, gradient);
     painter.restore();
 
-    painter.save();
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(grey(0.78f), 0.5));
-    painter.drawPath(shape);
-    painter.restore();
+    strokePlotBorder(painter, plot);
 }
 
 void drawChartGridLines(QPainter &painter, const QRectF &plot, const QColor &lightLine)
@@ -247,20 +259,29 @@ qreal drawDailyMoodChart(ReportCanvas &canvas, qreal y, const QList<WeatherPDFDa
     const QRectF plot = geometry.plot();
     QPainter &painter = canvas.painter();
 
-    drawChartBackground(painter, plot, theme);
-    drawChartGridLines(painter, plot, lightLine);
-    drawScoreLabels(canvas, geometry);
-
     QList<QPointF> positions;
     positions.reserve(sorted.size());
     for (const WeatherPDFDailyPoint &point : sorted)
         positions.append(QPointF(geometry.xForDate(point.date), geometry.yForScore(point.averageScore)));
 
+    drawChartBackground(painter, plot, theme);
+    // The area is pre-blended and opaque, so what a faint wash would let
+    // show through (border, grid lines, score labels) is drawn over it.
+    if (positions.size() >= 2) {
+        drawArea(painter, plot, positions, theme);
+        strokePlotBorder(painter, plot);
+    }
+    drawChartGridLines(painter, plot, lightLine);
+    drawScoreLabels(canvas, geometry);
+
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     if (positions.size() >= 2) {
-        drawArea(painter, plot, positions, theme);
         for (qsizetype i = 0; i + 1 < positions.size(); ++i) {
+            // Two points of one day in one place: nothing to join (and Qt
+            // would write an empty path), the marker covers the spot.
+            if (positions[i] == positions[i + 1])
+                continue;
             painter.setPen(QPen(pointColor(theme, sorted[i].averageScore), 2.5, Qt::SolidLine, Qt::RoundCap,
                                 Qt::RoundJoin));
             painter.drawLine(positions[i], positions[i + 1]);

@@ -29,6 +29,10 @@ constexpr qreal kDistributionRoom = 100;
 constexpr qreal kThemesRoom = 100;
 constexpr qreal kKeywordsRoom = 40;
 
+// Row labels stop short of the bars that start at x 120: wide characters
+// (or ones the font lacks, drawn as boxes) would otherwise run over them.
+constexpr qreal kRowLabelWidth = 70;
+
 // Drawn extent of one bar row from its top (the rest of its pitch is gap).
 constexpr qreal kDistributionRowExtent = 16;
 constexpr qreal kRankedRowExtent = 14;
@@ -134,7 +138,8 @@ qreal drawMoodDistributionRows(ReportPainting &report, qreal y, const QList<Weat
     QPainter &painter = report.canvas.painter();
     for (const WeatherPDFMoodBucket &bucket : buckets) {
         y = report.canvas.keepOnPage(y, kDistributionRowExtent);
-        report.canvas.drawLine(bucket.label, QPointF(48, y + 2), label);
+        report.canvas.drawLine(report.canvas.fitToWidth(bucket.label, kRowLabelWidth, label), QPointF(48, y + 2),
+                               label);
         painter.fillRect(QRectF(120, y + 2, barWidth(bucket.count, maxCount, 416), 14),
                          withAlpha(report.theme.sentimentColor(bucket.representativeSentiment), 0.75f));
         report.canvas.drawLine(QString::number(bucket.count), QPointF(544, y + 2), count);
@@ -153,7 +158,8 @@ qreal drawRankedCountRows(ReportPainting &report, qreal y, const QList<RankedCou
     QPainter &painter = report.canvas.painter();
     for (const RankedCountRow &row : rows) {
         y = report.canvas.keepOnPage(y, kRankedRowExtent);
-        report.canvas.drawLine(rankedRowLabel(row.label), QPointF(48, y + 1), label);
+        report.canvas.drawLine(report.canvas.fitToWidth(rankedRowLabel(row.label), kRowLabelWidth, label),
+                               QPointF(48, y + 1), label);
         painter.fillRect(QRectF(120, y + 2, barWidth(row.count, maxCount, 406), 12),
                          withAlpha(report.theme.sentimentColor(row.sentiment), 0.6f));
         report.canvas.drawLine(QString::number(row.count), QPointF(534, y + 1), count);

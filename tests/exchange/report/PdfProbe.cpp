@@ -10,7 +10,8 @@
 namespace zn::test {
 namespace {
 
-bool run(const QString &program, const QStringList &args, QByteArray *out, QString *error)
+bool run(const QString &program, const QStringList &args, QByteArray *out, QString *error,
+         QString *warnings = nullptr)
 {
     QProcess process;
     process.start(program, args);
@@ -20,6 +21,8 @@ bool run(const QString &program, const QStringList &args, QByteArray *out, QStri
     }
     if (out)
         *out = process.readAllStandardOutput();
+    if (warnings)
+        *warnings += QString::fromUtf8(process.readAllStandardError());
     return true;
 }
 
@@ -47,7 +50,7 @@ PdfProbe::PdfProbe(const QByteArray &pdf)
     m_info = QString::fromUtf8(info);
 
     const QString html = dir.filePath(QStringLiteral("probe.html"));
-    if (!run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, html}, nullptr, &m_error))
+    if (!run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, html}, nullptr, &m_error, &m_warnings))
         return;
     QFile bbox(html);
     if (!bbox.open(QIODevice::ReadOnly)) {

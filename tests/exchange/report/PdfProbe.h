@@ -26,6 +26,8 @@ public:
     int pageCount() const { return int(m_pageSizes.size()); }
     QSizeF pageSize(int page) const { return m_pageSizes.value(page - 1); }
     QString pdfinfo() const { return m_info; }
+    // What poppler complained about while reading the document.
+    QString warnings() const { return m_warnings; }
     const QList<PdfWord> &words() const { return m_words; }
     QString text() const;
 
@@ -43,6 +45,7 @@ private:
     bool m_valid = false;
     QString m_error;
     QString m_info;
+    QString m_warnings;
     QList<QSizeF> m_pageSizes;
     QList<PdfWord> m_words;
 };
