@@ -194,6 +194,14 @@ public:
         return pixmap;
     }
 
+    // Sharp on high-density screens: QIcon asks for `size` in device pixels.
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        QPixmap pixmap = this->pixmap(size, mode, state);
+        pixmap.setDevicePixelRatio(scale > 0 ? scale : 1.0);
+        return pixmap;
+    }
+
     QIconEngine *clone() const override { return new SymbolIconEngine(m_name, m_tint, m_rendering, m_weight); }
     QString key() const override { return QStringLiteral("zn.symbol"); }
     QString iconName() override { return m_name; }

@@ -50,7 +50,7 @@ QtDialogPresenter::~QtDialogPresenter()
 void QtDialogPresenter::showAlert(const AlertRequest &request, std::function<void()> onDismissed)
 {
     if (m_alert)
-        m_alert->close(); // answers the earlier alert as dismissed
+        m_alert->done(QDialog::Rejected); // answers the earlier alert as dismissed
     QMessageBox *box = makeBox(m_window, request.title, request.message);
     QPushButton *ok = box->addButton(request.buttonTitle, QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
@@ -65,8 +65,10 @@ void QtDialogPresenter::showAlert(const AlertRequest &request, std::function<voi
 
 void QtDialogPresenter::confirm(const ConfirmationRequest &request, std::function<void(int)> onAnswer)
 {
+    // done() rather than close(): a box without an Escape button refuses to
+    // close. No button was clicked, so the earlier question reads as cancelled.
     if (m_confirmation)
-        m_confirmation->close(); // answers the earlier question as cancelled
+        m_confirmation->done(QDialog::Rejected);
     QMessageBox *box = makeBox(m_window, request.title, request.message);
     QList<QAbstractButton *> buttons;
     bool defaultChosen = false;
@@ -102,7 +104,7 @@ void QtDialogPresenter::confirm(const ConfirmationRequest &request, std::functio
 void QtDialogPresenter::presentSheet(const SheetRequest &request, std::function<void()> onDismissed)
 {
     if (m_sheet)
-        m_sheet->close();
+        m_sheet->reject();
     auto *dialog = new QDialog(m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(m_window ? Qt::WindowModal : Qt::ApplicationModal);

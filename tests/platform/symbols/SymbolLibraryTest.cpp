@@ -174,6 +174,10 @@ TEST(SymbolLibrary, IconDrawsAtEveryRequestedSize)
         EXPECT_EQ(image.width(), side);
         EXPECT_GT(inkedPixels(image), side * side / 12);
     }
+    // On a double-density screen the pixmap has twice the pixels.
+    const QPixmap dense = icon.pixmap(QSize(16, 16), 2.0);
+    EXPECT_EQ(dense.width(), 32);
+    EXPECT_DOUBLE_EQ(dense.devicePixelRatio(), 2.0);
     // Disabled buttons get a fainter symbol.
     const QImage normal = icon.pixmap(32, 32, QIcon::Normal).toImage();
     const QImage disabled = icon.pixmap(32, 32, QIcon::Disabled).toImage();

@@ -136,6 +136,21 @@ TEST_F(QtDialogPresenterTest, EscapeAnswersCancel)
     EXPECT_EQ(answers, QList<int>{1});
 }
 
+TEST_F(QtDialogPresenterTest, ANewQuestionCancelsTheOneUpEvenWithoutACancelButton)
+{
+    QList<int> first;
+    QList<int> second;
+    dialogs.confirm({QStringLiteral("Stop recording?"), {}, {{QStringLiteral("Stop"), DialogButtonRole::Default}}},
+                    [&](int i) { first.append(i); });
+    QPointer<QMessageBox> firstBox = dialogs.currentConfirmation();
+    dialogs.confirm(discardQuestion(), [&](int i) { second.append(i); });
+    EXPECT_EQ(first, QList<int>{-1});
+    EXPECT_TRUE(test::waitUntil([&] { return firstBox.isNull(); }));
+    ASSERT_TRUE(dialogs.currentConfirmation());
+    EXPECT_EQ(dialogs.currentConfirmation()->text(), "Discard this entry?");
+    EXPECT_TRUE(second.isEmpty());
+}
+
 TEST_F(QtDialogPresenterTest, TextsFromDataAreNeverReadAsMarkup)
 {
     dialogs.showAlert({QStringLiteral("<b>Journal</b> file"), QStringLiteral("Couldn’t read <i>x</i>\nline two")});
