@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/JournalEntry.h"
 #include "platform/audio/AudioInputEngine.h"
 #include "views/workspace/state/WorkspaceTypes.h"
 #include "voice/VoiceRecordingSession.h"
@@ -24,7 +25,6 @@ class CapabilityDetector;
 class Clock;
 class EditorSession;
 class InsightQueue;
-class JournalEntry;
 class ModelContext;
 class NotificationCenter;
 class StoreQuery;
