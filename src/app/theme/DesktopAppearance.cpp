@@ -53,7 +53,8 @@ DesktopAppearance::DesktopAppearance(QObject *parent)
     m_state.paletteScheme = schemeOfApplicationPalette();
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);
-    queryPortal();
+    // Asked once the event loop runs, so making the provider costs nothing.
+    QMetaObject::invokeMethod(this, &DesktopAppearance::queryPortal, Qt::QueuedConnection);
 }
 
 ColorScheme DesktopAppearance::colorScheme() const
@@ -118,8 +119,13 @@ void DesktopAppearance::queryPortal()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return; // no session bus: palette lightness and no wishes
-    bus.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    // No service name: naming one makes Qt ask the bus for the name's owner
+    // and wait for the answer. Only the portal sends this signal on this path.
+    // QtDBus finds the slot's parameter types by name, and a type is known by
+    // name only once registered.
+    qRegisterMetaType<QDBusVariant>();
+    bus.connect(QString(), kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"), this,
+                SLOT(onSettingChanged(QString,QString,QDBusVariant)));
     for (const PortalKey &setting : kKeys) {
         QDBusMessage read =
             QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("Read"));

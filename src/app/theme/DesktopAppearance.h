@@ -33,11 +33,13 @@ public:
     // How long a portal query may take before it counts as unanswered.
     static constexpr int kPortalTimeoutMs = 1500;
 
+public Q_SLOTS:
+    // The portal's SettingChanged signal. Public: QtDBus delivers only to
+    // public slots.
+    void onSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-
-private Q_SLOTS:
-    void onSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 
 private:
     struct State

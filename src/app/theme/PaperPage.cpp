@@ -60,9 +60,10 @@ void PaperPage::setContent(QWidget *content)
     }
     m_content = content;
     if (m_content) {
-        // Left-aligned in the column: an expanding view fills it, any other
-        // keeps its own width at the column's leading edge.
-        m_layout->insertWidget(0, m_content, 0, Qt::AlignLeft | Qt::AlignTop);
+        // An expanding view fills the column; any other keeps its own width
+        // at the column's leading edge (an alignment would shrink both).
+        const bool expands = m_content->sizePolicy().expandingDirections() & Qt::Horizontal;
+        m_layout->insertWidget(0, m_content, 0, expands ? Qt::Alignment() : Qt::AlignLeft);
     }
     updateInsets();
 }
