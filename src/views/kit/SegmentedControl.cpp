@@ -2,6 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
+#include "views/kit/SegmentedControlAccessible.h"
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -40,6 +41,7 @@ SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent)
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
+    installSegmentedControlAccessibility();
     setTitles(titles);
 }
 
@@ -198,7 +200,7 @@ void SegmentedControl::mouseReleaseEvent(QMouseEvent *event)
     update();
     // A press dragged off its segment and released elsewhere chooses nothing.
     if (released >= 0 && released == pressed)
-        choose(released);
+        activate(released);
 }
 
 void SegmentedControl::mouseMoveEvent(QMouseEvent *event)
@@ -235,7 +237,7 @@ void SegmentedControl::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        choose(m_current);
+        activate(m_current);
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -243,7 +245,7 @@ void SegmentedControl::keyPressEvent(QKeyEvent *event)
     }
     // The ends do not wrap around.
     if (target >= 0 && target <= last && target != m_current)
-        choose(target);
+        activate(target);
 }
 
 void SegmentedControl::changeEvent(QEvent *event)
@@ -253,7 +255,7 @@ void SegmentedControl::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void SegmentedControl::choose(int index)
+void SegmentedControl::activate(int index)
 {
     if (!isEnabled() || index < 0 || index >= m_titles.size())
         return;
@@ -263,6 +265,7 @@ void SegmentedControl::choose(int index)
 
 void SegmentedControl::updateAccessibleText()
 {
+    notifySegmentedControlSelection(this);
     // Screen readers hear which segment is chosen and how many there are.
     setAccessibleDescription(m_current < 0 ? QString()
                                            : tr("%1, %2 of %3")

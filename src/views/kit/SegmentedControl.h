@@ -27,6 +27,10 @@ public:
     int currentIndex() const { return m_current; }
     // Out-of-range indexes are ignored.
     void setCurrentIndex(int index);
+    // Chooses a segment as a click would (assistive tools press segments
+    // through this): selects it and emits activated(). Ignored when
+    // disabled or out of range.
+    void activate(int index);
 
     void setAccentColor(const QColor &accent);
     QColor accentColor() const { return m_accent; }
@@ -55,7 +59,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void choose(int index);
     void updateAccessibleText();
 
     QStringList m_titles;

@@ -1,5 +1,6 @@
 #include "views/kit/SegmentedControl.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -122,6 +123,37 @@ TEST(SegmentedControl, TitleChangesKeepOrClampTheSelection)
     // Keys on an empty control do nothing.
     QTest::keyClick(&p.control, Qt::Key_Right);
     EXPECT_EQ(p.control.currentIndex(), -1);
+}
+
+TEST(SegmentedControl, ScreenReadersSeeSelectableSegmentsTheyCanPress)
+{
+    Periods p;
+    p.control.setAccessibleName(QStringLiteral("Period"));
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&p.control);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->role(), QAccessible::PageTabList);
+    EXPECT_EQ(list->text(QAccessible::Name), "Period");
+    ASSERT_EQ(list->childCount(), 3);
+    QAccessibleInterface *month = list->child(1);
+    ASSERT_TRUE(month);
+    EXPECT_EQ(month->text(QAccessible::Name), "30 days");
+    EXPECT_EQ(month->role(), QAccessible::PageTab);
+    EXPECT_EQ(list->indexOfChild(month), 1);
+    EXPECT_TRUE(list->child(0)->state().selected);
+    EXPECT_FALSE(month->state().selected);
+
+    ASSERT_TRUE(month->actionInterface());
+    month->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(p.control.currentIndex(), 1);
+    EXPECT_EQ(p.activated.count(), 1);
+    EXPECT_TRUE(month->state().selected);
+
+    // Fewer segments: the dropped one goes invalid instead of dangling.
+    QAccessibleInterface *year = list->child(2);
+    p.control.setTitles({"Light", "Dark"});
+    EXPECT_EQ(list->childCount(), 2);
+    EXPECT_FALSE(year->isValid());
+    EXPECT_EQ(list->child(2), nullptr);
 }
 
 TEST(SegmentedControl, SegmentsShareTheWidthEvenly)
