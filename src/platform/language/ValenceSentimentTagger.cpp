@@ -134,7 +134,8 @@ struct Token {
     QStringView word;  // lower-case, ASCII apostrophes (a view of the sentence or of an emoji key)
     bool caps = false; // written in capitals (two letters or more)
     bool isWord = true;
-    bool clauseEnd = false; // a comma, colon, dash or the like follows
+    bool clauseEnd = false; // a colon, dash, clause-ending comma or the like follows
+    bool comma = false;     // a comma follows; whether it ends the clause depends on what comes next
     bool emphatic = false;  // "never" in "never been so happy"
     // Looked up once per token:
     double rated = 0.0; // lexicon valence
@@ -147,12 +148,17 @@ bool isWordChar(QChar c)
     return c.isLetterOrNumber() || c.isMark() || c == u'\'';
 }
 
+bool isComma(QChar c)
+{
+    return c == u',' || c == QChar(0xFF0C) || c == QChar(0x3001);
+}
+
 // Punctuation that closes a clause, beyond which a negation does not reach.
 bool endsClause(QChar c)
 {
     switch (c.unicode()) {
-    case u',': case u';': case u':': case u'!': case u'?': case u'(': case u')': case u'[': case u']':
-    case 0x2013: case 0x2014: case 0x2026: case 0xFF0C: case 0x3001:
+    case u';': case u':': case u'!': case u'?': case u'(': case u')': case u'[': case u']':
+    case 0x2013: case 0x2014: case 0x2026:
         return true;
     default:
         return false;
@@ -292,8 +298,12 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
         if (c.isHighSurrogate() && i + 1 < to && s.text.at(i + 1).isLowSurrogate())
             cp = QChar::surrogateToUcs4(c, s.text.at(i + 1));
         if (!mayBeEmoji(cp)) {
-            if (endsClause(c) && !tokens.empty())
-                tokens.back().clauseEnd = true;
+            if (!tokens.empty()) {
+                if (endsClause(c))
+                    tokens.back().clauseEnd = true;
+                else if (isComma(c))
+                    tokens.back().comma = true;
+            }
             ++i;
             continue;
         }
@@ -429,6 +439,26 @@ bool isAny(QStringView word, std::initializer_list<const char *> words)
 QStringView wordAt(const std::vector<Token> &tokens, qsizetype i)
 {
     return i >= 0 && size_t(i) < tokens.size() ? tokens[size_t(i)].word : QStringView();
+}
+
+// A comma ends a clause after a negation word standing alone ("No, it is
+// great") or before what opens a new clause ("not cheap, but good"); between
+// two modifiers ("without any real, lasting change") the negation goes on.
+void resolveCommas(std::vector<Token> &tokens)
+{
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        Token &t = tokens[k];
+        if (!t.comma || t.clauseEnd)
+            continue;
+        const Token *next = k + 1 < tokens.size() ? &tokens[k + 1] : nullptr;
+        t.clauseEnd = t.negator || !next || !next->isWord || next->negator
+            || isAny(next->word, {"i", "i'm", "i've", "i'd", "i'll", "you", "he", "she", "it", "it's", "we",
+                                  "they", "this", "that", "these", "those", "there", "the", "a", "an", "my",
+                                  "your", "his", "her", "our", "their", "but", "and", "or", "so", "then", "yet",
+                                  "just", "though", "although", "because", "which", "who", "when", "while",
+                                  "if", "as", "only", "instead", "still", "now", "today", "tonight", "yes",
+                                  "well", "anyway", "however", "maybe", "perhaps", "except"});
+    }
 }
 
 bool isCanNot(const std::vector<Token> &tokens, size_t k)
@@ -621,6 +651,7 @@ double sentenceSum(QStringView sentence, bool &evidence)
 
     for (Token &t : tokens)
         describe(t, lex);
+    resolveCommas(tokens);
     applyUsage(tokens);
     applyPretty(tokens);
     std::vector<double> valences(tokens.size(), 0.0);
@@ -761,6 +792,22 @@ qsizetype leadingEmoticons(QStringView sentence, const Lexicon &lex)
     return taken;
 }
 
+// Where a sentence in [from, to) ends without the space after its stop
+// ("for me.The rest"): the offset just after the stop, or 0. A stop between
+// single letters ("e.g.") is an abbreviation and does not count.
+qsizetype missingSpaceStop(QStringView paragraph, qsizetype from, qsizetype to)
+{
+    for (qsizetype p = from + 2; p + 2 < to; ++p) {
+        const QChar c = paragraph.at(p);
+        if (c != u'.' && c != u'!' && c != u'?')
+            continue;
+        if (paragraph.at(p - 1).isLower() && paragraph.at(p - 2).isLetter() && paragraph.at(p + 1).isUpper()
+            && paragraph.at(p + 2).isLower())
+            return p + 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 double ValenceSentimentTagger::sentenceScore(QStringView sentence)
@@ -810,24 +857,31 @@ SentimentTags ValenceSentimentTagger::tag(const QString &text, const QString &la
             // Each sentence is held back until the next one shows whether it
             // opens with emoticons that belong to it.
             qsizetype pendingFrom = -1, pendingTo = -1;
-            qsizetype from = 0;
-            while (from < paragraph.size()) {
-                qsizetype to = finder.next();
-                if (to <= from)
-                    to = paragraph.size();
-                qsizetype start = from;
-                from = to;
+            const auto take = [&](qsizetype start, qsizetype to) {
                 if (pendingFrom >= 0) {
                     const qsizetype glued = leadingEmoticons(paragraph.mid(start, to - start), lex);
                     pendingTo = start + glued;
                     start += glued;
                 }
                 if (paragraph.mid(start, to - start).trimmed().isEmpty())
-                    continue;
+                    return;
                 if (pendingFrom >= 0)
                     score(paragraph.mid(pendingFrom, pendingTo - pendingFrom).trimmed());
                 pendingFrom = start;
                 pendingTo = to;
+            };
+            qsizetype from = 0;
+            while (from < paragraph.size()) {
+                qsizetype to = finder.next();
+                if (to <= from)
+                    to = paragraph.size();
+                for (qsizetype stop = missingSpaceStop(paragraph, from, to); stop > 0;
+                     stop = missingSpaceStop(paragraph, from, to)) {
+                    take(from, stop);
+                    from = stop;
+                }
+                take(from, to);
+                from = to;
             }
             if (pendingFrom >= 0)
                 score(paragraph.mid(pendingFrom, pendingTo - pendingFrom).trimmed());
@@ -839,8 +893,11 @@ SentimentTags ValenceSentimentTagger::tag(const QString &text, const QString &la
             ++i;
         ++i;
     }
-    tags.firstParagraph = format(meanOf(firstParagraph).value_or(0.0));
-    tags.document = format(meanOf(document).value_or(0.0));
+    // Likewise a first paragraph or a document without sentiment has no tag.
+    if (const auto p = meanOf(firstParagraph))
+        tags.firstParagraph = format(*p);
+    if (const auto d = meanOf(document))
+        tags.document = format(*d);
     return tags;
 }
 

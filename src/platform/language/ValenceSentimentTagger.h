@@ -9,8 +9,9 @@ namespace zn::language {
 // Rule-based English sentiment: word and emoji valences from the shipped
 // lexicon, adjusted for intensifiers, negation, a contrasting "but", all-caps
 // emphasis and exclamation or question marks, then squashed into [-1, 1].
-// Paragraph and document scores are the mean of their sentences that carry
-// any sentiment. Other languages get no tags.
+// Only what carries sentiment is tagged: a sentence without any gets no tag,
+// and the first paragraph and the document are the mean of their tagged
+// sentences, untagged when they have none. Other languages get no tags.
 class ValenceSentimentTagger final : public SentimentTagger
 {
 public:

@@ -37,8 +37,10 @@ QList<Labelled> loadSet(const QString &name)
 double taggerScore(const SentimentTags &tags)
 {
     std::vector<double> values;
-    values.push_back(tags.firstParagraph->toDouble());
-    values.push_back(tags.document->toDouble());
+    if (tags.firstParagraph)
+        values.push_back(tags.firstParagraph->toDouble());
+    if (tags.document)
+        values.push_back(tags.document->toDouble());
     if (!tags.sentences.isEmpty()) {
         double sum = 0, low = 1;
         for (const auto &s : tags.sentences) {
@@ -51,7 +53,7 @@ double taggerScore(const SentimentTags &tags)
     double sum = 0;
     for (double v : values)
         sum += v;
-    return sum / values.size();
+    return values.empty() ? 0.0 : sum / values.size();
 }
 
 // A sentence counts as right only when the sign of its score matches its
@@ -67,7 +69,7 @@ double accuracy(const QList<Labelled> &set, int *undecided = nullptr)
         const QString text = item.text.trimmed();
         const QString language = recognizer.dominantLanguage(text).value_or(QStringLiteral("en"));
         const SentimentTags tags = tagger.tag(text, language);
-        const double t = tags.document ? taggerScore(tags) : 0.0;
+        const double t = taggerScore(tags);
         if (t == 0)
             ++zero;
         else if ((t > 0) == item.positive)

@@ -99,6 +99,11 @@ TEST(ValenceSentimentTagger, EmoticonsAfterAStopStayWithTheirSentence)
     ASSERT_EQ(glued.sentences.size(), 2);
     EXPECT_DOUBLE_EQ(glued.sentences[0].toDouble(), score("We won! 😀"));
     EXPECT_DOUBLE_EQ(glued.sentences[1].toDouble(), score("Then we went home. <3 <3"));
+    // A stop without the space after it still ends the sentence; one
+    // between single letters is an abbreviation.
+    EXPECT_EQ(tagged("The bus was late.The walk was lovely.").sentences.size(), 1);
+    EXPECT_EQ(tagged("I hated the start.The end was lovely.").sentences.size(), 2);
+    EXPECT_EQ(tagged("Bring snacks, e.g. Fruit, it is lovely.").sentences.size(), 1);
     // A text that opens with an emoticon keeps it.
     EXPECT_GT(tagged(":) Back at my desk.").document->toDouble(), 0.0);
 }
@@ -111,11 +116,15 @@ TEST(ValenceSentimentTagger, PlainSentencesDoNotWaterDownAFeeling)
     EXPECT_DOUBLE_EQ(tags.sentences[0].toDouble(), score("The chapter was brilliant."));
     EXPECT_DOUBLE_EQ(tags.firstParagraph->toDouble(), tags.sentences[0].toDouble());
     EXPECT_DOUBLE_EQ(tags.document->toDouble(), tags.sentences[0].toDouble());
-    // Nothing felt at all: no sentence tags, neutral paragraph and document.
+    // A plain first paragraph has no tag either.
+    const SentimentTags later = tagged("We took the bus at nine.\nThe museum was amazing.");
+    EXPECT_FALSE(later.firstParagraph.has_value());
+    EXPECT_EQ(later.document, later.sentences.value(0));
+    // Nothing felt at all: no tags.
     const SentimentTags flat = tagged("The bus came at eight. I read a chapter.");
     EXPECT_TRUE(flat.sentences.isEmpty());
-    EXPECT_EQ(flat.firstParagraph, QStringLiteral("0"));
-    EXPECT_EQ(flat.document, QStringLiteral("0"));
+    EXPECT_FALSE(flat.firstParagraph.has_value());
+    EXPECT_FALSE(flat.document.has_value());
 }
 
 TEST(ValenceSentimentTagger, NegationIdiomsDenyNothing)
@@ -142,6 +151,11 @@ TEST(ValenceSentimentTagger, NegationStaysInItsClause)
     EXPECT_GT(score("No, it is great!"), 0.0);
     EXPECT_GT(score("Not today, but the walk was lovely."), 0.0);
     EXPECT_LT(score("It was not lovely."), 0.0);
+    EXPECT_GT(score("It wasn't cheap, but it was lovely."), 0.0);
+    // A comma between two modifiers does not end it.
+    EXPECT_LT(score("We left without a proper, happy goodbye."), 0.0);
+    // A dash or a bracket ends it too.
+    EXPECT_GT(score("Not the plan - still, a lovely day."), 0.0);
     // An emoticon or emoji after a negated noun is the writer's own mood.
     EXPECT_GT(score("No homework tonight :)"), 0.0);
     EXPECT_GT(score("Not a cloud in the sky 😀"), 0.0);
@@ -220,7 +234,12 @@ TEST(ValenceSentimentTagger, HostileInputStaysInRange)
     for (const QString &text : {nasty, QString(20000, u'!'), QStringLiteral("12345 67890"),
                                 QStringLiteral("😀😀😀👍🏽👍🏽"), QStringLiteral("שלום עולם")}) {
         const SentimentTags tags = tagger.tag(text, QStringLiteral("en"));
-        for (const auto &s : tags.sentences + QList<QString>{*tags.firstParagraph, *tags.document}) {
+        QList<QString> all = tags.sentences;
+        for (const auto &unit : {tags.firstParagraph, tags.document}) {
+            if (unit)
+                all.append(*unit);
+        }
+        for (const auto &s : all) {
             const double v = s.toDouble();
             EXPECT_TRUE(std::isfinite(v));
             EXPECT_GE(v, -1.0);
