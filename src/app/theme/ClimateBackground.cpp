@@ -4,6 +4,7 @@
 #include "app/theme/ThemeScope.h"
 
 #include <QAccessibleWidget>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace zn {
@@ -50,11 +51,28 @@ ClimateBackground::ClimateBackground(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void ClimateBackground::paintEvent(QPaintEvent *)
+void ClimateBackground::paintEvent(QPaintEvent *event)
 {
-    QPainter painter(this);
     const AccessibilityPreferences wishes = ThemeScope::accessibilityFor(this);
-    paintClimate(painter, rect(), ThemeScope::themeFor(this), wishes.reduceTransparency || wishes.increasedContrast);
+    const bool plain = wishes.reduceTransparency || wishes.increasedContrast;
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    const qreal ratio = devicePixelRatioF();
+    if (m_cache.isNull() || m_cacheSize != size() || m_cacheTheme != theme || m_cachePlain != plain
+        || m_cacheRatio != ratio) {
+        QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_RGBA64_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        QPainter imagePainter(&image);
+        paintClimate(imagePainter, QRectF(QPointF(0, 0), QSizeF(size())), theme, plain);
+        imagePainter.end();
+        m_cache = QPixmap::fromImage(std::move(image));
+        m_cacheSize = size();
+        m_cacheTheme = theme;
+        m_cachePlain = plain;
+        m_cacheRatio = ratio;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(event->rect(), m_cache, QRectF(QPointF(event->rect().topLeft()) * ratio,
+                                                      QSizeF(event->rect().size()) * ratio));
 }
 
 } // namespace zn

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/theme/ZephyrTheme.h"
+
+#include <QPixmap>
 #include <QWidget>
 
 namespace zn {
@@ -16,6 +19,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The faint glows band visibly when drawn at eight bits a channel, so the
+    // backdrop is drawn once at sixteen and kept until size or look changes.
+    QPixmap m_cache;
+    QSize m_cacheSize;
+    ZephyrTheme m_cacheTheme;
+    bool m_cachePlain = false;
+    qreal m_cacheRatio = 0;
 };
 
 } // namespace zn

@@ -60,10 +60,12 @@ void PaperPage::setContent(QWidget *content)
     }
     m_content = content;
     if (m_content) {
-        // An expanding view fills the column; any other keeps its own width
-        // at the column's leading edge (an alignment would shrink both).
-        const bool expands = m_content->sizePolicy().expandingDirections() & Qt::Horizontal;
-        m_layout->insertWidget(0, m_content, 0, expands ? Qt::Alignment() : Qt::AlignLeft);
+        // Expanding or wrapping views fill the column; any other keeps its
+        // own width at the column's leading edge. (An alignment would size a
+        // wrapping view to its hint and clip the lines it then needs.)
+        const bool fills = m_content->sizePolicy().expandingDirections() & Qt::Horizontal
+                           || m_content->hasHeightForWidth();
+        m_layout->insertWidget(0, m_content, 0, fills ? Qt::Alignment() : Qt::AlignLeft);
     }
     updateInsets();
 }

@@ -104,6 +104,12 @@ TEST(ClimateBackground, TurnsToThePlainSurfaceWhenTransparencyIsReducedOrContras
     expectPixel(background->grab().toImage(), {0, 0}, surface, "increased contrast");
     system.setIncreasedContrast(false);
     expectPixel(background->grab().toImage(), {0, 0}, scope.theme().background(), "back to gradient");
+
+    // A new theme or size is drawn afresh, not taken from the last picture.
+    scope.setFixedTheme(ZephyrTheme{ColorPalettePreference::Warm, ColorScheme::Light});
+    expectPixel(background->grab().toImage(), {0, 0}, scope.theme().background(), "new theme");
+    background->resize(1000, 700);
+    expectPixel(background->grab().toImage(), {999, 699}, scope.theme().backgroundDeep(), "new size");
 }
 
 TEST(ClimateBackground, IsABackdropOnly)

@@ -120,6 +120,9 @@ TEST(PaperPage, PaintsThePaperOfItsThemeInEveryScheme)
         window.resize(700, 260);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        // A wrapping line gets the column's width and every line it needs.
+        EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+        EXPECT_EQ(text->width(), int(kMeasure));
         const QImage image = window.grab().toImage();
         const QColor paper = theme.paper().toRgb();
         for (QPoint at : {QPoint(2, 2), QPoint(697, 257)}) {
