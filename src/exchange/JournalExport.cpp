@@ -4,13 +4,11 @@
 #include "core/JournalEntry.h"
 #include "core/WeatherLabel.h"
 #include "exchange/ExportFormat.h"
+#include "exchange/JsonWriter.h"
 #include "platform/panels/FilePanels.h"
 
 #include <QFile>
 #include <QFileDevice>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSaveFile>
 
 #include <cmath>
@@ -18,6 +16,8 @@
 
 namespace zn {
 namespace {
+
+using namespace Qt::Literals::StringLiterals;
 
 using exportformat::formatDate;
 using exportformat::formatId;
@@ -47,61 +47,70 @@ JournalEntryExportDTO makeRecord(const JournalEntry &entry)
     return r;
 }
 
-QJsonArray stringArray(const QStringList &list)
-{
-    QJsonArray out;
-    for (const QString &s : list)
-        out.append(s);
-    return out;
-}
-
-// The record as a JSON object; an error names the entry. JSON has no NaN or
-// infinity, and Qt would write them as null, which reads back as no value.
-std::variant<QJsonObject, JournalExportError> encodeRecord(const JournalEntryExportDTO &r)
+// Writes one record, its keys in sorted order; an error names the entry.
+// JSON has no NaN or infinity (Qt's own writer would put null, which reads
+// back as no value), so such a number fails the export instead.
+std::optional<JournalExportError> writeRecord(JsonWriter &w, const JournalEntryExportDTO &r)
 {
     const QString who = QStringLiteral("The entry %1").arg(formatId(r.id));
-    QJsonObject o;
-    o.insert(u"id", formatId(r.id));
     const auto timestamp = formatDate(r.timestamp);
     if (!timestamp)
         return encodingError(who + QStringLiteral(" has a date that the file format cannot hold."));
-    o.insert(u"timestamp", *timestamp);
-    o.insert(u"text", r.text);
-    if (!std::isfinite(r.sentiment))
-        return encodingError(who + QStringLiteral(" has a sentiment score that is not a finite number."));
-    o.insert(u"sentiment", r.sentiment);
-    if (r.weatherLabel)
-        o.insert(u"weatherLabel", *r.weatherLabel);
-    if (r.keywords) {
-        QJsonObject table;
-        for (auto it = r.keywords->constBegin(); it != r.keywords->constEnd(); ++it)
-            table.insert(it.key(), it.value());
-        o.insert(u"keywords", table);
-    }
-    if (r.duration) {
-        if (!std::isfinite(*r.duration))
-            return encodingError(who + QStringLiteral(" has a duration that is not a finite number."));
-        o.insert(u"duration", *r.duration);
-    }
-    if (r.themes)
-        o.insert(u"themes", stringArray(*r.themes));
-    if (r.insight)
-        o.insert(u"insight", *r.insight);
-    if (r.insightEmotionalTone)
-        o.insert(u"insightEmotionalTone", *r.insightEmotionalTone);
-    if (r.insightKeyPoints)
-        o.insert(u"insightKeyPoints", stringArray(*r.insightKeyPoints));
-    if (r.insightOverallSentiment)
-        o.insert(u"insightOverallSentiment", *r.insightOverallSentiment);
-    if (r.insightClosingFocus)
-        o.insert(u"insightClosingFocus", *r.insightClosingFocus);
+    std::optional<QString> generated;
     if (r.insightGeneratedAt) {
-        const auto generated = formatDate(*r.insightGeneratedAt);
+        generated = formatDate(*r.insightGeneratedAt);
         if (!generated)
             return encodingError(who + QStringLiteral(" has a reflection date that the file format cannot hold."));
-        o.insert(u"insightGeneratedAt", *generated);
     }
-    return o;
+    if (!std::isfinite(r.sentiment))
+        return encodingError(who + QStringLiteral(" has a sentiment score that is not a finite number."));
+    if (r.duration && !std::isfinite(*r.duration))
+        return encodingError(who + QStringLiteral(" has a duration that is not a finite number."));
+
+    const auto optionalText = [&w](QLatin1StringView key, const std::optional<QString> &text) {
+        if (text) {
+            w.key(key);
+            w.value(*text);
+        }
+    };
+    w.beginObject();
+    if (r.duration) {
+        w.key("duration"_L1);
+        w.value(*r.duration);
+    }
+    w.key("id"_L1);
+    w.value(formatId(r.id));
+    optionalText("insight"_L1, r.insight);
+    optionalText("insightClosingFocus"_L1, r.insightClosingFocus);
+    optionalText("insightEmotionalTone"_L1, r.insightEmotionalTone);
+    optionalText("insightGeneratedAt"_L1, generated);
+    if (r.insightKeyPoints) {
+        w.key("insightKeyPoints"_L1);
+        w.value(*r.insightKeyPoints);
+    }
+    optionalText("insightOverallSentiment"_L1, r.insightOverallSentiment);
+    if (r.keywords) {
+        w.key("keywords"_L1);
+        w.beginObject();
+        for (auto it = r.keywords->constBegin(); it != r.keywords->constEnd(); ++it) {
+            w.key(it.key());
+            w.value(it.value());
+        }
+        w.endObject();
+    }
+    w.key("sentiment"_L1);
+    w.value(r.sentiment);
+    w.key("text"_L1);
+    w.value(r.text);
+    if (r.themes) {
+        w.key("themes"_L1);
+        w.value(*r.themes);
+    }
+    w.key("timestamp"_L1);
+    w.value(*timestamp);
+    optionalText("weatherLabel"_L1, r.weatherLabel);
+    w.endObject();
+    return std::nullopt;
 }
 
 QList<const JournalEntry *> finished(const QList<const JournalEntry *> &entries)
@@ -146,25 +155,36 @@ JournalExportDocument makeJournalExportDocument(const QList<const JournalEntry *
 
 std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalExportDocument &document)
 {
-    QJsonArray records;
-    for (const JournalEntryExportDTO &r : document.entries) {
-        auto encoded = encodeRecord(r);
-        if (auto *error = std::get_if<JournalExportError>(&encoded))
-            return *error;
-        records.append(std::get<QJsonObject>(std::move(encoded)));
-    }
     const auto exportedAt = formatDate(document.exportedAt);
     if (!exportedAt)
         return encodingError(QStringLiteral("The export date cannot be written."));
-    // QJsonObject keeps its keys sorted, which is the order the file wants.
-    QJsonObject root;
-    root.insert(u"app", document.app);
-    root.insert(u"entries", records);
-    root.insert(u"entryCount", document.entryCount);
-    root.insert(u"exportedAt", *exportedAt);
-    root.insert(u"formatVersion", document.formatVersion);
-    root.insert(u"platform", document.platform);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    qsizetype estimate = 256;
+    for (const JournalEntryExportDTO &r : document.entries)
+        estimate += 600 + 3 * (r.text.size() + r.insight.value_or(QString()).size());
+    JsonWriter w(estimate);
+    // Keys in ascending order, as a sorted-keys encoder writes them.
+    w.beginObject();
+    w.key("app"_L1);
+    w.value(document.app);
+    w.key("entries"_L1);
+    w.beginArray();
+    for (const JournalEntryExportDTO &r : document.entries) {
+        if (auto error = writeRecord(w, r))
+            return *error;
+    }
+    w.endArray();
+    w.key("entryCount"_L1);
+    w.value(document.entryCount);
+    w.key("exportedAt"_L1);
+    w.value(*exportedAt);
+    w.key("formatVersion"_L1);
+    w.value(document.formatVersion);
+    w.key("platform"_L1);
+    w.value(document.platform);
+    w.endObject();
+    QByteArray bytes = w.take();
+    bytes.append('\n');
+    return bytes;
 }
 
 std::variant<QByteArray, JournalExportError> encodeJournalExport(const QList<const JournalEntry *> &entries,

@@ -262,8 +262,12 @@ std::variant<ImportResult, JournalImportError> readJournalImportFile(const QStri
 {
     using Kind = JournalImportError::Kind;
     QFile file(path);
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         return importError(Kind::Unreadable, QStringLiteral("That is a folder, not a file."));
+    // A pipe or device could keep the read waiting, or never end.
+    if (info.exists() && !info.isFile())
+        return importError(Kind::Unreadable, QStringLiteral("That is not a regular file."));
     if (!file.open(QIODevice::ReadOnly))
         return importError(Kind::Unreadable, file.errorString());
     const auto tooLarge = [] {
@@ -273,8 +277,7 @@ std::variant<ImportResult, JournalImportError> readJournalImportFile(const QStri
     };
     if (file.size() > kJournalImportMaxFileBytes)
         return tooLarge();
-    // Read at most one byte past the limit: a file that grows, or a device
-    // without a size, cannot make us read without end.
+    // At most one byte past the limit, should the file grow meanwhile.
     const QByteArray bytes = file.read(kJournalImportMaxFileBytes + 1);
     if (bytes.size() > kJournalImportMaxFileBytes)
         return tooLarge();

@@ -1,8 +1,11 @@
 #include "views/kit/QtFilePanel.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -17,11 +20,27 @@ QString nameFilter(const PanelFileType &type)
     return QStringLiteral("%1 (%2)").arg(type.description, patterns.join(u' '));
 }
 
+// Where the next panel opens: the folder last chosen in this run, else the
+// user's documents folder, else home.
+QString &lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString startFolder()
+{
+    if (!lastFolder().isEmpty() && QFileInfo(lastFolder()).isDir())
+        return lastFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 // Our own dialog rather than the desktop's, so the request's message can be
 // shown and the panel behaves the same on every desktop.
 QFileDialog *makeDialog(QWidget *window, const QString &title, const QString &message, const QString &prompt)
 {
-    auto *dialog = new QFileDialog(window, title);
+    auto *dialog = new QFileDialog(window, title, startFolder());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setLabelText(QFileDialog::Accept, prompt);
@@ -51,10 +70,12 @@ void present(QFileDialog *dialog, QWidget *window, PanelCompletion done)
     };
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer](int result) {
         const QStringList files = dialog->selectedFiles();
-        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty()) {
+            lastFolder() = QFileInfo(files.first()).absolutePath();
             answer(files.first());
-        else
+        } else {
             answer(std::nullopt);
+        }
     });
     QObject::connect(dialog, &QObject::destroyed, [answer] { answer(std::nullopt); });
     if (window) {

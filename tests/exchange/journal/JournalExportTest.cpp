@@ -35,7 +35,7 @@ QByteArray encodeOrFail(const QList<const JournalEntry *> &entries)
 }
 
 // Keys at one depth of the indented output, in the order the bytes hold
-// them (4 spaces a level: the document at 4, a record at 12).
+// them (2 spaces a level: the document at 2, a record at 6).
 QStringList keysAtIndent(const QByteArray &json, int spaces)
 {
     QStringList keys;
@@ -56,9 +56,9 @@ TEST_F(JournalExportTest, WritesEveryFieldUnderItsKeyInSortedOrder)
     full->setTimestamp(QDateTime::fromMSecsSinceEpoch(1'600'000'000'987, Qt::UTC));
     const QByteArray json = encodeOrFail({full});
 
-    EXPECT_EQ(keysAtIndent(json, 4),
+    EXPECT_EQ(keysAtIndent(json, 2),
               (QStringList{"app", "entries", "entryCount", "exportedAt", "formatVersion", "platform"}));
-    EXPECT_EQ(keysAtIndent(json, 12),
+    EXPECT_EQ(keysAtIndent(json, 6),
               (QStringList{"duration", "id", "insight", "insightClosingFocus", "insightEmotionalTone",
                            "insightGeneratedAt", "insightKeyPoints", "insightOverallSentiment", "keywords", "sentiment",
                            "text", "themes", "timestamp", "weatherLabel"}));

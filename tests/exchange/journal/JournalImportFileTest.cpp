@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QRandomGenerator>
 
+#include <sys/stat.h>
+
 #include <chrono>
 
 using namespace zn;
@@ -114,8 +116,12 @@ TEST_F(JournalImportFileTest, UnreadableFilesSayWhy)
     EXPECT_EQ(error.kind, Kind::Unreadable);
     EXPECT_TRUE(error.detail.contains(QStringLiteral("too large"))) << error.detail.toStdString();
 
-    // A device that never ends is read only up to the limit.
+    // Devices and pipes are not read at all: they could block or never end.
     error = failingImportOf(QStringLiteral("/dev/zero"), "endless device");
+    EXPECT_EQ(error.kind, Kind::Unreadable);
+    const QString fifo = m_dir.file(QStringLiteral("pipe.json"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    error = failingImportOf(fifo, "a named pipe nobody writes to");
     EXPECT_EQ(error.kind, Kind::Unreadable);
 }
 
