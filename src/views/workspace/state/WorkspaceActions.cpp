@@ -149,38 +149,42 @@ void WorkspaceViewModel::deleteEntry(JournalEntry *entry)
 
 void WorkspaceViewModel::exportJournal()
 {
-    if (!m_exchange)
+    if (!m_exchange || m_exchanging)
         return;
-    // The panel runs its own event loop: hand over a copy of the list, and
-    // look again at what is left of this object afterwards.
-    const QList<JournalEntry *> entries = m_journalEntries;
-    const std::shared_ptr<WorkspaceExchange> exchange = m_exchange;
+    m_exchanging = true;
     QPointer<WorkspaceViewModel> self(this);
-    const ExchangeOutcome outcome = exchange->exportJournal(entries);
-    if (!self)
-        return;
-    switch (outcome.kind) {
-    case ExchangeOutcome::Kind::Succeeded:
-        setExportStatusMessage(QString::fromUtf8(kExportSucceededMessage));
-        break;
-    case ExchangeOutcome::Kind::Cancelled:
-        break;
-    case ExchangeOutcome::Kind::Failed:
-        setExportStatusMessage(outcome.message);
-        break;
-    }
+    m_exchange->exportJournal(m_journalEntries, [self](const ExchangeOutcome &outcome) {
+        if (!self)
+            return;
+        self->m_exchanging = false;
+        switch (outcome.kind) {
+        case ExchangeOutcome::Kind::Succeeded:
+            self->setExportStatusMessage(QString::fromUtf8(kExportSucceededMessage));
+            break;
+        case ExchangeOutcome::Kind::Cancelled:
+            break;
+        case ExchangeOutcome::Kind::Failed:
+            self->setExportStatusMessage(outcome.message);
+            break;
+        }
+    });
 }
 
 void WorkspaceViewModel::importJournal()
 {
-    if (!m_exchange || !m_context)
+    if (!m_exchange || !m_context || m_exchanging)
         return;
-    const std::shared_ptr<WorkspaceExchange> exchange = m_exchange;
+    m_exchanging = true;
     QPointer<WorkspaceViewModel> self(this);
-    QPointer<ModelContext> context(m_context);
-    const ExchangeOutcome outcome = exchange->importJournal(*context);
-    if (!self)
-        return;
+    m_exchange->importJournal(*m_context, [self](const ExchangeOutcome &outcome) {
+        if (self)
+            self->finishImport(outcome);
+    });
+}
+
+void WorkspaceViewModel::finishImport(const ExchangeOutcome &outcome)
+{
+    m_exchanging = false;
     switch (outcome.kind) {
     case ExchangeOutcome::Kind::Cancelled:
         return;

@@ -4,8 +4,11 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
+
 namespace zn {
 
+class FilePanels;
 class JournalEntry;
 class ModelContext;
 
@@ -30,16 +33,33 @@ struct ExchangeOutcome
     static ExchangeOutcome failed(QString message) { return {Kind::Failed, std::move(message), {}}; }
 };
 
-// The journal file flows the workspace runs: each asks for a file in a modal
-// panel on the main thread and returns once the file was written or merged.
+// The journal file flows the workspace runs. Each asks for a file in a
+// panel and calls `done` exactly once on the main thread, possibly before
+// returning.
 class WorkspaceExchange
 {
 public:
+    using Done = std::function<void(const ExchangeOutcome &)>;
+
     virtual ~WorkspaceExchange() = default;
     // Writes the given entries (newest first, no drafts) to a chosen file.
-    virtual ExchangeOutcome exportJournal(const QList<JournalEntry *> &entries) = 0;
+    virtual void exportJournal(const QList<JournalEntry *> &entries, Done done) = 0;
     // Merges a chosen export file into the store behind `context`.
-    virtual ExchangeOutcome importJournal(ModelContext &context) = 0;
+    virtual void importJournal(ModelContext &context, Done done) = 0;
+};
+
+// The JSON journal file export and import, through the given panels
+// (which must outlive it).
+class JournalFileExchange final : public WorkspaceExchange
+{
+public:
+    explicit JournalFileExchange(FilePanels &panels) : m_panels(&panels) {}
+
+    void exportJournal(const QList<JournalEntry *> &entries, Done done) override;
+    void importJournal(ModelContext &context, Done done) override;
+
+private:
+    FilePanels *m_panels;
 };
 
 } // namespace zn

@@ -23,7 +23,9 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     , m_context(services.context)
     , m_capability(services.capability)
     , m_insightCoordinator(services.insightCoordinator)
-    , m_exchange(std::move(services.exchange))
+    , m_exchange(services.exchange ? std::move(services.exchange)
+                 : services.panels ? std::make_shared<JournalFileExchange>(*services.panels)
+                                   : nullptr)
     , m_editor(std::make_unique<EditorSession>(*m_clock))
     , m_filter(std::make_unique<TimelineFilter>())
 {

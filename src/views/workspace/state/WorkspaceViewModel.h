@@ -24,6 +24,8 @@ class CalendarProvider;
 class CapabilityDetector;
 class Clock;
 class EditorSession;
+struct ExchangeOutcome;
+class FilePanels;
 class InsightQueue;
 class ModelContext;
 class NotificationCenter;
@@ -40,7 +42,8 @@ struct WorkspaceServices
     ModelContext *context = nullptr;              // deletes, saves, fetches
     CapabilityDetector *capability = nullptr;     // refreshed on set-up
     InsightQueue *insightCoordinator = nullptr;   // receives entries to reflect on
-    std::shared_ptr<WorkspaceExchange> exchange;  // journal export and import
+    FilePanels *panels = nullptr;                 // where export and import ask for files
+    std::shared_ptr<WorkspaceExchange> exchange;  // instead of the journal file flows on `panels`
     NotificationCenter *notificationCenter = nullptr;
     Clock *clock = nullptr;
     const CalendarProvider *calendar = nullptr;
@@ -169,8 +172,11 @@ public:
     void stepEntry(int offset);
     void requestDeleteSelected();
     void deleteEntry(JournalEntry *entry);
+    // Export and import ask for a file and finish later; a second request
+    // while a panel is up is ignored.
     void exportJournal();
     void importJournal();
+    bool isExchanging() const { return m_exchanging; }
     void presentPrivacyPromise();
 
     // Guarded forms for the views.
@@ -252,6 +258,7 @@ private:
     QDateTime dayAfter(const QDateTime &dayStart) const;
 
     void updateToolbar();
+    void finishImport(const ExchangeOutcome &outcome);
     void recoverOrphanedDrafts();
     void applyRescore(const QList<RescoreResult> &results);
 
@@ -290,6 +297,7 @@ private:
     WorkspaceDestination m_lastJournalDestination = WorkspaceDestination::Timeline;
     std::optional<QUuid> m_lastJournalSelection;
 
+    bool m_exchanging = false;
     bool m_rescoreRunning = false;
     int m_backgroundRescoreMinimum = kBackgroundRescoreMinimum;
     bool m_lastShowsTypedSave = false;

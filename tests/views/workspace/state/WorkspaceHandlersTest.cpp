@@ -1,5 +1,8 @@
 #include "WorkspaceTestHarness.h"
 
+#include "exchange/JournalImport.h"
+
+#include <QFile>
 #include <QSignalSpy>
 
 namespace zn::test {
@@ -155,60 +158,99 @@ TEST_F(WorkspaceHandlersTest, DeletingAsksOnceAndEmptiesTheEditorFirst)
     EXPECT_NE(h.stored(m_oldest->id()), nullptr);
 }
 
-TEST_F(WorkspaceHandlersTest, ExportShowsItsOutcomeAndACancelStaysSilent)
+TEST_F(WorkspaceHandlersTest, ExportWritesTheJournalAndACancelStaysSilent)
 {
+    h.compose(QStringLiteral("A draft is never exported"));
+    const QString path = h.dir.file(QStringLiteral("journal.json"));
+    h.panels.scriptAnswer(path);
     vm().perform(WorkspaceCommand::ExportJournal);
-    EXPECT_EQ(h.exchange->exported, vm().journalEntries());
     EXPECT_EQ(vm().exportStatusMessage(), QStringLiteral("Journal exported successfully."));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_TRUE(written.contains("\"entryCount\" : 3") || written.contains("\"entryCount\": 3")) << written.left(300).toStdString();
+    EXPECT_FALSE(written.contains("A draft is never exported"));
     vm().dismissExportStatus();
 
-    h.exchange->exportOutcome = ExchangeOutcome::cancelled();
+    h.panels.scriptCancel();
     vm().exportJournal();
     EXPECT_EQ(vm().exportStatusMessage(), std::nullopt);
+    EXPECT_FALSE(vm().isExchanging());
 
-    h.exchange->exportOutcome = ExchangeOutcome::failed(QStringLiteral("There are no journal entries to export."));
+    // A panel still up: a second request opens no second panel.
     vm().exportJournal();
-    EXPECT_EQ(vm().exportStatusMessage(), QStringLiteral("There are no journal entries to export."));
+    vm().exportJournal();
+    EXPECT_EQ(h.panels.waitingCount(), 1);
+    h.panels.answerNext(std::nullopt);
+    EXPECT_FALSE(vm().isExchanging());
+}
+
+TEST(WorkspaceExportTest, AnEmptyJournalSaysSoWithoutAPanel)
+{
+    WorkspaceHarness h;
+    h.seed(QStringLiteral("Only a draft"), 0.0, 1, true);
+    WorkspaceViewModel &vm = h.make();
+    vm.exportJournal();
+    EXPECT_EQ(vm.exportStatusMessage(), QStringLiteral("There are no journal entries to export."));
+    EXPECT_EQ(h.panels.requestCount(), 0);
 }
 
 TEST_F(WorkspaceHandlersTest, ImportQueuesReflectionsAndReturnsToAnUnfilteredTimeline)
 {
-    const QUuid first = QUuid::createUuid();
-    const QUuid second = QUuid::createUuid();
-    h.exchange->importOutcome = ExchangeOutcome::succeeded(QStringLiteral("Import complete: 2 added (2 in file)."),
-                                                           {first, second});
+    const QString path = h.dir.file(QStringLiteral("journal.json"));
+    h.panels.scriptAnswer(path);
+    vm().exportJournal();
+    const QUuid removed = m_oldest->id();
+    h.context->remove(m_oldest);
+    ASSERT_FALSE(h.context->save().has_value());
+    h.queue.ids.clear();
+
     vm().showDay(h.clock.now().addSecs(-3600));
     vm().setSearchText(QStringLiteral("calm"));
     vm().setMoodFilter(MoodFilter::Neutral);
     vm().navigate(WorkspaceDestination::Weather);
-
+    vm().dismissExportStatus();
+    h.panels.scriptAnswer(path);
     vm().perform(WorkspaceCommand::ImportJournal);
-    EXPECT_EQ(h.exchange->importCalls, 1);
-    EXPECT_EQ(h.queue.ids, (QList<QUuid>{first, second}));
-    EXPECT_EQ(vm().exportStatusMessage(), QStringLiteral("Import complete: 2 added (2 in file)."));
+
+    EXPECT_EQ(h.panels.openRequests().size(), 1);
+    EXPECT_TRUE(h.queue.ids.contains(removed));
+    EXPECT_EQ(vm().exportStatusMessage(), importSummaryMessage(1, 2, 3, h.queue.ids));
+    EXPECT_EQ(vm().journalEntries().size(), 3);
     EXPECT_EQ(vm().dayFilter(), std::nullopt);
     EXPECT_EQ(vm().destination(), WorkspaceDestination::Timeline);
     EXPECT_EQ(vm().selection(), std::nullopt);
     EXPECT_EQ(h.editor().mode(), DetailMode::Empty);
     EXPECT_EQ(vm().searchText(), QStringLiteral("calm"));
     EXPECT_EQ(vm().moodFilter(), MoodFilter::Neutral);
+}
 
-    h.exchange->importOutcome = ExchangeOutcome::failed(QStringLiteral("That file has no journal entries."));
-    vm().dismissExportStatus();
+TEST_F(WorkspaceHandlersTest, AFailedImportShowsItsReasonAndACancelShowsNothing)
+{
+    const QString path = h.dir.file(QStringLiteral("notes.json"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[1, 2, 3]");
+    file.close();
+    vm().navigate(WorkspaceDestination::Calendar);
+    h.panels.scriptAnswer(path);
     vm().importJournal();
-    EXPECT_EQ(vm().exportStatusMessage(), QStringLiteral("That file has no journal entries."));
-    h.exchange->importOutcome = ExchangeOutcome::cancelled();
+    ASSERT_TRUE(vm().exportStatusMessage().has_value());
+    EXPECT_TRUE(vm().exportStatusMessage()->startsWith(QStringLiteral("This doesn’t look like a Zephyrnote journal export.")));
+    EXPECT_EQ(vm().destination(), WorkspaceDestination::Calendar); // nothing else changes
+
     vm().dismissExportStatus();
+    h.panels.scriptCancel();
     vm().importJournal();
     EXPECT_EQ(vm().exportStatusMessage(), std::nullopt);
+    EXPECT_EQ(vm().journalEntries().size(), 3);
 }
 
 TEST_F(WorkspaceHandlersTest, ImportNeverDropsAComposedEntryOrStrandsTheMicrophone)
 {
-    h.exchange->importOutcome = ExchangeOutcome::succeeded(QStringLiteral("Import complete."), {});
     h.compose(QStringLiteral("Words I have not saved"));
     vm().perform(WorkspaceCommand::ImportJournal);
-    EXPECT_EQ(h.exchange->importCalls, 0); // asked before the file panel
+    EXPECT_EQ(h.panels.requestCount(), 0); // asked before the file panel
     EXPECT_TRUE(vm().showDiscardConfirm());
     vm().cancelPendingNavigation();
     EXPECT_EQ(h.editor().draftText(), QStringLiteral("Words I have not saved"));
@@ -218,10 +260,11 @@ TEST_F(WorkspaceHandlersTest, ImportNeverDropsAComposedEntryOrStrandsTheMicropho
     ASSERT_TRUE(h.startRecording());
     vm().perform(WorkspaceCommand::ImportJournal);
     EXPECT_TRUE(vm().showStopRecordingConfirm());
+    EXPECT_EQ(h.panels.requestCount(), 0);
+    h.panels.scriptCancel();
     vm().stopRecordingAndContinue();
-    ASSERT_TRUE(waitUntil([&] { return h.exchange->importCalls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return h.panels.openRequests().size() == 1; }));
     EXPECT_FALSE(vm().voiceSession().isInProgress());
-    EXPECT_EQ(vm().destination(), WorkspaceDestination::Timeline);
 }
 
 TEST_F(WorkspaceHandlersTest, ADataResetClearsFiltersAndRecordingAndLaterAnswersActOnWhatIsLeft)

@@ -189,19 +189,20 @@ TEST_F(WorkspaceSetupTest, CommandsReachTheWorkspaceOnlyWhileItExists)
         {WorkspaceCommand::PreviousEntry, [&] { return h.editor().mode() == DetailMode::Empty; }},
         {WorkspaceCommand::FocusSearch, [&] { return vm.searchFocused(); }},
         {WorkspaceCommand::ShowPrivacyPromise, [&] { return vm.showPrivacyPromise(); }},
-        {WorkspaceCommand::ExportJournal, [&] { return h.exchange->exportCalls == 1; }},
-        {WorkspaceCommand::ImportJournal, [&] { return h.exchange->importCalls == 1; }},
+        {WorkspaceCommand::ExportJournal, [&] { return h.panels.saveRequests().size() == 1; }},
+        {WorkspaceCommand::ImportJournal, [&] { return h.panels.openRequests().size() == 1; }},
         {WorkspaceCommand::NewEntry, [&] { return h.editor().mode() == DetailMode::ComposingDraft; }},
         {WorkspaceCommand::Save, [&] { return h.editor().mode() == DetailMode::Reading; }},
     };
+    h.panels.scriptAnswer(h.dir.file(QStringLiteral("journal.json")));
+    h.panels.scriptCancel();
     for (const Expectation &e : expectations) {
         if (e.command == WorkspaceCommand::Save)
             h.editor().setDraftText(QStringLiteral("Typed after the menu said New Entry."));
         h.center.post(notificationName(e.command), {{QStringLiteral("sender"), 42}});
         EXPECT_TRUE(e.happened()) << notificationName(e.command).toStdString();
     }
-    EXPECT_EQ(h.exchange->exportCalls, 1);
-    EXPECT_EQ(h.exchange->importCalls, 1);
+    EXPECT_EQ(h.panels.requestCount(), 2);
 
     h.center.post(QStringLiteral("zep.command.unknown"));
     h.center.post(QStringLiteral("zep.command.NewEntry"));
@@ -211,7 +212,7 @@ TEST_F(WorkspaceSetupTest, CommandsReachTheWorkspaceOnlyWhileItExists)
     for (WorkspaceCommand command : allWorkspaceCommands())
         h.center.post(notificationName(command));
     h.center.post(QString::fromLatin1(Notifications::DataDidReset));
-    EXPECT_EQ(h.exchange->exportCalls, 1);
+    EXPECT_EQ(h.panels.requestCount(), 2);
 }
 
 } // namespace

@@ -16,10 +16,10 @@
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/panels/FakeFilePanels.h"
 #include "platform/speech/FakeSpeechPlatform.h"
 #include "reflections/CapabilityDetector.h"
 #include "support/TestSupport.h"
-#include "views/workspace/state/WorkspaceExchange.h"
 #include "voice/VoicePermissions.h"
 
 #include <QCoreApplication>
@@ -50,31 +50,6 @@ class RecordingQueue final : public InsightQueue
 public:
     void enqueueEntry(const QUuid &entryId) override { ids.append(entryId); }
     QList<QUuid> ids;
-};
-
-class FakeExchange final : public WorkspaceExchange
-{
-public:
-    ExchangeOutcome exportJournal(const QList<JournalEntry *> &entries) override
-    {
-        ++exportCalls;
-        exported = entries;
-        return exportOutcome;
-    }
-    ExchangeOutcome importJournal(ModelContext &context) override
-    {
-        ++importCalls;
-        if (onImport)
-            onImport(context);
-        return importOutcome;
-    }
-
-    ExchangeOutcome exportOutcome = ExchangeOutcome::succeeded();
-    ExchangeOutcome importOutcome = ExchangeOutcome::cancelled();
-    std::function<void(ModelContext &)> onImport;
-    int exportCalls = 0;
-    int importCalls = 0;
-    QList<JournalEntry *> exported;
 };
 
 inline void drainEvents()
@@ -109,7 +84,7 @@ public:
         services.context = context;
         services.capability = &capability;
         services.insightCoordinator = &queue;
-        services.exchange = exchange;
+        services.panels = &panels;
         services.notificationCenter = &center;
         services.clock = &clock;
         services.calendar = &calendar;
@@ -192,7 +167,7 @@ public:
     CalendarProvider calendar{QCalendar(), QTimeZone::utc()};
     CapabilityDetector capability;
     RecordingQueue queue;
-    std::shared_ptr<FakeExchange> exchange = std::make_shared<FakeExchange>();
+    FakeFilePanels panels;
     std::shared_ptr<speech::FakeSpeechPlatform> speech = std::make_shared<speech::FakeSpeechPlatform>();
     std::shared_ptr<FakePermissionProvider> permissions = std::make_shared<FakePermissionProvider>();
     std::unique_ptr<WorkspaceViewModel> vm;
