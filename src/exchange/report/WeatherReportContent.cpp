@@ -4,12 +4,14 @@
 #include "core/TextUnits.h"
 #include "core/WeatherLabel.h"
 #include "exchange/report/DateIntervalText.h"
+#include "exchange/report/KeywordKeys.h"
 
 #include <QHash>
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zn {
@@ -18,19 +20,61 @@ namespace {
 constexpr int kKeywordRows = 10;
 constexpr int kThemeRows = 8;
 
-// One saved entry as the report reads it. Keywords are decoded at most
-// once, and only for entries a keyword row asks about.
+// Theme labels as they are counted: trimmed, composed, never blank.
+QStringList countedThemes(const JournalEntry &entry)
+{
+    QStringList out;
+    for (const QString &raw : entry.themes()) {
+        QString label = text::trimmed(raw);
+        // Keyed by the composed form, so a label typed with a combining
+        // accent and one with the precomposed letter are one theme. Text
+        // without combining marks is composed already.
+        if (std::any_of(label.cbegin(), label.cend(), [](QChar c) { return c.unicode() >= 0x300; }))
+            label = label.normalized(QString::NormalizationForm_C);
+        if (!label.isEmpty())
+            out.append(label);
+    }
+    return out;
+}
+
+// One saved entry as the report reads it. Keywords and themes are decoded
+// at most once, when a window first asks for them.
 struct Row {
     const JournalEntry *entry;
     QDateTime timestamp;
     double score;
-    std::optional<KeywordFrequencies> keywords;
+    QByteArray keywordData;
+    std::optional<std::vector<std::string_view>> keywordKeys; // UTF-8 views into keywordData
+    std::optional<QStringList> themes;
 
-    const KeywordFrequencies &keywordTable()
+    const std::vector<std::string_view> &keys()
     {
-        if (!keywords)
-            keywords = entry->keywordFrequencies();
-        return *keywords;
+        if (!keywordKeys) {
+            keywordKeys.emplace();
+            if (!compactKeywordKeys(keywordData, *keywordKeys)) {
+                // Anything but the encoder's compact form: the full decoder
+                // decides, its words kept as UTF-8 beside the views.
+                keywordKeys->clear();
+                const KeywordFrequencies decoded = decodeKeywordFrequencies(keywordData);
+                QByteArray words;
+                for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
+                    words += it.key().toUtf8() + '\0';
+                keywordData = words;
+                for (qsizetype at = 0; at < keywordData.size();) {
+                    const qsizetype next = keywordData.indexOf('\0', at);
+                    keywordKeys->emplace_back(keywordData.constData() + at, std::size_t(next - at));
+                    at = next + 1;
+                }
+            }
+        }
+        return *keywordKeys;
+    }
+
+    const QStringList &themeLabels()
+    {
+        if (!themes)
+            themes = countedThemes(*entry);
+        return *themes;
     }
 };
 
@@ -75,16 +119,10 @@ QList<WeatherPDFMoodBucket> moodDistribution(const std::vector<Row *> &rows)
 
 QList<WeatherPDFTheme> themeCounts(const std::vector<Row *> &rows)
 {
-    // Keyed by the composed form, so a label typed with a combining accent
-    // and one with the precomposed letter are one theme.
     QHash<QString, int> counts;
-    for (const Row *row : rows) {
-        for (const QString &raw : row->entry->themes()) {
-            const QString label = text::trimmed(raw).normalized(QString::NormalizationForm_C);
-            if (!label.isEmpty())
-                ++counts[label];
-        }
-    }
+    for (Row *row : rows)
+        for (const QString &label : row->themeLabels())
+            ++counts[label];
     QList<WeatherPDFTheme> out;
     out.reserve(counts.size());
     for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
@@ -101,19 +139,34 @@ QList<WeatherPDFTheme> themeCounts(const std::vector<Row *> &rows)
 
 QList<WeatherPDFKeyword> keywordRows(const WeatherPeriodSummary &summary, const std::vector<Row *> &rows)
 {
-    QList<WeatherPDFKeyword> out;
     const qsizetype n = std::min<qsizetype>(summary.topKeywords.size(), kKeywordRows);
-    for (qsizetype i = 0; i < n; ++i) {
-        const KeywordTotal &total = summary.topKeywords[i];
-        double sum = 0.0;
-        int matches = 0;
-        for (Row *row : rows) {
-            if (row->keywordTable().contains(total.word)) {
-                sum += row->score;
-                ++matches;
+    std::vector<QByteArray> words;
+    for (qsizetype i = 0; i < n; ++i)
+        words.push_back(summary.topKeywords[i].word.toUtf8());
+    std::vector<double> sums(words.size(), 0.0);
+    std::vector<int> matches(words.size(), 0);
+    for (Row *row : rows) {
+        // A word listed twice in one table still counts its entry once.
+        unsigned listed = 0;
+        for (std::string_view key : row->keys()) {
+            for (std::size_t w = 0; w < words.size(); ++w) {
+                if (key == std::string_view(words[w].constData(), std::size_t(words[w].size()))) {
+                    listed |= 1u << w;
+                    break;
+                }
             }
         }
-        const double average = matches > 0 ? sum / matches : summary.averageSentiment;
+        for (std::size_t w = 0; w < words.size(); ++w) {
+            if (listed & (1u << w)) {
+                sums[w] += row->score;
+                ++matches[w];
+            }
+        }
+    }
+    QList<WeatherPDFKeyword> out;
+    for (qsizetype i = 0; i < n; ++i) {
+        const KeywordTotal &total = summary.topKeywords[i];
+        const double average = matches[i] > 0 ? sums[i] / matches[i] : summary.averageSentiment;
         out.append({total.word, total.count, average});
     }
     return out;
@@ -163,7 +216,8 @@ QList<EmotionalWeatherReportContent> makeWeatherReportContents(const QList<Journ
             continue;
         kept.append(entry);
         // The stored instant: comparing it with the window needs no zone.
-        rows.push_back({entry, entry->value(JournalEntry::Timestamp).toDateTime(), entry->sentimentScore(), {}});
+        rows.push_back({entry, entry->value(JournalEntry::Timestamp).toDateTime(), entry->sentimentScore(),
+                        entry->keywordFrequenciesData(), std::nullopt, std::nullopt});
     }
 
     QList<EmotionalWeatherReportContent> out;

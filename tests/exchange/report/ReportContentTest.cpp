@@ -1,10 +1,12 @@
 #include "ReportTestSupport.h"
 
 #include "exchange/report/DateIntervalText.h"
+#include "exchange/report/KeywordKeys.h"
 #include "exchange/report/WeatherReportContent.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -148,6 +150,36 @@ TEST(ReportContent, KeywordMoodCountsOnlyTheWindowsEntries)
     ASSERT_EQ(contents[2].keywords.size(), 1);
     EXPECT_EQ(contents[2].keywords[0].count, 2);
     EXPECT_DOUBLE_EQ(contents[2].keywords[0].averageSentiment, (0.5 - 0.9) / 2);
+}
+
+TEST(ReportContent, KeywordMoodReadsEveryStoredFormOfTheTable)
+{
+    ReportJournal j;
+    const QString ete = QStringLiteral("\u00e9t\u00e9");
+    j.addDaysAgo(1, 0.6)->setKeywordFrequenciesData(QStringLiteral("{ \"%1\" : 2 }").arg(ete).toUtf8());
+    j.addDaysAgo(1, -0.2)->setKeywordFrequenciesData(QByteArray("{\"\\u00e9t\\u00e9\":1}"));
+    j.addDaysAgo(1, 0.1)->setKeywordFrequenciesData(QStringLiteral("{\"%1\":3,\"%1\":1}").arg(ete).toUtf8());
+    j.addDaysAgo(1, 0.9)->setKeywordFrequenciesData(QStringLiteral("{\"\u00e9t\":9}").toUtf8());
+    j.addDaysAgo(1, -1.0)->setKeywordFrequenciesData(QStringLiteral("{\"%1\":1.5}").arg(ete).toUtf8());
+    const auto week = j.contents().first();
+    const auto row = std::find_if(week.keywords.cbegin(), week.keywords.cend(),
+                                  [&](const WeatherPDFKeyword &k) { return k.word == ete; });
+    ASSERT_NE(row, week.keywords.cend());
+    EXPECT_NEAR(row->averageSentiment, (0.6 - 0.2 + 0.1) / 3, 1e-12);
+}
+
+TEST(ReportContent, CompactKeywordTablesAreReadOnlyWhenPlain)
+{
+    std::vector<std::string_view> keys;
+    const QByteArray plain("{\"a\":1,\"b\":-20}"); // the keys view into it
+    EXPECT_TRUE(compactKeywordKeys(plain, keys));
+    EXPECT_EQ(keys, (std::vector<std::string_view>{"a", "b"}));
+    EXPECT_TRUE(compactKeywordKeys(QByteArray(), keys));
+    EXPECT_TRUE(keys.empty());
+    EXPECT_TRUE(compactKeywordKeys(QByteArray("{}"), keys));
+    for (const char *other : {"{\"a\":1.0}", "{\"a\":01}", "{\"a\":2147483648}", "{\"a\":1,}", "{\"a\":1}x",
+                              "{\"a\\\"b\":1}", "{\"\xff\":1}", "[\"a\"]", "{\"a\":\"1\"}", "{\"a\":1"})
+        EXPECT_FALSE(compactKeywordKeys(QByteArray(other), keys)) << other;
 }
 
 TEST(ReportContent, ThemesCountedTrimmedCaseSensitiveAndRanked)
