@@ -30,6 +30,9 @@ struct AccessibilityPreferences
 // following the settings (palette from `AppSettings.palette`, scheme from
 // `AppSettings.appearance`, or from the system when that is `System`), or
 // with a fixed theme.
+//
+// Never give the application palette a theme's colours: the desktop
+// provider reads that palette to tell a light desktop from a dark one.
 class ThemeScope : public QObject
 {
     Q_OBJECT
