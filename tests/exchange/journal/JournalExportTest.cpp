@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <sys/resource.h>
+#include <unistd.h>
 #include <csignal>
 
 #include <cmath>
@@ -324,6 +325,26 @@ TEST_F(JournalExportFlowTest, UnwritablePlacesReportWhy)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
     EXPECT_TRUE(QFileInfo(m_dir.file(QStringLiteral("taken.json"))).isDir());
+
+    // A folder nobody may write to, not even root.
+    m_panels.scriptAnswer(QStringLiteral("/proc/zephyrnote-export.json"));
+    error = run(allEntries());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/zephyrnote-export.json")));
+
+    // A folder made read-only, where permissions bind (not for root).
+    const QString locked = m_dir.file(QStringLiteral("locked"));
+    QDir(m_dir.path()).mkdir(QStringLiteral("locked"));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (geteuid() != 0) {
+        m_panels.scriptAnswer(locked + QStringLiteral("/out.json"));
+        error = run(allEntries());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
+        EXPECT_TRUE(QDir(locked).isEmpty());
+    }
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 } // namespace

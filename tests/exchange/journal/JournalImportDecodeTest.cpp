@@ -190,7 +190,10 @@ TEST(JournalImportDecodeTest, ReadsBackWhatTheExportWrites)
     JournalEntryExportDTO r;
     r.id = QUuid::createUuid();
     r.timestamp = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC);
-    r.text = QStringLiteral("line\n\"quoted\"\t\\ / \u2028 end");
+    // Every control character, quotes, backslashes, line separators, emoji.
+    for (char16_t c = 0; c < 0x20; ++c)
+        r.text += QChar(c);
+    r.text += QStringLiteral("line\n\"quoted\"\t\\ / \u2028\u2029 \U0001F327 end \u007f");
     r.sentiment = -0.123456789012345;
     r.keywords = QMap<QString, int>{{QStringLiteral("zebra"), 1}, {QStringLiteral("Apple"), 2147483647}};
     r.duration = 0.1 + 0.2;
