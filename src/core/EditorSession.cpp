@@ -105,6 +105,9 @@ EditorSession::EditorSession(Clock &clock, QObject *parent)
     , m_savedIndicatorTimer(clock, this)
     , m_liveMood(clock)
 {
+    // A long text is analysed for storing while the user pauses, so its
+    // commit does not analyse it on the UI thread.
+    m_liveMood.setPrefetchesEntryAnalysis(true);
     connect(&m_liveMood, &LiveMoodRunner::analyzed, this, [this](const QString &, double score) {
         setLiveSentiment(score);
         setLiveWeather(weatherLabelForScore(score));
@@ -341,7 +344,7 @@ bool EditorSession::commitDraft(bool leaveEditing)
         const bool textChanged = entry->rawText() != text;
         const CommitSnapshot before(*entry);
         if (textChanged)
-            applyEntryText(*entry, text);
+            applyText(*entry, text);
         if (completeCommit(entry, leaveEditing, textChanged))
             return true;
         before.restore(*entry);
@@ -354,7 +357,7 @@ bool EditorSession::commitDraft(bool leaveEditing)
         const CommitSnapshot before(*row);
         row->setIsDraft(false);
         row->setTimestamp(now);
-        applyEntryText(*row, text);
+        applyText(*row, text);
         if (completeCommit(row, leaveEditing, true))
             return true;
         before.restore(*row);
@@ -364,13 +367,21 @@ bool EditorSession::commitDraft(bool leaveEditing)
     auto created = std::make_unique<JournalEntry>(QUuid::createUuid(), now, text, std::nullopt, 0.0,
                                                   KeywordFrequencies{}, std::nullopt, QStringList{},
                                                   false);
-    applyEntryText(*created, text);
+    applyText(*created, text);
     JournalEntry *entry = m_modelContext->insert(std::move(created));
     if (completeCommit(entry, leaveEditing, true))
         return true;
     // Withdraw the unsaved insert, or a retry would store the entry twice.
     m_modelContext->remove(entry);
     return false;
+}
+
+void EditorSession::applyText(JournalEntry &entry, const QString &trimmedText)
+{
+    if (const auto ahead = m_liveMood.entryAnalysis(trimmedText))
+        applyEntryAnalysis(entry, *ahead);
+    else
+        applyEntryText(entry, trimmedText);
 }
 
 bool EditorSession::completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged)

@@ -55,7 +55,8 @@ private:
 // a real entry, and leaving it uncommitted deletes the row.
 //
 // Debounces: every change of the text schedules an autosave after 1.2 s and
-// a live-mood analysis after 0.5 s (run off the UI thread); "saved" returns
+// a live-mood analysis after 0.5 s (run off the UI thread; for a long text it
+// also prepares what a commit of it stores); "saved" returns
 // to "idle" after 2.0 s. Main thread only; every property signal fires only
 // on a real change.
 class EditorSession : public QObject
@@ -161,6 +162,8 @@ private:
     void onDraftTextChanged();
     JournalEntry *fetchEntry(const std::optional<QUuid> &id) const;
     void saveDraftRow();
+    // applyEntryText, with the analysis worked out ahead when there is one.
+    void applyText(JournalEntry &entry, const QString &trimmedText);
     bool completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged);
     void showSavedIndicator();
     bool flushBeforeLeaving();

@@ -1,6 +1,7 @@
 #include "core/LiveMoodRunner.h"
 
 #include "core/MoodAnalysis.h"
+#include "core/TextUnits.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
@@ -28,6 +29,15 @@ QThreadPool &livePool()
     Q_UNUSED(configured);
     return pool;
 }
+
+struct LiveResult {
+    std::optional<double> score;
+    std::optional<EntryAnalysis> entry;
+};
+
+// Texts of up to this many code units analyse in a few milliseconds, quick
+// enough for a save on the UI thread.
+constexpr qsizetype kPrefetchAbove = kLiveMaximum;
 
 } // namespace
 
@@ -57,20 +67,38 @@ bool LiveMoodRunner::isPending() const
     return m_timer.isActive() || m_running > 0;
 }
 
+std::optional<EntryAnalysis> LiveMoodRunner::entryAnalysis(const QString &trimmedText) const
+{
+    if (m_entryAnalysis && m_entryAnalysis->text == trimmedText)
+        return m_entryAnalysis;
+    return std::nullopt;
+}
+
 void LiveMoodRunner::run(const QString &text, quint64 request)
 {
     ++m_running;
-    auto *watcher = new QFutureWatcher<std::optional<double>>(this);
+    auto *watcher = new QFutureWatcher<LiveResult>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, text, request] {
         --m_running;
-        const std::optional<double> score = watcher->result();
+        LiveResult result = watcher->result();
         watcher->deleteLater();
-        if (request == m_request && score)
-            emit analyzed(text, *score);
+        // Keyed by its text, an analysis stays good even for a dropped request.
+        if (result.entry)
+            m_entryAnalysis = std::move(result.entry);
+        if (request == m_request && result.score)
+            emit analyzed(text, *result.score);
     });
-    watcher->setFuture(QtConcurrent::run(&livePool(), [text]() -> std::optional<double> {
-        const auto mood = analyzeText(text);
-        return mood ? std::optional<double>(mood->score) : std::nullopt;
+    const bool prefetch = m_prefetch;
+    watcher->setFuture(QtConcurrent::run(&livePool(), [text, prefetch]() -> LiveResult {
+        LiveResult result;
+        if (const auto mood = analyzeText(text))
+            result.score = mood->score;
+        if (prefetch && text.size() > kPrefetchAbove && !text::isBlank(text)) {
+            EntryAnalysis analysis = analyzeEntryText(text);
+            if (analysis.text.size() > kPrefetchAbove)
+                result.entry = std::move(analysis);
+        }
+        return result;
     }));
 }
 

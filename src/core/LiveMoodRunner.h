@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/MoodAnalysis.h"
 #include "platform/base/Clock.h"
 
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 namespace zn {
 
@@ -38,6 +41,14 @@ public:
     // one) has not returned yet.
     bool isPending() const;
 
+    // With this on, a request for a text too long for the live score also
+    // works out what storing the text needs (analyzeEntryText), so a later
+    // save of that text does no analysis on the UI thread. Off by default.
+    void setPrefetchesEntryAnalysis(bool on) { m_prefetch = on; }
+    // The analysis worked out ahead for exactly this trimmed text, once it
+    // has arrived; only the latest one is kept.
+    std::optional<EntryAnalysis> entryAnalysis(const QString &trimmedText) const;
+
 Q_SIGNALS:
     // The current request's score. Not emitted when the text is too short or
     // too long to analyse.
@@ -49,6 +60,8 @@ private:
     ClockTimer m_timer;
     quint64 m_request = 0;
     int m_running = 0;
+    bool m_prefetch = false;
+    std::optional<EntryAnalysis> m_entryAnalysis;
 };
 
 } // namespace zn

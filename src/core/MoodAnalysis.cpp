@@ -731,15 +731,29 @@ double reconcileScores(const LexiconSignal &l, double onDeviceScore, double mode
 
 void applyEntryText(JournalEntry &entry, const QString &text)
 {
-    const QString trimmed = text::trimmed(text);
-    if (trimmed.isEmpty())
+    if (text::isBlank(text))
         return;
-    const double score = sentimentScore(trimmed);
-    const KeywordFrequencies keywords = extractKeywords(trimmed, std::nullopt, kEntryKeywordLimit);
+    applyEntryAnalysis(entry, analyzeEntryText(text));
+}
 
-    entry.setRawText(trimmed);
-    entry.setSentimentScore(score);
-    entry.setKeywordFrequencies(keywords);
+EntryAnalysis analyzeEntryText(const QString &text)
+{
+    EntryAnalysis analysis;
+    analysis.text = text::trimmed(text);
+    if (analysis.text.isEmpty())
+        return analysis;
+    analysis.score = sentimentScore(analysis.text);
+    analysis.keywords = extractKeywords(analysis.text, std::nullopt, kEntryKeywordLimit);
+    return analysis;
+}
+
+void applyEntryAnalysis(JournalEntry &entry, const EntryAnalysis &analysis)
+{
+    if (analysis.text.isEmpty())
+        return;
+    entry.setRawText(analysis.text);
+    entry.setSentimentScore(analysis.score);
+    entry.setKeywordFrequencies(analysis.keywords);
     entry.setInsightText(std::nullopt);
     entry.setInsightGeneratedAt(std::nullopt);
     entry.setThemes({});

@@ -64,6 +64,19 @@ double reconcileScores(const LexiconSignal &signal, double onDeviceScore, double
 // reflection to "pending". Blank text leaves the entry alone. Main thread.
 void applyEntryText(JournalEntry &entry, const QString &text);
 
+// What applyEntryText stores, worked out ahead (on any thread) for a long
+// text, so that storing it on the main thread takes no time.
+struct EntryAnalysis
+{
+    QString text; // trimmed
+    double score = 0.0;
+    KeywordFrequencies keywords;
+};
+EntryAnalysis analyzeEntryText(const QString &text);
+// applyEntryText with the analysis done ahead; blank text leaves the entry
+// alone. Main thread.
+void applyEntryAnalysis(JournalEntry &entry, const EntryAnalysis &analysis);
+
 // The lengths, in characters once trimmed, that analyzeText scores.
 inline constexpr int kLiveMinimum = 20;
 inline constexpr int kLiveMaximum = 15000;

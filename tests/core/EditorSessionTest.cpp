@@ -5,6 +5,7 @@
 #include "core/JournalQueries.h"
 #include "core/MoodAnalysis.h"
 #include "core/StoreFactory.h"
+#include "MoodFakes.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,26 @@ class RecordingQueue final : public InsightQueue
 public:
     void enqueueEntry(const QUuid &entryId) override { ids.append(entryId); }
     QList<QUuid> ids;
+};
+
+// The real tagger, counting how often it is asked.
+class CountingSentimentTagger final : public language::SentimentTagger
+{
+public:
+    explicit CountingSentimentTagger(std::shared_ptr<const language::SentimentTagger> real)
+        : m_real(std::move(real))
+    {
+    }
+    language::SentimentTags tag(const QString &text, const QString &lang) const override
+    {
+        ++m_calls;
+        return m_real->tag(text, lang);
+    }
+    int calls() const { return m_calls; }
+
+private:
+    std::shared_ptr<const language::SentimentTagger> m_real;
+    mutable std::atomic<int> m_calls{0};
 };
 
 const QString kHappy = QStringLiteral("What a wonderful, happy morning with my lovely family at the sunny beach.");
@@ -685,6 +706,39 @@ TEST_F(EditorSessionTest, SignalsFireOnlyOnRealChanges)
     EXPECT_EQ(SaveStatus::error(QStringLiteral("a")), SaveStatus::error(QStringLiteral("a")));
     EXPECT_NE(SaveStatus::error(QStringLiteral("a")), SaveStatus::error(QStringLiteral("b")));
     EXPECT_NE(SaveStatus::error(QString()), SaveStatus::idle());
+}
+
+TEST_F(EditorSessionTest, LongTextIsAnalysedDuringThePauseNotByItsCommit)
+{
+    test::LanguageServicesOverride services;
+    const auto counting = std::make_shared<CountingSentimentTagger>(language::sentimentTagger());
+    services.sentiment(counting);
+    JournalEntry *entry = seed(QStringLiteral("Small"));
+    m_session->openEntry(entry, true);
+    const QString longText = kHappy.repeated(300) + QStringLiteral("\n ");
+    m_session->setDraftText(longText);
+    m_clock.advance(500ms);
+    ASSERT_TRUE(waitForLiveMood());
+    const int inBackground = counting->calls();
+    EXPECT_GE(inBackground, 1);
+
+    // The autosave commits what was worked out, and it is what a direct
+    // analysis gives.
+    m_clock.advance(700ms);
+    EXPECT_EQ(counting->calls(), inBackground);
+    EXPECT_EQ(m_session->saveStatus(), SaveStatus::saved());
+    const JournalEntry *saved = stored(entry->id());
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->rawText(), longText.trimmed());
+    EXPECT_EQ(saved->sentimentScore(), sentimentScore(longText));
+    EXPECT_EQ(saved->keywordFrequencies(), extractKeywords(longText));
+    EXPECT_EQ(saved->insightStatusRaw(), QStringLiteral("pending"));
+
+    // A text changed after the pause is analysed by the commit itself.
+    m_session->setDraftText(longText + QStringLiteral("Sad end."));
+    ASSERT_TRUE(m_session->commitDraft(false));
+    EXPECT_GT(counting->calls(), inBackground);
+    EXPECT_EQ(stored(entry->id())->sentimentScore(), sentimentScore(longText + QStringLiteral("Sad end.")));
 }
 
 TEST_F(EditorSessionTest, HugeTextsCommitAndSkipTheLiveMood)

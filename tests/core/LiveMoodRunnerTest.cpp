@@ -109,6 +109,39 @@ TEST_F(LiveMoodRunnerTest, TextsOutsideTheAnalysedRangeGiveNoResult)
     EXPECT_TRUE(m_delivered.isEmpty());
 }
 
+TEST_F(LiveMoodRunnerTest, PrefetchesTheStoredAnalysisOfLongTextsOnly)
+{
+    const QString longText = kGloomy.repeated(400); // past what the live score takes
+    m_runner->schedule(longText);
+    m_clock.advance(500ms);
+    ASSERT_TRUE(settle());
+    // Off by default.
+    EXPECT_FALSE(m_runner->entryAnalysis(longText.trimmed()).has_value());
+
+    m_runner->setPrefetchesEntryAnalysis(true);
+    m_runner->schedule(QStringLiteral("  ") + longText + QStringLiteral("\n"));
+    m_clock.advance(500ms);
+    ASSERT_TRUE(settle());
+    const auto ahead = m_runner->entryAnalysis(longText.trimmed());
+    ASSERT_TRUE(ahead.has_value());
+    const EntryAnalysis direct = analyzeEntryText(longText);
+    EXPECT_EQ(ahead->text, direct.text);
+    EXPECT_EQ(ahead->score, direct.score);
+    EXPECT_EQ(ahead->keywords, direct.keywords);
+    // Only for exactly that text.
+    EXPECT_FALSE(m_runner->entryAnalysis(longText.trimmed() + u'.').has_value());
+    EXPECT_TRUE(m_delivered.isEmpty());
+
+    // Short texts get their live score and nothing more; the latest long
+    // analysis stays.
+    m_runner->schedule(kHappy);
+    m_clock.advance(500ms);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(m_delivered.size(), 1);
+    EXPECT_FALSE(m_runner->entryAnalysis(kHappy).has_value());
+    EXPECT_TRUE(m_runner->entryAnalysis(longText.trimmed()).has_value());
+}
+
 TEST_F(LiveMoodRunnerTest, RunnerDestroyedMidAnalysisIsSafe)
 {
     m_runner->schedule(kHappy);
