@@ -44,7 +44,8 @@ struct Row {
     QDateTime timestamp;
     double score;
     QByteArray keywordData;
-    std::optional<std::vector<std::string_view>> keywordKeys; // UTF-8 views into keywordData
+    std::optional<std::vector<std::string_view>> keywordKeys; // UTF-8 views into keywordData or decodedWords
+    std::vector<QByteArray> decodedWords;
     std::optional<QStringList> themes;
 
     const std::vector<std::string_view> &keys()
@@ -56,14 +57,10 @@ struct Row {
                 // decides, its words kept as UTF-8 beside the views.
                 keywordKeys->clear();
                 const KeywordFrequencies decoded = decodeKeywordFrequencies(keywordData);
-                QByteArray words;
-                for (auto it = decoded.cbegin(); it != decoded.cend(); ++it)
-                    words += it.key().toUtf8() + '\0';
-                keywordData = words;
-                for (qsizetype at = 0; at < keywordData.size();) {
-                    const qsizetype next = keywordData.indexOf('\0', at);
-                    keywordKeys->emplace_back(keywordData.constData() + at, std::size_t(next - at));
-                    at = next + 1;
+                decodedWords.reserve(std::size_t(decoded.size()));
+                for (auto it = decoded.cbegin(); it != decoded.cend(); ++it) {
+                    const QByteArray &word = decodedWords.emplace_back(it.key().toUtf8());
+                    keywordKeys->emplace_back(word.constData(), std::size_t(word.size()));
                 }
             }
         }
@@ -217,7 +214,7 @@ QList<EmotionalWeatherReportContent> makeWeatherReportContents(const QList<Journ
         kept.append(entry);
         // The stored instant: comparing it with the window needs no zone.
         rows.push_back({entry, entry->value(JournalEntry::Timestamp).toDateTime(), entry->sentimentScore(),
-                        entry->keywordFrequenciesData(), std::nullopt, std::nullopt});
+                        entry->keywordFrequenciesData(), std::nullopt, {}, std::nullopt});
     }
 
     QList<EmotionalWeatherReportContent> out;

@@ -49,6 +49,12 @@ PdfProbe::PdfProbe(const QByteArray &pdf)
         return;
     m_info = QString::fromUtf8(info);
 
+    QByteArray images;
+    if (!run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}, &images, &m_error))
+        return;
+    // Two header lines, then one line per image.
+    m_imageCount = int(images.count('\n')) - 2;
+
     const QString html = dir.filePath(QStringLiteral("probe.html"));
     if (!run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, html}, nullptr, &m_error, &m_warnings))
         return;

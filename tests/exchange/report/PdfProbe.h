@@ -26,6 +26,8 @@ public:
     int pageCount() const { return int(m_pageSizes.size()); }
     QSizeF pageSize(int page) const { return m_pageSizes.value(page - 1); }
     QString pdfinfo() const { return m_info; }
+    // Raster images in the document (pdfimages -list).
+    int imageCount() const { return m_imageCount; }
     // What poppler complained about while reading the document.
     QString warnings() const { return m_warnings; }
     const QList<PdfWord> &words() const { return m_words; }
@@ -46,6 +48,7 @@ private:
     QString m_error;
     QString m_info;
     QString m_warnings;
+    int m_imageCount = -1;
     QList<QSizeF> m_pageSizes;
     QList<PdfWord> m_words;
 };

@@ -147,6 +147,16 @@ TEST_F(ReportPdf, ThreeWindowsEachOpenAPageAndNothingRunsOff)
         EXPECT_NEAR(range->xMin, 48, kTolerance);
     }
     EXPECT_EQ(probe.findAll(QStringLiteral("Summary")).size(), 3);
+    // Symbols and charts are vector drawings.
+    EXPECT_EQ(probe.imageCount(), 0);
+    // A ranking too long for its page went on at the top of the next.
+    int continued = 0;
+    for (int p = 2; p <= probe.pageCount(); ++p) {
+        const auto words = probe.onPage(p);
+        continued += !words.isEmpty() && qAbs(words.first()->yMin - 49) < kTolerance
+                     && qAbs(words.first()->xMin - 48) < kTolerance ? 1 : 0;
+    }
+    EXPECT_GE(continued, 1);
     EXPECT_EQ(probe.findAll(QStringLiteral("Past 7 days reflection")).size(), 1);
 
     // Summary texts beside the symbol, rows with their counts at fixed x.
