@@ -388,6 +388,33 @@ TEST_F(ReportPdf, CoolPaletteAndEmptyInput)
     EXPECT_TRUE(empty.pdf.isEmpty());
 }
 
+TEST_F(ReportPdf, ChartWashesStayFaintOnThePage)
+{
+    test::fillSeededJournal(m_journal, 90, 3);
+    const auto contents = m_journal.contents();
+    const QByteArray pdf = render({contents.first()});
+    const PdfProbe probe(pdf);
+    const PdfWord *sunny = nullptr;
+    for (const PdfWord *w : probe.findAll(QStringLiteral("Sunny")))
+        sunny = qAbs(w->xMax - 560) < 1.0 ? w : sunny;
+    ASSERT_TRUE(sunny);
+    const double plotTop = (sunny->yMin + sunny->yMax) / 2; // the label is centred on the top edge
+    test::TempDir dir;
+    const QStringList pages = PdfProbe::renderPages(pdf, dir.file(QStringLiteral("page")), 72);
+    ASSERT_FALSE(pages.isEmpty());
+    const QImage page(pages.first());
+    ASSERT_FALSE(page.isNull());
+    // Near the top (the accent at a tenth over white) and the bottom (the
+    // area's heavy end at 4 %) the plot stays close to white: a gradient
+    // whose alpha a viewer dropped would show there at full strength.
+    for (const QPoint at : {QPoint(300, int(plotTop) + 4), QPoint(300, int(plotTop) + 146)}) {
+        const QColor c = page.pixelColor(at);
+        EXPECT_GT(c.redF(), 0.85) << at.y();
+        EXPECT_GT(c.greenF(), 0.85) << at.y();
+        EXPECT_GT(c.blueF(), 0.85) << at.y();
+    }
+}
+
 TEST(ReportSymbol, TintedSymbolOrNothingForAnUnknownName)
 {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
