@@ -1,12 +1,14 @@
 #include "core/WeatherPeriodSummary.h"
 
+#include "core/JournalDayTotals.h"
+#include "core/WeatherPeriodSummaryFromTotals.h"
 #include "core/JournalEntry.h"
+#include "platform/store/ModelContext.h"
 #include "core/TextUnits.h"
 
 #include <QMap>
 #include <QCoreApplication>
 #include <QMutex>
-#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -53,52 +55,23 @@ struct WindowRow {
     qsizetype slot; // day of the window, -1 when outside the day table
 };
 
-// Counts every change of every entry a summary was computed from, so the
-// memo can tell "nothing changed" without reading 10,000 entries again.
-// Stored models announce every write, every refresh from the store and
-// their deletion. Main thread only.
-class EntryWatch final : public QObject
-{
-public:
-    static EntryWatch &instance()
-    {
-        // Never destroyed: entries may outlive any static.
-        static EntryWatch *watch = new EntryWatch;
-        return *watch;
-    }
-
-    void watch(JournalEntry *entry)
-    {
-        if (m_watched.contains(entry))
-            return;
-        m_watched.insert(entry);
-        connect(entry, &PersistentModel::changed, this, [this] { ++m_generation; }, Qt::DirectConnection);
-        connect(entry, &PersistentModel::deleted, this, [this] { ++m_generation; }, Qt::DirectConnection);
-        connect(entry, &QObject::destroyed, this, [this, entry] {
-            m_watched.remove(entry);
-            ++m_generation;
-        }, Qt::DirectConnection);
-    }
-
-    quint64 generation() const { return m_generation; }
-
-private:
-    QSet<const JournalEntry *> m_watched;
-    quint64 m_generation = 0;
-};
-
+// The one remembered summary. Besides the period, the day and the calendar,
+// it stands only while the same entry objects are asked about and no stored
+// model anywhere has been written since (so a changed score, text,
+// timestamp or keyword table, a deletion or a destroyed entry all count).
 struct Memo {
     WeatherPeriod period;
     QString dayKey;
     QString calendarTag;
     QList<JournalEntry *> inputs;
-    quint64 generation;
+    quint64 writeCount;
     WeatherPeriodSummary summary;
 };
 
 QMutex memoMutex;
 std::optional<Memo> memoSlot;
 quint64 computeCount = 0;
+quint64 fromTotalsCount = 0;
 
 bool onMainThread()
 {
@@ -233,70 +206,6 @@ private:
     std::size_t m_size = 0;
 };
 
-// Reads the compact form the keyword encoder writes ({"a":1,"b":2}, keys
-// ascending, plain ASCII, no escapes) without building JSON objects. Returns
-// false for anything else, which then goes through the full decoder.
-bool addCompactKeywords(const QByteArray &data, KeywordTotals &totals,
-                        std::vector<std::pair<std::string_view, int>> &scratch)
-{
-    scratch.clear();
-    const char *p = data.constData();
-    const char *const end = p + data.size();
-    if (p == end)
-        return true;
-    if (*p++ != '{')
-        return false;
-    if (p < end && *p == '}')
-        return p + 1 == end;
-    std::string_view previous;
-    bool first = true;
-    while (p < end) {
-        if (*p++ != '"')
-            return false;
-        const char *keyStart = p;
-        while (p < end && *p != '"') {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c < 0x20 || c > 0x7E || c == '\\')
-                return false;
-            ++p;
-        }
-        if (p == end)
-            return false;
-        const std::string_view key(keyStart, std::size_t(p - keyStart));
-        ++p;
-        if (!first && !(previous < key))
-            return false;
-        if (p == end || *p++ != ':')
-            return false;
-        const char *digits = p;
-        int value = 0;
-        while (p < end && *p >= '0' && *p <= '9') {
-            value = value * 10 + (*p - '0');
-            ++p;
-            if (p - digits > 9)
-                return false;
-        }
-        const qsizetype digitCount = p - digits;
-        if (digitCount == 0 || (digitCount > 1 && *digits == '0'))
-            return false;
-        scratch.emplace_back(key, value);
-        previous = key;
-        first = false;
-        if (p == end)
-            return false;
-        if (*p == '}') {
-            if (p + 1 != end)
-                return false;
-            for (const auto &[word, count] : scratch)
-                totals.add(word, count);
-            return true;
-        }
-        if (*p++ != ',')
-            return false;
-    }
-    return false;
-}
-
 QList<KeywordTotal> topKeywordTotals(const KeywordTotals &totals)
 {
     std::vector<std::pair<std::string_view, qint64>> pairs;
@@ -382,8 +291,11 @@ WeatherPeriodSummary compute(WeatherPeriod period, const DateInterval &window, c
     std::deque<std::string> ownedWords;
     std::vector<std::pair<std::string_view, int>> scratch;
     for (const WindowRow &row : rows) {
-        if (addCompactKeywords(row.keywordData, totals, scratch))
+        if (parseCompactKeywords(row.keywordData, scratch)) {
+            for (const auto &[word, count] : scratch)
+                totals.add(word, count);
             continue;
+        }
         const KeywordFrequencies decoded = decodeKeywordFrequencies(row.keywordData);
         for (auto it = decoded.cbegin(); it != decoded.cend(); ++it) {
             const std::string &word = ownedWords.emplace_back(it.key().toStdString());
@@ -394,6 +306,9 @@ WeatherPeriodSummary compute(WeatherPeriod period, const DateInterval &window, c
     return result;
 }
 
+WeatherPeriodSummary computeFromEntries(const QList<JournalEntry *> &entries, WeatherPeriod period,
+                                        const CalendarProvider &calendar, const QDateTime &now);
+
 } // namespace
 
 WeatherPeriodSummary WeatherPeriodSummary::summary(const QList<JournalEntry *> &entries,
@@ -403,17 +318,39 @@ WeatherPeriodSummary WeatherPeriodSummary::summary(const QList<JournalEntry *> &
 {
     const QString dayKey = calendar.dayKey(now);
     const QString tag = calendarTag(calendar);
-    // The memo and its watch belong to the main thread; other callers always
-    // compute.
+    // The memo and the store's day totals belong to the main thread; other
+    // callers always read the entries.
     const bool useMemo = onMainThread();
 
     QMutexLocker lock(&memoMutex);
-    if (useMemo && memoSlot && memoSlot->generation == EntryWatch::instance().generation()
+    const quint64 writes = PersistentModel::writeCount();
+    if (useMemo && memoSlot && memoSlot->writeCount == writes
         && memoSlot->period == period && memoSlot->dayKey == dayKey && memoSlot->calendarTag == tag
         && memoSlot->inputs == entries)
         return memoSlot->summary;
     lock.unlock();
 
+    // The views pass their query's results, which the store's day totals
+    // already sum up; any other list is read entry by entry.
+    std::optional<WeatherPeriodSummary> fromTotals;
+    if (useMemo)
+        fromTotals = summaryFromDayTotals(entries, period, calendar, now);
+    WeatherPeriodSummary result = fromTotals ? *std::move(fromTotals) : computeFromEntries(entries, period, calendar, now);
+
+    lock.relock();
+    ++computeCount;
+    if (fromTotals)
+        ++fromTotalsCount;
+    if (useMemo)
+        memoSlot = Memo{period, dayKey, tag, entries, writes, result};
+    return result;
+}
+
+namespace {
+
+WeatherPeriodSummary computeFromEntries(const QList<JournalEntry *> &entries, WeatherPeriod period,
+                                        const CalendarProvider &calendar, const QDateTime &now)
+{
     const int days = dayCount(period);
     const DateInterval window = calendar.trailingDaysInterval(days, now);
     const DayTable table = makeDayTable(now, days, calendar);
@@ -437,19 +374,10 @@ WeatherPeriodSummary WeatherPeriodSummary::summary(const QList<JournalEntry *> &
                             keywords ? *keywords : entry->keywordFrequenciesData(), *place});
         }
     }
-    WeatherPeriodSummary result = compute(period, window, table, calendar, rows);
-
-    lock.relock();
-    ++computeCount;
-    if (useMemo) {
-        EntryWatch &watch = EntryWatch::instance();
-        for (JournalEntry *entry : entries)
-            if (entry)
-                watch.watch(entry);
-        memoSlot = Memo{period, dayKey, tag, entries, watch.generation(), result};
-    }
-    return result;
+    return compute(period, window, table, calendar, rows);
 }
+
+} // namespace
 
 DateRange WeatherPeriodSummary::chartXDomain(const CalendarProvider &calendar,
                                              double sparseThreshold, int minimumDays,
@@ -509,10 +437,22 @@ quint64 weatherSummaryComputeCount()
     return computeCount;
 }
 
+quint64 weatherSummaryFromTotalsCount()
+{
+    QMutexLocker lock(&memoMutex);
+    return fromTotalsCount;
+}
+
 void resetWeatherSummaryMemo()
 {
     QMutexLocker lock(&memoMutex);
     memoSlot.reset();
+}
+
+WeatherPeriodSummary weatherSummaryFromEntries(const QList<JournalEntry *> &entries, WeatherPeriod period,
+                                               const CalendarProvider &calendar, const QDateTime &now)
+{
+    return computeFromEntries(entries, period, calendar, now);
 }
 
 } // namespace detail

@@ -48,8 +48,10 @@ struct WeatherPeriodSummary {
 
     // The summary of the entries whose timestamp lies in the period's window
     // ending with `now`'s day (both ends included). Draft rows are skipped.
-    // The last result is remembered, so repeated requests with unchanged
-    // entries cost one pass over the window. Main thread.
+    // The last result is remembered while the same entries are asked about
+    // and none has changed. When the entries are a store's saved entries
+    // (a live query's results), the store's per-day totals give the
+    // summary without reading each entry's keywords. Main thread.
     static WeatherPeriodSummary summary(const QList<JournalEntry *> &entries, WeatherPeriod period,
                                         const CalendarProvider &calendar, const QDateTime &now);
 
@@ -70,8 +72,14 @@ namespace detail {
 // How many summaries were computed rather than served from the memo (tests
 // and benchmarks use it to tell the two apart).
 quint64 weatherSummaryComputeCount();
+// How many of those came from a store's day totals.
+quint64 weatherSummaryFromTotalsCount();
 // Empties the memo so a benchmark can time the full computation.
 void resetWeatherSummaryMemo();
+// The summary read entry by entry, never from the store's day totals nor
+// the memo: what the totals must agree with.
+WeatherPeriodSummary weatherSummaryFromEntries(const QList<JournalEntry *> &entries, WeatherPeriod period,
+                                               const CalendarProvider &calendar, const QDateTime &now);
 } // namespace detail
 
 } // namespace zn

@@ -41,6 +41,17 @@ ModelContext *ModelContainer::mainContext()
     return m_mainContext;
 }
 
+bool ModelContainer::readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
+                                const FieldSink &sink, StoreError *error)
+{
+    if (!m_sql) {
+        if (error)
+            *error = StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
+        return false;
+    }
+    return m_sql->readFields(entity, fields, rowIds, sink, error);
+}
+
 void ModelContainer::setSaveFailureInjector(SaveFailureInjector injector)
 {
     m_injector = std::move(injector);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace zn {
 
@@ -48,6 +49,14 @@ public:
 
     // The context the views share; lives as long as the container.
     ModelContext *mainContext();
+
+    // Chosen fields of saved rows, read straight from the store without
+    // making objects: every row of the entity when `rowIds` is null, else
+    // those rows (missing ones skipped). For summaries kept beside the
+    // store; `values` follow the order of `fields`.
+    using FieldSink = std::function<void(qint64 rowId, const std::vector<QVariant> &values)>;
+    bool readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
+                    const FieldSink &sink, StoreError *error = nullptr);
 
     // Test hook: called inside every save transaction just before commit; an
     // error it returns aborts the save as a failing disk would.

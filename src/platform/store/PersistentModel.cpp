@@ -3,7 +3,24 @@
 #include "platform/store/FieldValues.h"
 #include "platform/store/ModelContext.h"
 
+#include <atomic>
+
 namespace zn {
+namespace {
+
+std::atomic<quint64> g_writeCount{0};
+
+void noteWrite()
+{
+    g_writeCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+quint64 PersistentModel::writeCount()
+{
+    return g_writeCount.load(std::memory_order_relaxed);
+}
 
 PersistentModel::PersistentModel(const EntityDescriptor &entity)
     : m_entity(&entity)
@@ -19,7 +36,11 @@ PersistentModel::PersistentModel(const EntityDescriptor &entity, Unfilled)
 {
 }
 
-PersistentModel::~PersistentModel() = default;
+PersistentModel::~PersistentModel()
+{
+    // A new object may take this address; caches keyed by it must notice.
+    noteWrite();
+}
 
 PersistentIdentifier PersistentModel::persistentModelID() const
 {
@@ -58,6 +79,7 @@ std::optional<QDateTime> PersistentModel::optionalDate(int field) const
 void PersistentModel::setValue(int field, QVariant value)
 {
     Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
+    noteWrite();
     const FieldType type = m_entity->fields[field].type;
     // Saved rows track which fields differ from the store, so a save writes
     // only those and leaves other contexts' fields alone.
@@ -107,8 +129,10 @@ void PersistentModel::refreshStored(std::vector<QVariant> values)
         m_stored.clear();
     else
         m_stored = std::move(values);
-    if (anyChange)
+    if (anyChange) {
+        noteWrite();
         Q_EMIT changed();
+    }
 }
 
 void PersistentModel::markSaved()
@@ -124,6 +148,7 @@ void PersistentModel::revert()
         return;
     const QSet<int> fields = m_dirty;
     m_dirty.clear();
+    noteWrite();
     for (int f : fields) {
         m_values[size_t(f)] = m_stored[size_t(f)];
         Q_EMIT fieldChanged(f);
@@ -135,6 +160,7 @@ void PersistentModel::revert()
 void PersistentModel::markDeleted()
 {
     const bool was = m_deleted;
+    noteWrite();
     m_deleted = true;
     m_pendingDelete = false;
     m_inserted = false;

@@ -60,6 +60,15 @@ public:
 
     // Unsaved field changes of this object.
     bool hasChanges() const { return !m_dirty.isEmpty(); }
+    bool hasUnsavedChange(int field) const { return m_dirty.contains(field); }
+    // Not yet saved: inserted into a context (or into none) without a row.
+    bool isUnsaved() const { return m_rowId == 0; }
+
+    // Counts every write, refresh, revert, deletion and destruction of any
+    // stored model in the process. Unchanged between two calls means no
+    // model value anywhere changed, which lets a cache of results computed
+    // from models stand without watching each one.
+    static quint64 writeCount();
 
     const QVariant &value(int field) const;
 

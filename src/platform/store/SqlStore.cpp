@@ -486,70 +486,64 @@ sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &bi
 std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const
 {
     std::vector<QVariant> values(size_t(entity.fields.size()));
-    for (int i = 0; i < entity.fields.size(); ++i) {
-        const int column = firstColumn + i;
-        const int kind = sqlite3_column_type(stmt, column);
-        const FieldType type = entity.fields[i].type;
-        QVariant &out = values[size_t(i)];
-        // The common shapes are decoded here directly; anything unusual
-        // (NaN kept as text, a foreign type) takes the general path.
-        if (kind == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::OptionalText)) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-            const int size = sqlite3_column_bytes(stmt, column);
-            out = size > 0 ? QString::fromUtf8(text, size) : QString::fromLatin1("", 0);
-            continue;
-        }
-        if (kind == SQLITE_FLOAT && (type == FieldType::Real || type == FieldType::OptionalReal)) {
-            out = sqlite3_column_double(stmt, column);
-            continue;
-        }
-        if (kind == SQLITE_INTEGER && type == FieldType::Integer) {
-            out = qlonglong(sqlite3_column_int64(stmt, column));
-            continue;
-        }
-        if (kind == SQLITE_INTEGER && type == FieldType::Bool) {
-            out = sqlite3_column_int64(stmt, column) != 0;
-            continue;
-        }
-        if (kind == SQLITE_BLOB && type == FieldType::Data) {
-            const void *data = sqlite3_column_blob(stmt, column);
-            out = QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
-            continue;
-        }
-        if (kind == SQLITE_TEXT && type == FieldType::StringList && sqlite3_column_bytes(stmt, column) == 2
-            && std::memcmp(sqlite3_column_text(stmt, column), "[]", 2) == 0) {
-            out = QStringList();
-            continue;
-        }
-        if (kind == SQLITE_TEXT && type == FieldType::Uuid && sqlite3_column_bytes(stmt, column) == 36) {
-            out = QVariant::fromValue(QUuid::fromString(
-                QLatin1StringView(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)), 36)));
-            continue;
-        }
-        QVariant raw;
-        switch (kind) {
-        case SQLITE_NULL:
-            break;
-        case SQLITE_INTEGER:
-            raw = qlonglong(sqlite3_column_int64(stmt, column));
-            break;
-        case SQLITE_FLOAT:
-            raw = sqlite3_column_double(stmt, column);
-            break;
-        case SQLITE_BLOB: {
-            const void *data = sqlite3_column_blob(stmt, column);
-            raw = QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
-            break;
-        }
-        default: {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-            raw = QString::fromUtf8(text ? text : "", sqlite3_column_bytes(stmt, column));
-            break;
-        }
-        }
-        out = store::fromSql(type, raw, kind == SQLITE_NULL);
-    }
+    for (int i = 0; i < entity.fields.size(); ++i)
+        values[size_t(i)] = readValue(entity.fields[i].type, stmt, firstColumn + i);
     return values;
+}
+
+QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
+{
+    const int kind = sqlite3_column_type(stmt, column);
+    // The common shapes are decoded here directly; anything unusual
+    // (NaN kept as text, a foreign type) takes the general path.
+    if (kind == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::OptionalText)) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        const int size = sqlite3_column_bytes(stmt, column);
+        return size > 0 ? QString::fromUtf8(text, size) : QString::fromLatin1("", 0);
+    }
+    if (kind == SQLITE_FLOAT && (type == FieldType::Real || type == FieldType::OptionalReal)) {
+        return sqlite3_column_double(stmt, column);
+    }
+    if (kind == SQLITE_INTEGER && type == FieldType::Integer) {
+        return qlonglong(sqlite3_column_int64(stmt, column));
+    }
+    if (kind == SQLITE_INTEGER && type == FieldType::Bool) {
+        return sqlite3_column_int64(stmt, column) != 0;
+    }
+    if (kind == SQLITE_BLOB && type == FieldType::Data) {
+        const void *data = sqlite3_column_blob(stmt, column);
+        return QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
+    }
+    if (kind == SQLITE_TEXT && type == FieldType::StringList && sqlite3_column_bytes(stmt, column) == 2
+        && std::memcmp(sqlite3_column_text(stmt, column), "[]", 2) == 0) {
+        return QStringList();
+    }
+    if (kind == SQLITE_TEXT && type == FieldType::Uuid && sqlite3_column_bytes(stmt, column) == 36) {
+        return QVariant::fromValue(QUuid::fromString(
+            QLatin1StringView(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)), 36)));
+    }
+    QVariant raw;
+    switch (kind) {
+    case SQLITE_NULL:
+        break;
+    case SQLITE_INTEGER:
+        raw = qlonglong(sqlite3_column_int64(stmt, column));
+        break;
+    case SQLITE_FLOAT:
+        raw = sqlite3_column_double(stmt, column);
+        break;
+    case SQLITE_BLOB: {
+        const void *data = sqlite3_column_blob(stmt, column);
+        raw = QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
+        break;
+    }
+    default: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        raw = QString::fromUtf8(text ? text : "", sqlite3_column_bytes(stmt, column));
+        break;
+    }
+    }
+    return store::fromSql(type, raw, kind == SQLITE_NULL);
 }
 
 bool SqlStore::stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error)
@@ -604,6 +598,39 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
     if (!stmt)
         return false;
     return stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1)); }, error);
+}
+
+bool SqlStore::readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
+                          const FieldSink &sink, StoreError *error)
+{
+    QStringList names{QStringLiteral("pk")};
+    for (int f : fields)
+        names.append(quoted(entity.fields[f].name));
+    const QString head = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), quoted(entity.name));
+    std::vector<QVariant> values(size_t(fields.size()));
+    const auto readAll = [&](sqlite3_stmt *stmt) {
+        return stepAll(stmt, [&] {
+            for (int i = 0; i < fields.size(); ++i)
+                values[size_t(i)] = readValue(entity.fields[fields[i]].type, stmt, i + 1);
+            sink(sqlite3_column_int64(stmt, 0), values);
+        }, error);
+    };
+    if (!rowIds) {
+        sqlite3_stmt *stmt = readStatement(head, {}, error);
+        return stmt && readAll(stmt);
+    }
+    for (qsizetype start = 0; start < rowIds->size(); start += kMaxBinds) {
+        const qsizetype n = std::min<qsizetype>(kMaxBinds, rowIds->size() - start);
+        QVariantList binds;
+        for (qsizetype i = 0; i < n; ++i)
+            binds.append(rowIds->at(start + i));
+        const QString sql = head + QStringLiteral(" WHERE pk IN (")
+                            + QStringList(n, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+        sqlite3_stmt *stmt = readStatement(sql, binds, error);
+        if (!stmt || !readAll(stmt))
+            return false;
+    }
+    return true;
 }
 
 bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,

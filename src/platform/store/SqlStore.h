@@ -53,6 +53,12 @@ public:
     bool loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
                   StoreError *error);
 
+    using FieldSink = std::function<void(qint64 rowId, const std::vector<QVariant> &values)>;
+    // Chosen fields of every row (`rowIds` null) or of the given rows, in no
+    // particular order, without making objects.
+    bool readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
+                    const FieldSink &sink, StoreError *error);
+
 private:
     explicit SqlStore(const Schema &schema);
     bool exec(const QString &sql, StoreError *error, StoreError::Code code);
@@ -66,6 +72,7 @@ private:
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds) const;
     std::vector<QVariant> readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const;
+    static QVariant readValue(FieldType type, sqlite3_stmt *stmt, int column);
 
     const Schema &m_schema;
     QString m_connectionName;

@@ -9,6 +9,13 @@ namespace {
 // (an import saves thousands at once).
 constexpr qsizetype kMaxIncrementalRows = 256;
 
+QList<StoreQuery *> &registry()
+{
+    // Never destroyed: a query held by another static may outlive any.
+    static auto *queries = new QList<StoreQuery *>;
+    return *queries;
+}
+
 } // namespace
 
 StoreQuery::StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor,
@@ -25,7 +32,18 @@ StoreQuery::StoreQuery(ModelContext *context, const EntityDescriptor &entity, Fe
         // m_context already reads null here, so this empties the results.
         connect(context, &QObject::destroyed, this, &StoreQuery::refetch);
     }
+    registry().append(this);
     refetch();
+}
+
+StoreQuery::~StoreQuery()
+{
+    registry().removeOne(this);
+}
+
+const QList<StoreQuery *> &StoreQuery::liveQueries()
+{
+    return registry();
 }
 
 void StoreQuery::setDescriptor(FetchDescriptor descriptor)

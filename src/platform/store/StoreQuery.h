@@ -30,6 +30,15 @@ class StoreQuery : public QObject
 public:
     StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor,
                QObject *parent = nullptr);
+    ~StoreQuery() override;
+
+    // Every live query that exists, oldest first. Lets code that is handed
+    // a list recognise it as a query's current results and trust what the
+    // query guarantees about it.
+    static const QList<StoreQuery *> &liveQueries();
+
+    ModelContext *context() const { return m_context.data(); }
+    const EntityDescriptor &entity() const { return *m_entity; }
 
     template<class T>
     static StoreQuery *create(ModelContext *context, FetchDescriptor descriptor = {}, QObject *parent = nullptr)
