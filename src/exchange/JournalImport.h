@@ -65,7 +65,8 @@ std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalE
                                                                   ModelContext &context);
 
 // Reads, decodes, checks the version and that there are entries, then
-// merges. The first failing check leaves the store untouched.
+// merges. The first failing check leaves the store untouched. Only regular
+// files up to kJournalImportMaxFileBytes are read (a pipe could block).
 std::variant<ImportResult, JournalImportError> readJournalImportFile(const QString &path, ModelContext &context);
 
 // The import flow: asks for a file, then readJournalImportFile. `done` is

@@ -129,7 +129,7 @@ QMap<QString, int> countTable(const QJsonValue &v, QStringView key, const Place 
 
 // An optional key: absent and null both read as no value.
 template<class T, class Read>
-std::optional<T> optional(const QJsonObject &o, QStringView key, const Place &place, Read read)
+std::optional<T> optionalValue(const QJsonObject &o, QStringView key, const Place &place, Read read)
 {
     const QJsonValue v = o.value(key);
     if (absent(v))
@@ -150,17 +150,17 @@ JournalEntryExportDTO decodeRecord(const QJsonValue &value, qsizetype index)
     r.id = *id;
     r.timestamp = date(required(o, u"timestamp", place), u"timestamp", place);
     r.text = stringValue(required(o, u"text", place), u"text", place);
-    r.sentiment = optional<double>(o, u"sentiment", place, finiteNumber).value_or(0.0);
-    r.weatherLabel = optional<QString>(o, u"weatherLabel", place, stringValue);
-    r.keywords = optional<QMap<QString, int>>(o, u"keywords", place, countTable);
-    r.duration = optional<double>(o, u"duration", place, finiteNumber);
-    r.themes = optional<QStringList>(o, u"themes", place, stringList);
-    r.insight = optional<QString>(o, u"insight", place, stringValue);
-    r.insightEmotionalTone = optional<QString>(o, u"insightEmotionalTone", place, stringValue);
-    r.insightKeyPoints = optional<QStringList>(o, u"insightKeyPoints", place, stringList);
-    r.insightOverallSentiment = optional<QString>(o, u"insightOverallSentiment", place, stringValue);
-    r.insightClosingFocus = optional<QString>(o, u"insightClosingFocus", place, stringValue);
-    r.insightGeneratedAt = optional<QDateTime>(o, u"insightGeneratedAt", place, date);
+    r.sentiment = optionalValue<double>(o, u"sentiment", place, finiteNumber).value_or(0.0);
+    r.weatherLabel = optionalValue<QString>(o, u"weatherLabel", place, stringValue);
+    r.keywords = optionalValue<QMap<QString, int>>(o, u"keywords", place, countTable);
+    r.duration = optionalValue<double>(o, u"duration", place, finiteNumber);
+    r.themes = optionalValue<QStringList>(o, u"themes", place, stringList);
+    r.insight = optionalValue<QString>(o, u"insight", place, stringValue);
+    r.insightEmotionalTone = optionalValue<QString>(o, u"insightEmotionalTone", place, stringValue);
+    r.insightKeyPoints = optionalValue<QStringList>(o, u"insightKeyPoints", place, stringList);
+    r.insightOverallSentiment = optionalValue<QString>(o, u"insightOverallSentiment", place, stringValue);
+    r.insightClosingFocus = optionalValue<QString>(o, u"insightClosingFocus", place, stringValue);
+    r.insightGeneratedAt = optionalValue<QDateTime>(o, u"insightGeneratedAt", place, date);
     return r;
 }
 
