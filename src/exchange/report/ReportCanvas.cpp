@@ -21,10 +21,10 @@ QTextOption wrapOption(bool wrap)
     return option;
 }
 
-// Inter swaps dashes, colons, signs and brackets for raised forms next to capitals and
-// digits; the PDF writer cannot map those forms back to characters, so the
-// text would lose them when searched or copied. Shaping such a character on
-// its own keeps the plain form; kerning elsewhere is untouched.
+// Inter swaps dashes, colons, signs and brackets for raised forms next to
+// capitals and digits; the PDF writer cannot map those forms back to
+// characters, so the text would lose them when searched or copied. Shaping
+// such a character on its own keeps the plain form; kerning elsewhere stays.
 bool shapesInContext(QChar c)
 {
     return c.category() == QChar::Punctuation_Dash || c == u':' || c == u'\u00d7' || c == u'\u2212'
@@ -80,7 +80,6 @@ void ReportCanvas::beginReportPage()
 qreal ReportCanvas::pageBreak()
 {
     m_device.newPage();
-    ++m_pageCount;
     beginReportPage();
     return kMargin;
 }
@@ -135,16 +134,6 @@ QString ReportCanvas::fitToWidth(const QString &text, qreal width, const ReportT
             tooLong = mid;
     }
     return characters.mid(0, fits).join(QString()) + ellipsis;
-}
-
-qreal ReportCanvas::blockHeight(const QString &text, qreal width, const ReportTextStyle &style) const
-{
-    QTextLayout layout(text, reportFont(style.size, style.weight), &m_device);
-    layOut(layout, width, true);
-    qreal height = 0;
-    for (int i = 0; i < layout.lineCount(); ++i)
-        height += layout.lineAt(i).height();
-    return std::ceil(height);
 }
 
 qreal ReportCanvas::drawBlock(const QString &text, qreal x, qreal y, qreal width, const ReportTextStyle &style)

@@ -29,7 +29,6 @@ public:
     ReportCanvas(QPagedPaintDevice &device, QPainter &painter);
 
     QPainter &painter() { return m_painter; }
-    int pageCount() const { return m_pageCount; }
 
     // Fills the freshly opened page with white.
     void beginReportPage();
@@ -49,18 +48,16 @@ public:
     // characters that fits with "…" after it.
     QString fitToWidth(const QString &text, qreal width, const ReportTextStyle &style) const;
 
-    // A text wrapped to `width` at word boundaries, breaking a word only when
-    // it is wider than the line. Height rounded up to a whole point.
-    qreal blockHeight(const QString &text, qreal width, const ReportTextStyle &style) const;
-    // Draws the wrapped text from `y`. A line that would pass the bottom
-    // limit goes to the top of a new page, so nothing is cut. Returns the y
-    // below the block: y plus its height when it stayed on one page.
+    // Draws `text` from `y`, wrapped to `width` at word boundaries (a word
+    // wider than the line breaks anywhere). A line that would pass the
+    // bottom limit goes to the top of a new page, so nothing is cut. Returns
+    // the y below the block: y plus its height, rounded up to a whole point,
+    // when it stayed on one page.
     qreal drawBlock(const QString &text, qreal x, qreal y, qreal width, const ReportTextStyle &style);
 
 private:
     QPagedPaintDevice &m_device;
     QPainter &m_painter;
-    int m_pageCount = 1;
 };
 
 } // namespace zn
