@@ -259,12 +259,21 @@ QStringView emoticonKey(const SentenceText &s, qsizetype from, qsizetype to, con
 
 void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens, const Lexicon &lex)
 {
-    if (const QStringView emoticon = emoticonKey(s, from, to, lex); !emoticon.isEmpty()) {
-        Token t;
-        t.word = emoticon;
-        t.isWord = false;
-        tokens.push_back(t);
-        return;
+    // An emoticon may carry the sentence's or clause's punctuation (":),").
+    qsizetype bare = to;
+    while (bare - from > 2 && (s.text.at(bare - 1) == u',' || s.text.at(bare - 1) == u'.'))
+        --bare;
+    for (qsizetype end : {to, bare}) {
+        if (const QStringView emoticon = emoticonKey(s, from, end, lex); !emoticon.isEmpty()) {
+            Token t;
+            t.word = emoticon;
+            t.isWord = false;
+            t.comma = end < to && s.text.at(end) == u',';
+            tokens.push_back(t);
+            return;
+        }
+        if (bare == to)
+            break;
     }
     const QStringView piece = QStringView(s.text).mid(from, to - from);
     qsizetype i = from;

@@ -94,6 +94,9 @@ TEST(ValenceSentimentTagger, EmoticonsAfterAStopStayWithTheirSentence)
     EXPECT_GT(yes.sentences[0].toDouble(), 0.3);
     EXPECT_GE(tagged("Lovely! :P").sentences.value(0).toDouble(), score("Lovely!"));
     EXPECT_LT(tagged("Missed the bus. :( ").sentences.value(0).toDouble(), 0.0);
+    // With the clause's comma or the sentence's stop attached.
+    EXPECT_GT(score("Saw the sea :), then went home."), 0.0);
+    EXPECT_LT(score("The bus was late again :(."), 0.0);
     // Emoji and emoticons opening the next sentence close the one before.
     const SentimentTags glued = tagged("We won! 😀 Then we went home. <3 <3 It rained.");
     ASSERT_EQ(glued.sentences.size(), 2);
