@@ -55,6 +55,16 @@ PdfProbe::PdfProbe(const QByteArray &pdf)
     // Two header lines, then one line per image.
     m_imageCount = int(images.count('\n')) - 2;
 
+    QByteArray fonts;
+    if (!run(QStringLiteral("pdffonts"), {path}, &fonts, &m_error))
+        return;
+    const QList<QByteArray> fontLines = fonts.split('\n');
+    for (qsizetype i = 2; i < fontLines.size(); ++i) {
+        const QString name = QString::fromUtf8(fontLines[i]).section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+        if (!name.isEmpty())
+            m_fonts.append(name.section(QLatin1Char('+'), -1));
+    }
+
     const QString html = dir.filePath(QStringLiteral("probe.html"));
     if (!run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, html}, nullptr, &m_error, &m_warnings))
         return;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 namespace zn::test {
 
@@ -28,6 +29,8 @@ public:
     QString pdfinfo() const { return m_info; }
     // Raster images in the document (pdfimages -list).
     int imageCount() const { return m_imageCount; }
+    // Names of the embedded fonts (pdffonts), subset prefixes removed.
+    QStringList fonts() const { return m_fonts; }
     // What poppler complained about while reading the document.
     QString warnings() const { return m_warnings; }
     const QList<PdfWord> &words() const { return m_words; }
@@ -49,6 +52,7 @@ private:
     QString m_info;
     QString m_warnings;
     int m_imageCount = -1;
+    QStringList m_fonts;
     QList<QSizeF> m_pageSizes;
     QList<PdfWord> m_words;
 };

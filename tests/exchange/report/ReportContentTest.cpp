@@ -39,6 +39,9 @@ TEST(ReportContent, WindowsAreThoseHoldingSavedEntries)
     j.addDaysAgo(0, 0.5);
     EXPECT_EQ(titles(j.contents()), (QStringList{"Past 7 days", "Past 30 days", "Past 365 days"}));
 
+    // A clock without a time finds no window rather than failing.
+    EXPECT_TRUE(makeWeatherReportContents(j.entries, std::nullopt, QDateTime(), j.calendar, j.locale).isEmpty());
+
     // Older than a year and drafts never make a window.
     ReportJournal old;
     old.add(reportDay(2024, 3, 9), 0.5);

@@ -1,6 +1,7 @@
 #include "PdfProbe.h"
 #include "ReportTestSupport.h"
 
+#include "exchange/report/ReportFonts.h"
 #include "exchange/report/WeatherReportPDF.h"
 #include "exchange/report/WeatherReportSections.h"
 #include "support/TestSupport.h"
@@ -147,6 +148,12 @@ TEST_F(ReportPdf, ThreeWindowsEachOpenAPageAndNothingRunsOff)
         EXPECT_NEAR(range->xMin, 48, kTolerance);
     }
     EXPECT_EQ(probe.findAll(QStringLiteral("Summary")).size(), 3);
+    // One family throughout, so pages break the same on every machine.
+    const QString family = reportFontFamily().remove(QLatin1Char(' '));
+    ASSERT_FALSE(family.isEmpty());
+    ASSERT_FALSE(probe.fonts().isEmpty());
+    for (const QString &font : probe.fonts())
+        EXPECT_TRUE(font.startsWith(family)) << font.toStdString();
     // Symbols and charts are vector drawings.
     EXPECT_EQ(probe.imageCount(), 0);
     // A ranking too long for its page went on at the top of the next.
