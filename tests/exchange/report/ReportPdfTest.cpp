@@ -395,6 +395,27 @@ TEST_F(ReportPdf, CoolPaletteAndEmptyInput)
     EXPECT_TRUE(empty.pdf.isEmpty());
 }
 
+TEST_F(ReportPdf, HighAndLowAreTheFirstExtremesOnDifferentDays)
+{
+    const QDateTime day(QDate(2025, 3, 10), QTime(0, 0), test::kReportZone);
+    EmotionalWeatherReportContent window = minimalWindow();
+    window.chartXDomain = DateRange{day.addDays(-6), day};
+    const auto point = [&](int daysAgo, double score) {
+        return WeatherPDFDailyPoint{m_journal.calendar.dayKey(day.addDays(-daysAgo)), day.addDays(-daysAgo), score, 1};
+    };
+
+    window.dailyPoints = {point(3, 0.25), point(2, 0.25)};
+    EXPECT_FALSE(PdfProbe(render({window})).find(QStringLiteral("High:")));
+
+    window.dailyPoints = {point(5, 0.2), point(4, 0.8), point(3, 0.8), point(2, -0.25), point(1, -0.25)};
+    const PdfProbe probe(render({window}));
+    const PdfWord *high = probe.find(QStringLiteral("High: Sunny (+0.8)"));
+    const PdfWord *low = probe.find(QStringLiteral("Low: Rainy (-0.2)"));
+    ASSERT_TRUE(high && low);
+    EXPECT_NEAR(high->xMin, 48, kTolerance);
+    EXPECT_NEAR(low->xMin, 248, kTolerance);
+}
+
 TEST_F(ReportPdf, ChartWashesStayFaintOnThePage)
 {
     test::fillSeededJournal(m_journal, 90, 3);
