@@ -1,6 +1,7 @@
 #include "core/JournalEntry.h"
 
 #include "core/CalendarProvider.h"
+#include "core/JournalText.h"
 #include "core/TextUnits.h"
 #include "platform/store/FieldValues.h"
 
@@ -17,8 +18,8 @@ QByteArray encodeKeywordFrequencies(const KeywordFrequencies &frequencies)
 {
     QJsonObject object;
     for (auto it = frequencies.constBegin(); it != frequencies.constEnd(); ++it)
-        object.insert(it.key(), it.value());
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+        object.insert(journalText(it.key()), it.value());
+    return store::escapeByteOrderMarks(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -28,7 +29,7 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
     if (data.isEmpty())
         return {};
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(store::escapeByteOrderMarks(data), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
         return {};
     KeywordFrequencies out;
@@ -140,7 +141,7 @@ QDateTime JournalEntry::timestamp() const
 }
 void JournalEntry::setTimestamp(const QDateTime &timestamp) { setValue(Timestamp, timestamp); }
 QString JournalEntry::rawText() const { return value(RawText).toString(); }
-void JournalEntry::setRawText(const QString &text) { setValue(RawText, text); }
+void JournalEntry::setRawText(const QString &text) { setValue(RawText, journalText(text)); }
 std::optional<double> JournalEntry::duration() const { return optionalReal(Duration); }
 void JournalEntry::setDuration(std::optional<double> seconds) { setOptional(Duration, seconds); }
 double JournalEntry::sentimentScore() const { return value(SentimentScore).toDouble(); }
@@ -148,13 +149,13 @@ void JournalEntry::setSentimentScore(double score) { setValue(SentimentScore, sc
 QByteArray JournalEntry::keywordFrequenciesData() const { return value(KeywordFrequenciesData).toByteArray(); }
 void JournalEntry::setKeywordFrequenciesData(const QByteArray &data) { setValue(KeywordFrequenciesData, data); }
 std::optional<QString> JournalEntry::moodLabel() const { return optionalText(MoodLabel); }
-void JournalEntry::setMoodLabel(std::optional<QString> label) { setOptional(MoodLabel, label); }
+void JournalEntry::setMoodLabel(std::optional<QString> label) { setOptional(MoodLabel, journalText(label)); }
 QStringList JournalEntry::tags() const { return value(Tags).toStringList(); }
-void JournalEntry::setTags(const QStringList &tags) { setValue(Tags, tags); }
+void JournalEntry::setTags(const QStringList &tags) { setValue(Tags, journalText(tags)); }
 bool JournalEntry::isDraft() const { return value(IsDraft).toBool(); }
 void JournalEntry::setIsDraft(bool draft) { setValue(IsDraft, draft); }
 std::optional<QString> JournalEntry::insightText() const { return optionalText(InsightText); }
-void JournalEntry::setInsightText(std::optional<QString> text) { setOptional(InsightText, text); }
+void JournalEntry::setInsightText(std::optional<QString> text) { setOptional(InsightText, journalText(text)); }
 
 std::optional<QDateTime> JournalEntry::insightGeneratedAt() const
 {
@@ -165,19 +166,19 @@ std::optional<QDateTime> JournalEntry::insightGeneratedAt() const
 void JournalEntry::setInsightGeneratedAt(std::optional<QDateTime> when) { setOptional(InsightGeneratedAt, when); }
 
 QString JournalEntry::insightStatusRaw() const { return value(InsightStatusRaw).toString(); }
-void JournalEntry::setInsightStatusRaw(const QString &raw) { setValue(InsightStatusRaw, raw); }
+void JournalEntry::setInsightStatusRaw(const QString &raw) { setValue(InsightStatusRaw, journalText(raw)); }
 std::optional<QString> JournalEntry::insightFailureMessage() const { return optionalText(InsightFailureMessage); }
-void JournalEntry::setInsightFailureMessage(std::optional<QString> message) { setOptional(InsightFailureMessage, message); }
+void JournalEntry::setInsightFailureMessage(std::optional<QString> message) { setOptional(InsightFailureMessage, journalText(message)); }
 QByteArray JournalEntry::themesData() const { return value(ThemesData).toByteArray(); }
 void JournalEntry::setThemesData(const QByteArray &data) { setValue(ThemesData, data); }
 std::optional<QString> JournalEntry::insightEmotionalTone() const { return optionalText(InsightEmotionalTone); }
-void JournalEntry::setInsightEmotionalTone(std::optional<QString> tone) { setOptional(InsightEmotionalTone, tone); }
+void JournalEntry::setInsightEmotionalTone(std::optional<QString> tone) { setOptional(InsightEmotionalTone, journalText(tone)); }
 QByteArray JournalEntry::insightKeyPointsData() const { return value(InsightKeyPointsData).toByteArray(); }
 void JournalEntry::setInsightKeyPointsData(const QByteArray &data) { setValue(InsightKeyPointsData, data); }
 std::optional<QString> JournalEntry::insightOverallSentiment() const { return optionalText(InsightOverallSentiment); }
-void JournalEntry::setInsightOverallSentiment(std::optional<QString> text) { setOptional(InsightOverallSentiment, text); }
+void JournalEntry::setInsightOverallSentiment(std::optional<QString> text) { setOptional(InsightOverallSentiment, journalText(text)); }
 std::optional<QString> JournalEntry::insightClosingFocus() const { return optionalText(InsightClosingFocus); }
-void JournalEntry::setInsightClosingFocus(std::optional<QString> text) { setOptional(InsightClosingFocus, text); }
+void JournalEntry::setInsightClosingFocus(std::optional<QString> text) { setOptional(InsightClosingFocus, journalText(text)); }
 std::optional<double> JournalEntry::insightOverallScore() const { return optionalReal(InsightOverallScore); }
 void JournalEntry::setInsightOverallScore(std::optional<double> score) { setOptional(InsightOverallScore, score); }
 int JournalEntry::insightSchemaVersion() const { return int(value(InsightSchemaVersion).toLongLong()); }
@@ -190,9 +191,9 @@ void JournalEntry::setKeywordFrequencies(const KeywordFrequencies &frequencies)
 }
 
 QStringList JournalEntry::themes() const { return store::decodeStringArray(themesData()); }
-void JournalEntry::setThemes(const QStringList &themes) { setThemesData(store::encodeStringArray(themes)); }
+void JournalEntry::setThemes(const QStringList &themes) { setThemesData(store::encodeStringArray(journalText(themes))); }
 QStringList JournalEntry::insightKeyPoints() const { return store::decodeStringArray(insightKeyPointsData()); }
-void JournalEntry::setInsightKeyPoints(const QStringList &points) { setInsightKeyPointsData(store::encodeStringArray(points)); }
+void JournalEntry::setInsightKeyPoints(const QStringList &points) { setInsightKeyPointsData(store::encodeStringArray(journalText(points))); }
 
 InsightStatus JournalEntry::insightStatus() const { return insightStatusOrNone(insightStatusRaw()); }
 

@@ -1,6 +1,7 @@
 #include "core/WeeklyReflectionRecord.h"
 
 #include "core/JournalEntry.h"
+#include "core/JournalText.h"
 #include "platform/store/FieldValues.h"
 
 namespace zn {
@@ -55,31 +56,31 @@ WeeklyReflectionRecord::WeeklyReflectionRecord(const QString &weekKey, const QDa
 }
 
 QString WeeklyReflectionRecord::weekKey() const { return value(WeekKey).toString(); }
-void WeeklyReflectionRecord::setWeekKey(const QString &key) { setValue(WeekKey, key); }
+void WeeklyReflectionRecord::setWeekKey(const QString &key) { setValue(WeekKey, journalText(key)); }
 QDateTime WeeklyReflectionRecord::weekStart() const { return inJournalTimeZone(value(WeekStart).toDateTime()); }
 void WeeklyReflectionRecord::setWeekStart(const QDateTime &start) { setValue(WeekStart, start); }
 QString WeeklyReflectionRecord::summary() const { return value(Summary).toString(); }
-void WeeklyReflectionRecord::setSummary(const QString &text) { setValue(Summary, text); }
+void WeeklyReflectionRecord::setSummary(const QString &text) { setValue(Summary, journalText(text)); }
 QString WeeklyReflectionRecord::emotionalArc() const { return value(EmotionalArc).toString(); }
-void WeeklyReflectionRecord::setEmotionalArc(const QString &text) { setValue(EmotionalArc, text); }
+void WeeklyReflectionRecord::setEmotionalArc(const QString &text) { setValue(EmotionalArc, journalText(text)); }
 QByteArray WeeklyReflectionRecord::notableMomentsData() const { return value(NotableMomentsData).toByteArray(); }
 void WeeklyReflectionRecord::setNotableMomentsData(const QByteArray &data) { setValue(NotableMomentsData, data); }
 QString WeeklyReflectionRecord::overallSentiment() const { return value(OverallSentiment).toString(); }
-void WeeklyReflectionRecord::setOverallSentiment(const QString &text) { setValue(OverallSentiment, text); }
+void WeeklyReflectionRecord::setOverallSentiment(const QString &text) { setValue(OverallSentiment, journalText(text)); }
 QString WeeklyReflectionRecord::recommendedFocus() const { return value(RecommendedFocus).toString(); }
-void WeeklyReflectionRecord::setRecommendedFocus(const QString &text) { setValue(RecommendedFocus, text); }
+void WeeklyReflectionRecord::setRecommendedFocus(const QString &text) { setValue(RecommendedFocus, journalText(text)); }
 QString WeeklyReflectionRecord::entryFingerprint() const { return value(EntryFingerprint).toString(); }
-void WeeklyReflectionRecord::setEntryFingerprint(const QString &fingerprint) { setValue(EntryFingerprint, fingerprint); }
+void WeeklyReflectionRecord::setEntryFingerprint(const QString &fingerprint) { setValue(EntryFingerprint, journalText(fingerprint)); }
 QDateTime WeeklyReflectionRecord::generatedAt() const { return inJournalTimeZone(value(GeneratedAt).toDateTime()); }
 void WeeklyReflectionRecord::setGeneratedAt(const QDateTime &when) { setValue(GeneratedAt, when); }
 QString WeeklyReflectionRecord::statusRaw() const { return value(StatusRaw).toString(); }
-void WeeklyReflectionRecord::setStatusRaw(const QString &raw) { setValue(StatusRaw, raw); }
+void WeeklyReflectionRecord::setStatusRaw(const QString &raw) { setValue(StatusRaw, journalText(raw)); }
 
 std::optional<QString> WeeklyReflectionRecord::failureMessage() const { return optionalText(FailureMessage); }
-void WeeklyReflectionRecord::setFailureMessage(std::optional<QString> message) { setOptional(FailureMessage, message); }
+void WeeklyReflectionRecord::setFailureMessage(std::optional<QString> message) { setOptional(FailureMessage, journalText(message)); }
 
 QStringList WeeklyReflectionRecord::notableMoments() const { return store::decodeStringArray(notableMomentsData()); }
-void WeeklyReflectionRecord::setNotableMoments(const QStringList &moments) { setNotableMomentsData(store::encodeStringArray(moments)); }
+void WeeklyReflectionRecord::setNotableMoments(const QStringList &moments) { setNotableMomentsData(store::encodeStringArray(journalText(moments))); }
 
 InsightStatus WeeklyReflectionRecord::status() const { return insightStatusOrNone(statusRaw()); }
 

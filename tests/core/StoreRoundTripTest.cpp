@@ -270,3 +270,58 @@ TEST(StoreRoundTrip, DatesAreInstantsWhateverZoneTheyWereGivenIn)
     other.rollback();
     EXPECT_EQ(shown->timestamp(), utc.addDays(-1));
 }
+
+TEST(StoreRoundTrip, TextComesBackAsItWasShown)
+{
+    // Byte-order marks are characters like any other; an unpaired surrogate
+    // becomes U+FFFD the moment it enters, so the entry shows what the
+    // store will give back, and nothing next to it is lost.
+    const QChar high(0xD83D), low(0xDE00);
+    const QList<std::pair<QString, QString>> cases{
+        {QChar(0xFFFE) + QStringLiteral("Imported text"), QChar(0xFFFE) + QStringLiteral("Imported text")},
+        {QChar(0xFEFF) + QStringLiteral("leading mark"), QChar(0xFEFF) + QStringLiteral("leading mark")},
+        {QStringLiteral("a") + high + QStringLiteral("b c"), QStringLiteral("a\uFFFDb c")},
+        {low + QStringLiteral("x") + high, QStringLiteral("\uFFFDx\uFFFD")},
+        {QString(high) + low + high + high + low, QString(high) + low + QChar(0xFFFD) + high + low},
+        {QStringLiteral("end ") + QChar(0xFEFF), QStringLiteral("end ") + QChar(0xFEFF)},
+    };
+    test::TempDir dir;
+    QList<QUuid> ids;
+    {
+        auto container = openLocal(dir.path());
+        ModelContext *context = container->mainContext();
+        for (const auto &[written, shown] : cases) {
+            auto *e = context->insert(std::make_unique<JournalEntry>());
+            e->setRawText(written);
+            e->setInsightText(written);
+            e->setThemes({written});
+            e->setKeywordFrequencies({{written, 1}});
+            EXPECT_EQ(e->rawText(), shown);
+            EXPECT_EQ(e->themes(), QStringList{shown});
+            ids.append(e->id());
+            auto *r = context->insert(std::make_unique<WeeklyReflectionRecord>(written, QDateTime::currentDateTime()));
+            r->setSummary(written);
+            r->setNotableMoments({written});
+            EXPECT_EQ(r->weekKey(), shown);
+            EXPECT_EQ(r->notableMoments(), QStringList{shown});
+        }
+        ASSERT_FALSE(context->save());
+    }
+    auto container = openLocal(dir.path());
+    ModelContext *context = container->mainContext();
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        const QString &shown = cases[i].second;
+        JournalEntry *e = fetchEntry(*context, ids[i]);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->rawText(), shown) << i;
+        EXPECT_EQ(e->insightText(), shown) << i;
+        EXPECT_EQ(e->themes(), QStringList{shown}) << i;
+        EXPECT_EQ(e->keywordFrequencies().firstKey(), shown) << i;
+        WeeklyReflectionRecord *r = fetchWeeklyRecord(*context, shown);
+        ASSERT_NE(r, nullptr) << i;
+        EXPECT_EQ(r->summary(), shown) << i;
+        EXPECT_EQ(r->notableMoments(), QStringList{shown}) << i;
+        // Found by the text as shown, in SQL as in memory.
+        EXPECT_EQ(context->fetch<JournalEntry>({Predicate::where(JournalEntry::RawText, CompareOp::Equal, cases[i].first), {}, {}}).size(), 1) << i;
+    }
+}

@@ -56,12 +56,23 @@ QDateTime utcInstant(const QVariant &value)
 
 } // namespace
 
+QByteArray escapeByteOrderMarks(const QByteArray &json)
+{
+    static const QByteArray mark("\xEF\xBB\xBF");
+    if (json.indexOf(mark, 1) < 0)
+        return json;
+    // One at the very start is a real byte-order mark, left to the reader.
+    QByteArray out = json.left(1);
+    out += json.mid(1).replace(mark, QByteArrayLiteral("\\ufeff"));
+    return out;
+}
+
 QStringList decodeStringArray(const QByteArray &json)
 {
     if (json.isEmpty())
         return {};
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(escapeByteOrderMarks(json), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isArray())
         return {};
     QStringList out;
@@ -75,7 +86,40 @@ QStringList decodeStringArray(const QByteArray &json)
 
 QByteArray encodeStringArray(const QStringList &list)
 {
-    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+    return escapeByteOrderMarks(QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
+}
+
+QString wellFormedText(const QString &text)
+{
+    const auto *begin = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    // Fast scan: most texts hold no surrogate at all.
+    while (i < n && !QChar::isSurrogate(begin[i]))
+        ++i;
+    if (i == n)
+        return text;
+    QString out = text;
+    char16_t *p = reinterpret_cast<char16_t *>(out.data());
+    for (; i < n; ++i) {
+        if (QChar::isHighSurrogate(p[i]) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(p[i]))
+            p[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QString textFromUtf8(const char *utf8, qsizetype size)
+{
+    if (size <= 0)
+        return QString::fromLatin1("", 0);
+    QString text = QString::fromUtf8(utf8, size);
+    if (size >= 3 && std::memcmp(utf8, "\xEF\xBB\xBF", 3) == 0 && !text.startsWith(QChar(0xFEFF)))
+        text.prepend(QChar(0xFEFF));
+    return text;
 }
 
 QString uuidText(const QUuid &id)
@@ -117,9 +161,9 @@ QVariant normalize(FieldType type, const QVariant &value)
             return value;
         return QVariant::fromValue(QUuid::fromString(value.toString()));
     case FieldType::Text:
-        return nonNullText(value.toString());
+        return nonNullText(wellFormedText(value.toString()));
     case FieldType::OptionalText:
-        return value.isValid() ? QVariant(nonNullText(value.toString())) : QVariant();
+        return value.isValid() ? QVariant(nonNullText(wellFormedText(value.toString()))) : QVariant();
     case FieldType::Real:
         return value.isValid() ? toDouble(value) : 0.0;
     case FieldType::OptionalReal:
@@ -137,8 +181,12 @@ QVariant normalize(FieldType type, const QVariant &value)
         const QDateTime when = utcInstant(value);
         return when.isValid() ? QVariant(when) : QVariant();
     }
-    case FieldType::StringList:
-        return value.toStringList();
+    case FieldType::StringList: {
+        QStringList list = value.toStringList();
+        for (QString &item : list)
+            item = wellFormedText(item);
+        return list;
+    }
     }
     return value;
 }

@@ -126,7 +126,6 @@ SqlStore::SqlStore(const Schema &schema)
 
 SqlStore::~SqlStore()
 {
-    m_statements.clear();
     for (sqlite3_stmt *stmt : std::as_const(m_readStatements))
         sqlite3_finalize(stmt);
     m_readStatements.clear();
@@ -289,25 +288,6 @@ bool SqlStore::exec(const QString &sql, StoreError *error, StoreError::Code code
     return false;
 }
 
-QSqlQuery &SqlStore::prepared(const QString &sql, bool *ok, StoreError *error, StoreError::Code code)
-{
-    auto it = m_statements.find(sql);
-    if (it == m_statements.end()) {
-        QSqlQuery q(m_db);
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            *ok = false;
-            if (error)
-                *error = StoreError(code, sqlError(q.lastError()));
-            static QSqlQuery dummy;
-            return dummy;
-        }
-        it = m_statements.insert(sql, q);
-    }
-    *ok = true;
-    return it.value();
-}
-
 bool SqlStore::begin(StoreError *error)
 {
     return exec(QStringLiteral("BEGIN IMMEDIATE"), error, StoreError::Code::SaveFailed);
@@ -327,6 +307,19 @@ void SqlStore::rollback()
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
+bool SqlStore::runWrite(const QString &sql, const QVariantList &binds, StoreError *error)
+{
+    sqlite3_stmt *stmt = readStatement(sql, binds, error, StoreError::Code::SaveFailed);
+    if (!stmt)
+        return false;
+    const int rc = sqlite3_step(stmt);
+    const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+    if (!ok && error)
+        *error = StoreError(StoreError::Code::SaveFailed, QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    sqlite3_reset(stmt);
+    return ok;
+}
+
 std::optional<qint64> SqlStore::insertRow(const EntityDescriptor &entity, const std::vector<QVariant> &values,
                                           StoreError *error)
 {
@@ -340,62 +333,34 @@ std::optional<qint64> SqlStore::insertRow(const EntityDescriptor &entity, const 
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(entity.name), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     }
-    bool ok = false;
-    QSqlQuery &q = prepared(sql, &ok, error, StoreError::Code::SaveFailed);
-    if (!ok)
-        return std::nullopt;
+    QVariantList binds;
+    binds.reserve(entity.fields.size());
     for (int i = 0; i < entity.fields.size(); ++i)
-        q.bindValue(i, store::toSql(entity.fields[i].type, values[size_t(i)]));
-    if (!q.exec()) {
-        if (error)
-            *error = StoreError(StoreError::Code::SaveFailed, sqlError(q.lastError()));
+        binds.append(store::toSql(entity.fields[i].type, values[size_t(i)]));
+    if (!runWrite(sql, binds, error))
         return std::nullopt;
-    }
-    const qint64 id = q.lastInsertId().toLongLong();
-    q.finish();
-    return id;
+    return qint64(sqlite3_last_insert_rowid(m_handle));
 }
 
 std::optional<int> SqlStore::updateRow(const EntityDescriptor &entity, qint64 rowId, const QList<int> &fields,
                                        const std::vector<QVariant> &values, StoreError *error)
 {
     QStringList sets;
-    for (int f : fields)
+    QVariantList binds;
+    for (int f : fields) {
         sets.append(quoted(entity.fields[f].name) + QStringLiteral(" = ?"));
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE pk = ?").arg(quoted(entity.name), sets.join(QStringLiteral(", ")));
-    bool ok = false;
-    QSqlQuery &q = prepared(sql, &ok, error, StoreError::Code::SaveFailed);
-    if (!ok)
-        return std::nullopt;
-    int i = 0;
-    for (int f : fields)
-        q.bindValue(i++, store::toSql(entity.fields[f].type, values[size_t(f)]));
-    q.bindValue(i, rowId);
-    if (!q.exec()) {
-        if (error)
-            *error = StoreError(StoreError::Code::SaveFailed, sqlError(q.lastError()));
-        return std::nullopt;
+        binds.append(store::toSql(entity.fields[f].type, values[size_t(f)]));
     }
-    const int affected = q.numRowsAffected();
-    q.finish();
-    return affected;
+    binds.append(rowId);
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE pk = ?").arg(quoted(entity.name), sets.join(QStringLiteral(", ")));
+    if (!runWrite(sql, binds, error))
+        return std::nullopt;
+    return sqlite3_changes(m_handle);
 }
 
 bool SqlStore::deleteRow(const EntityDescriptor &entity, qint64 rowId, StoreError *error)
 {
-    bool ok = false;
-    QSqlQuery &q = prepared(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(entity.name)), &ok, error,
-                            StoreError::Code::SaveFailed);
-    if (!ok)
-        return false;
-    q.bindValue(0, rowId);
-    if (!q.exec()) {
-        if (error)
-            *error = StoreError(StoreError::Code::SaveFailed, sqlError(q.lastError()));
-        return false;
-    }
-    q.finish();
-    return true;
+    return runWrite(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(entity.name)), {rowId}, error);
 }
 
 QString SqlStore::whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const
@@ -426,14 +391,17 @@ QString SqlStore::orderClause(const EntityDescriptor &entity, const FetchDescrip
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
-// Reads go straight through the connection's sqlite3 handle: QSqlQuery
+// Statements go straight through the connection's sqlite3 handle. QSqlQuery
 // converts every text to UTF-16 inside SQLite and copies each value twice,
-// which triples the cost of loading a large journal.
-sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &binds, StoreError *error)
+// which triples the cost of loading a large journal; and it binds text as
+// UTF-16, which SQLite reads as a byte-order mark when it starts with
+// U+FEFF or U+FFFE. Texts are bound as UTF-8, as they are read.
+sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &binds, StoreError *error,
+                                      StoreError::Code code)
 {
     auto fail = [&](const QString &why) -> sqlite3_stmt * {
         if (error)
-            *error = StoreError(StoreError::Code::FetchFailed, why);
+            *error = StoreError(code, why);
         return nullptr;
     };
     if (!m_handle)
@@ -498,8 +466,7 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
     // (NaN kept as text, a foreign type) takes the general path.
     if (kind == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::OptionalText)) {
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        const int size = sqlite3_column_bytes(stmt, column);
-        return size > 0 ? QString::fromUtf8(text, size) : QString::fromLatin1("", 0);
+        return store::textFromUtf8(text, sqlite3_column_bytes(stmt, column));
     }
     if (kind == SQLITE_FLOAT && (type == FieldType::Real || type == FieldType::OptionalReal)) {
         return sqlite3_column_double(stmt, column);
@@ -539,7 +506,7 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
     }
     default: {
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        raw = QString::fromUtf8(text ? text : "", sqlite3_column_bytes(stmt, column));
+        raw = store::textFromUtf8(text ? text : "", sqlite3_column_bytes(stmt, column));
         break;
     }
     }

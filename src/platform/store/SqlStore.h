@@ -62,12 +62,13 @@ public:
 private:
     explicit SqlStore(const Schema &schema);
     bool exec(const QString &sql, StoreError *error, StoreError::Code code);
-    QSqlQuery &prepared(const QString &sql, bool *ok, StoreError *error, StoreError::Code code);
+    bool runWrite(const QString &sql, const QVariantList &binds, StoreError *error);
     std::optional<StoreError> prepareSchema(const QString &location);
     QString whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const;
     QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const;
     // A cached statement reset and bound to `binds`; null on failure.
-    sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error);
+    sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error,
+                                StoreError::Code code = StoreError::Code::FetchFailed);
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds) const;
@@ -77,7 +78,6 @@ private:
     const Schema &m_schema;
     QString m_connectionName;
     QSqlDatabase m_db;
-    QHash<QString, QSqlQuery> m_statements;
     QHash<QString, sqlite3_stmt *> m_readStatements;
     QHash<QString, QString> m_insertSql; // by entity
     sqlite3 *m_handle = nullptr;
