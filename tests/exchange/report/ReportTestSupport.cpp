@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace zn::test {
 
 JournalEntry *ReportJournal::add(const QDateTime &when, double score, const KeywordFrequencies &keywords,
