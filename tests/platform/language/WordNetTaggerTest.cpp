@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTextBoundaryFinder>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace zn::language {
@@ -196,6 +197,46 @@ TEST(WordNetTagger, FastWordSegmentsMatchTheUnicodeSegmenter)
 
 namespace zn::language {
 namespace {
+
+// One boundary finder over the whole text, as a reference.
+std::vector<std::pair<qsizetype, qsizetype>> referenceSegments(const QString &text)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    qsizetype from = 0;
+    for (qsizetype to = finder.toNextBoundary(); to > from; to = finder.toNextBoundary()) {
+        for (QChar c : QStringView(text).mid(from, to - from)) {
+            if (c.isLetterOrNumber() || c.isMark()) {
+                out.emplace_back(from, to);
+                break;
+            }
+        }
+        from = to;
+    }
+    return out;
+}
+
+TEST(WordNetTagger, LongTextIsSegmentedInPiecesWithoutChangingWords)
+{
+    // Pieces end before spaces, so the words are those of one pass.
+    const QString mixed = QStringLiteral("Café naïve 日本語 text, it’s 3.14 — 😀 emoji\u00a0and  tabs\t"
+                                         "e\u0301 marks! ").repeated(400);
+    ASSERT_GT(mixed.size(), 16000);
+    EXPECT_EQ(WordNetTagger::unicodeWordSegments(mixed), referenceSegments(mixed));
+    // A long run without spaces is cut somewhere, but every unit of its
+    // letters still lands in some word, in order, without overlap.
+    const QString thai = QStringLiteral("วันนี้อากาศดีมากฉันไปเดินเล่น").repeated(600);
+    const auto segments = WordNetTagger::unicodeWordSegments(thai);
+    ASSERT_FALSE(segments.empty());
+    qsizetype covered = 0, last = 0;
+    for (const auto &[from, to] : segments) {
+        EXPECT_GE(from, last);
+        EXPECT_GT(to, from);
+        covered += to - from;
+        last = to;
+    }
+    EXPECT_EQ(covered, thai.size());
+}
 
 TEST(WordNetTagger, CliticIsCutWhereLowerCasingChangesLengths)
 {
