@@ -136,7 +136,6 @@ struct Token {
     bool isWord = true;
     bool clauseEnd = false; // a colon, dash, clause-ending comma or the like follows
     bool comma = false;     // a comma follows; whether it ends the clause depends on what comes next
-    bool emphatic = false;  // "never" in "never been so happy"
     // Looked up once per token:
     double rated = 0.0; // lexicon valence
     double boost = 0.0; // intensifier (+) or softener (-)
@@ -388,8 +387,8 @@ bool isWorkWord(QStringView w)
         || w == QLatin1String("working");
 }
 
-// The earlier tokens that a negation or intensifier may reach from token i:
-// up to three back, not across a comma or similar clause break.
+// How many earlier tokens a negation may reach back from token i: up to
+// three, not across a clause break.
 size_t scopeBack(const std::vector<Token> &tokens, size_t i)
 {
     size_t j = 0;
@@ -545,7 +544,7 @@ bool looksLikeModifier(const Token &t)
                   "old", "far", "close", "often", "rare", "loud", "cool", "normal", "standard", "simple",
                   "basic", "average", "decent", "similar", "different", "expensive", "cheap", "sore", "hungry",
                   "sleepy", "tired", "done", "spent", "wet", "dry", "dark", "bright", "heavy", "light", "slow",
-                  "messy", "noisy", "rainy", "windy", "cloudy", "chilly", "busy", "empty", "dirty", "easy"}))
+                  "messy", "noisy", "rainy", "windy", "cloudy", "chilly", "empty", "dirty"}))
         return true;
     for (const char *ending : {"ed", "ful", "ous", "ive", "able", "ible", "less", "ish", "ly"}) {
         if (w.size() > 3 && w.endsWith(QLatin1String(ending)))
@@ -607,9 +606,9 @@ void applyUsage(std::vector<Token> &tokens)
     }
 }
 
-// "could not be happier", "can't be better": a negated comparative after
-// "be" is praise, not its opposite.
-// So is "never been better" or "never felt better".
+// "could not be happier", "can't be better", "never felt better": a negated
+// comparative after "be" (or "never" and a verb of being) is praise, not its
+// opposite.
 bool isNegatedComparative(const std::vector<Token> &tokens, size_t i)
 {
     const QStringView w = tokens[i].word;
