@@ -88,6 +88,8 @@ std::unique_ptr<AudioBufferConverter> AudioBufferConverter::create(const AudioFo
 {
     if (!inputFormat.isUsable() || !outputFormat.isUsable())
         return nullptr;
+    if (!inputFormat.hasSupportedRate() || !outputFormat.hasSupportedRate())
+        return nullptr;
     // Same channel count, or a mix down to mono; nothing invents channels.
     if (outputFormat.channelCount != inputFormat.channelCount && outputFormat.channelCount != 1)
         return nullptr;

@@ -18,7 +18,8 @@ class AudioBufferConverter
 {
 public:
     // Null when either format is unusable (rate not above 0, not finite, no
-    // channels) or no converter exists between them (e.g. 2 -> 3 channels).
+    // channels), has a rate outside AudioFormat's supported range, or no
+    // converter exists between them (e.g. 2 -> 3 channels).
     static std::unique_ptr<AudioBufferConverter> create(const AudioFormat &inputFormat,
                                                         const AudioFormat &outputFormat);
     ~AudioBufferConverter();

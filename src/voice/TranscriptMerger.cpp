@@ -119,27 +119,55 @@ void TranscriptMerger::publish()
 
 void TranscriptMerger::appendSegment(const QString &text)
 {
+    appendSegmentChanged(text);
+}
+
+bool TranscriptMerger::appendSegmentChanged(const QString &text)
+{
     const QString t = text::trimmed(text);
     if (t.isEmpty())
-        return;
+        return false;
     if (!m_committedSegments.isEmpty()) {
         QString &last = m_committedSegments.last();
         if (t == last)
-            return;
+            return false;
         if (t.startsWith(last) && hasMoreGraphemes(t, last)) {
             last = t;
-            return;
+            return true;
         }
         if (last.startsWith(t) && hasMoreGraphemes(last, t))
-            return;
+            return false;
     }
     m_committedSegments.append(t);
+    return true;
+}
+
+QString TranscriptMerger::textAfterSettledSegments(const QString &text) const
+{
+    QStringList settled = m_committedSegments;
+    if (!settled.isEmpty())
+        settled.removeLast();
+    QString base = settled.join(QLatin1Char(' '));
+    base.replace(QLatin1String("  "), QLatin1String(" "));
+    base = text::trimmed(base);
+    if (!base.isEmpty() && text.startsWith(base))
+        return text::trimmed(restAfterGraphemePrefix(text, base));
+    return text;
+}
+
+bool TranscriptMerger::revisesOpenSegment(const QString &text) const
+{
+    if (!m_lastSegmentOpen || m_committedSegments.isEmpty() || text.isEmpty())
+        return false;
+    const QString &open = m_committedSegments.last();
+    return text.startsWith(open) || open.startsWith(text) || looksLikeRevision(open, text);
 }
 
 void TranscriptMerger::resetTranscript(const QString &text)
 {
     m_committedSegments.clear();
     m_currentHypothesis.clear();
+    m_lastSegmentOpen = false;
     const QString t = text::trimmed(text);
     if (!t.isEmpty())
         m_committedSegments.append(t);
@@ -151,7 +179,9 @@ void TranscriptMerger::commitPendingHypothesis()
     const QString h = text::trimmed(m_currentHypothesis);
     if (h.isEmpty())
         return;
-    appendSegment(h);
+    // Only a segment this hypothesis actually wrote stays open: one it was
+    // dropped against may be an earlier final.
+    m_lastSegmentOpen = appendSegmentChanged(h);
     m_currentHypothesis.clear();
     rebuildLiveText();
 }
@@ -162,6 +192,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
     if (t.isEmpty()) {
         if (!isFinal)
             return;
+        m_lastSegmentOpen = false;
         if (!m_currentHypothesis.isEmpty())
             appendSegment(m_currentHypothesis);
         m_currentHypothesis.clear();
@@ -170,6 +201,19 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
     }
 
     if (isFinal) {
+        // The final of words a pause already committed: it takes their place.
+        const QString revised = textAfterSettledSegments(t);
+        const bool replacesOpen = revisesOpenSegment(revised);
+        m_lastSegmentOpen = false;
+        if (replacesOpen) {
+            const QString h = m_currentHypothesis;
+            m_committedSegments.last() = revised;
+            if (!h.isEmpty() && !(revised.startsWith(h) || h.startsWith(revised) || looksLikeRevision(h, revised)))
+                appendSegment(h);
+            m_currentHypothesis.clear();
+            rebuildLiveText();
+            return;
+        }
         const QString h = m_currentHypothesis;
         if (!h.isEmpty()) {
             const bool related = t.startsWith(h) || h.startsWith(t) || looksLikeRevision(h, t);
@@ -182,6 +226,20 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         return;
     }
 
+    const QString committed = committedText();
+    // A whole-text partial that repeats every committed word leaves them be.
+    if (m_lastSegmentOpen && !(!committed.isEmpty() && t.startsWith(committed))) {
+        // A newer guess at the words a pause committed reopens them; a
+        // shorter one would only hide words already heard, so it waits for
+        // more. Any other words mean the recogniser has moved on.
+        const QString revised = textAfterSettledSegments(t);
+        if (revisesOpenSegment(revised)) {
+            if (text::graphemeCount(revised) < text::graphemeCount(m_committedSegments.last()))
+                return;
+            m_committedSegments.removeLast();
+        }
+        m_lastSegmentOpen = false;
+    }
     if (shouldCommitPrevious(m_currentHypothesis, t))
         appendSegment(m_currentHypothesis);
     m_currentHypothesis = t;
@@ -202,6 +260,7 @@ void TranscriptMerger::clear()
     m_committedSegments.clear();
     m_currentHypothesis.clear();
     m_liveText.clear();
+    m_lastSegmentOpen = false;
 }
 
 bool TranscriptMerger::looksLikeRevision(const QString &previous, const QString &next)

@@ -34,15 +34,31 @@ public:
     void commitPendingHypothesis();
     void handleResult(const QString &text, bool isFinal);
 
-    // Drops the hypothesis without rebuilding or calling back.
-    void clearHypothesis() { m_currentHypothesis.clear(); }
+    // Drops the hypothesis without rebuilding or calling back; a new
+    // recognition run starts.
+    void clearHypothesis()
+    {
+        m_currentHypothesis.clear();
+        m_lastSegmentOpen = false;
+    }
     // Empties all three fields without calling back.
     void clear();
 
     static bool looksLikeRevision(const QString &previous, const QString &next);
     static bool shouldCommitPrevious(const QString &previous, const QString &next);
 
+    // The last segment is a hypothesis committed in a pause that the
+    // recogniser has not finalised yet: its final, or a newer guess at the
+    // same words, replaces it instead of being written after it.
+    bool isLastSegmentOpen() const { return m_lastSegmentOpen; }
+
 private:
+    // What a result says about the open last segment once the segments
+    // before it are set aside (the older recognizer repeats them).
+    QString textAfterSettledSegments(const QString &text) const;
+    bool revisesOpenSegment(const QString &text) const;
+    // Whether appendSegment changed the list.
+    bool appendSegmentChanged(const QString &text);
     // `committed` is committedText(), already at hand.
     void rebuildLiveText(const QString &committed);
     void publish();
@@ -51,6 +67,7 @@ private:
     QString m_currentHypothesis;
     QString m_liveText;
     PartialTextHandler m_onPartialText;
+    bool m_lastSegmentOpen = false;
 };
 
 } // namespace zn

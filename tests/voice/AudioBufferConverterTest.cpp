@@ -161,6 +161,12 @@ TEST(AudioBufferConverterTest, RefusesUnusableFormats)
         EXPECT_FALSE(AudioBufferConverter::create(bad, kSpeech)) << bad.describe().toStdString();
         EXPECT_FALSE(AudioBufferConverter::create(kCapture, bad)) << bad.describe().toStdString();
     }
+    // Rates no device uses: a damaged header, not audio to resample.
+    for (double rate : {1.0, 7999.0, 1.0e6}) {
+        EXPECT_FALSE(AudioBufferConverter::create({SampleFormat::Int16, rate, 1}, kSpeech)) << rate;
+        EXPECT_FALSE(AudioBufferConverter::create(kCapture, {SampleFormat::Int16, rate, 1})) << rate;
+    }
+    EXPECT_TRUE(AudioBufferConverter::create({SampleFormat::Int16, 8000.0, 1}, kSpeech));
     // Channels are never invented.
     EXPECT_FALSE(AudioBufferConverter::create(kSpeech, {SampleFormat::Int16, 16000.0, 2}));
     EXPECT_FALSE(AudioBufferConverter::create(kCapture, {SampleFormat::Int16, 16000.0, 3}));

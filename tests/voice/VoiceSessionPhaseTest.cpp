@@ -567,6 +567,9 @@ TEST_F(VoiceSessionPhaseTest, DestroyedMidOperationCallsNothingBack)
     }
     {
         test::SessionHarness stopping;
+        // The engine dies with the session: its own log outlives both.
+        auto engineCalls = std::make_shared<QStringList>();
+        stopping.engine().setCallLog(engineCalls);
         ASSERT_TRUE(stopping.startRecording());
         stopping.hear(QStringLiteral("words that were being finalised"));
         stopping.engine().pushBuffer(test::micBuffer(true)); // a buffer still queued
@@ -576,7 +579,10 @@ TEST_F(VoiceSessionPhaseTest, DestroyedMidOperationCallsNothingBack)
         stopping.session.reset();
         stopping.clock.advance(10s);
         drainEvents();
-        EXPECT_FALSE(stopping.engine().isRunning()) << "the microphone goes off with the session";
+        ASSERT_FALSE(engineCalls->isEmpty());
+        EXPECT_EQ(engineCalls->last(), QStringLiteral("destroyed")) << "the microphone goes off with the session: "
+                                                                   << engineCalls->join(u',').toStdString();
+        EXPECT_TRUE(engineCalls->contains(QStringLiteral("stop")));
     }
     EXPECT_EQ(completions, 0);
 }

@@ -11,6 +11,11 @@ bool AudioFormat::isUsable() const
     return std::isfinite(sampleRate) && sampleRate > 0.0 && channelCount != 0;
 }
 
+bool AudioFormat::hasSupportedRate() const
+{
+    return sampleRate >= kMinSupportedRate && sampleRate <= kMaxSupportedRate;
+}
+
 int AudioFormat::bytesPerSample() const
 {
     switch (sampleFormat) {

@@ -20,6 +20,12 @@ struct AudioFormat
     // A format capture and conversion can work with: a finite rate above 0
     // and at least one channel.
     bool isUsable() const;
+    // Rates the resamplers take: telephone quality up to studio interfaces.
+    // Anything else is a damaged header, and converting it would make a
+    // buffer thousands of times its size.
+    static constexpr double kMinSupportedRate = 8000.0;
+    static constexpr double kMaxSupportedRate = 768000.0;
+    bool hasSupportedRate() const;
     int bytesPerSample() const;
     int bytesPerFrame() const;
 

@@ -19,6 +19,14 @@ WavFile failure(const QString &message)
     return file;
 }
 
+QString unsupportedRate(double rate)
+{
+    return QStringLiteral("The audio’s sample rate of %1 Hz is not supported (%2 to %3 Hz).")
+        .arg(rate)
+        .arg(AudioFormat::kMinSupportedRate)
+        .arg(AudioFormat::kMaxSupportedRate);
+}
+
 quint16 u16(const char *p)
 {
     return qFromLittleEndian<quint16>(p);
@@ -82,6 +90,8 @@ WavFile WavFile::parse(const QByteArray &bytes)
                                    .arg(tag));
             format.sampleRate = rate;
             format.channelCount = channels;
+            if (!format.hasSupportedRate())
+                return failure(unsupportedRate(rate));
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat)
@@ -123,6 +133,8 @@ WavFile WavFile::readRaw(const QString &path, const AudioFormat &format)
 {
     if (!format.isUsable())
         return failure(QStringLiteral("The raw audio format is invalid."));
+    if (!format.hasSupportedRate())
+        return failure(unsupportedRate(format.sampleRate));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(QStringLiteral("Could not open the audio file %1: %2").arg(path, file.errorString()));

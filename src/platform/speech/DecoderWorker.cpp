@@ -1,5 +1,8 @@
 #include "platform/speech/DecoderWorker.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zn::speech {
 
 namespace {
@@ -16,6 +19,30 @@ QString stablePrefix(const QString &previous, const QString &current)
     while (n < a.size() && n < b.size() && a[n] == b[n])
         ++n;
     return QStringList(b.mid(0, n)).join(QLatin1Char(' '));
+}
+
+// Below the level the recording session counts as voice (0.04 of its
+// meter's -50..+5 dB range).
+constexpr double kQuietDecibels = -47.8;
+// Quiet this long after words ends the utterance, so its final arrives well
+// before the session commits the pending guess (a second or more of quiet)
+// and does not wait on the library's own slower end-of-speech detection.
+constexpr std::size_t kPauseSamples = std::size_t(0.5 * PocketsphinxDecoder::sampleRate);
+// A cold decoder's first utterance is decoded twice; past this length its
+// samples are not kept (the library updates its estimate on its own by then).
+constexpr std::size_t kMaxSecondPassSamples = std::size_t(20 * PocketsphinxDecoder::sampleRate);
+
+bool isQuiet(const DecoderWorker::Samples &samples)
+{
+    if (samples.empty())
+        return true;
+    double sum = 0.0;
+    for (std::int16_t s : samples) {
+        const double v = s / 32767.0;
+        sum += v * v;
+    }
+    const double rms = std::max(std::sqrt(sum / double(samples.size())), 0.000001);
+    return 20.0 * std::log10(rms) < kQuietDecibels;
 }
 
 } // namespace
@@ -101,9 +128,20 @@ void DecoderWorker::run()
         }
     };
 
+    // A cold decoder keeps what it hears of the utterance for a second pass.
+    Samples heard;
+    bool keepHearing = !decoder->isWarm();
+    const auto finishUtterance = [&] {
+        const QString text = decoder->finishUtterance(keepHearing ? &heard : nullptr);
+        heard.clear();
+        keepHearing = !decoder->isWarm();
+        return text;
+    };
+
     QString previousHypothesis;
     QString lastReported;
     bool heardSpeech = false;
+    std::size_t quietSamples = 0;
     while (std::optional<Samples> chunk = m_source()) {
         if (m_cancelled.load())
             break;
@@ -112,14 +150,23 @@ void DecoderWorker::run()
                 m_events.error(QStringLiteral("The speech decoder rejected the audio."));
             break;
         }
+        if (keepHearing) {
+            if (heard.size() + chunk->size() <= kMaxSecondPassSamples) {
+                heard.insert(heard.end(), chunk->begin(), chunk->end());
+            } else {
+                keepHearing = false;
+                Samples().swap(heard);
+            }
+        }
+        quietSamples = isQuiet(*chunk) ? quietSamples + chunk->size() : 0;
+        const bool paused = quietSamples >= kPauseSamples;
         const QString hypothesis = decoder->hypothesis();
-        if (decoder->inSpeech()) {
+        if (decoder->inSpeech() && !paused) {
             heardSpeech = true;
-        } else if (heardSpeech && !hypothesis.isEmpty()) {
+        } else if ((heardSpeech || paused) && !hypothesis.isEmpty()) {
             // End of an utterance. One whose hypothesis is still empty stays
             // open: leading digital silence otherwise splits the first words.
-            decoder->endUtterance();
-            reportFinal(decoder->hypothesis());
+            reportFinal(finishUtterance());
             decoder->startUtterance();
             heardSpeech = false;
             previousHypothesis.clear();
@@ -141,8 +188,7 @@ void DecoderWorker::run()
         finish(true);
         return;
     }
-    decoder->endUtterance();
-    reportFinal(decoder->hypothesis());
+    reportFinal(finishUtterance());
     if (m_mode == Mode::WholeText)
         report(joinedWith({}), true);
     decoder.reset(); // back to the pool before anyone hears we are done

@@ -1,5 +1,7 @@
 #include "platform/speech/PocketsphinxDecoder.h"
 
+#include "platform/speech/ModelFileCheck.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,13 +36,18 @@ std::unique_ptr<PocketsphinxDecoder> PocketsphinxDecoder::load(const ModelPaths 
     };
     if (!paths.looksComplete())
         return fail(QStringLiteral("The speech model files are missing."));
+    if (const std::optional<QString> problem = checkModelFiles(paths))
+        return fail(QStringLiteral("The speech model is damaged (%1).").arg(*problem));
 
     const QByteArray hmm = QFile::encodeName(paths.acousticModel);
     const QByteArray lm = QFile::encodeName(paths.languageModel);
     const QByteArray dict = QFile::encodeName(paths.dictionary);
+    // The search keeps at most 3000 active HMMs and 5 word exits per frame:
+    // well above what dictation needs (no transcript we check changes), and
+    // about half the work of the library's defaults.
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm",
-                                   lm.constData(), "-dict", dict.constData(), "-logfn", "/dev/null",
-                                   nullptr);
+                                   lm.constData(), "-dict", dict.constData(), "-maxhmmpf", "3000",
+                                   "-maxwpf", "5", "-logfn", "/dev/null", nullptr);
     if (!config)
         return fail(QStringLiteral("The speech model configuration was rejected."));
     ps_decoder_t *ps = ps_init(config);
@@ -92,6 +99,26 @@ bool PocketsphinxDecoder::endUtterance()
         return false;
     m_open = false;
     return ps_end_utt(m_ps) >= 0;
+}
+
+QString PocketsphinxDecoder::finishUtterance(const std::vector<std::int16_t> *heard)
+{
+    endUtterance();
+    QString text = hypothesis();
+    if (text.isEmpty())
+        return text;
+    if (!m_warm && heard && !heard->empty()) {
+        // The first words of a new decoder were normalised against the
+        // model's stock estimate of the channel; ending the utterance has
+        // just measured the real one, so decode them once more with it.
+        if (startUtterance() && process(heard->data(), heard->size()) && endUtterance()) {
+            const QString again = hypothesis();
+            if (!again.isEmpty())
+                text = again;
+        }
+    }
+    m_warm = true;
+    return text;
 }
 
 DecoderPool::DecoderPool(ModelPaths paths) : m_paths(std::move(paths)) {}

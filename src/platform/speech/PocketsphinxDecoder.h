@@ -45,12 +45,22 @@ public:
     bool endUtterance();
     bool utteranceOpen() const { return m_open; }
 
+    // Ends the utterance and returns its text. A decoder that has not yet
+    // finished an utterance with words is cold: its channel estimate is the
+    // model's stock one, which costs the first words accuracy. Given the
+    // utterance's own samples (`heard`), a cold decoder decodes them once
+    // more after ending, with the estimate just learnt from them.
+    QString finishUtterance(const std::vector<std::int16_t> *heard = nullptr);
+    // Has finished an utterance with words.
+    bool isWarm() const { return m_warm; }
+
     static constexpr double sampleRate = 16000.0;
 
 private:
     explicit PocketsphinxDecoder(ps_decoder_s *ps);
     ps_decoder_s *m_ps;
     bool m_open = false;
+    bool m_warm = false;
 };
 
 // Loads the model once and lends the decoder to one worker at a time; a

@@ -171,11 +171,16 @@ void PocketsphinxAnalyzerSession::workerFinished(bool cancelled)
     m_finished = true;
     m_worker->join();
     const std::optional<SpeechError> error = cancelled ? std::nullopt : m_streamError;
-    if (Completion ended = std::exchange(m_ended, nullptr))
+    // Any completion may end the run and destroy this session: take them all
+    // out first, and touch no member once the first has been called.
+    Completion ended = std::exchange(m_ended, nullptr);
+    std::vector<Completion> finalizeWaiters = std::exchange(m_finalizeWaiters, {});
+    std::vector<std::function<void()>> cancelWaiters = std::exchange(m_cancelWaiters, {});
+    if (ended)
         ended(error);
-    for (Completion &done : std::exchange(m_finalizeWaiters, {}))
+    for (Completion &done : finalizeWaiters)
         done(error);
-    for (auto &done : std::exchange(m_cancelWaiters, {}))
+    for (auto &done : cancelWaiters)
         done();
 }
 

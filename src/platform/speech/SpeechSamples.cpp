@@ -90,6 +90,8 @@ std::vector<std::int16_t> StreamingSampleConverter::convert(const AudioBuffer &b
     if (std::optional<std::vector<std::int16_t>> samples = decoderSamples(buffer))
         return std::move(*samples);
     const AudioFormat &format = buffer.format();
+    if (!format.hasSupportedRate())
+        return {}; // a damaged rate would resample into a flood of samples
 
     if (!m_format || !(*m_format == format)) {
         m_format = format;

@@ -123,6 +123,28 @@ TEST(WavFileTest, BrokenFilesGiveClearErrors)
     EXPECT_EQ(WavFile::parse(riff(QByteArray("junk", 4) + le32(0xFFFFFFF0u) + QByteArray(8, 0))).error, incomplete);
 }
 
+TEST(WavFileTest, AbsurdSampleRatesAreRefusedBeforeAnythingIsConverted)
+{
+    // A damaged header's rate would make one buffer resample into millions
+    // of frames and the file play for hours.
+    const QByteArray audio = pcm16({1, 2, 3, 4});
+    for (quint32 rate : {1u, 7999u, 768001u, 4000000000u}) {
+        const WavFile file = WavFile::parse(riff(chunk("fmt ", fmtBody(1, 1, rate, 16)) + chunk("data", audio)));
+        EXPECT_EQ(file.error, QStringLiteral("The audio’s sample rate of %1 Hz is not supported (8000 to 768000 Hz).")
+                                  .arg(double(rate)))
+            << rate;
+    }
+    for (quint32 rate : {8000u, 11025u, 768000u})
+        EXPECT_TRUE(WavFile::parse(riff(chunk("fmt ", fmtBody(1, 1, rate, 16)) + chunk("data", audio))).isValid());
+
+    test::TempDir dir;
+    QFile raw(dir.file("speech.raw"));
+    ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+    raw.write(audio);
+    raw.close();
+    EXPECT_TRUE(WavFile::readRaw(raw.fileName(), {SampleFormat::Int16, 1.0, 1}).error.contains(QStringLiteral("1 Hz")));
+}
+
 TEST(WavFileTest, ReadsFilesFromDisk)
 {
     test::TempDir dir;
