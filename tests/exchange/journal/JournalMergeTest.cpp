@@ -90,6 +90,18 @@ TEST_F(JournalMergeTest, NewRecordBecomesAFinishedEntryWithItsFields)
     EXPECT_EQ(e->insightSchemaVersion(), 6);
 }
 
+TEST_F(JournalMergeTest, UnpairedSurrogatesFromTheFileAreStoredAsReplacementCharacters)
+{
+    // JSON escapes can spell half a surrogate pair; the file still parses.
+    QByteArray file = toBytes(validDocument(1));
+    file.replace("Record 0", "half \\ud83c pair");
+    const JournalExportDocument doc = decodeOrFail(file);
+    ASSERT_EQ(doc.entries.size(), 1);
+    auto outcome = mergeJournalImport(doc, *m_context);
+    ASSERT_TRUE(std::holds_alternative<ImportResult>(outcome));
+    EXPECT_EQ(stored(doc.entries.first().id)->rawText(), QStringLiteral("half \uFFFD pair"));
+}
+
 TEST_F(JournalMergeTest, MatchOverwritesButKeepsMoodLabelTagsAndScore)
 {
     JournalEntry *existing = seed(QStringLiteral("old text"));
