@@ -93,7 +93,9 @@ Alarm::Alarm(Clock &clock, std::chrono::milliseconds delay, std::function<void()
         std::lock_guard lock(shared->mutex);
         if (shared->cancelled)
             return;
-        shared->context = new QObject;
+        // Owned by the application too, so a context whose deletion was
+        // queued from a worker thread just before quitting is still freed.
+        shared->context = new QObject(QCoreApplication::instance());
         target->schedule(delay, shared->context, [shared, fire]() {
             {
                 std::lock_guard lock(shared->mutex);
