@@ -1,5 +1,6 @@
 #include "core/StoreFactory.h"
 
+#include "core/JournalEntry.h"
 #include "core/JournalSchema.h"
 #include "platform/base/Clock.h"
 #include "platform/base/SystemLog.h"
@@ -149,18 +150,48 @@ std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, 
     StoreError localError;
     if (auto result = makeStoreContainerIn(folder, false, &localError))
         return result;
-    systemLog(QStringLiteral("Zephyrnote: Local store incompatible (%1). Removing store and recreating.")
-                  .arg(localError.description()));
-    removeLocalStoreFiles(folder);
+    // Only a store that cannot be used as it is gets moved aside. A lock,
+    // a permission or a full disk leaves every file where it is, and the
+    // next start opens the journal once the cause is gone.
+    if (!localError.needsReplacing()) {
+        systemLog(QStringLiteral("Zephyrnote: Local store unavailable (%1). Leaving it in place.")
+                      .arg(localError.description()));
+        if (error)
+            *error = localError;
+        return std::nullopt;
+    }
+    const bool damaged = localError.code == StoreError::Code::Damaged;
+    if (damaged)
+        systemLog(QStringLiteral("Zephyrnote: Local store damaged (%1). Moving it aside and recreating.")
+                      .arg(localError.description()));
+    else
+        systemLog(QStringLiteral("Zephyrnote: Local store incompatible (%1). Removing store and recreating.")
+                      .arg(localError.description()));
+    const QString backup = removeLocalStoreFiles(folder);
 
     StoreError lastError;
-    if (auto result = makeStoreContainerIn(folder, false, &lastError)) {
-        result->note = QString::fromUtf8(kRecreatedStoreNote);
-        return result;
+    auto result = makeStoreContainerIn(folder, false, &lastError);
+    if (!result) {
+        if (error)
+            *error = lastError;
+        return std::nullopt;
     }
-    if (error)
-        *error = lastError;
-    return std::nullopt;
+    result->note = QString::fromUtf8(kRecreatedStoreNote);
+    if (damaged && !backup.isEmpty()) {
+        const QString moved = QDir(backup).filePath(QStringLiteral("default.store"));
+        const int entries = result->container->salvageRowsFrom(moved).value(JournalEntry::entityDescriptor().name);
+        systemLog(QStringLiteral("Zephyrnote: Read %1 entries back from the damaged store in %2.").arg(entries).arg(backup));
+        result->note = damagedStoreNote(backup, entries);
+    }
+    return result;
+}
+
+QString damagedStoreNote(const QString &backupFolder, int entriesRecovered)
+{
+    return QStringLiteral("The journal store was damaged. It was moved to “%1”, and %2 could be read back into "
+                          "a new journal.")
+        .arg(backupFolder,
+             entriesRecovered == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(entriesRecovered));
 }
 
 std::optional<StoreContainerResult> makeModelContainer(bool inMemory, StoreError *error)
@@ -180,6 +211,12 @@ std::optional<StoreContainerResult> makeModelContainer(bool inMemory, StoreError
 QString containerFailureMessage(const StoreError &error)
 {
     return QString::fromUtf8(kContainerFailurePrefix) + error.description();
+}
+
+QString startupFailureMessage(const StoreError &error)
+{
+    // No recovery was tried for these, and the text already says what to do.
+    return error.isTransient() ? error.description() : containerFailureMessage(error);
 }
 
 } // namespace zn

@@ -49,10 +49,20 @@ QString removeLocalStoreFiles();
 
 // The start-up chain: cloud, then local, then local again after moving the
 // old store files aside. With `inMemory` a single in-memory store, no chain.
+// The files are moved aside only for a store that is incompatible or
+// damaged (then every row still readable is copied into the new store and
+// the note says so); a busy lock, a permission error or a full disk fails at
+// once with a plain error (StoreError::isTransient()) and touches nothing.
 std::optional<StoreContainerResult> makeModelContainer(bool inMemory = false, StoreError *error = nullptr);
 std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, StoreError *error = nullptr);
 
 // "Could not create ModelContainer even after store recovery: " + description.
 QString containerFailureMessage(const StoreError &error);
+// What start-up shows when no container could be made: the plain
+// description for a transient cause, else containerFailureMessage().
+QString startupFailureMessage(const StoreError &error);
+
+// The settings note after a damaged store was replaced.
+QString damagedStoreNote(const QString &backupFolder, int entriesRecovered);
 
 } // namespace zn

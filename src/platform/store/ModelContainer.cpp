@@ -52,6 +52,11 @@ bool ModelContainer::readFields(const EntityDescriptor &entity, const QList<int>
     return m_sql->readFields(entity, fields, rowIds, sink, error);
 }
 
+QHash<QString, int> ModelContainer::salvageRowsFrom(const QString &damagedStorePath)
+{
+    return m_sql ? m_sql->salvageFrom(damagedStorePath) : QHash<QString, int>();
+}
+
 void ModelContainer::setSaveFailureInjector(SaveFailureInjector injector)
 {
     m_injector = std::move(injector);

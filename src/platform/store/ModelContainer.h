@@ -58,6 +58,10 @@ public:
     bool readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
                     const FieldSink &sink, StoreError *error = nullptr);
 
+    // Fills this new store with the rows still readable from a damaged
+    // store file of the same schema; rows copied per entity name.
+    QHash<QString, int> salvageRowsFrom(const QString &damagedStorePath);
+
     // Test hook: called inside every save transaction just before commit; an
     // error it returns aborts the save as a failing disk would.
     using SaveFailureInjector = std::function<std::optional<StoreError>()>;

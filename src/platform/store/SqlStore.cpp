@@ -10,9 +10,11 @@
 #include <QUuid>
 #include <QSqlError>
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zn {
@@ -21,6 +23,7 @@ namespace {
 constexpr auto kMetaTable = "zn_metadata";
 constexpr auto kVersionKey = "schemaVersion";
 constexpr int kMaxBinds = 512;
+constexpr int kBusyTimeoutMs = 1000;
 
 QString quoted(const QString &identifier)
 {
@@ -54,9 +57,78 @@ QString nextConnectionName()
     return QStringLiteral("zn-store-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// Creates the store file 0600 when missing, without following a symlink.
-std::optional<StoreError> prepareFile(const QString &path)
+QString folderOf(const QString &path)
 {
+    return QFileInfo(path).absolutePath();
+}
+
+// Less than this left on the store's file system counts as a full disk: an
+// open needs room for the side files.
+bool diskIsFull(const QString &folder)
+{
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return false;
+    return quint64(fs.f_bavail) * quint64(fs.f_frsize) < 256 * 1024 || (fs.f_files > 0 && fs.f_favail == 0);
+}
+
+StoreError busyError(const QString &path)
+{
+    return StoreError(StoreError::Code::Busy,
+                      QStringLiteral("Another program is using the journal store “%1”, so Zephyrnote can’t open it now. "
+                                     "Nothing was moved or changed: close the other program and open Zephyrnote again.")
+                          .arg(path));
+}
+
+StoreError permissionError(const QString &path, const QString &detail)
+{
+    return StoreError(StoreError::Code::PermissionDenied,
+                      QStringLiteral("Zephyrnote isn’t allowed to read or write the journal store “%1” (%2). "
+                                     "Nothing was moved or changed: give your account access to the file and its "
+                                     "folder again and open Zephyrnote again.")
+                          .arg(path, detail));
+}
+
+StoreError diskFullError(const QString &path)
+{
+    return StoreError(StoreError::Code::DiskFull,
+                      QStringLiteral("The disk that holds the journal store “%1” is full. Nothing was moved or "
+                                     "changed: free some space and open Zephyrnote again.")
+                          .arg(path));
+}
+
+// An errno from touching the store's files, as a store error.
+StoreError fileError(int err, const QString &path, const QString &what)
+{
+    const QString detail = QString::fromLocal8Bit(::strerror(err));
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return permissionError(path, detail);
+    if (err == ENOSPC || err == EDQUOT)
+        return diskFullError(path);
+    return StoreError(StoreError::Code::CannotOpen, what.arg(path, detail));
+}
+
+// Whether this account may read and write the store's existing files and
+// create side files next to them. Root passes every such check.
+std::optional<StoreError> checkAccess(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(folderOf(path));
+    if (::access(folder.constData(), W_OK | X_OK) != 0 && errno != ENOENT)
+        return permissionError(path, QString::fromLocal8Bit(::strerror(errno)));
+    for (const char *suffix : {"", "-wal", "-shm"}) {
+        const QByteArray file = native + suffix;
+        if (::access(file.constData(), F_OK) == 0 && ::access(file.constData(), R_OK | W_OK) != 0)
+            return permissionError(path, QString::fromLocal8Bit(::strerror(errno)));
+    }
+    return std::nullopt;
+}
+
+// Creates the store file 0600 when missing, without following a symlink.
+// `created` tells whether this call made it.
+std::optional<StoreError> prepareFile(const QString &path, bool *created)
+{
+    *created = false;
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::lstat(native.constData(), &st) == 0) {
@@ -68,12 +140,19 @@ std::optional<StoreError> prepareFile(const QString &path)
                               QStringLiteral("The journal store “%1” is not a file.").arg(path));
         // Only a real SQLite file is handed to SQLite: opening anything else
         // can make it discard the side files we would want to keep.
+        if (auto denied = checkAccess(path))
+            return denied;
         if (st.st_size > 0) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                return StoreError(StoreError::Code::CannotOpen,
-                                  QStringLiteral("The journal store “%1” could not be opened: %2").arg(path, file.errorString()));
-            if (file.read(16) != QByteArray("SQLite format 3\0", 16))
+            const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0)
+                return fileError(errno, path, QStringLiteral("The journal store “%1” could not be opened: %2"));
+            char header[16] = {};
+            const ssize_t got = ::read(fd, header, sizeof header);
+            const int readErrno = errno;
+            ::close(fd);
+            if (got < 0)
+                return fileError(readErrno, path, QStringLiteral("The journal store “%1” could not be read: %2"));
+            if (got != 16 || std::memcmp(header, "SQLite format 3\0", 16) != 0)
                 return StoreError(StoreError::Code::Incompatible,
                                   QStringLiteral("The journal store “%1” is not compatible with this version: file is not a database").arg(path));
         }
@@ -90,11 +169,19 @@ std::optional<StoreError> prepareFile(const QString &path)
     }
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        return StoreError(StoreError::Code::CannotOpen,
-                          QStringLiteral("The journal store “%1” could not be created: %2")
-                              .arg(path, QString::fromLocal8Bit(::strerror(errno))));
+        return fileError(errno, path, QStringLiteral("The journal store “%1” could not be created: %2"));
     ::close(fd);
+    *created = true;
     return std::nullopt;
+}
+
+// Removes a store file this open made, with any side file, so a failed
+// first start leaves no empty store behind.
+void removeCreatedStore(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        ::unlink((native + suffix).constData());
 }
 
 std::optional<StoreError> prepareFolder(const QString &folder)
@@ -105,9 +192,13 @@ std::optional<StoreError> prepareFolder(const QString &folder)
     if (info.exists() && !info.isDir())
         return StoreError(StoreError::Code::CannotOpen,
                           QStringLiteral("The journal folder “%1” is not a folder.").arg(folder));
-    if (!info.exists() && !QDir().mkpath(folder))
+    if (!info.exists() && !QDir().mkpath(folder)) {
+        const int err = errno;
+        if (err == EACCES || err == EPERM || err == ENOSPC || err == EDQUOT || err == EROFS)
+            return fileError(err, folder, QString());
         return StoreError(StoreError::Code::CannotOpen,
                           QStringLiteral("The journal folder “%1” could not be created.").arg(folder));
+    }
     // The journal is private: only its owner may list or read the folder.
     const QByteArray native = QFile::encodeName(folder);
     struct stat st {};
@@ -146,15 +237,25 @@ std::unique_ptr<SqlStore> SqlStore::open(const Schema &schema, const ModelConfig
     };
 
     QString location;
+    bool created = false;
     if (configuration.isStoredInMemoryOnly) {
         location = QStringLiteral(":memory:");
     } else {
         if (auto e = prepareFolder(configuration.folder))
             return fail(*e);
         location = configuration.storeFilePath();
-        if (auto e = prepareFile(location))
+        if (auto e = prepareFile(location, &created))
             return fail(*e);
     }
+    struct CreatedFile {
+        QString path;
+        bool keep = false;
+        ~CreatedFile()
+        {
+            if (!path.isEmpty() && !keep)
+                removeCreatedStore(path);
+        }
+    } createdFile{created ? location : QString()};
 
     std::unique_ptr<SqlStore> store(new SqlStore(schema));
     store->m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), store->m_connectionName);
@@ -162,19 +263,58 @@ std::unique_ptr<SqlStore> SqlStore::open(const Schema &schema, const ModelConfig
         return fail(StoreError(StoreError::Code::CannotOpen,
                                QStringLiteral("The SQLite driver for the journal store is not installed.")));
     store->m_db.setDatabaseName(location);
-    if (!store->m_db.open())
-        return fail(StoreError(StoreError::Code::CannotOpen,
-                               QStringLiteral("The journal store “%1” could not be opened: %2")
-                                   .arg(location, sqlError(store->m_db.lastError()))));
+    // A lock held for a moment (another program's save) is waited out; a
+    // longer one is reported, never taken for damage.
+    store->m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!store->m_db.open()) {
+        bool isNumber = false;
+        const int code = store->m_db.lastError().nativeErrorCode().toInt(&isNumber);
+        return fail(openFailure(isNumber ? code : SQLITE_CANTOPEN, location, sqlError(store->m_db.lastError())));
+    }
     const QVariant handle = store->m_db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
         store->m_handle = *static_cast<sqlite3 *const *>(handle.constData());
-    if (auto e = store->prepareSchema(location))
+    if (auto e = store->prepareSchema(location, !created && !configuration.isStoredInMemoryOnly))
         return fail(*e);
+    createdFile.keep = true;
     return store;
 }
 
-std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
+StoreError SqlStore::openFailure(int code, const QString &location, const QString &detail)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return busyError(location);
+    case SQLITE_FULL:
+        return diskFullError(location);
+    case SQLITE_NOTADB:
+        return StoreError(StoreError::Code::Incompatible,
+                          QStringLiteral("The journal store “%1” is not compatible with this version: %2").arg(location, detail));
+    case SQLITE_CORRUPT:
+        return StoreError(StoreError::Code::Damaged,
+                          QStringLiteral("The journal store “%1” is damaged: %2").arg(location, detail));
+    default:
+        break;
+    }
+    if (location != QLatin1String(":memory:")) {
+        if (auto denied = checkAccess(location))
+            return *denied;
+        if (diskIsFull(folderOf(location)))
+            return diskFullError(location);
+    }
+    if ((code & 0xff) == SQLITE_PERM || (code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_AUTH)
+        return permissionError(location, detail);
+    return StoreError(StoreError::Code::CannotOpen,
+                      QStringLiteral("The journal store “%1” could not be opened: %2").arg(location, detail));
+}
+
+StoreError SqlStore::lastFailure(const QString &location, const QString &detail) const
+{
+    return openFailure(m_handle ? sqlite3_extended_errcode(m_handle) : SQLITE_CANTOPEN, location, detail);
+}
+
+std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool existing)
 {
     auto incompatible = [&](const QString &why) {
         return StoreError(StoreError::Code::Incompatible,
@@ -187,7 +327,7 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
     {
         QSqlQuery q(m_db);
         if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-            return incompatible(sqlError(q.lastError()));
+            return lastFailure(location, sqlError(q.lastError()));
         while (q.next())
             tables.insert(q.value(0).toString());
     }
@@ -202,10 +342,8 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
     };
 
     if (tables.isEmpty()) {
-        if (!durable())
-            return err;
-        if (!begin(&err))
-            return err;
+        if (!durable() || !begin(&err))
+            return lastFailure(location, err.message);
         bool ok = exec(QStringLiteral("CREATE TABLE %1 (key TEXT PRIMARY KEY, value TEXT)").arg(quoted(kMetaTable)),
                        &err, StoreError::Code::CannotOpen);
         for (const EntityDescriptor *entity : m_schema.entities) {
@@ -234,12 +372,15 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
                 err = StoreError(StoreError::Code::CannotOpen, sqlError(q.lastError()));
         }
         if (!ok) {
+            const StoreError failure = lastFailure(location, err.message);
             rollback();
+            if (failure.code != StoreError::Code::CannotOpen)
+                return failure;
             return StoreError(StoreError::Code::CannotOpen,
                               QStringLiteral("The journal store “%1” could not be set up: %2").arg(location, err.message));
         }
         if (!commit(&err))
-            return err;
+            return lastFailure(location, err.message);
         return std::nullopt;
     }
 
@@ -250,7 +391,7 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
         q.prepare(QStringLiteral("SELECT value FROM %1 WHERE key = ?").arg(quoted(kMetaTable)));
         q.addBindValue(QString::fromLatin1(kVersionKey));
         if (!q.exec())
-            return incompatible(sqlError(q.lastError()));
+            return lastFailure(location, sqlError(q.lastError()));
         if (!q.next())
             return incompatible(QStringLiteral("it holds no schema version"));
         const QString version = q.value(0).toString();
@@ -262,7 +403,7 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
             return incompatible(QStringLiteral("the table %1 is missing").arg(entity->name));
         QSqlQuery q(m_db);
         if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(entity->name))))
-            return incompatible(sqlError(q.lastError()));
+            return lastFailure(location, sqlError(q.lastError()));
         QSet<QString> columns;
         while (q.next())
             columns.insert(q.value(1).toString());
@@ -274,8 +415,23 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location)
         }
     }
     if (!durable())
-        return err;
+        return lastFailure(location, err.message);
+    if (existing)
+        return checkIntegrity(location);
     return std::nullopt;
+}
+
+// A few overwritten pages leave a store that opens and fails every read;
+// finding them here sends the store down the recovery road instead.
+std::optional<StoreError> SqlStore::checkIntegrity(const QString &location)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")))
+        return lastFailure(location, sqlError(q.lastError()));
+    const QString verdict = q.next() ? q.value(0).toString() : QStringLiteral("no answer from the integrity check");
+    if (verdict == QLatin1String("ok"))
+        return std::nullopt;
+    return StoreError(StoreError::Code::Damaged, QStringLiteral("The journal store “%1” is damaged: %2").arg(location, verdict));
 }
 
 bool SqlStore::exec(const QString &sql, StoreError *error, StoreError::Code code)
@@ -625,6 +781,107 @@ bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &row
             return false;
     }
     return true;
+}
+
+} // namespace zn
+
+namespace zn {
+namespace {
+
+// A read-only connection on a damaged file, closed with its statements.
+struct DamagedFile {
+    sqlite3 *db = nullptr;
+    ~DamagedFile()
+    {
+        if (db)
+            sqlite3_close_v2(db);
+    }
+    // A single number from a query, if it can be read.
+    std::optional<qint64> number(const QByteArray &sql, const QByteArray &bind = {}) const
+    {
+        sqlite3_stmt *stmt = nullptr;
+        std::optional<qint64> out;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK) {
+            if (!bind.isEmpty())
+                sqlite3_bind_text(stmt, 1, bind.constData(), int(bind.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
+                out = sqlite3_column_int64(stmt, 0);
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+};
+
+} // namespace
+
+QHash<QString, int> SqlStore::salvageFrom(const QString &path)
+{
+    QHash<QString, int> copied;
+    DamagedFile damaged;
+    const QByteArray native = QFile::encodeName(path);
+    if (!m_handle || sqlite3_open_v2(native.constData(), &damaged.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        return copied;
+    StoreError err;
+    if (!begin(&err))
+        return copied;
+    for (const EntityDescriptor *entity : m_schema.entities) {
+        QStringList names{QStringLiteral("pk")};
+        QStringList marks{QStringLiteral("?")};
+        for (const FieldDescriptor &f : entity->fields) {
+            names.append(quoted(f.name));
+            marks.append(QStringLiteral("?"));
+        }
+        const QByteArray select = QStringLiteral("SELECT %1 FROM %2 WHERE pk BETWEEN ? AND ?")
+                                      .arg(names.join(QStringLiteral(", ")), quoted(entity->name)).toUtf8();
+        const QByteArray insert = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                                      .arg(quoted(entity->name), names.join(QStringLiteral(", ")),
+                                           marks.join(QStringLiteral(", "))).toUtf8();
+        sqlite3_stmt *from = nullptr;
+        sqlite3_stmt *to = nullptr;
+        if (sqlite3_prepare_v2(damaged.db, select.constData(), int(select.size()), &from, nullptr) != SQLITE_OK
+            || sqlite3_prepare_v2(m_handle, insert.constData(), int(insert.size()), &to, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(from);
+            sqlite3_finalize(to);
+            continue;
+        }
+        // The highest key ever given, from wherever it can still be read.
+        const qint64 last = std::max(
+            damaged.number("SELECT seq FROM sqlite_sequence WHERE name = ?", entity->name.toUtf8()).value_or(0),
+            damaged.number(QStringLiteral("SELECT max(pk) FROM %1").arg(quoted(entity->name)).toUtf8()).value_or(0));
+        int count = 0;
+        // Reads a key range; false when a damaged page cut it short.
+        const auto copyRange = [&](qint64 lo, qint64 hi) {
+            sqlite3_reset(from);
+            sqlite3_bind_int64(from, 1, lo);
+            sqlite3_bind_int64(from, 2, hi);
+            int rc;
+            int rows = 0;
+            while ((rc = sqlite3_step(from)) == SQLITE_ROW) {
+                sqlite3_reset(to);
+                for (int c = 0; c < sqlite3_column_count(from); ++c)
+                    sqlite3_bind_value(to, c + 1, sqlite3_column_value(from, c));
+                if (sqlite3_step(to) == SQLITE_DONE && sqlite3_changes(m_handle) > 0)
+                    ++rows;
+            }
+            count += rows;
+            return rc == SQLITE_DONE;
+        };
+        constexpr qint64 kChunk = 64;
+        for (qint64 lo = 1; lo <= last; lo += kChunk) {
+            const qint64 hi = std::min(last, lo + kChunk - 1);
+            if (!copyRange(lo, hi)) {
+                // Key by key around the damage; rows already copied stay.
+                for (qint64 key = lo; key <= hi; ++key)
+                    copyRange(key, key);
+            }
+        }
+        sqlite3_finalize(from);
+        sqlite3_finalize(to);
+        copied.insert(entity->name, count);
+    }
+    if (!commit(&err))
+        return {};
+    return copied;
 }
 
 } // namespace zn

@@ -59,11 +59,21 @@ public:
     bool readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
                     const FieldSink &sink, StoreError *error);
 
+    // Copies every row still readable from the damaged store file at `path`
+    // into this (new, empty) store, keeping row keys; unreadable rows are
+    // skipped. Rows copied per entity name.
+    QHash<QString, int> salvageFrom(const QString &path);
+
 private:
     explicit SqlStore(const Schema &schema);
     bool exec(const QString &sql, StoreError *error, StoreError::Code code);
     bool runWrite(const QString &sql, const QVariantList &binds, StoreError *error);
-    std::optional<StoreError> prepareSchema(const QString &location);
+    std::optional<StoreError> prepareSchema(const QString &location, bool existing);
+    std::optional<StoreError> checkIntegrity(const QString &location);
+    // What an SQLite failure while opening means for the person at the
+    // screen: a lock, permissions, a full disk, damage or incompatibility.
+    static StoreError openFailure(int sqliteCode, const QString &location, const QString &detail);
+    StoreError lastFailure(const QString &location, const QString &detail) const;
     QString whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const;
     QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const;
     // A cached statement reset and bound to `binds`; null on failure.

@@ -1,20 +1,55 @@
-// Saves journal entries one by one into the store in argv[1] and prints the
-// id of each entry once its save has returned, until killed.
+// A second program on a journal store, for the tests that need one:
+//   <folder>          saves entries one by one and prints the id of each once
+//                     its save has returned, until killed;
+//   --lock <folder>   holds the store's lock, prints "locked", waits to be killed;
+//   --open <folder>   runs the start-up chain and prints "ok <entries>" or
+//                     "error <code> <text>" (as another user, say).
 #include "core/JournalEntry.h"
+#include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
 
 #include <QCoreApplication>
+#include <QDir>
+
+#include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
-int main(int argc, char **argv)
+namespace {
+
+int holdLock(const QString &folder)
 {
-    QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
+    sqlite3 *db = nullptr;
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(QStringLiteral("default.store")));
+    if (sqlite3_open(path.constData(), &db) != SQLITE_OK
+        || sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+        return 1;
+    }
+    std::printf("locked\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+int openOnce(const QString &folder)
+{
     zn::StoreError error;
-    auto store = zn::makeStoreContainerIn(QString::fromLocal8Bit(argv[1]), false, &error);
+    auto store = zn::makeModelContainerIn(folder, &error);
+    if (!store) {
+        std::printf("error %d %s\n", int(error.code), qPrintable(zn::startupFailureMessage(error)));
+        return 0;
+    }
+    std::printf("ok %d\n", int(zn::fetchAllEntries(*store->container->mainContext()).size()));
+    return 0;
+}
+
+int writeUntilKilled(const QString &folder)
+{
+    zn::StoreError error;
+    auto store = zn::makeStoreContainerIn(folder, false, &error);
     if (!store) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
@@ -35,4 +70,18 @@ int main(int argc, char **argv)
         if (::write(STDOUT_FILENO, id.constData(), size_t(id.size())) < 0)
             return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--lock") == 0)
+        return holdLock(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--open") == 0)
+        return openOnce(QString::fromLocal8Bit(argv[2]));
+    if (argc == 2)
+        return writeUntilKilled(QString::fromLocal8Bit(argv[1]));
+    return 2;
 }
