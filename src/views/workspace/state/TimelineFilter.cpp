@@ -5,6 +5,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zn {
 namespace {
 
@@ -67,6 +71,41 @@ bool hasCombining(QByteArrayView folded)
     return false;
 }
 
+// The first occurrence of `needle` (k bytes) in `hay` (n bytes), or null.
+// Compares the needle's first and last byte against 16 positions at a time
+// and checks the rest only where both agree: no set-up per call, so one
+// search per entry stays cheap.
+const char *findBytes(const char *hay, size_t n, const char *needle, size_t k)
+{
+    if (k == 0)
+        return hay;
+    if (k > n)
+        return nullptr;
+    if (k == 1)
+        return static_cast<const char *>(std::memchr(hay, needle[0], n));
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[k - 1]);
+    for (; i + k - 1 + 16 <= n; i += 16) {
+        const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i));
+        const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i + k - 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(blockFirst, first), _mm_cmpeq_epi8(blockLast, last))));
+        while (mask) {
+            const unsigned bit = unsigned(__builtin_ctz(mask));
+            if (std::memcmp(hay + i + bit + 1, needle + 1, k - 2) == 0)
+                return hay + i + bit;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i + k <= n; ++i)
+        if (hay[i] == needle[0] && std::memcmp(hay + i + 1, needle + 1, k - 1) == 0)
+            return hay + i;
+    return nullptr;
+}
+
 } // namespace
 
 QByteArray TimelineFilter::fold(const QString &text)
@@ -101,10 +140,10 @@ bool TimelineFilter::containsFolded(QByteArrayView haystack, QByteArrayView need
     const char *base = haystack.data();
     qsizetype from = 0;
     while (from + needle.size() <= haystack.size()) {
-        const void *hit = memmem(base + from, size_t(haystack.size() - from), needle.data(), size_t(needle.size()));
+        const char *hit = findBytes(base + from, size_t(haystack.size() - from), needle.data(), size_t(needle.size()));
         if (!hit)
             return false;
-        const qsizetype at = static_cast<const char *>(hit) - base;
+        const qsizetype at = hit - base;
         const qsizetype end = at + needle.size();
         // "e" must not find the "e" of "e" + combining acute.
         if (end >= haystack.size() || static_cast<unsigned char>(haystack[end]) < 0x80
@@ -117,24 +156,32 @@ bool TimelineFilter::containsFolded(QByteArrayView haystack, QByteArrayView need
 
 void TimelineFilter::setEntries(const QList<JournalEntry *> &entries)
 {
+    // Most refreshes keep every row in place; others look rows up by entry.
     QHash<JournalEntry *, qsizetype> previous;
-    previous.reserve(qsizetype(m_rows.size()));
-    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i)
-        previous.insert(m_rows[size_t(i)].entry, i);
+    auto oldRow = [&](qsizetype index, JournalEntry *entry) -> Row * {
+        if (index < qsizetype(m_rows.size()) && m_rows[size_t(index)].entry == entry)
+            return &m_rows[size_t(index)];
+        if (previous.isEmpty()) {
+            previous.reserve(qsizetype(m_rows.size()));
+            for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i)
+                previous.insert(m_rows[size_t(i)].entry, i);
+        }
+        const auto it = previous.constFind(entry);
+        return it == previous.cend() ? nullptr : &m_rows[size_t(*it)];
+    };
 
     std::vector<Row> rows;
     rows.reserve(size_t(entries.size()));
-    for (JournalEntry *entry : entries) {
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        JournalEntry *entry = entries[index];
         QString source = entry->rawText();
-        const auto it = previous.constFind(entry);
-        if (it != previous.cend()) {
-            Row &old = m_rows[size_t(*it)];
-            // Unchanged texts share their data, so this is usually one
-            // pointer comparison.
-            if (old.source == source) {
-                rows.push_back(std::move(old));
-                continue;
-            }
+        // Unchanged texts share their data, so this is usually one pointer
+        // comparison. A moved-from row has an empty source and never
+        // matches a second time, except an empty text, which folds to
+        // nothing anyway.
+        if (Row *old = oldRow(index, entry); old && old->source == source) {
+            rows.push_back(Row{entry, std::move(old->source), std::move(old->folded)});
+            continue;
         }
         QByteArray folded = fold(source);
         rows.push_back(Row{entry, std::move(source), std::move(folded)});

@@ -88,10 +88,7 @@ void WorkspaceViewModel::onEntriesFetched()
         if (entry->isDraft() || entry->isDeleted())
             continue;
         journal.append(entry);
-        if (!m_watched.contains(entry)) {
-            m_watched.insert(entry);
-            connect(entry, &PersistentModel::changed, this, [this, entry] { m_changedSinceFetch.insert(entry); });
-        }
+        connect(entry, &PersistentModel::changed, this, &WorkspaceViewModel::onEntryChanged, Qt::UniqueConnection);
     }
     // Ids repeat only by accident; keep the first, as a list search would.
     for (auto it = journal.crbegin(); it != journal.crend(); ++it)
@@ -108,6 +105,13 @@ void WorkspaceViewModel::onEntriesFetched()
     if (m_entryPendingDelete && m_entryPendingDelete->isDeleted())
         setEntryPendingDelete(nullptr);
     refilter();
+}
+
+void WorkspaceViewModel::onEntryChanged()
+{
+    // Reported with the next refresh, once the change is saved.
+    if (auto *entry = qobject_cast<JournalEntry *>(sender()))
+        m_changedSinceFetch.insert(entry);
 }
 
 QDateTime WorkspaceViewModel::dayAfter(const QDateTime &dayStart) const

@@ -87,6 +87,7 @@ public:
     CapabilityDetector *capability() const;
     InsightQueue *insightCoordinator() const { return m_insightCoordinator; }
     const CalendarProvider &calendar() const { return *m_calendar; }
+    Clock &clock() const { return *m_clock; }
     NotificationCenter &notificationCenter() const { return *m_center; }
 
     // --- entries -----------------------------------------------------------
@@ -254,6 +255,7 @@ private:
     void runPendingNavigation();
 
     void onEntriesFetched();
+    void onEntryChanged();
     void refilter();
     QDateTime dayAfter(const QDateTime &dayStart) const;
 
@@ -279,7 +281,6 @@ private:
     QList<JournalEntry *> m_journalEntries;
     QList<JournalEntry *> m_filteredEntries;
     QHash<QUuid, JournalEntry *> m_byId;
-    QSet<JournalEntry *> m_watched;
     QSet<JournalEntry *> m_changedSinceFetch;
 
     WorkspaceDestination m_destination = WorkspaceDestination::Timeline;

@@ -319,6 +319,34 @@ TEST_F(WorkspaceHandlersTest, StaleIdsEmptyTheEditorWithoutACrash)
     EXPECT_EQ(vm().detailEntry(), nullptr);
 }
 
+TEST_F(WorkspaceHandlersTest, StoreRefusalsKeepTheTypedTextAndShowNoAlert)
+{
+    vm().selectEntry(m_middle, true);
+    h.editor().setDraftText(kHappy + QStringLiteral(" Then rain."));
+    h.container->setSaveFailureInjector(
+        [] { return std::optional<StoreError>(StoreError(StoreError::Code::SaveFailed, QStringLiteral("disk full"))); });
+
+    // Leaving the entry would lose the edit: the editor and the list stay.
+    vm().requestSelectEntry(m_newest, false);
+    EXPECT_EQ(h.editor().selectedEntryID(), m_middle->id());
+    EXPECT_EQ(vm().selection(), m_middle->id());
+    EXPECT_EQ(h.editor().draftText(), kHappy + QStringLiteral(" Then rain."));
+    EXPECT_TRUE(h.editor().saveStatus().isError());
+
+    // A refused delete shows nothing; the context keeps it for the next save.
+    vm().requestDelete(m_oldest);
+    vm().confirmDelete();
+    EXPECT_EQ(vm().exportStatusMessage(), std::nullopt);
+    EXPECT_TRUE(m_oldest->isDeleted());
+    EXPECT_NE(h.stored(m_oldest->id()), nullptr);
+    vm().rescoreEntries(); // nothing to write, nothing to fail
+
+    h.container->setSaveFailureInjector({});
+    vm().perform(WorkspaceCommand::Save);
+    EXPECT_EQ(h.stored(m_oldest->id()), nullptr);
+    EXPECT_EQ(h.stored(m_middle->id())->rawText(), kHappy + QStringLiteral(" Then rain."));
+}
+
 TEST_F(WorkspaceHandlersTest, FocusSearchReturnsToTheJournalAndAsksEveryTime)
 {
     QSignalSpy focus(&vm(), &WorkspaceViewModel::searchFocusRequested);
