@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iostream>
 #include <condition_variable>
 #include <mutex>
 
@@ -254,6 +255,56 @@ TEST(DecoderPool, MissingOrDamagedModelFailsCleanly)
     EXPECT_FALSE(pool->acquire(&error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(pool->loadCount(), 0);
+}
+
+// One run of `audio` through a worker on `pool`, in capture-sized pieces:
+// its finals, joined.
+QString decodeOnce(const std::shared_ptr<DecoderPool> &pool, const std::vector<std::int16_t> &audio)
+{
+    Recording rec;
+    Feed feed;
+    DecoderWorker worker(pool, DecoderWorker::Mode::Utterances, feed.source(), feed.interrupt(), rec.events());
+    worker.start();
+    feed.push(audio, 341);
+    feed.queue->finish();
+    EXPECT_TRUE(rec.waitFinished());
+    return rec.finals().join(QLatin1Char(' '));
+}
+
+TEST(DecoderWorker, AFreshDecodersFirstUtteranceIsAsGoodAsALaterOne)
+{
+    // Sentences a cold decoder gets wrong on its first hearing when it
+    // normalises them against the model's stock channel estimate.
+    const struct {
+        const char *name;
+        const char *text;
+    } sentences[] = {
+        {"walk", "today i walked along the river and felt calm"},
+        {"evening", "in the evening i read the book and went to bed early"},
+        {"mother", "tomorrow i will call my mother and plan the weekend"},
+    };
+    int firstErrors = 0;
+    int laterErrors = 0;
+    int words = 0;
+    for (const auto &sentence : sentences) {
+        const auto spoken = test::syntheticSentence(QString::fromLatin1(sentence.name), QStringLiteral("rms"));
+        if (spoken.empty())
+            GTEST_SKIP() << "the flite recordings were not made (install flite and sox)";
+        const auto audio = concat({test::noise(4800), spoken, test::noise(12800)});
+        const QString reference = QString::fromLatin1(sentence.text);
+
+        auto pool = std::make_shared<DecoderPool>(ModelPaths::installedEnglish());
+        const QString first = decodeOnce(pool, audio);
+        const QString later = decodeOnce(pool, audio);
+        EXPECT_EQ(pool->loadCount(), 1) << "both runs on the one decoder";
+        firstErrors += test::wordErrors(reference, first);
+        laterErrors += test::wordErrors(reference, later);
+        words += int(reference.split(QLatin1Char(' ')).size());
+        std::cout << sentence.name << ": first \"" << first.toStdString() << "\", later \"" << later.toStdString()
+                  << "\"\n";
+    }
+    EXPECT_LE(firstErrors, laterErrors) << "of " << words << " words";
+    EXPECT_LE(firstErrors * 10, words) << "at most one word in ten wrong";
 }
 
 TEST(BlockingQueue, FinishDrainsQueuedItemsAndCancelDropsThem)

@@ -4,6 +4,7 @@
 #include "platform/speech/SpeechSamples.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <random>
@@ -17,6 +18,14 @@ namespace zn::test {
 // Human recordings shipped by pocketsphinx-testdata (16 kHz mono s16le).
 QString pocketsphinxRecording(const QString &name);
 std::vector<std::int16_t> readRawSamples(const QString &path);
+
+// A sentence spoken by flite at build time (tests/voice/data/FliteSpeech.cmake):
+// `name` as listed there, `voice` "slt" or "rms". Empty when it was not made.
+std::vector<std::int16_t> syntheticSentence(const QString &name, const QString &voice);
+
+// Word-level edit distance (substitutions, insertions, deletions) between a
+// reference and a recognised text, both split at whitespace.
+int wordErrors(const QString &reference, const QString &hypothesis);
 
 // Quiet random noise, as a real microphone gives between words.
 std::vector<std::int16_t> noise(std::size_t count, int amplitude = 60, unsigned seed = 7);
@@ -37,6 +46,37 @@ inline QString pocketsphinxRecording(const QString &name)
 inline std::vector<std::int16_t> readRawSamples(const QString &path)
 {
     return speech::readDecoderRecording(path);
+}
+
+inline std::vector<std::int16_t> syntheticSentence(const QString &name, const QString &voice)
+{
+#ifdef ZN_TEST_SPEECH_DIR
+    return readRawSamples(QStringLiteral(ZN_TEST_SPEECH_DIR "/%1_%2.raw").arg(name, voice));
+#else
+    Q_UNUSED(name);
+    Q_UNUSED(voice);
+    return {};
+#endif
+}
+
+inline int wordErrors(const QString &reference, const QString &hypothesis)
+{
+    const QStringList ref = reference.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList hyp = hypothesis.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    std::vector<int> row(std::size_t(hyp.size()) + 1);
+    for (std::size_t j = 0; j < row.size(); ++j)
+        row[j] = int(j);
+    for (qsizetype i = 1; i <= ref.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= hyp.size(); ++j) {
+            const int above = row[std::size_t(j)];
+            row[std::size_t(j)] = std::min({above + 1, row[std::size_t(j - 1)] + 1,
+                                            diagonal + (ref[i - 1] == hyp[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row.back();
 }
 
 inline std::vector<std::int16_t> noise(std::size_t count, int amplitude, unsigned seed)
