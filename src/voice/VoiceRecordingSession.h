@@ -91,6 +91,8 @@ public:
     QString backendLabel() const { return m_backendLabel; }
     bool softLimitNudgeVisible() const { return m_softLimitNudgeVisible; }
     QString transcript() const { return m_transcript; }
+    // The voice screen's discards leave no "cancelled" failure behind.
+    void clearFailure() { setFailure(std::nullopt); }
     // The voice screen edits the text directly.
     void setTranscript(const QString &text);
 
