@@ -43,10 +43,14 @@ void PocketsphinxSpeechPlatform::supportedTranscriberLocale(
     // now, off the UI thread, and keep the loaded decoder for the first run.
     std::shared_ptr<DecoderPool> pool = m_pool;
     std::shared_ptr<std::atomic<ModelState>> state = m_state;
+    // A load that fails at once may finish before the continuation is
+    // attached, which then runs inside this call: post the answer.
     QtConcurrent::run([pool] { return pool->warmUp(); })
         .then(QCoreApplication::instance(), [state, done](bool loaded) {
             state->store(loaded ? ModelState::Loaded : ModelState::Broken);
-            done(loaded ? std::optional<QLocale>(transcriberLocale()) : std::nullopt);
+            postToMainThread([done, loaded] {
+                done(loaded ? std::optional<QLocale>(transcriberLocale()) : std::nullopt);
+            });
         });
 }
 
@@ -99,11 +103,17 @@ void PocketsphinxAnalyzerSession::prepareToAnalyze(const AudioFormat &format, Co
     QtConcurrent::run([pool] {
         QString error;
         return pool->warmUp(&error) ? QString() : error;
-    }).then(this, [done](const QString &error) {
-        if (error.isEmpty())
-            done(std::nullopt);
-        else
-            done(SpeechError{error});
+    }).then(this, [this, done](const QString &error) {
+        // Posted: a quick failure may otherwise answer inside this call.
+        QMetaObject::invokeMethod(
+            this,
+            [done, error] {
+                if (error.isEmpty())
+                    done(std::nullopt);
+                else
+                    done(SpeechError{error});
+            },
+            Qt::QueuedConnection);
     });
 }
 
