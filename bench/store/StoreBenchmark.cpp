@@ -1,9 +1,12 @@
-// Journal store speed with a realistic journal: 10,000 entries of 150 words.
+// Journal store speed with a realistic journal: 10,000 entries of 150 words,
+// spread over ten years (the journal folder arg 10) or one (arg 1).
 #include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
 #include "platform/store/StoreQuery.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -19,14 +22,15 @@ namespace {
 constexpr int kEntries = 10'000;
 constexpr int kWords = 150;
 
-QString g_folder;
+QString g_folders[2];
+QString g_program;
 
-QString journalFolder()
+QString journalFolder(int years = 10)
 {
-    return g_folder;
+    return g_folders[years == 1 ? 1 : 0];
 }
 
-bool fillJournal(const QString &folder)
+bool fillJournal(const QString &folder, int years)
 {
     auto store = makeStoreContainerIn(folder, false);
     if (!store)
@@ -43,7 +47,7 @@ bool fillJournal(const QString &folder)
         for (int w = 0; w < kWords; ++w)
             words.append(vocabulary[int(rng() % vocabulary.size())]);
         auto e = std::make_unique<JournalEntry>(QUuid::createUuid(),
-                                                QDateTime::fromMSecsSinceEpoch(start + qint64(rng() % 157'680'000'000ULL)),
+                                                QDateTime::fromMSecsSinceEpoch(start + qint64(rng() % (quint64(years) * 31'536'000'000ULL))),
                                                 words.join(u' '), std::nullopt, double(int(rng() % 200) - 100) / 100.0,
                                                 KeywordFrequencies{{words[0], 3}, {words[1], 2}}, std::nullopt,
                                                 QStringList{}, i % 500 == 0);
@@ -79,7 +83,7 @@ BENCHMARK(BM_OpenContainer)->Unit(benchmark::kMillisecond);
 // A context that has never seen the rows: every object is built.
 void BM_FetchAllNonDraftSortedCold(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(), false);
+    auto store = makeStoreContainerIn(journalFolder(int(state.range(0))), false);
     for (auto _ : state) {
         auto context = std::make_unique<ModelContext>(store->container.get());
         auto entries = context->fetch<JournalEntry>(nonDraftByTime());
@@ -91,7 +95,65 @@ void BM_FetchAllNonDraftSortedCold(benchmark::State &state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_FetchAllNonDraftSortedCold)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FetchAllNonDraftSortedCold)->Arg(10)->Arg(1)->Unit(benchmark::kMillisecond);
+
+FetchDescriptor nonDraftNewestFirst()
+{
+    FetchDescriptor d;
+    d.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, false);
+    d.sortBy = {{JournalEntry::Timestamp, SortOrder::Reverse}};
+    return d;
+}
+
+// What a freshly started program pays: every page, allocation and code path
+// touched for the first time. Each iteration is a new process that opens the
+// store (not timed; "open_ms" shows it) and fetches the non-draft entries
+// newest first (arg 0), then reads the text of the first screenful (arg 1)
+// or of every entry (arg 2); the time is the child's own.
+int freshLoad(const QString &folder, int touch)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto store = makeStoreContainerIn(folder, false);
+    if (!store)
+        return 1;
+    const double openMs = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    const auto entries = store->container->mainContext()->fetch<JournalEntry>(nonDraftNewestFirst());
+    qsizetype chars = 0;
+    const qsizetype shown = touch == 1 ? std::min<qsizetype>(40, entries.size()) : (touch == 2 ? entries.size() : 0);
+    for (qsizetype i = 0; i < shown; ++i)
+        chars += entries[i]->rawText().size() + entries[i]->insightText().value_or(QString()).size();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("%.3f %.3f %lld %lld\n", ms, openMs, qlonglong(entries.size()), qlonglong(chars));
+    return entries.size() == kEntries - kEntries / 500 ? 0 : 1;
+}
+
+void BM_FetchInFreshProcess(benchmark::State &state)
+{
+    const QString folder = journalFolder(int(state.range(0)));
+    double openMs = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        QProcess child;
+        child.start(g_program, {QStringLiteral("--fresh-load"), folder, QString::number(state.range(1))});
+        if (!child.waitForFinished(60'000) || child.exitCode() != 0) {
+            state.SkipWithError("the child could not load the journal");
+            break;
+        }
+        const QList<QByteArray> fields = child.readAllStandardOutput().split(' ');
+        state.SetIterationTime(fields.value(0).toDouble() / 1000.0);
+        openMs += fields.value(1).toDouble();
+        ++runs;
+    }
+    if (runs > 0)
+        state.counters["open_ms"] = openMs / runs;
+}
+BENCHMARK(BM_FetchInFreshProcess)
+    ->ArgsProduct({{10, 1}, {0, 1, 2}})
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
 
 // The views' case: the context already holds the objects.
 void BM_FetchAllNonDraftSortedWarm(benchmark::State &state)
@@ -126,7 +188,7 @@ BENCHMARK(BM_SortLoadedEntriesByTimestamp)->Unit(benchmark::kMillisecond);
 // context, which refetches on every save as the timeline would.
 void BM_SaveOneEditedEntry(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(), false);
+    auto store = makeStoreContainerIn(journalFolder(int(state.range(1))), false);
     ModelContext editor(store->container.get());
     std::unique_ptr<ModelContext> viewContext;
     std::unique_ptr<StoreQuery> query;
@@ -143,7 +205,7 @@ void BM_SaveOneEditedEntry(benchmark::State &state)
             state.SkipWithError("save failed");
     }
 }
-BENCHMARK(BM_SaveOneEditedEntry)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveOneEditedEntry)->ArgsProduct({{0, 1}, {10, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -152,10 +214,18 @@ BENCHMARK(BM_SaveOneEditedEntry)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--fresh-load") == 0)
+        return freshLoad(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    // A journal left in place, for profiling a fresh load by hand.
+    if (argc == 4 && qstrcmp(argv[1], "--make-journal") == 0)
+        return fillJournal(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])) ? 0 : 1;
+    g_program = QCoreApplication::applicationFilePath();
     benchmark::Initialize(&argc, argv);
-    QTemporaryDir dir;
-    g_folder = dir.path();
-    if (!fillJournal(g_folder)) {
+    QTemporaryDir tenYears;
+    QTemporaryDir oneYear;
+    g_folders[0] = tenYears.path();
+    g_folders[1] = oneYear.path();
+    if (!fillJournal(g_folders[0], 10) || !fillJournal(g_folders[1], 1)) {
         std::fprintf(stderr, "could not build the benchmark journal\n");
         return 1;
     }

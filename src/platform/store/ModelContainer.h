@@ -71,6 +71,8 @@ Q_SIGNALS:
     // A context saved. Other contexts merge the changes, then announce
     // their own storeDidChange().
     void didSave(const zn::StoreChanges &changes, zn::ModelContext *origin);
+    // A context is about to delete these rows (before its transaction).
+    void rowsAboutToBeDeleted(const QString &entityName, const QList<qint64> &rowIds);
 
 private:
     ModelContainer(const Schema &schema, const ModelConfiguration &configuration);

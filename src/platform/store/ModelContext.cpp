@@ -25,8 +25,10 @@ ModelContext::ModelContext(ModelContainer *container, QObject *parent)
     : QObject(parent)
     , m_container(container)
 {
-    if (container)
+    if (container) {
         connect(container, &ModelContainer::didSave, this, &ModelContext::mergeChanges);
+        connect(container, &ModelContainer::rowsAboutToBeDeleted, this, &ModelContext::loadDeferredBeforeDelete);
+    }
 }
 
 ModelContext::~ModelContext() = default;
@@ -104,6 +106,11 @@ std::optional<StoreError> ModelContext::save()
         e.message = QStringLiteral("The journal could not be saved: %1").arg(e.message);
         return e;
     };
+
+    // A deleted object stays readable everywhere: contexts holding one of
+    // these rows without its long texts read them while the row exists.
+    for (PersistentModel *m : std::as_const(m_pendingDeletes))
+        Q_EMIT m_container->rowsAboutToBeDeleted(m->entity().name, {m->m_rowId});
 
     if (!sql.begin(&err))
         return failed(err);
@@ -206,7 +213,8 @@ PersistentModel *ModelContext::liveObject(const EntityDescriptor &entity, qint64
     return table->value(rowId, nullptr);
 }
 
-PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values)
+PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
+                                     bool partial)
 {
     if (PersistentModel *existing = liveObject(entity, rowId))
         return existing;
@@ -214,7 +222,11 @@ PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowI
     PersistentModel *raw = object.get();
     raw->m_context = this;
     raw->m_rowId = rowId;
-    raw->adoptStored(std::move(values));
+    raw->adoptStored(std::move(values), partial);
+    if (partial) {
+        m_partialSlots.insert(raw, m_partialObjects.size());
+        m_partialObjects.push_back(raw);
+    }
     m_owned.push_back(std::move(object));
     m_live[entity.name].insert(rowId, raw);
     return raw;
@@ -256,11 +268,14 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
 
     // A context that holds nothing of this entity yet reads whole rows at
     // once instead of ids first.
+    // Long texts wait in the store until read, so the first screenful of
+    // a large journal does not wait for all of them.
+    const bool lazy = entity.hasDeferredFields();
     if (!overlay && m_live.value(entity.name).isEmpty()) {
         QList<PersistentModel *> results;
         const bool ok = sql.selectRows(entity, descriptor, true, [&](qint64 rowId, std::vector<QVariant> values) {
-            results.append(adopt(entity, rowId, std::move(values)));
-        }, &err);
+            results.append(adopt(entity, rowId, std::move(values), lazy));
+        }, &err, lazy);
         return ok ? results : readFailed();
     }
     const auto ids = sql.selectRowIds(entity, descriptor, !overlay, &err);
@@ -274,13 +289,17 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
             missing.append(id);
     }
     if (!missing.isEmpty()) {
-        const auto sink = [&](qint64 rowId, std::vector<QVariant> values) { adopt(entity, rowId, std::move(values)); };
         bool ok;
         // Many unseen rows: one scan beats many lookups by row id.
-        if (missing.size() > 256)
-            ok = sql.selectRows(entity, descriptor, !overlay, sink, &err);
-        else
-            ok = sql.loadRows(entity, missing, sink, &err);
+        if (missing.size() > 256) {
+            ok = sql.selectRows(entity, descriptor, !overlay, [&](qint64 rowId, std::vector<QVariant> values) {
+                adopt(entity, rowId, std::move(values), lazy);
+            }, &err, lazy);
+        } else {
+            ok = sql.loadRows(entity, missing, [&](qint64 rowId, std::vector<QVariant> values) {
+                adopt(entity, rowId, std::move(values));
+            }, &err);
+        }
         if (!ok)
             return readFailed();
     }
@@ -385,6 +404,65 @@ void ModelContext::mergeChanges(const StoreChanges &changes, ModelContext *origi
     Q_EMIT changesApplied(changes);
     if (self)
         Q_EMIT storeDidChange();
+}
+
+void ModelContext::loadDeferred(PersistentModel *object)
+{
+    if (!object->m_partial || !m_container || !m_container->m_sql)
+        return;
+    const EntityDescriptor &entity = object->entity();
+    // This object and the next partial ones in fetch order: a list shows
+    // entries in the order it fetched them.
+    // Batches grow as reading goes on: a screenful costs one small read, a
+    // search through every text a few large ones.
+    const size_t batch = m_deferredBatch;
+    m_deferredBatch = std::min<size_t>(m_deferredBatch * 2, 4096);
+    QList<qint64> ids{object->m_rowId};
+    QHash<qint64, PersistentModel *> byRow{{object->m_rowId, object}};
+    const auto slot = m_partialSlots.constFind(object);
+    for (size_t i = slot == m_partialSlots.constEnd() ? m_partialObjects.size() : *slot + 1;
+         i < m_partialObjects.size() && size_t(ids.size()) < batch; ++i) {
+        PersistentModel *next = m_partialObjects[i];
+        if (next && next->m_partial && &next->entity() == &entity && !byRow.contains(next->m_rowId)) {
+            ids.append(next->m_rowId);
+            byRow.insert(next->m_rowId, next);
+        }
+    }
+    const QList<int> fields = entity.deferredFields();
+    const bool ok = m_container->m_sql->readFields(entity, fields, &ids,
+                                                   [&](qint64 rowId, const std::vector<QVariant> &values) {
+                                                       if (PersistentModel *m = byRow.value(rowId))
+                                                           m->fillDeferred(fields, values);
+                                                   }, nullptr);
+    for (PersistentModel *m : std::as_const(byRow)) {
+        if (!m->m_partial) {
+            const auto found = m_partialSlots.constFind(m);
+            if (found != m_partialSlots.constEnd()) {
+                m_partialObjects[*found] = nullptr;
+                m_partialSlots.erase(found);
+            }
+        } else if (ok) {
+            // Read without error but not found: the row is gone; its blanks
+            // stand.
+            m->m_partial = false;
+        }
+    }
+    // Forget the read-through prefix now and then.
+    if (m_partialSlots.isEmpty()) {
+        m_partialObjects.clear();
+    }
+}
+
+void ModelContext::loadDeferredBeforeDelete(const QString &entityName, const QList<qint64> &rowIds)
+{
+    const auto table = m_live.constFind(entityName);
+    if (table == m_live.constEnd())
+        return;
+    for (qint64 rowId : rowIds) {
+        PersistentModel *m = table->value(rowId, nullptr);
+        if (m && m->m_partial)
+            loadDeferred(m);
+    }
 }
 
 PersistentModel *ModelContext::heldOrLoaded(const EntityDescriptor &entity, qint64 rowId, StoreError *error)

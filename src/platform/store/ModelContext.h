@@ -111,8 +111,14 @@ Q_SIGNALS:
 private:
     friend class PersistentModel;
 
+    // Reads the deferred fields of `object` and of the partial objects
+    // fetched after it, in one statement.
+    void loadDeferred(PersistentModel *object);
+    void loadDeferredBeforeDelete(const QString &entityName, const QList<qint64> &rowIds);
+
     void mergeChanges(const StoreChanges &changes, ModelContext *origin);
-    PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values);
+    PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
+                           bool partial = false);
     PersistentModel *liveObject(const EntityDescriptor &entity, qint64 rowId) const;
     void noteChanged(PersistentModel *object);
 
@@ -122,6 +128,11 @@ private:
     QList<PersistentModel *> m_pendingInserts;
     QList<PersistentModel *> m_pendingDeletes;
     QSet<PersistentModel *> m_dirtyObjects;
+    // Objects adopted without their deferred fields, in fetch order; read
+    // forward from the one first asked for.
+    std::vector<PersistentModel *> m_partialObjects;
+    QHash<PersistentModel *, size_t> m_partialSlots;
+    size_t m_deferredBatch = 64;
     bool m_autosave = false;
 };
 

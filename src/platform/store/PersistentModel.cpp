@@ -52,10 +52,29 @@ ModelContext *PersistentModel::modelContext() const
     return m_context.data();
 }
 
-const QVariant &PersistentModel::value(int field) const
+void PersistentModel::completeLoad() const
 {
-    Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
-    return m_values[size_t(field)];
+    // Reading is logically const: the values were in the store all along.
+    auto *self = const_cast<PersistentModel *>(this);
+    if (ModelContext *context = m_context.data())
+        context->loadDeferred(self);
+    if (m_partial) {
+        // The store could not give them: keep the blanks, but never take a
+        // blank for the stored value when deciding what to save.
+        self->m_partial = false;
+        self->m_deferredUnknown = true;
+    }
+}
+
+void PersistentModel::fillDeferred(const QList<int> &fields, const std::vector<QVariant> &values)
+{
+    if (!m_partial)
+        return;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!m_dirty.contains(fields[i]))
+            m_values[size_t(fields[i])] = values[size_t(i)];
+    }
+    m_partial = false;
 }
 
 std::optional<QString> PersistentModel::optionalText(int field) const
@@ -80,6 +99,9 @@ void PersistentModel::setValue(int field, QVariant value)
 {
     Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
     noteWrite();
+    const bool deferred = m_entity->fields[field].deferred;
+    if (m_partial && deferred)
+        completeLoad();
     const FieldType type = m_entity->fields[field].type;
     // Saved rows track which fields differ from the store, so a save writes
     // only those and leaves other contexts' fields alone.
@@ -87,7 +109,7 @@ void PersistentModel::setValue(int field, QVariant value)
         if (m_stored.empty())
             m_stored = m_values; // snapshot on the first change only
         m_values[size_t(field)] = store::normalize(type, value);
-        if (store::sameValue(type, m_values[size_t(field)], m_stored[size_t(field)]))
+        if (store::sameValue(type, m_values[size_t(field)], m_stored[size_t(field)]) && !(deferred && m_deferredUnknown))
             m_dirty.remove(field);
         else
             m_dirty.insert(field);
@@ -101,20 +123,29 @@ void PersistentModel::setValue(int field, QVariant value)
     Q_EMIT changed();
 }
 
-void PersistentModel::adoptStored(std::vector<QVariant> values)
+void PersistentModel::adoptStored(std::vector<QVariant> values, bool partial)
 {
     // No snapshot while the object matches the store: most objects are only
     // ever read.
     m_values = std::move(values);
     m_stored.clear();
     m_dirty.clear();
+    m_partial = partial;
 }
 
 void PersistentModel::refreshStored(std::vector<QVariant> values)
 {
     bool anyChange = false;
+    const bool wasPartial = m_partial;
+    m_partial = false;
+    m_deferredUnknown = false;
     for (size_t i = 0; i < values.size(); ++i) {
         const FieldType type = m_entity->fields[int(i)].type;
+        if (wasPartial && m_entity->fields[int(i)].deferred && !m_dirty.contains(int(i))) {
+            // Nobody has read the old value: take the new one quietly.
+            m_values[i] = values[i];
+            continue;
+        }
         if (m_dirty.contains(int(i))) {
             // Our unsaved value wins; drop the mark if the store caught up.
             if (store::sameValue(type, m_values[i], values[i]))

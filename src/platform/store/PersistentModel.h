@@ -58,6 +58,9 @@ public:
     // the row. A deleted object stays valid to read; saving skips it.
     bool isDeleted() const { return m_deleted || m_pendingDelete; }
 
+    // Deferred fields not read from the store yet (see FieldDescriptor).
+    bool hasUnreadFields() const { return m_partial; }
+
     // Unsaved field changes of this object.
     bool hasChanges() const { return !m_dirty.isEmpty(); }
     bool hasUnsavedChange(int field) const { return m_dirty.contains(field); }
@@ -70,7 +73,13 @@ public:
     // from models stand without watching each one.
     static quint64 writeCount();
 
-    const QVariant &value(int field) const;
+    const QVariant &value(int field) const
+    {
+        Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
+        if (m_partial && m_entity->fields[field].deferred)
+            completeLoad();
+        return m_values[size_t(field)];
+    }
 
 Q_SIGNALS:
     // Emitted on every write of any field, and when a refresh from the
@@ -101,7 +110,9 @@ private:
     friend class ModelContext;
     friend class SqlStore;
 
-    void adoptStored(std::vector<QVariant> values); // fresh from a fetch
+    void adoptStored(std::vector<QVariant> values, bool partial = false); // fresh from a fetch
+    void completeLoad() const;
+    void fillDeferred(const QList<int> &fields, const std::vector<QVariant> &values);
     void refreshStored(std::vector<QVariant> values); // merge another context's save
     void markSaved();
     void revert();
@@ -116,6 +127,10 @@ private:
     bool m_inserted = false;
     bool m_deleted = false;
     bool m_pendingDelete = false;
+    // Deferred fields not read yet (they hold blank values meanwhile).
+    bool m_partial = false;
+    // Reading them failed: a write to one of them is always saved.
+    bool m_deferredUnknown = false;
 };
 
 } // namespace zn

@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace zn {
 
 int EntityDescriptor::fieldIndex(const QString &fieldName) const
@@ -13,6 +15,21 @@ int EntityDescriptor::fieldIndex(const QString &fieldName) const
             return i;
     }
     return -1;
+}
+
+bool EntityDescriptor::hasDeferredFields() const
+{
+    return std::any_of(fields.cbegin(), fields.cend(), [](const FieldDescriptor &f) { return f.deferred; });
+}
+
+QList<int> EntityDescriptor::deferredFields() const
+{
+    QList<int> out;
+    for (int i = 0; i < fields.size(); ++i) {
+        if (fields[i].deferred)
+            out.append(i);
+    }
+    return out;
 }
 
 const EntityDescriptor *Schema::entity(const QString &name) const

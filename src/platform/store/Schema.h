@@ -31,6 +31,10 @@ struct FieldDescriptor
     QString name; // attribute and column name
     FieldType type;
     bool indexed = false;
+    // Long texts a list does not show: a large fetch leaves them in the
+    // store, and an object reads them (with those of the objects fetched
+    // after it) when one of them is first read.
+    bool deferred = false;
 };
 
 // One persistent model type: its table, its fields in declared order and a
@@ -42,6 +46,8 @@ struct EntityDescriptor
     std::function<std::unique_ptr<PersistentModel>()> make;
 
     int fieldIndex(const QString &fieldName) const;
+    bool hasDeferredFields() const;
+    QList<int> deferredFields() const;
 };
 
 // A versioned set of entities. A store file records the version it was

@@ -540,7 +540,9 @@ QString SqlStore::orderClause(const EntityDescriptor &entity, const FetchDescrip
     for (const SortDescriptor &s : descriptor.sortBy) {
         if (s.field < 0 || s.field >= entity.fields.size())
             continue;
-        parts.append(quoted(entity.fields[s.field].name)
+        // "+column": indexes serve the WHERE clause only. Walking a whole
+        // table through an index to save a sort costs a lookup per row.
+        parts.append(QLatin1Char('+') + quoted(entity.fields[s.field].name)
                      + (s.order == SortOrder::Forward ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
     }
     parts.append(QStringLiteral("pk ASC"));
@@ -607,12 +609,27 @@ sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &bi
     return stmt;
 }
 
-std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const
+std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn,
+                                        bool skipDeferred) const
 {
     std::vector<QVariant> values(size_t(entity.fields.size()));
-    for (int i = 0; i < entity.fields.size(); ++i)
-        values[size_t(i)] = readValue(entity.fields[i].type, stmt, firstColumn + i);
+    int column = firstColumn;
+    for (int i = 0; i < entity.fields.size(); ++i) {
+        const FieldDescriptor &f = entity.fields[i];
+        values[size_t(i)] = skipDeferred && f.deferred ? store::normalize(f.type, QVariant())
+                                                       : readValue(f.type, stmt, column++);
+    }
     return values;
+}
+
+QStringList SqlStore::columnNames(const EntityDescriptor &entity, bool skipDeferred)
+{
+    QStringList names{QStringLiteral("pk")};
+    for (const FieldDescriptor &f : entity.fields) {
+        if (!skipDeferred || !f.deferred)
+            names.append(quoted(f.name));
+    }
+    return names;
 }
 
 QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
@@ -682,13 +699,9 @@ bool SqlStore::stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, S
 }
 
 QString SqlStore::selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
-                            bool applyLimit, QVariantList &binds) const
+                            bool applyLimit, QVariantList &binds, bool skipDeferred) const
 {
-    QStringList names{QStringLiteral("pk")};
-    if (wholeRows) {
-        for (const FieldDescriptor &f : entity.fields)
-            names.append(quoted(f.name));
-    }
+    const QStringList names = wholeRows ? columnNames(entity, skipDeferred) : QStringList{QStringLiteral("pk")};
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), quoted(entity.name))
                   + whereClause(entity, descriptor, binds) + orderClause(entity, descriptor);
     if (applyLimit && descriptor.fetchLimit) {
@@ -713,14 +726,37 @@ std::optional<QList<qint64>> SqlStore::selectRowIds(const EntityDescriptor &enti
 }
 
 bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
-                          const RowSink &sink, StoreError *error)
+                          const RowSink &sink, StoreError *error, bool skipDeferred)
 {
+    if (!descriptor.sortBy.isEmpty()) {
+        // Sorting whole rows drags every text through SQLite's sorter. The
+        // order comes from the row keys alone, the rows from one plain scan.
+        const auto ids = selectRowIds(entity, descriptor, applyLimit, error);
+        if (!ids)
+            return false;
+        QHash<qint64, std::vector<QVariant>> rows;
+        rows.reserve(ids->size());
+        FetchDescriptor unordered = descriptor;
+        unordered.sortBy.clear();
+        unordered.fetchLimit.reset();
+        const auto keep = [&](qint64 rowId, std::vector<QVariant> values) { rows.insert(rowId, std::move(values)); };
+        const bool ok = ids->size() <= kMaxBinds ? loadRows(entity, *ids, keep, error, skipDeferred)
+                                                 : selectRows(entity, unordered, false, keep, error, skipDeferred);
+        if (!ok)
+            return false;
+        for (qint64 id : *ids) {
+            auto found = rows.find(id);
+            if (found != rows.end())
+                sink(id, std::move(*found));
+        }
+        return true;
+    }
     QVariantList binds;
-    const QString sql = selectSql(entity, descriptor, true, applyLimit, binds);
+    const QString sql = selectSql(entity, descriptor, true, applyLimit, binds, skipDeferred);
     sqlite3_stmt *stmt = readStatement(sql, binds, error);
     if (!stmt)
         return false;
-    return stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1)); }, error);
+    return stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1, skipDeferred)); }, error);
 }
 
 bool SqlStore::readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
@@ -757,11 +793,9 @@ bool SqlStore::readFields(const EntityDescriptor &entity, const QList<int> &fiel
 }
 
 bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
-                        StoreError *error)
+                        StoreError *error, bool skipDeferred)
 {
-    QStringList names{QStringLiteral("pk")};
-    for (const FieldDescriptor &f : entity.fields)
-        names.append(quoted(f.name));
+    const QStringList names = columnNames(entity, skipDeferred);
     const QString head = QStringLiteral("SELECT %1 FROM %2 WHERE pk IN (").arg(names.join(QStringLiteral(", ")), quoted(entity.name));
     for (qsizetype start = 0; start < rowIds.size(); start += kMaxBinds) {
         const qsizetype n = std::min<qsizetype>(kMaxBinds, rowIds.size() - start);
@@ -777,7 +811,7 @@ bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &row
         sqlite3_stmt *stmt = readStatement(sql, binds, error);
         if (!stmt)
             return false;
-        if (!stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1)); }, error))
+        if (!stepAll(stmt, [&] { sink(sqlite3_column_int64(stmt, 0), readRow(entity, stmt, 1, skipDeferred)); }, error))
             return false;
     }
     return true;

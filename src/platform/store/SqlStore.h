@@ -46,12 +46,13 @@ public:
                                               bool applyLimit, StoreError *error);
 
     using RowSink = std::function<void(qint64 rowId, std::vector<QVariant> values)>;
-    // Full rows matching the descriptor, in its order.
+    // Rows matching the descriptor, in its order. With `skipDeferred` the
+    // deferred fields are left out and hold their type's blank value.
     bool selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
-                    const RowSink &sink, StoreError *error);
-    // Full rows by row id, in no particular order; missing ids are skipped.
+                    const RowSink &sink, StoreError *error, bool skipDeferred = false);
+    // Rows by row id, in no particular order; missing ids are skipped.
     bool loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
-                  StoreError *error);
+                  StoreError *error, bool skipDeferred = false);
 
     using FieldSink = std::function<void(qint64 rowId, const std::vector<QVariant> &values)>;
     // Chosen fields of every row (`rowIds` null) or of the given rows, in no
@@ -81,8 +82,10 @@ private:
                                 StoreError::Code code = StoreError::Code::FetchFailed);
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
-                      bool applyLimit, QVariantList &binds) const;
-    std::vector<QVariant> readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn) const;
+                      bool applyLimit, QVariantList &binds, bool skipDeferred = false) const;
+    static QStringList columnNames(const EntityDescriptor &entity, bool skipDeferred);
+    std::vector<QVariant> readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn,
+                                  bool skipDeferred = false) const;
     static QVariant readValue(FieldType type, sqlite3_stmt *stmt, int column);
 
     const Schema &m_schema;
