@@ -1,0 +1,110 @@
+#include "app/theme/ThemeScope.h"
+#include "core/EditorSession.h"
+#include "core/JournalEntry.h"
+#include "core/StoreFactory.h"
+#include "platform/base/Clock.h"
+#include "platform/store/ModelContainer.h"
+#include "views/workspace/detail/DraftEditor.h"
+#include "views/workspace/detail/EntryDetailView.h"
+#include "views/workspace/detail/ReadingPage.h"
+#include "views/workspace/detail/WritingSurface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+#include <memory>
+
+namespace zn {
+namespace {
+
+QString longEntry(qsizetype size)
+{
+    QString text;
+    while (text.size() < size)
+        text += QStringLiteral("Another line of a long evening entry, written without hurry or a plan.\n");
+    text.truncate(size);
+    return text;
+}
+
+// A detail pane over a real store with one long entry open.
+struct Pane {
+    QTemporaryDir dir;
+    std::shared_ptr<ModelContainer> container;
+    ManualClock clock;
+    std::unique_ptr<EditorSession> editor;
+    std::unique_ptr<EntryDetailView> view;
+    JournalEntry *entry = nullptr;
+
+    explicit Pane(qsizetype size)
+    {
+        container = makeStoreContainerIn(dir.path(), false)->container;
+        ModelContext *context = container->mainContext();
+        entry = context->insert(std::make_unique<JournalEntry>(QUuid::createUuid(), clock.now(), longEntry(size),
+                                                               std::nullopt, 0.1, KeywordFrequencies{},
+                                                               std::nullopt, QStringList{}, false));
+        (void)context->save();
+        editor = std::make_unique<EditorSession>(clock);
+        view = std::make_unique<EntryDetailView>(*editor, context, nullptr, nullptr, [] {});
+        new ThemeScope(view.get(), ZephyrTheme());
+        view->resize(1000, 800);
+        view->show();
+        view->handleAppear();
+        QApplication::processEvents();
+    }
+};
+
+void BM_KeystrokeIn15kEntry(benchmark::State &state)
+{
+    Pane pane(15'000);
+    pane.editor->openEntry(pane.entry, true);
+    pane.view->setEntry(pane.entry);
+    DraftEditor *editor = pane.view->writingSurface()->editor();
+    editor->setFocus();
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(7'500); // mid-text: the worst place to insert
+    editor->setTextCursor(cursor);
+    QApplication::processEvents();
+
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor, &release);
+        // The frame the user sees: the editor, the header and the mood line.
+        pane.view->repaint();
+    }
+    state.counters["chars"] = double(pane.editor->draftText().size());
+}
+BENCHMARK(BM_KeystrokeIn15kEntry)->Unit(benchmark::kMillisecond);
+
+void BM_OpenEntryForReading(benchmark::State &state)
+{
+    Pane pane(state.range(0));
+    for (auto _ : state) {
+        pane.editor->clearSelection();
+        pane.view->setEntry(nullptr);
+        pane.editor->openEntry(pane.entry, false);
+        pane.view->setEntry(pane.entry);
+        pane.view->repaint();
+    }
+}
+BENCHMARK(BM_OpenEntryForReading)->Arg(15'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+} // namespace zn
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,355 @@
+#include "views/workspace/detail/DetailWidgets.h"
+
+#include "app/theme/ThemeScope.h"
+#include "platform/symbols/SymbolLibrary.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace zn {
+namespace {
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+// Sets `role` of the widget's palette when it differs, so a theme change
+// reaches texts drawn by Qt's own widgets without any of them keeping a copy.
+void syncPaletteColor(QWidget *widget, QPalette::ColorRole role, const QColor &color)
+{
+    if (widget->palette().color(role) == color)
+        return;
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+QColor reflectionTint(const ZephyrTheme &theme)
+{
+    return theme.palette == ColorPalettePreference::Cool ? QColor::fromRgbF(0.55f, 0.72f, 0.95f)
+                                                         : QColor::fromRgbF(0.85f, 0.68f, 0.28f);
+}
+
+QColor inkColor(InkRole role, const ZephyrTheme &theme)
+{
+    switch (role) {
+    case InkRole::Ink:
+        return theme.ink();
+    case InkRole::InkSecondary:
+        return theme.inkSecondary();
+    case InkRole::InkTertiary:
+        return theme.inkTertiary();
+    case InkRole::Accent:
+        return theme.accent();
+    case InkRole::ReflectionTint:
+        return reflectionTint(theme);
+    case InkRole::Error:
+        break;
+    }
+    return withAlpha(QColor(Qt::red), 0.85);
+}
+
+// --- InkLabel ------------------------------------------------------------------
+
+InkLabel::InkLabel(const QString &text, const QFont &font, InkRole role, QWidget *parent)
+    : QLabel(parent), m_role(role)
+{
+    setTextFormat(Qt::PlainText);
+    setFont(font);
+    setText(text);
+}
+
+void InkLabel::setRole(InkRole role)
+{
+    if (m_role == role)
+        return;
+    m_role = role;
+    update();
+}
+
+void InkLabel::paintEvent(QPaintEvent *event)
+{
+    syncPaletteColor(this, QPalette::WindowText, inkColor(m_role, ThemeScope::themeFor(this)));
+    QLabel::paintEvent(event);
+}
+
+// --- ReadingText ---------------------------------------------------------------
+
+ReadingText::ReadingText(const QFont &font, InkRole role, qreal lineSpacing, QWidget *parent)
+    : QTextEdit(parent), m_role(role), m_lineSpacing(lineSpacing)
+{
+    setReadOnly(true);
+    setAcceptRichText(false);
+    setUndoRedoEnabled(false);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFocusPolicy(Qt::ClickFocus);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    // An unbroken run (a pasted link) wraps too instead of widening the page.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setFont(font);
+    document()->setDefaultFont(font);
+    document()->setDocumentMargin(0);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void ReadingText::setPlainTextIfChanged(const QString &text)
+{
+    if (text == m_text && !document()->isEmpty())
+        return;
+    m_text = text;
+    setPlainText(text);
+    applyBlockFormat();
+    m_cachedWidth = -1;
+    updateGeometry();
+}
+
+void ReadingText::setCentered(bool centered)
+{
+    if (m_centered == centered)
+        return;
+    m_centered = centered;
+    applyBlockFormat();
+    m_cachedWidth = -1;
+    updateGeometry();
+}
+
+void ReadingText::applyBlockFormat()
+{
+    if (m_lineSpacing <= 0 && !m_centered)
+        return;
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat format;
+    if (m_lineSpacing > 0)
+        format.setLineHeight(m_lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    if (m_centered)
+        format.setAlignment(Qt::AlignHCenter);
+    cursor.mergeBlockFormat(format);
+}
+
+int ReadingText::heightForWidth(int width) const
+{
+    if (width <= 0)
+        return 0;
+    if (width != m_cachedWidth) {
+        // The widget lays its text out at this width anyway once resized, so
+        // the document keeps it: a long entry is laid out once per width.
+        QTextDocument *doc = document();
+        doc->setTextWidth(width);
+        m_cachedWidth = width;
+        m_cachedHeight = int(std::ceil(doc->size().height()));
+    }
+    return m_cachedHeight;
+}
+
+QSize ReadingText::sizeHint() const
+{
+    const int w = width() > 0 ? width() : 400;
+    return {w, heightForWidth(w)};
+}
+
+QSize ReadingText::minimumSizeHint() const
+{
+    return {40, fontMetrics().height()};
+}
+
+void ReadingText::paintEvent(QPaintEvent *event)
+{
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    syncPaletteColor(this, QPalette::Text, inkColor(m_role, theme));
+    syncPaletteColor(this, QPalette::Base, Qt::transparent);
+    QTextEdit::paintEvent(event);
+}
+
+void ReadingText::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    if (heightForWidth(width()) != height())
+        updateGeometry();
+}
+
+void ReadingText::focusOutEvent(QFocusEvent *event)
+{
+    QTextEdit::focusOutEvent(event);
+    // Like a label: the selection goes when the text loses focus.
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        cursor.clearSelection();
+        setTextCursor(cursor);
+    }
+}
+
+void ReadingText::wheelEvent(QWheelEvent *event)
+{
+    event->ignore();
+}
+
+// --- Spinner ---------------------------------------------------------------------
+
+Spinner::Spinner(QWidget *parent) : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_timer.setInterval(80);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_step = (m_step + 1) % 12;
+        update();
+    });
+}
+
+void Spinner::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink = ThemeScope::themeFor(this).inkSecondary();
+    const QPointF centre = QRectF(rect()).center();
+    const qreal outer = std::min(width(), height()) / 2.0 - 1;
+    for (int i = 0; i < 12; ++i) {
+        // The newest tick is darkest; the rest fade behind it.
+        const int age = (m_step - i + 12) % 12;
+        QPen pen(withAlpha(ink, ink.alphaF() * (1.0 - age / 13.0)), 1.6, Qt::SolidLine, Qt::RoundCap);
+        painter.setPen(pen);
+        const qreal angle = i * M_PI / 6.0;
+        const QPointF dir(std::sin(angle), -std::cos(angle));
+        painter.drawLine(centre + dir * outer * 0.45, centre + dir * outer);
+    }
+}
+
+void Spinner::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_timer.start();
+}
+
+void Spinner::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_timer.stop();
+}
+
+// --- DetailButton ----------------------------------------------------------------
+
+namespace {
+constexpr int kLargeHeight = 32;
+constexpr int kSmallHeight = 22;
+constexpr int kSymbolGap = 6;
+} // namespace
+
+DetailButton::DetailButton(const QString &title, Style style, QWidget *parent)
+    : QAbstractButton(parent), m_style(style)
+{
+    setText(title);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_Hover);
+}
+
+QFont DetailButton::titleFont() const
+{
+    if (m_style == Style::Small)
+        return textStyleFont(TextStyle::Caption);
+    return textStyleFont(TextStyle::Body, FontWeight::Medium);
+}
+
+QSize DetailButton::sizeHint() const
+{
+    const QFontMetrics fm(titleFont());
+    int label = fm.horizontalAdvance(text());
+    if (!m_symbol.isEmpty())
+        label += int(std::ceil(symbolBoxForFontPixelSize(titleFont().pixelSize()))) + kSymbolGap;
+    label = std::max(label, m_minLabelWidth);
+    const bool small = m_style == Style::Small;
+    return {label + (small ? 16 : 28), small ? kSmallHeight : kLargeHeight};
+}
+
+void DetailButton::paintEvent(QPaintEvent *)
+{
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal radius = m_style == Style::Small ? 5 : 7;
+    QPainterPath shape;
+    shape.addRoundedRect(frame, radius, radius);
+
+    const QColor accent = theme.accent();
+    const QColor onAccent = accent.lightnessF() > 0.6 ? QColor::fromRgbF(0.1f, 0.08f, 0.06f) : QColor(Qt::white);
+    const bool down = isDown();
+    QColor fill;
+    QColor titleColor;
+    switch (m_style) {
+    case Style::Prominent:
+        fill = down ? accent.darker(115) : (m_hovered ? accent.lighter(108) : accent);
+        titleColor = onAccent;
+        break;
+    case Style::Bordered:
+        fill = withAlpha(theme.ink(), down ? 0.14 : (m_hovered ? 0.09 : 0.06));
+        titleColor = theme.ink();
+        break;
+    case Style::Small:
+        fill = withAlpha(theme.ink(), down ? 0.12 : (m_hovered ? 0.07 : 0.04));
+        titleColor = inkColor(m_role, theme);
+        break;
+    }
+    if (!isEnabled())
+        titleColor = withAlpha(titleColor, titleColor.alphaF() * 0.45);
+    painter.fillPath(shape, fill);
+    if (m_style != Style::Prominent) {
+        painter.setPen(QPen(theme.hairline(), 1));
+        painter.drawPath(shape);
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(withAlpha(accent, 0.6), 2));
+        painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+    }
+
+    const QFont font = titleFont();
+    const QFontMetricsF fm(font);
+    const qreal symbolBox = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font.pixelSize());
+    const qreal labelWidth = fm.horizontalAdvance(text()) + (symbolBox > 0 ? symbolBox + kSymbolGap : 0);
+    qreal x = (width() - labelWidth) / 2.0;
+    if (symbolBox > 0) {
+        const QRectF box(x, (height() - symbolBox) / 2.0, symbolBox, symbolBox);
+        drawSymbol(painter, m_symbol, box, titleColor, SymbolRendering::Hierarchical);
+        x += symbolBox + kSymbolGap;
+    }
+    painter.setFont(font);
+    painter.setPen(titleColor);
+    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+void DetailButton::enterEvent(QEnterEvent *event)
+{
+    m_hovered = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void DetailButton::leaveEvent(QEvent *event)
+{
+    m_hovered = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+} // namespace zn

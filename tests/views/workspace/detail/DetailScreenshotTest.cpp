@@ -1,0 +1,188 @@
+#include "DetailTestHarness.h"
+
+#include "views/workspace/detail/InsightCardView.h"
+#include "views/workspace/detail/ReadingPage.h"
+#include "views/workspace/detail/WritingSurface.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace zn::test {
+namespace {
+
+// Every face in both palettes and both schemes, written for a person to
+// look at; the checks here only make sure something was drawn.
+class DetailScreenshotTest : public DetailHarness
+{
+protected:
+    static QList<ZephyrTheme> themes()
+    {
+        return {{ColorPalettePreference::Warm, ColorScheme::Light},
+                {ColorPalettePreference::Warm, ColorScheme::Dark},
+                {ColorPalettePreference::Cool, ColorScheme::Light},
+                {ColorPalettePreference::Cool, ColorScheme::Dark}};
+    }
+
+    static QString suffix(const ZephyrTheme &t)
+    {
+        return QStringLiteral("%1-%2")
+            .arg(t.palette == ColorPalettePreference::Cool ? QStringLiteral("cool") : QStringLiteral("warm"),
+                 t.isDark() ? QStringLiteral("dark") : QStringLiteral("light"));
+    }
+
+    JournalEntry *reflectedEntry()
+    {
+        JournalEntry *entry =
+            seed(QStringLiteral("Slow Sunday by the river. We walked the long loop past the old mill, and for once "
+                                "I did not check my phone.\n\nThe cold air, the birdsong, a dog that would not stop "
+                                "chasing sticks. Coming home to soup felt like enough."),
+                 0.45, InsightStatus::Ready,
+                 {{QStringLiteral("river"), 3}, {QStringLiteral("walk"), 2}, {QStringLiteral("soup"), 1}});
+        entry->setInsightText(QStringLiteral("A quiet, restorative day outdoors, marked by presence rather than "
+                                             "productivity."));
+        entry->setInsightEmotionalTone(QStringLiteral("Calm and gently content."));
+        entry->setInsightKeyPoints({QStringLiteral("A long walk past the old mill"),
+                                    QStringLiteral("Leaving the phone alone"),
+                                    QStringLiteral("Soup at home felt like enough")});
+        entry->setInsightClosingFocus(QStringLiteral("Notice what made today feel unhurried."));
+        entry->setThemes({QStringLiteral("nature"), QStringLiteral("rest"), QStringLiteral("presence"),
+                          QStringLiteral("home")});
+        EXPECT_FALSE(context->save().has_value());
+        return entry;
+    }
+};
+
+TEST_F(DetailScreenshotTest, ReadingPage)
+{
+    for (const ZephyrTheme &t : themes()) {
+        theme = t;
+        JournalEntry *entry = reflectedEntry();
+        EntryDetailView &pane = makeView(true, QSize(900, 1000));
+        open(entry);
+        shoot(pane, QStringLiteral("detail-reading-%1.png").arg(suffix(t)));
+        view.reset();
+    }
+}
+
+TEST_F(DetailScreenshotTest, WritingSurface)
+{
+    for (const ZephyrTheme &t : themes()) {
+        theme = t;
+        JournalEntry *entry = seed(QStringLiteral("Tired after the meeting, but the evening light on the way home "
+                                                  "was beautiful and I felt lighter by the time I got in."),
+                                   0.3);
+        EntryDetailView &pane = makeView(true, QSize(1000, 520));
+        open(entry, true);
+        editor->setDraftText(editor->draftText() + QStringLiteral(" Dinner with Sam."));
+        ASSERT_TRUE(editor->commitDraft(false));
+        shoot(pane, QStringLiteral("detail-writing-%1.png").arg(suffix(t)));
+        view.reset();
+    }
+    // A new entry, and a save error, in the default theme.
+    theme = ZephyrTheme();
+    EntryDetailView &pane = makeView(true, QSize(760, 420));
+    editor->startNewDraft();
+    editor->setDraftText(QStringLiteral("Just a few words"));
+    shoot(pane, QStringLiteral("detail-writing-new.png"));
+    editor->setSaveStatus(SaveStatus::error(QStringLiteral("Couldn’t write to the journal store: disk full")));
+    shoot(pane, QStringLiteral("detail-writing-error.png"));
+}
+
+TEST_F(DetailScreenshotTest, EmptyDesk)
+{
+    for (const ZephyrTheme &t : themes()) {
+        theme = t;
+        EntryDetailView &pane = makeView(true, QSize(700, 560));
+        shoot(pane, QStringLiteral("detail-empty-%1.png").arg(suffix(t)));
+        view.reset();
+    }
+    theme = ZephyrTheme();
+    EntryDetailView &narrow = makeView(true, QSize(360, 520));
+    shoot(narrow, QStringLiteral("detail-empty-narrow.png"));
+}
+
+TEST_F(DetailScreenshotTest, ReflectionCardStates)
+{
+    struct State {
+        const char *name;
+        InsightStatus status;
+        lm::Availability availability;
+        bool retry;
+    };
+    const lm::Availability yes = lm::Availability::yes();
+    const lm::Availability notReady = lm::Availability::no(lm::UnavailableReason::ModelNotReady);
+    const State states[] = {
+        {"pending", InsightStatus::Pending, yes, true},
+        {"generating", InsightStatus::Generating, yes, true},
+        {"none-available", InsightStatus::None, yes, true},
+        {"none-not-ready", InsightStatus::None, notReady, true},
+        {"failed", InsightStatus::Failed, yes, true},
+        {"failed-no-retry", InsightStatus::Failed, yes, false},
+        {"unavailable", InsightStatus::Unavailable, notReady, true},
+    };
+    for (const ZephyrTheme &t : themes()) {
+        QWidget sheet;
+        new ThemeScope(&sheet, t);
+        sheet.setAutoFillBackground(true);
+        sheet.setPalette(QPalette(t.paper()));
+        auto *layout = new QVBoxLayout(&sheet);
+        layout->setContentsMargins(24, 24, 24, 24);
+        layout->setSpacing(14);
+        for (const State &s : states) {
+            model.setAvailability(s.availability);
+            detector->refresh();
+            JournalEntry *entry = seed(QString::fromUtf8(s.name), 0.1, s.status);
+            auto *card = new InsightCardView(detector.get(), &sheet);
+            if (s.retry)
+                card->setOnRetry([] {});
+            card->setEntry(entry);
+            card->refresh();
+            layout->addWidget(card);
+            // Drawn now, while the detector still says this.
+            card->setItems(card->items());
+        }
+        sheet.resize(560, sheet.sizeHint().height());
+        sheet.show();
+        drainEvents();
+        ASSERT_TRUE(sheet.grab().save(screenshotPath(QStringLiteral("detail-card-states-%1.png").arg(suffix(t)))));
+    }
+}
+
+TEST_F(DetailScreenshotTest, ReflectionCardLongContent)
+{
+    JournalEntry *entry = reflectedEntry();
+    QStringList points;
+    for (int i = 1; i <= 50; ++i)
+        points.append(QStringLiteral("Moment %1: a longer key point that has to wrap onto a second line in a "
+                                     "narrow card without being cut short")
+                          .arg(i));
+    entry->setInsightKeyPoints(points);
+    entry->setThemes({QStringLiteral("an-extraordinarily-long-theme-label-that-cannot-possibly-fit-in-one-chip"),
+                      QStringLiteral("rest"), QStringLiteral("presence")});
+    ASSERT_FALSE(context->save().has_value());
+
+    QWidget sheet;
+    new ThemeScope(&sheet, ZephyrTheme());
+    auto *layout = new QVBoxLayout(&sheet);
+    auto *card = new InsightCardView(detector.get(), &sheet);
+    card->setEntry(entry);
+    layout->addWidget(card);
+    sheet.resize(380, 200);
+    sheet.show();
+    drainEvents();
+    sheet.resize(380, sheet.heightForWidth(380) > 0 ? sheet.heightForWidth(380) : sheet.sizeHint().height());
+    drainEvents();
+    const QStringList shown = card->shownTexts();
+    EXPECT_EQ(shown.filter(QStringLiteral("• Moment")).size(), 50);
+    // Nothing pokes out of the card.
+    for (QWidget *child : card->findChildren<QWidget *>()) {
+        if (!child->isVisible())
+            continue;
+        EXPECT_LE(child->mapTo(card, QPoint(child->width(), 0)).x(), card->width())
+            << child->metaObject()->className();
+    }
+    ASSERT_TRUE(sheet.grab().save(screenshotPath(QStringLiteral("detail-card-long.png"))));
+}
+
+} // namespace
+} // namespace zn::test
