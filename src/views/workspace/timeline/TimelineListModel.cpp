@@ -1,0 +1,233 @@
+#include "views/workspace/timeline/TimelineListModel.h"
+
+#include "core/JournalEntry.h"
+#include "platform/base/Clock.h"
+#include "views/workspace/timeline/TimelineGrouping.h"
+
+namespace zn {
+
+TimelineListModel::TimelineListModel(const CalendarProvider &provider, Clock &clock, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_provider(&provider)
+    , m_clock(&clock)
+    , m_builder(provider)
+{
+}
+
+int TimelineListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+bool TimelineListModel::isRowIndex(const QModelIndex &index) const
+{
+    return index.isValid() && index.model() == this && !index.parent().isValid() && index.column() == 0
+           && index.row() >= 0 && index.row() < int(m_rows.size());
+}
+
+Qt::ItemFlags TimelineListModel::flags(const QModelIndex &index) const
+{
+    if (!isRowIndex(index))
+        return Qt::NoItemFlags;
+    if (isHeader(index.row()))
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+QVariant TimelineListModel::data(const QModelIndex &index, int role) const
+{
+    if (!isRowIndex(index))
+        return {};
+    const TimelineRow &row = m_rows[size_t(index.row())];
+    if (row.isHeader()) {
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return headerTitle(index.row());
+        case IsHeaderRole:
+            return true;
+        case DayKeyRole:
+            return m_builder.day(row.day).key;
+        default:
+            return {};
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return face(row.entry).title;
+    case Qt::AccessibleTextRole:
+        return face(row.entry).accessibleText;
+    case IsHeaderRole:
+        return false;
+    case SelectedRole:
+        return m_selection.has_value() && row.entry->id() == *m_selection;
+    case EntryIdRole:
+        return row.entry->id();
+    case DayKeyRole:
+        return m_builder.day(row.day).key;
+    default:
+        return {};
+    }
+}
+
+JournalEntry *TimelineListModel::entryAt(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return nullptr;
+    return m_rows[size_t(row)].entry;
+}
+
+void TimelineListModel::rebuildRowIndex() const
+{
+    m_rowOf.clear();
+    m_rowOf.reserve(qsizetype(m_rows.size()));
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].entry)
+            m_rowOf.insert(m_rows[i].entry, int(i));
+    m_rowOfStale = false;
+}
+
+int TimelineListModel::rowOf(const JournalEntry *entry) const
+{
+    if (m_rowOfStale)
+        rebuildRowIndex();
+    return m_rowOf.value(entry, -1);
+}
+
+int TimelineListModel::headerRowFor(int row) const
+{
+    while (row > 0 && !m_rows[size_t(row)].isHeader())
+        --row;
+    return row;
+}
+
+QString TimelineListModel::headerTitle(int row) const
+{
+    const TimelineDay &day = m_builder.day(m_rows[size_t(row)].day);
+    return dayGroupTitle(day.date, *m_provider, m_clock->now(), m_locale);
+}
+
+void TimelineListModel::setLocale(const QLocale &locale)
+{
+    if (m_locale == locale)
+        return;
+    m_locale = locale;
+    for (Cached &c : m_faces)
+        c.stale = true;
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1));
+}
+
+TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry) const
+{
+    auto it = m_faces.find(entry);
+    if (it == m_faces.end()) {
+        it = m_faces.insert(entry, Cached{EntryCardFace::make(*entry, m_locale), {}, false});
+        auto *self = const_cast<TimelineListModel *>(this);
+        // A write anywhere (even while the entry is filtered out) makes the
+        // face stale; it is made again when next shown.
+        connect(entry, &PersistentModel::changed, self, [self, entry] {
+            auto found = self->m_faces.find(entry);
+            if (found != self->m_faces.end())
+                found->stale = true;
+        });
+        connect(entry, &QObject::destroyed, self, [self, entry] { self->forget(entry); });
+    } else if (it->stale) {
+        it->face = EntryCardFace::make(*entry, m_locale);
+        it->height = {};
+        it->stale = false;
+    }
+    return *it;
+}
+
+void TimelineListModel::forget(JournalEntry *entry)
+{
+    m_faces.remove(entry);
+    m_builder.forget(entry);
+}
+
+const EntryCardFace &TimelineListModel::face(JournalEntry *entry) const
+{
+    return cached(entry).face;
+}
+
+TimelineListModel::HeightMemo &TimelineListModel::heightMemo(JournalEntry *entry) const
+{
+    return cached(entry).height;
+}
+
+void TimelineListModel::setEntries(const QList<JournalEntry *> &entries)
+{
+    std::vector<TimelineRow> next = m_builder.build(entries);
+    std::vector<quint64> before;
+    before.reserve(m_rows.size());
+    for (const TimelineRow &row : m_rows)
+        before.push_back(row.key());
+    std::vector<quint64> after;
+    after.reserve(next.size());
+    for (const TimelineRow &row : next)
+        after.push_back(row.key());
+
+    const TimelineRowDiff diff = diffTimelineRows(before, after);
+    m_rowOfStale = true;
+    if (diff.reset) {
+        beginResetModel();
+        m_rows = std::move(next);
+        endResetModel();
+        return;
+    }
+    for (const auto &[first, last] : diff.removals) {
+        beginRemoveRows({}, first, last);
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        endRemoveRows();
+    }
+    for (const auto &[first, last] : diff.insertions) {
+        beginInsertRows({}, first, last);
+        m_rows.insert(m_rows.begin() + first, next.begin() + first, next.begin() + last + 1);
+        endInsertRows();
+    }
+    m_rows = std::move(next);
+}
+
+void TimelineListModel::entriesUpdated(const QList<JournalEntry *> &entries)
+{
+    for (JournalEntry *entry : entries) {
+        const int row = rowOf(entry);
+        if (row < 0)
+            continue;
+        auto it = m_faces.find(entry);
+        // A card never measured has no height to change.
+        bool heightMayChange = false;
+        if (it != m_faces.end()) {
+            const EntryCardFace before = it->face;
+            it->stale = true;
+            const EntryCardFace &after = face(entry);
+            heightMayChange = before.title != after.title || before.chips.isEmpty() != after.chips.isEmpty();
+        }
+        const QModelIndex at = index(row);
+        Q_EMIT dataChanged(at, at);
+        if (heightMayChange)
+            Q_EMIT rowHeightChanged(at);
+    }
+}
+
+void TimelineListModel::setSelection(const std::optional<QUuid> &id)
+{
+    if (m_selection == id)
+        return;
+    const std::optional<QUuid> before = std::exchange(m_selection, id);
+    // Only the cards that gain or lose the highlight repaint.
+    for (const auto &which : {before, id}) {
+        if (!which)
+            continue;
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].entry && m_rows[i].entry->id() == *which) {
+                const QModelIndex at = index(int(i));
+                Q_EMIT dataChanged(at, at, {SelectedRole});
+                break;
+            }
+        }
+    }
+}
+
+} // namespace zn

@@ -1,0 +1,223 @@
+#include "views/workspace/timeline/TimelineListView.h"
+
+#include "app/theme/ThemeScope.h"
+#include "core/JournalEntry.h"
+#include "views/workspace/timeline/TimelineDelegate.h"
+#include "views/workspace/timeline/TimelineListModel.h"
+#include "views/workspace/timeline/TimelinePainting.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QScrollBar>
+
+namespace zn {
+
+TimelineListView::TimelineListView(TimelineListModel &model, QWidget *parent)
+    : QListView(parent)
+    , m_model(&model)
+{
+    setModel(&model);
+    m_delegate = new TimelineDelegate(model, *this);
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUniformItemSizes(false);
+    setResizeMode(QListView::Adjust);
+    setLayoutMode(QListView::SinglePass);
+    setFrameShape(QFrame::NoFrame);
+    setMouseTracking(false);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    verticalScrollBar()->setSingleStep(24);
+    setAccessibleName(tr("Timeline"));
+    styleScrollBar();
+}
+
+void TimelineListView::styleScrollBar()
+{
+    // A slim bar that lets the translucent column show through, in the
+    // ink of the window's scheme rather than the desktop's.
+    const bool dark = ThemeScope::themeFor(this).isDark();
+    if (m_scrollBarScheme == int(dark))
+        return;
+    m_scrollBarScheme = int(dark);
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px; margin: 2px 2px 2px 0; }"
+                       "QScrollBar::handle:vertical { background: %1; border-radius: 3px; min-height: 32px; }"
+                       "QScrollBar::handle:vertical:hover { background: %2; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }")
+            .arg(dark ? QStringLiteral("rgba(255,255,255,0.22)") : QStringLiteral("rgba(0,0,0,0.2)"),
+                 dark ? QStringLiteral("rgba(255,255,255,0.38)") : QStringLiteral("rgba(0,0,0,0.34)")));
+}
+
+void TimelineListView::changeEvent(QEvent *event)
+{
+    // A theme scope announces a new theme with a new palette.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange)
+        styleScrollBar();
+    QListView::changeEvent(event);
+}
+
+JournalEntry *TimelineListView::cardAt(const QPoint &viewportPoint) const
+{
+    if (pinnedHeaderBand().contains(viewportPoint))
+        return nullptr;
+    const QModelIndex index = indexAt(viewportPoint);
+    if (!index.isValid() || m_model->isHeader(index.row()))
+        return nullptr;
+    const QRectF card = m_delegate->cardRectFor(visualRect(index), index.row());
+    QPainterPath shape;
+    shape.addRoundedRect(card, TimelineLayout::kCornerRadius, TimelineLayout::kCornerRadius);
+    return shape.contains(QPointF(viewportPoint)) ? m_model->entryAt(index.row()) : nullptr;
+}
+
+int TimelineListView::pinnedHeaderRow() const
+{
+    if (m_model->rowCount() == 0)
+        return -1;
+    const QModelIndex top = indexAt(QPoint(1, 0));
+    if (!top.isValid())
+        return -1;
+    const int header = m_model->headerRowFor(top.row());
+    // While the day's own heading is still (even partly) in view, it shows
+    // itself.
+    const QRectF own = m_delegate->headerBandFor(visualRect(m_model->index(header)), header);
+    if (own.top() >= 0)
+        return -1;
+    return header;
+}
+
+QRectF TimelineListView::pinnedHeaderBand() const
+{
+    const int header = pinnedHeaderRow();
+    if (header < 0)
+        return {};
+    const qreal height = m_delegate->layout().headerHeight();
+    qreal top = 0;
+    // The next day's heading pushes the pinned one up as it arrives.
+    const int rows = m_model->rowCount();
+    for (int row = header + 1; row < rows; ++row) {
+        const QRect rect = visualRect(m_model->index(row));
+        if (rect.top() > viewport()->height() || rect.top() > height + TimelineLayout::kRowSpacing)
+            break;
+        if (m_model->isHeader(row)) {
+            const QRectF next = m_delegate->headerBandFor(rect, row);
+            top = std::min<qreal>(0, next.top() - height);
+            break;
+        }
+    }
+    return QRectF(0, top, viewport()->width(), height);
+}
+
+void TimelineListView::paintEvent(QPaintEvent *event)
+{
+    QListView::paintEvent(event);
+    const int header = pinnedHeaderRow();
+    if (header < 0)
+        return;
+    QPainter painter(viewport());
+    paintTimelineHeader(painter, m_delegate->layout(), m_model->headerTitle(header), pinnedHeaderBand(),
+                        ThemeScope::themeFor(this));
+}
+
+void TimelineListView::scrollContentsBy(int dx, int dy)
+{
+    QListView::scrollContentsBy(dx, dy);
+    // The pinned heading stays put while the rows move: repaint its band.
+    viewport()->update(QRect(0, 0, viewport()->width(), m_delegate->layout().headerHeight() + 1));
+}
+
+void TimelineListView::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton ? cardAt(event->position().toPoint()) : nullptr;
+    if (JournalEntry *entry = cardAt(event->position().toPoint())) {
+        // Keyboard focus lands on the clicked card; selecting stays the
+        // workspace's decision.
+        const int row = m_model->rowOf(entry);
+        if (row >= 0)
+            selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::NoUpdate);
+    }
+    event->accept();
+}
+
+void TimelineListView::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept(); // no rubber band, no drag
+}
+
+void TimelineListView::mouseReleaseEvent(QMouseEvent *event)
+{
+    JournalEntry *entry = event->button() == Qt::LeftButton ? cardAt(event->position().toPoint()) : nullptr;
+    const bool sameCard = entry && entry == m_pressed;
+    m_pressed = nullptr;
+    event->accept();
+    if (sameCard && m_actions.onSelect)
+        m_actions.onSelect(entry);
+}
+
+void TimelineListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A double click is two clicks; the second press arms the release.
+    mousePressEvent(event);
+}
+
+void TimelineListView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && !m_model->isHeader(current.row())) {
+            if (m_actions.onSelect)
+                m_actions.onSelect(m_model->entryAt(current.row()));
+            event->accept();
+            return;
+        }
+    }
+    QListView::keyPressEvent(event);
+}
+
+QMenu *TimelineListView::makeContextMenu(const QPoint &viewportPoint)
+{
+    JournalEntry *entry = cardAt(viewportPoint);
+    if (!entry)
+        return nullptr;
+    auto *menu = new QMenu(this);
+    for (EntryMenuItem item : entryMenuItems()) {
+        if (item == EntryMenuItem::Delete)
+            menu->addSeparator();
+        QAction *action = menu->addAction(entryMenuItemTitle(item));
+        QPointer<JournalEntry> target(entry);
+        connect(action, &QAction::triggered, this, [this, item, target] {
+            if (target)
+                runEntryMenuItem(item, target, m_actions);
+        });
+    }
+    return menu;
+}
+
+void TimelineListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Mouse menus arrive through the viewport, in its coordinates.
+    QPoint at = event->pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid())
+            return;
+        at = m_delegate->cardRectFor(visualRect(current), current.row()).center().toPoint();
+    }
+    QMenu *menu = makeContextMenu(at);
+    if (!menu)
+        return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(viewport()->mapToGlobal(at));
+    event->accept();
+}
+
+} // namespace zn
