@@ -106,6 +106,13 @@ const char *findBytes(const char *hay, size_t n, const char *needle, size_t k)
     return nullptr;
 }
 
+// An unchanged text shares its data with the copy kept here: one pointer
+// comparison instead of reading a whole journal of text on every refresh.
+bool sameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
 } // namespace
 
 QByteArray TimelineFilter::fold(const QString &text)
@@ -175,36 +182,64 @@ void TimelineFilter::setEntries(const QList<JournalEntry *> &entries)
     for (qsizetype index = 0; index < entries.size(); ++index) {
         JournalEntry *entry = entries[index];
         QString source = entry->rawText();
-        // Unchanged texts share their data, so this is usually one pointer
-        // comparison. A moved-from row has an empty source and never
-        // matches a second time, except an empty text, which folds to
-        // nothing anyway.
-        if (Row *old = oldRow(index, entry); old && old->source == source) {
-            rows.push_back(Row{entry, std::move(old->source), std::move(old->folded)});
+        // A moved-from row has an empty source and never matches a second
+        // time, except an empty text, which folds to nothing anyway. The
+        // stored instant is read raw: only its order matters here.
+        const qint64 when = entry->value(JournalEntry::Timestamp).toDateTime().toMSecsSinceEpoch();
+        const double score = entry->sentimentScore();
+        if (Row *old = oldRow(index, entry); old && sameText(old->source, source)) {
+            rows.push_back(Row{entry, std::move(old->source), old->offset, old->length, when, score});
             continue;
         }
-        QByteArray folded = fold(source);
-        rows.push_back(Row{entry, std::move(source), std::move(folded)});
+        const QByteArray folded = fold(source);
+        rows.push_back(Row{entry, std::move(source), m_arena.size(), folded.size(), when, score});
+        m_arena.append(folded);
     }
     m_rows = std::move(rows);
+    m_liveBytes = 0;
+    for (const Row &row : m_rows)
+        m_liveBytes += row.length;
+    if (m_arena.size() > 2 * m_liveBytes + 4096)
+        compact();
     m_entries = entries;
     // Scores and timestamps may have moved too: no narrowing across this.
     ++m_generation;
 }
 
-bool TimelineFilter::passesDayAndMood(const Row &row, const TimelineCriteria &criteria) const
+void TimelineFilter::compact()
 {
-    if (criteria.dayStart) {
-        const QDateTime when = row.entry->timestamp();
-        if (when < *criteria.dayStart || (criteria.dayEnd && when >= *criteria.dayEnd))
-            return false;
+    QByteArray arena;
+    arena.reserve(m_liveBytes);
+    for (Row &row : m_rows) {
+        const qsizetype offset = arena.size();
+        arena.append(foldedText(row));
+        row.offset = offset;
     }
-    return moodFilterAccepts(criteria.mood, row.entry->sentimentScore());
+    m_arena = std::move(arena);
+}
+
+bool TimelineFilter::passesDayAndMood(const Row &row, const DayRange &day, MoodFilter mood)
+{
+    if (row.timestampMs < day.startMs || row.timestampMs >= day.endMs)
+        return false;
+    return mood == MoodFilter::All || moodBucket(row.score) == mood;
+}
+
+TimelineFilter::DayRange TimelineFilter::dayRange(const TimelineCriteria &criteria)
+{
+    DayRange range;
+    if (criteria.dayStart) {
+        range.startMs = criteria.dayStart->toMSecsSinceEpoch();
+        if (criteria.dayEnd)
+            range.endMs = criteria.dayEnd->toMSecsSinceEpoch();
+    }
+    return range;
 }
 
 QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
 {
     const std::optional<QByteArray> key = searchKey(criteria.searchText);
+    const DayRange day = dayRange(criteria);
     QList<JournalEntry *> out;
 
     if (!key) {
@@ -212,7 +247,7 @@ QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
         if (!criteria.dayStart && criteria.mood == MoodFilter::All)
             return m_entries;
         for (const Row &row : m_rows)
-            if (passesDayAndMood(row, criteria))
+            if (passesDayAndMood(row, day, criteria.mood))
                 out.append(row.entry);
         return out;
     }
@@ -225,9 +260,12 @@ QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
 
     LastSearch next{m_generation, criteria.dayStart, criteria.mood, *key, {}};
     const QByteArrayView needle(*key);
+    const size_t candidates = narrows ? m_last->rows.size() : m_rows.size();
+    next.rows.reserve(candidates);
+    out.reserve(qsizetype(candidates));
     auto consider = [&](int index) {
         const Row &row = m_rows[size_t(index)];
-        if (containsFolded(row.folded, needle) && passesDayAndMood(row, criteria)) {
+        if (passesDayAndMood(row, day, criteria.mood) && containsFolded(foldedText(row), needle)) {
             next.rows.push_back(index);
             out.append(row.entry);
         }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -28,8 +29,10 @@ struct TimelineCriteria
 // The timeline's filter. Keeps a case-folded, composed copy of every
 // entry's text, refreshed only for texts that changed, so a search
 // keystroke costs one byte search per entry instead of folding every text
-// again. A search that extends the previous one narrows the previous
-// result.
+// again. The copies sit back to back in one buffer, newest first, so a
+// search reads memory in order; a changed text is added at the end and the
+// buffer is compacted once half of it is stale. A search that extends the
+// previous one narrows the previous result.
 //
 // The search is case-insensitive and diacritic-sensitive; precomposed and
 // decomposed spellings match alike, and a match never ends inside a
@@ -55,17 +58,36 @@ public:
     static bool containsFolded(QByteArrayView haystack, QByteArrayView needle);
 
 private:
+    // What the filter reads of an entry, copied at each refresh so a
+    // keystroke touches only this table and the folded texts.
     struct Row
     {
         JournalEntry *entry;
         QString source;
-        QByteArray folded;
+        qsizetype offset; // of the folded text in m_arena
+        qsizetype length;
+        qint64 timestampMs;
+        double score;
     };
 
-    bool passesDayAndMood(const Row &row, const TimelineCriteria &criteria) const;
+    QByteArrayView foldedText(const Row &row) const
+    {
+        return QByteArrayView(m_arena.constData() + row.offset, row.length);
+    }
+    void compact();
+
+    struct DayRange
+    {
+        qint64 startMs = std::numeric_limits<qint64>::min();
+        qint64 endMs = std::numeric_limits<qint64>::max();
+    };
+    static DayRange dayRange(const TimelineCriteria &criteria);
+    static bool passesDayAndMood(const Row &row, const DayRange &day, MoodFilter mood);
 
     QList<JournalEntry *> m_entries;
     std::vector<Row> m_rows;
+    QByteArray m_arena;
+    qsizetype m_liveBytes = 0;
     quint64 m_generation = 0;
 
     // The last search, for narrowing the next keystroke.
