@@ -35,10 +35,18 @@ QColor destructiveRed(const ZephyrTheme &theme)
     return theme.isDark() ? QColor::fromRgbF(1.0f, 0.42f, 0.38f) : QColor::fromRgbF(0.78f, 0.16f, 0.13f);
 }
 
-// Dark text on a light tint, white on a dark one.
+// White on a tint unless dark text reads clearly better (relative
+// luminance, as the accessibility guidelines use): the light accents of the
+// dark scheme take dark text, the stop red keeps its white.
 QColor onTint(const QColor &tint)
 {
-    return tint.lightnessF() > 0.68 ? QColor::fromRgbF(0.1f, 0.08f, 0.06f) : QColor(Qt::white);
+    auto linear = [](float c) { return c <= 0.03928f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); };
+    const QColor rgb = tint.toRgb();
+    const double luminance =
+        0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+    const double againstWhite = 1.05 / (luminance + 0.05);
+    const double againstDark = (luminance + 0.05) / 0.058;
+    return againstDark > 1.5 * againstWhite ? QColor::fromRgbF(0.1f, 0.08f, 0.06f) : QColor(Qt::white);
 }
 
 } // namespace
@@ -86,7 +94,7 @@ QSize VoiceButton::sizeHint() const
     if (!m_control.symbol.isEmpty())
         label += int(std::ceil(symbolBoxForFontPixelSize(titleFont().pixelSize()))) + kSymbolGap;
     const bool large = m_control.size == VoiceControlSize::Large;
-    const int padding = m_control.style == VoiceButtonStyle::Plain ? 8 : (large ? 32 : 22);
+    const int padding = m_control.style == VoiceButtonStyle::Plain ? 8 : (large ? 28 : 20);
     return {label + padding, large ? kLargeHeight : kRegularHeight};
 }
 

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zn {
@@ -184,15 +185,26 @@ void VoiceOrb::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
 
-    // Halo, blurred.
     const double haloRadius = g.haloDiameter / 2.0;
     const double haloSigma = kOrbHaloBlur / 2.0;
+    const double shadowSigma = g.shadowRadius / 2.0;
+    // In a cramped window the whole orb shrinks rather than its glow being
+    // cut off at the widget's edge.
+    const double extent = std::max({haloRadius + haloSigma, radius + 10 + 2 * shadowSigma,
+                                     g.showsLevelBar ? kOrbLevelBarOffset + g.levelBarHeight / 2 + 2 : 0.0});
+    const double room = std::min(width(), height()) / 2.0;
+    if (extent > room && room > 0) {
+        painter.translate(centre);
+        painter.scale(room / extent, room / extent);
+        painter.translate(-centre);
+    }
+
+    // Halo, blurred.
     painter.setBrush(softDisk(centre, haloRadius, haloSigma, mood, 0.12));
     painter.drawEllipse(centre, haloRadius + 3 * haloSigma, haloRadius + 3 * haloSigma);
 
     // The core's shadow, 10 down.
     const QPointF shadowCentre = centre + QPointF(0, 10);
-    const double shadowSigma = g.shadowRadius / 2.0;
     painter.setBrush(softDisk(shadowCentre, radius, shadowSigma, mood, g.shadowOpacity));
     painter.drawEllipse(shadowCentre, radius + 3 * shadowSigma, radius + 3 * shadowSigma);
 

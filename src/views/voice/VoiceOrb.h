@@ -41,8 +41,8 @@ public:
     VoiceOrbGeometry geometry() const;
     bool isAnimating() const { return m_frameTimer.isActive(); }
 
-    QSize sizeHint() const override { return {340, 340}; }
-    QSize minimumSizeHint() const override { return {260, 260}; }
+    QSize sizeHint() const override { return {300, 300}; }
+    QSize minimumSizeHint() const override { return {200, 200}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

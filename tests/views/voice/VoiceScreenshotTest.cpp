@@ -15,7 +15,7 @@ const QList<ZephyrTheme> kThemes = {
     {ColorPalettePreference::Cool, ColorScheme::Dark},
 };
 
-const QSize kScreen(900, 620);
+const QSize kScreen(960, 720);
 
 enum class Scene { Idle, Recording, Review, Failed };
 
@@ -33,12 +33,12 @@ QImage capture(const ZephyrTheme &theme, Scene scene)
         h.hear(QStringLiteral("What a wonderful, happy morning with my lovely family at the sunny beach"));
         h.clock.advance(1s);
         test::waitUntil([&] { return h.session->liveSentiment() > 0.2; });
-        for (int i = 0; i < 8; ++i) {
-            h.clock.advance(60ms);
+        // A minute and a quarter of someone speaking.
+        for (int i = 0; i < 150; ++i) {
+            h.clock.advance(500ms);
             h.engine().pushBuffer(test::loudBuffer());
+            test::drain();
         }
-        h.clock.advance(74s);
-        test::drain();
         break;
     case Scene::Review:
         EXPECT_TRUE(h.dictate(QStringLiteral(
