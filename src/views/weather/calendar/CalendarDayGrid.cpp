@@ -1,0 +1,128 @@
+#include "views/weather/calendar/CalendarDayGrid.h"
+
+#include "app/theme/ThemeScope.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace zn {
+namespace {
+constexpr int kMaxSlots = 42;
+constexpr int kDefaultWidth = 520;
+} // namespace
+
+CalendarDayGrid::CalendarDayGrid(const CalendarDayGridStyle &style, const ButtonFactory &makeButton,
+                                 QWidget *parent)
+    : QWidget(parent)
+    , m_style(style)
+{
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    m_buttons.reserve(kMaxSlots);
+    for (int i = 0; i < kMaxSlots; ++i) {
+        QAbstractButton *button = makeButton(this);
+        button->hide();
+        m_buttons.append(button);
+    }
+}
+
+void CalendarDayGrid::setWeekdaySymbols(const QStringList &symbols)
+{
+    if (symbols == m_weekdays)
+        return;
+    m_weekdays = symbols;
+    update();
+}
+
+void CalendarDayGrid::setSlots(const QList<bool> &isDay)
+{
+    const int rowsBefore = calendarRowCount(int(m_isDay.size()));
+    m_isDay = isDay.mid(0, kMaxSlots);
+    for (int i = 0; i < kMaxSlots; ++i)
+        m_buttons[i]->setVisible(i < m_isDay.size() && m_isDay[i]);
+    if (calendarRowCount(int(m_isDay.size())) != rowsBefore)
+        updateGeometry();
+    placeButtons();
+}
+
+QAbstractButton *CalendarDayGrid::buttonAt(int slot) const
+{
+    if (slot < 0 || slot >= m_isDay.size() || !m_isDay[slot])
+        return nullptr;
+    return m_buttons[slot];
+}
+
+int CalendarDayGrid::weekdayRowHeight() const
+{
+    return QFontMetrics(m_style.weekdayFont).height();
+}
+
+int CalendarDayGrid::contentHeight() const
+{
+    const int rows = calendarRowCount(int(m_isDay.size()));
+    const int grid = calendarGridHeight(rows, m_style.metrics);
+    return 2 * m_style.padding + weekdayRowHeight() + (rows > 0 ? m_style.headerGap + grid : 0);
+}
+
+int CalendarDayGrid::heightForWidth(int) const
+{
+    return contentHeight();
+}
+
+QSize CalendarDayGrid::sizeHint() const
+{
+    return {kDefaultWidth, contentHeight()};
+}
+
+QSize CalendarDayGrid::minimumSizeHint() const
+{
+    return {2 * m_style.padding + calendarMinimumWidth(m_style.metrics.columnSpacing), contentHeight()};
+}
+
+void CalendarDayGrid::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeButtons();
+}
+
+void CalendarDayGrid::placeButtons()
+{
+    const int inner = std::max(0, width() - 2 * m_style.padding);
+    const int top = m_style.padding + weekdayRowHeight() + m_style.headerGap;
+    const QList<QRect> rects = calendarSlotRects(inner, int(m_isDay.size()), m_style.metrics,
+                                                 m_style.padding, top);
+    for (int i = 0; i < rects.size(); ++i)
+        m_buttons[i]->setGeometry(rects[i]);
+}
+
+void CalendarDayGrid::paintEvent(QPaintEvent *)
+{
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    if (m_style.card) {
+        // The border is drawn half a pixel inside the card's edge.
+        const QRectF edge = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
+        QPainterPath card;
+        card.addRoundedRect(edge, m_style.cardRadius, m_style.cardRadius);
+        painter.fillPath(card, theme.panelFill());
+        painter.setPen(QPen(theme.panelBorder(), 0.5));
+        painter.drawPath(card);
+    }
+
+    painter.setFont(m_style.weekdayFont);
+    painter.setPen(theme.faintInk());
+    const int inner = std::max(0, width() - 2 * m_style.padding);
+    const QList<QRect> columns = calendarColumnRects(inner, m_style.metrics.columnSpacing, m_style.padding,
+                                                     m_style.padding, weekdayRowHeight());
+    for (int c = 0; c < columns.size() && c < m_weekdays.size(); ++c)
+        painter.drawText(columns[c], Qt::AlignCenter, m_weekdays[c]);
+}
+
+} // namespace zn

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "views/weather/calendar/CalendarGridGeometry.h"
+
+#include <QAbstractButton>
+#include <QFont>
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+
+namespace zn {
+
+// How a day grid is framed and spaced.
+struct CalendarDayGridStyle {
+    int padding = 0;   // inside the card
+    int headerGap = 3; // between the weekday row and the first week
+    CalendarGridMetrics metrics;
+    QFont weekdayFont;
+    bool card = false; // a filled, bordered card behind the grid
+    qreal cardRadius = 18;
+};
+
+// The weekday row and up to six weeks of day buttons, seven equal columns
+// wide. Blank slots keep their room but hold no button. The buttons are made
+// once and reused as the month changes.
+class CalendarDayGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    using ButtonFactory = std::function<QAbstractButton *(QWidget *parent)>;
+
+    CalendarDayGrid(const CalendarDayGridStyle &style, const ButtonFactory &makeButton,
+                    QWidget *parent = nullptr);
+
+    void setWeekdaySymbols(const QStringList &symbols);
+    // One flag per slot: true where the slot is a day. Returns nothing; the
+    // caller then fills buttonAt() for every day slot.
+    void setSlots(const QList<bool> &isDay);
+    int slotCount() const { return int(m_isDay.size()); }
+    QAbstractButton *buttonAt(int slot) const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    int weekdayRowHeight() const;
+    int contentHeight() const;
+    void placeButtons();
+
+    CalendarDayGridStyle m_style;
+    QStringList m_weekdays;
+    QList<bool> m_isDay;
+    QList<QAbstractButton *> m_buttons;
+};
+
+} // namespace zn
