@@ -614,10 +614,20 @@ std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_
 {
     std::vector<QVariant> values(size_t(entity.fields.size()));
     int column = firstColumn;
+    const std::vector<QVariant> *blanks = nullptr;
+    if (skipDeferred) {
+        auto found = m_blanks.find(&entity);
+        if (found == m_blanks.end()) {
+            std::vector<QVariant> made;
+            for (const FieldDescriptor &f : entity.fields)
+                made.push_back(store::normalize(f.type, QVariant()));
+            found = m_blanks.insert(&entity, std::move(made));
+        }
+        blanks = &*found;
+    }
     for (int i = 0; i < entity.fields.size(); ++i) {
         const FieldDescriptor &f = entity.fields[i];
-        values[size_t(i)] = skipDeferred && f.deferred ? store::normalize(f.type, QVariant())
-                                                       : readValue(f.type, stmt, column++);
+        values[size_t(i)] = blanks && f.deferred ? (*blanks)[size_t(i)] : readValue(f.type, stmt, column++);
     }
     return values;
 }

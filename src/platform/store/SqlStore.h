@@ -93,6 +93,7 @@ private:
     QSqlDatabase m_db;
     QHash<QString, sqlite3_stmt *> m_readStatements;
     QHash<QString, QString> m_insertSql; // by entity
+    mutable QHash<const EntityDescriptor *, std::vector<QVariant>> m_blanks; // deferred fields' stand-ins
     sqlite3 *m_handle = nullptr;
 };
 
