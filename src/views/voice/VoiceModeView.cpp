@@ -55,7 +55,8 @@ VoiceModeView::VoiceModeView(VoiceRecordingSession &session, VoiceModeCallbacks 
 
     m_reduceMotion = ThemeScope::accessibilityFor(this).reduceMotion;
     bindSession();
-    claimKeys();
+    if (m_router)
+        claimKeys();
     applyReduceMotion();
     applyPhase();
 }
@@ -87,8 +88,29 @@ void VoiceModeView::bindSession()
     connect(s, &QObject::destroyed, this, [this] { setEnabled(false); });
 }
 
+namespace {
+
+// The router of the window this screen is in: the main window keeps one as
+// a direct child.
+ShortcutRouter *findRouter(QWidget *from)
+{
+    for (QWidget *w = from; w; w = w->parentWidget())
+        if (auto *router = w->findChild<ShortcutRouter *>(QString(), Qt::FindDirectChildrenOnly))
+            return router;
+    return nullptr;
+}
+
+} // namespace
+
 void VoiceModeView::claimKeys()
 {
+    // Called when built with a router, else on first showing, when the
+    // screen sits in its window and the window's router can be found.
+    if (m_keysClaimed)
+        return;
+    m_keysClaimed = true;
+    if (!m_router)
+        m_router = findRouter(this);
     const auto start = [this] { pressStartKey(); };
     const auto save = [this] { pressSaveKey(); };
     const auto stop = [this] { pressStopKey(); };
@@ -202,6 +224,7 @@ void VoiceModeView::hideEvent(QHideEvent *event)
 void VoiceModeView::appear()
 {
     m_onScreen = true;
+    claimKeys();
     if (m_session && m_environment.modelContext)
         m_session->setModelContext(m_environment.modelContext);
     if (ThemeScope *scope = ThemeScope::find(this))

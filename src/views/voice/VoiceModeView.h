@@ -32,8 +32,9 @@ struct VoiceModeEnvironment
 {
     // Handed to the session each time the screen comes into view.
     ModelContext *modelContext = nullptr;
-    // The window's single owner of shortcuts; without one the screen makes
-    // its own for Ctrl+R, Ctrl+S and Escape.
+    // The window's single owner of shortcuts; when none is given the screen
+    // uses the one its window keeps as a direct child, and without any it
+    // makes its own shortcuts for Ctrl+R, Ctrl+S and Escape.
     ShortcutRouter *shortcuts = nullptr;
     // Asks "Discard this recording?"; without one, window-modal message
     // boxes over this screen's window.
@@ -105,6 +106,7 @@ private:
     bool m_reduceMotion = false;
     bool m_showDiscardConfirm = false;
     bool m_onScreen = false;
+    bool m_keysClaimed = false;
 };
 
 } // namespace zn

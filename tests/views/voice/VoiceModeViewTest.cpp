@@ -533,3 +533,35 @@ TEST_F(VoiceModeViewTest, RefusedSaveMessageShowsUnderTheTitle)
 
 } // namespace
 } // namespace zn
+
+namespace zn {
+namespace {
+
+TEST(VoiceModeViewWindowTest, FindsTheRouterItsWindowKeeps)
+{
+    test::VoiceScreenHarness h({}, false);
+    // As the main window does: the router is a direct child of the window.
+    auto *router = new ShortcutRouter(h.window.get());
+    const QKeySequence save(Qt::CTRL | Qt::Key_S);
+    router->registerMenuKey(save);
+    EXPECT_FALSE(router->hasLiveClaim(save));
+    h.show();
+    EXPECT_TRUE(router->hasLiveClaim(save)) << "claimed once the screen shows in its window";
+    ASSERT_TRUE(h.dictate(QStringLiteral("found the owner")));
+    EXPECT_TRUE(router->dispatch(save));
+    EXPECT_TRUE(test::waitUntil([&] { return h.savedIds.size() == 1; }));
+}
+
+TEST(VoiceModeViewWindowTest, WithoutAnyRouterItsOwnEscapeStops)
+{
+    test::VoiceScreenHarness h({}, false);
+    h.show();
+    ASSERT_TRUE(h.startRecording());
+    QApplication::setActiveWindow(h.window.get());
+    h.view->setFocus();
+    QTest::keyClick(h.view, Qt::Key_Escape);
+    EXPECT_TRUE(h.waitForPhase(VoicePhase::reviewing));
+}
+
+} // namespace
+} // namespace zn
