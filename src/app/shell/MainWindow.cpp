@@ -1,0 +1,118 @@
+#include "app/shell/MainWindow.h"
+
+#include "app/settings/AppSettings.h"
+#include "app/shell/MainWindowFrame.h"
+#include "app/shell/RootView.h"
+#include "app/shell/ZephyrnoteCommands.h"
+#include "app/theme/ThemeScope.h"
+#include "core/EditorSession.h"
+#include "platform/base/UserDefaults.h"
+#include "views/workspace/state/ShortcutRouter.h"
+#include "views/workspace/window/JournalWorkspaceView.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace zn {
+
+namespace {
+
+// Frames are written a moment after the last move or resize, as a drag
+// sends hundreds of them.
+constexpr int kSaveDelayMs = 400;
+
+} // namespace
+
+MainWindow::MainWindow(AppSettings &settings, UserDefaults &defaults, ZephyrnoteMenuCallbacks callbacks,
+                       ContentFactory makeContent, NotificationCenter *center, QWidget *parent)
+    : QMainWindow(parent)
+    , m_defaults(&defaults)
+    , m_router(new ShortcutRouter(this))
+    , m_scope(new ThemeScope(this, &settings))
+{
+    setObjectName(QStringLiteral("ZephyrnoteMainWindow"));
+    setWindowTitle(QStringLiteral("Zephyrnote"));
+    m_commands = new ZephyrnoteCommands(menuBar(), std::move(callbacks), center, m_router);
+    m_root = makeContent(this);
+    setCentralWidget(m_root);
+    connect(m_root, &RootView::titleChanged, this, &QWidget::setWindowTitle);
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &MainWindow::saveFrame);
+    applyMinimumSize();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::applyMinimumSize()
+{
+    // A screen smaller than the minimum wins over it.
+    QSize minimum = MainWindowFrame::kMinimumSize;
+    if (QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        minimum = minimum.boundedTo(screen->availableGeometry().size());
+    setMinimumSize(minimum);
+}
+
+void MainWindow::restoreFrame()
+{
+    const QByteArray saved = m_defaults->value(QString::fromLatin1(MainWindowFrame::kAutosaveKey)).toByteArray();
+    // The frame is judged as it was saved; the minimum would quietly stretch
+    // a small one to 900 × 620 instead of the repaired size.
+    setMinimumSize(0, 0);
+    if (saved.isEmpty() || !restoreGeometry(saved))
+        resize(MainWindowFrame::kDefaultSize);
+    m_restored = true;
+    if (saved.isEmpty()) {
+        applyMinimumSize();
+        return;
+    }
+    QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    std::optional<QRect> area;
+    if (screen)
+        area = screen->availableGeometry();
+    if (const auto fixed = MainWindowFrame::repaired(geometry(), area)) {
+        setGeometry(*fixed);
+        saveFrame();
+    }
+    applyMinimumSize();
+}
+
+void MainWindow::saveFrame()
+{
+    if (!m_restored)
+        return;
+    m_defaults->setValue(QString::fromLatin1(MainWindowFrame::kAutosaveKey), saveGeometry());
+    m_defaults->sync();
+}
+
+void MainWindow::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        m_saveTimer.start();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        m_saveTimer.start();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Nothing typed is lost: an edited entry is saved, a new one kept as a
+    // draft that the next start brings back.
+    if (JournalWorkspaceView *workspace = m_root ? m_root->workspace() : nullptr)
+        workspace->workspace().editor().flushPendingEdits();
+    m_saveTimer.stop();
+    saveFrame();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace zn

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+
+namespace zn {
+
+class AppSettings;
+class NotificationCenter;
+class RootView;
+class ShortcutRouter;
+class ThemeScope;
+class UserDefaults;
+class ZephyrnoteCommands;
+struct ZephyrnoteMenuCallbacks;
+
+// The main window: the menu bar, the root view and a frame that is kept
+// under "Zephyrnote.MainWindow.v2" in the user defaults and repaired when
+// it comes back too small or off the screen. Its colours follow the theme
+// of the settings; the desktop keeps drawing its own title bar.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    using ContentFactory = std::function<RootView *(QWidget *parent)>;
+
+    MainWindow(AppSettings &settings, UserDefaults &defaults, ZephyrnoteMenuCallbacks callbacks,
+               ContentFactory makeContent, NotificationCenter *center = nullptr, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    RootView *rootView() const { return m_root; }
+    ZephyrnoteCommands *commands() const { return m_commands; }
+    ShortcutRouter *shortcutRouter() const { return m_router; }
+    ThemeScope *themeScope() const { return m_scope; }
+
+    // Restores the saved frame (or the default size) and repairs it; call
+    // before the first show.
+    void restoreFrame();
+    // Writes the frame under the autosave key now.
+    void saveFrame();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void applyMinimumSize();
+
+    UserDefaults *m_defaults;
+    ShortcutRouter *m_router;
+    ThemeScope *m_scope;
+    ZephyrnoteCommands *m_commands;
+    RootView *m_root;
+    QTimer m_saveTimer;
+    bool m_restored = false;
+};
+
+} // namespace zn

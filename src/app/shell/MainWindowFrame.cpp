@@ -1,0 +1,37 @@
+#include "app/shell/MainWindowFrame.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zn::MainWindowFrame {
+
+std::optional<QRect> repaired(const QRect &frame, const std::optional<QRect> &available)
+{
+    const bool tooNarrow = frame.width() < kMinimumSize.width();
+    const bool tooLow = frame.height() < kMinimumSize.height();
+    int width = tooNarrow ? kDefaultSize.width() : frame.width();
+    int height = tooLow ? kDefaultSize.height() : frame.height();
+    int x = frame.x();
+    int y = frame.y();
+
+    if (available && available->isValid()) {
+        const QRect &area = *available;
+        if (tooNarrow || tooLow) {
+            width = std::min(width, int(std::floor(area.width() * kLargestWidthShare)));
+            height = std::min(height, int(std::floor(area.height() * kLargestHeightShare)));
+        }
+        // A frame from a screen that is gone, or larger than this one,
+        // comes back inside the area.
+        width = std::min(width, area.width());
+        height = std::min(height, area.height());
+        x = std::clamp(x, area.left(), area.left() + area.width() - width);
+        y = std::clamp(y, area.top(), area.top() + area.height() - height);
+    }
+
+    const QRect result(x, y, width, height);
+    if (result == frame)
+        return std::nullopt;
+    return result;
+}
+
+} // namespace zn::MainWindowFrame

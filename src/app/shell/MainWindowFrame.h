@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+#include <optional>
+
+namespace zn {
+
+// The main window's frame rules.
+namespace MainWindowFrame {
+
+inline constexpr auto kAutosaveKey = "Zephyrnote.MainWindow.v2";
+inline constexpr QSize kDefaultSize{1180, 780};
+inline constexpr QSize kMinimumSize{900, 620};
+inline constexpr double kLargestWidthShare = 0.95;
+inline constexpr double kLargestHeightShare = 0.9;
+
+// A saved frame made fit for the screen area `available` (none when there
+// is no screen): a width under 900 becomes 1180 and a height under 620
+// becomes 780, each at most 95 % / 90 % of the area, and a frame that
+// reaches outside the area is moved (and, when larger, shrunk) into it.
+// None when the frame needs no repair.
+std::optional<QRect> repaired(const QRect &frame, const std::optional<QRect> &available);
+
+// The opacity of the title-bar tint over the chrome colour.
+inline double titleBarTintOpacity(bool dark)
+{
+    return dark ? 0.92 : 0.88;
+}
+
+} // namespace MainWindowFrame
+
+} // namespace zn

@@ -1,0 +1,158 @@
+#include "app/shell/ZephyrnoteApp.h"
+
+#include "app/settings/AppSettings.h"
+#include "app/shell/ICloudAccountMonitor.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/RootView.h"
+#include "app/shell/ShellPlaceholders.h"
+#include "app/shell/SoftwareUpdater.h"
+#include "app/shell/ZephyrnoteCommands.h"
+#include "platform/base/SystemLog.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/model/LocalServerLanguageModel.h"
+#include "reflections/CapabilityDetector.h"
+#include "reflections/InsightCoordinator.h"
+#include "views/kit/QtFilePanel.h"
+#include "views/workspace/window/JournalWorkspaceView.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace zn {
+
+ZephyrnoteApp::ZephyrnoteApp(AppEnvironment environment)
+    : m_environment(std::move(environment))
+{
+}
+
+ZephyrnoteApp::~ZephyrnoteApp()
+{
+    // Windows read the objects below; they go first.
+    delete m_settingsWindow;
+    delete m_mainWindow;
+}
+
+std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment, QString *failure)
+{
+    std::unique_ptr<ZephyrnoteApp> app(new ZephyrnoteApp(std::move(environment)));
+    AppEnvironment &env = app->m_environment;
+    const auto trace = [&env](const char *name) {
+        if (env.trace)
+            env.trace(QString::fromLatin1(name));
+    };
+    if (!env.defaults)
+        env.defaults = &UserDefaults::standard();
+    if (!env.languageModel) {
+        app->m_ownedModel = std::make_unique<lm::LocalServerLanguageModel>();
+        env.languageModel = app->m_ownedModel.get();
+    }
+
+    app->m_settings = std::make_unique<AppSettings>(env.defaults);
+    trace("settings");
+    // The detector follows the model server's announcements by itself.
+    app->m_capability = std::make_unique<CapabilityDetector>(env.languageModel);
+    trace("capability");
+    app->m_coordinator = std::make_unique<InsightCoordinator>(env.languageModel);
+    trace("insightCoordinator");
+    app->m_monitor = std::make_unique<ICloudAccountMonitor>(env.accountStatus);
+    trace("iCloudMonitor");
+    app->m_updater = &SoftwareUpdater::shared();
+    trace("updater");
+
+    StoreError error;
+    std::optional<StoreContainerResult> made =
+        env.makeContainer ? env.makeContainer(&error) : makeModelContainer(false, &error);
+    trace("container");
+    if (!made || !made->container) {
+        if (failure)
+            *failure = startupFailureMessage(error);
+        return nullptr;
+    }
+    app->m_container = made->container;
+    app->m_usesCloudKit = made->cloudInUse;
+    app->m_storeNote = made->note;
+    return app;
+}
+
+MainWindow *ZephyrnoteApp::mainWindow()
+{
+    if (m_mainWindow)
+        return m_mainWindow;
+
+    if (!m_environment.panels) {
+        m_ownedPanels = std::make_unique<QtFilePanel>();
+        m_environment.panels = m_ownedPanels.get();
+    }
+
+    ZephyrnoteMenuCallbacks callbacks;
+    callbacks.showAbout = [this] {
+        QMessageBox::about(m_mainWindow, QStringLiteral("About Zephyrnote"),
+                           QStringLiteral("Zephyrnote %1\nA private journal that reads the weather of your days.")
+                               .arg(QCoreApplication::applicationVersion()));
+    };
+    callbacks.checkForUpdates = [this] { m_updater->checkForUpdates(m_mainWindow); };
+    callbacks.showSettings = [this] { showSettings(); };
+
+    auto makeWorkspace = [this](QWidget *parent) {
+        WorkspaceServices services;
+        services.context = m_container->mainContext();
+        services.capability = m_capability.get();
+        services.insightCoordinator = m_coordinator.get();
+        services.panels = m_environment.panels;
+        services.notificationCenter = m_environment.notificationCenter;
+        if (m_environment.voiceServices)
+            services.voice = m_environment.voiceServices();
+        return new JournalWorkspaceView(std::move(services), nullptr, parent);
+    };
+    auto makeOnboarding = [this](QWidget *parent) -> QWidget * {
+        return new OnboardingPlaceholder(*m_settings, parent);
+    };
+    auto makeContent = [this, makeWorkspace, makeOnboarding](QWidget *parent) {
+        auto *root = new RootView(*m_settings, m_capability.get(), makeWorkspace, makeOnboarding, parent);
+        connect(root, &RootView::appeared, this, &ZephyrnoteApp::startUp);
+        return root;
+    };
+    m_mainWindow = new MainWindow(*m_settings, *m_environment.defaults, std::move(callbacks), makeContent,
+                                  m_environment.notificationCenter);
+    m_mainWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (auto *panels = dynamic_cast<QtFilePanel *>(m_environment.panels))
+        panels->setWindow(m_mainWindow);
+    m_mainWindow->restoreFrame();
+    return m_mainWindow;
+}
+
+void ZephyrnoteApp::showSettings()
+{
+    if (!m_settingsWindow)
+        m_settingsWindow = new SettingsWindowPlaceholder(*m_settings);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
+}
+
+void ZephyrnoteApp::startUp()
+{
+    m_monitor->setUsesCloudKit(m_usesCloudKit);
+    m_monitor->setStoreNote(m_storeNote);
+    m_capability->refresh();
+    m_coordinator->configure(m_capability.get(), m_settings.get(), m_container);
+    // The account question is asked after this hook returns, never waited on.
+    QTimer::singleShot(0, m_monitor.get(), [monitor = m_monitor.get()] { monitor->refresh(); });
+}
+
+int reportStartupFailure(const QString &message, bool showBox)
+{
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    systemLog(QStringLiteral("Zephyrnote: ") + message);
+    if (showBox) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Zephyrnote"), message, QMessageBox::Ok);
+        box.exec(); // nothing else runs yet: waiting here is the whole program
+    }
+    return 1;
+}
+
+} // namespace zn

@@ -1,0 +1,24 @@
+#pragma once
+
+class QWidget;
+
+namespace zn {
+
+class WorkspaceViewModel;
+
+// The pages the workspace shows for its other screens, one factory each, so
+// a finished screen replaces its stand-in here and nowhere else. Each page
+// reads the workspace for its entries and actions.
+
+// Detail column on the timeline: the entry being read or written.
+QWidget *makeEntryDetailPage(WorkspaceViewModel &workspace, QWidget *parent);
+// Detail column on the calendar.
+QWidget *makeCalendarPage(WorkspaceViewModel &workspace, QWidget *parent);
+// Detail column on Emotional Weather; made afresh each time it is shown.
+QWidget *makeWeatherPage(WorkspaceViewModel &workspace, QWidget *parent);
+// Detail column on Voice.
+QWidget *makeVoicePage(WorkspaceViewModel &workspace, QWidget *parent);
+// The month in the sidebar, under the forecast card.
+QWidget *makeSidebarMiniCalendar(WorkspaceViewModel &workspace, QWidget *parent);
+
+} // namespace zn

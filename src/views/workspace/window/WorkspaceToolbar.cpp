@@ -1,0 +1,94 @@
+#include "views/workspace/window/WorkspaceToolbar.h"
+
+#include "app/theme/ThemeScope.h"
+#include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/TextStyles.h"
+#include "views/workspace/state/WorkspaceViewModel.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QPainter>
+#include <QToolButton>
+
+namespace zn {
+
+WorkspaceToolbar::WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *parent)
+    : QToolBar(parent)
+    , m_workspace(&workspace)
+{
+    setObjectName(QStringLiteral("workspaceToolbar"));
+    setAccessibleName(QStringLiteral("Toolbar"));
+    setMovable(false);
+    setFloatable(false);
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setIconSize(QSize(18, 18));
+    setContentsMargins(8, 4, 8, 4);
+
+    // The items sit at the trailing end, where a window's primary actions go.
+    auto *spacer = new QWidget(this);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    spacer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    addWidget(spacer);
+
+    for (const ToolbarItemSpec &spec : toolbarItems()) {
+        QAction *action = addAction(spec.title);
+        action->setToolTip(spec.toolTip.isEmpty() ? spec.title : spec.toolTip);
+        action->setData(int(spec.item));
+        const ToolbarItem item = spec.item;
+        connect(action, &QAction::triggered, this, [this, item] { runToolbarItem(item, *m_workspace); });
+        m_actions.insert(item, action);
+        if (auto *button = qobject_cast<QToolButton *>(widgetForAction(action))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setAccessibleName(spec.title);
+            button->setFont(textStyleFont(TextStyle::Body));
+            if (spec.symbol.isEmpty())
+                button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        }
+    }
+    retint();
+    updateItems();
+    connect(m_workspace, &WorkspaceViewModel::toolbarChanged, this, &WorkspaceToolbar::updateItems);
+    connect(m_workspace, &WorkspaceViewModel::destinationChanged, this, &WorkspaceToolbar::updateItems);
+}
+
+QStringList WorkspaceToolbar::shownTitles() const
+{
+    QStringList titles;
+    for (const ToolbarItemSpec &spec : toolbarItems())
+        if (m_actions.value(spec.item)->isVisible())
+            titles << spec.title;
+    return titles;
+}
+
+void WorkspaceToolbar::updateItems()
+{
+    for (const ToolbarItemSpec &spec : toolbarItems())
+        m_actions.value(spec.item)->setVisible(toolbarItemShown(spec.item, *m_workspace));
+}
+
+void WorkspaceToolbar::retint()
+{
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    for (const ToolbarItemSpec &spec : toolbarItems()) {
+        if (!spec.symbol.isEmpty())
+            m_actions.value(spec.item)->setIcon(
+                symbolIcon(spec.symbol, theme.accent(), SymbolRendering::Hierarchical));
+    }
+}
+
+void WorkspaceToolbar::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        retint();
+    QToolBar::changeEvent(event);
+}
+
+void WorkspaceToolbar::paintEvent(QPaintEvent *)
+{
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    QPainter p(this);
+    p.fillRect(rect(), theme.background());
+    p.fillRect(QRect(0, height() - 1, width(), 1), theme.hairline());
+}
+
+} // namespace zn

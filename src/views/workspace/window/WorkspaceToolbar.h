@@ -1,0 +1,38 @@
+#pragma once
+
+#include "views/workspace/window/WorkspaceLayout.h"
+
+#include <QHash>
+#include <QToolBar>
+
+class QAction;
+
+namespace zn {
+
+class WorkspaceViewModel;
+
+// The window's toolbar: Write, Voice, Save (only while there is something
+// to save) and Export, on the theme's window colour.
+class WorkspaceToolbar : public QToolBar
+{
+    Q_OBJECT
+public:
+    explicit WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *parent = nullptr);
+
+    QAction *action(ToolbarItem item) const { return m_actions.value(item); }
+    // The titles of the items shown now, in order.
+    QStringList shownTitles() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void updateItems();
+    void retint();
+
+    WorkspaceViewModel *m_workspace;
+    QHash<ToolbarItem, QAction *> m_actions;
+};
+
+} // namespace zn
