@@ -29,10 +29,12 @@ QSize TimelineDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex
     const int width = rowWidth();
     if (m_model->isHeader(row))
         return QSize(width, gaps + m_layout.headerHeight());
-    JournalEntry *entry = m_model->entryAt(row);
-    TimelineListModel::HeightMemo &memo = m_model->heightMemo(entry);
+    TimelineListModel::HeightMemo &memo = m_model->heightMemoAt(row);
     if (memo.width != width) {
-        memo.height = m_layout.cardHeight(m_model->face(entry), width);
+        const EntryCardFace &face = m_model->faceAt(row);
+        if (memo.titleAdvance < 0)
+            memo.titleAdvance = m_layout.titleAdvance(face.title);
+        memo.height = m_layout.cardHeight(face, width, memo.titleAdvance);
         memo.width = width;
     }
     return QSize(width, gaps + memo.height);
@@ -59,9 +61,8 @@ void TimelineDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         paintTimelineHeader(*painter, m_layout, m_model->headerTitle(row), headerBandFor(option.rect, row), theme);
         return;
     }
-    JournalEntry *entry = m_model->entryAt(row);
     const bool selected = index.data(TimelineListModel::SelectedRole).toBool();
-    paintTimelineCard(*painter, m_layout, m_model->face(entry), cardRectFor(option.rect, row), selected, theme);
+    paintTimelineCard(*painter, m_layout, m_model->faceAt(row), cardRectFor(option.rect, row), selected, theme);
 }
 
 } // namespace zn

@@ -29,7 +29,10 @@ TimelineLayout::TimelineLayout()
     , m_weatherMetrics(m_weatherTitleFont)
     , m_titleMetrics(m_titleFont)
     , m_headerMetrics(m_headerFont)
+    , m_symbolBox(symbolBoxForFontPixelSize(m_weatherSymbolFont.pixelSize()))
 {
+    m_topRowHeight = std::max({m_timeMetrics.height(), m_weatherMetrics.height(), m_symbolBox});
+    m_chipRowHeight = keywordChipSize(QStringLiteral("x"), false).height();
 }
 
 int TimelineLayout::headerHeight() const
@@ -37,21 +40,15 @@ int TimelineLayout::headerHeight() const
     return int(std::ceil(kHeaderTop + m_headerMetrics.height() + kHeaderBottom));
 }
 
-qreal TimelineLayout::topRowHeight() const
+qreal TimelineLayout::titleAdvance(const QString &title) const
 {
-    const qreal symbol = symbolBoxForFontPixelSize(m_weatherSymbolFont.pixelSize());
-    return std::max({m_timeMetrics.height(), m_weatherMetrics.height(), symbol});
-}
-
-qreal TimelineLayout::chipRowHeight() const
-{
-    return keywordChipSize(QStringLiteral("x"), false).height();
+    return m_titleMetrics.horizontalAdvance(title);
 }
 
 int TimelineLayout::titleLines(const QString &title, qreal width) const
 {
     // A title wider than one line wraps; the card shows at most two lines.
-    return m_titleMetrics.horizontalAdvance(title) <= width ? 1 : kTitleMaxLines;
+    return titleLinesFor(titleAdvance(title), width);
 }
 
 QRectF TimelineLayout::cardRect(const QRect &rowContent)
@@ -59,11 +56,13 @@ QRectF TimelineLayout::cardRect(const QRect &rowContent)
     return QRectF(rowContent).adjusted(kCardInsetH, 0, -kCardInsetH, 0);
 }
 
-int TimelineLayout::cardHeight(const EntryCardFace &face, int rowWidth) const
+int TimelineLayout::cardHeight(const EntryCardFace &face, int rowWidth, qreal advance) const
 {
     const qreal contentWidth = rowWidth - 2 * kCardInsetH - kStripeWidth - kContentLead - kContentTrail;
+    if (advance < 0)
+        advance = titleAdvance(face.title);
     qreal height = 2 * kContentV + topRowHeight() + kContentSpacing
-                   + titleLines(face.title, contentWidth) * m_titleMetrics.lineSpacing();
+                   + titleLinesFor(advance, contentWidth) * m_titleMetrics.lineSpacing();
     if (!face.chips.isEmpty())
         height += kContentSpacing + chipRowHeight();
     return int(std::ceil(height));
@@ -86,7 +85,7 @@ TimelineLayout::CardParts TimelineLayout::cardParts(const EntryCardFace &face, c
     const qreal descent = std::max(m_timeMetrics.descent(), m_weatherMetrics.descent());
     parts.topBaseline = y + (rowHeight - (ascent + descent)) / 2 + ascent;
     const QString weatherText = weatherTitle(face.weather);
-    const qreal symbolBox = symbolBoxForFontPixelSize(m_weatherSymbolFont.pixelSize());
+    const qreal symbolBox = m_symbolBox;
     const qreal titleWidth = std::ceil(m_weatherMetrics.horizontalAdvance(weatherText));
     parts.weatherTitle = QRectF(right - titleWidth, y, titleWidth, rowHeight);
     parts.weatherSymbol = QRectF(parts.weatherTitle.left() - kWeatherSpacing - symbolBox,

@@ -52,10 +52,14 @@ public:
 
     // The heading's own height, without the row gaps.
     int headerHeight() const;
-    // A card's own height at a row width, without the row gaps.
-    int cardHeight(const EntryCardFace &face, int rowWidth) const;
+    // A card's own height at a row width, without the row gaps. The title's
+    // one-line width may be passed when known (negative: measured here), so
+    // a new column width costs arithmetic only.
+    int cardHeight(const EntryCardFace &face, int rowWidth, qreal titleAdvance = -1) const;
+    qreal titleAdvance(const QString &title) const;
     // 1 or 2: whether the title fits one line of the given width.
     int titleLines(const QString &title, qreal width) const;
+    static int titleLinesFor(qreal titleAdvance, qreal width) { return titleAdvance <= width ? 1 : kTitleMaxLines; }
 
     // Where everything of a card goes, given the card's own rectangle.
     struct CardParts
@@ -75,8 +79,8 @@ public:
     static QRectF cardRect(const QRect &rowContent);
 
 private:
-    qreal topRowHeight() const;
-    qreal chipRowHeight() const;
+    qreal topRowHeight() const { return m_topRowHeight; }
+    qreal chipRowHeight() const { return m_chipRowHeight; }
 
     QFont m_timeFont;
     QFont m_weatherSymbolFont;
@@ -87,6 +91,10 @@ private:
     QFontMetricsF m_weatherMetrics;
     QFontMetricsF m_titleMetrics;
     QFontMetricsF m_headerMetrics;
+    // Measured once: heights are asked for every row at every layout.
+    qreal m_topRowHeight = 0;
+    qreal m_chipRowHeight = 0;
+    qreal m_symbolBox = 0;
 };
 
 } // namespace zn

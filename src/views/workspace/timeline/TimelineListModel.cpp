@@ -10,8 +10,33 @@ TimelineListModel::TimelineListModel(const CalendarProvider &provider, Clock &cl
     : QAbstractListModel(parent)
     , m_provider(&provider)
     , m_clock(&clock)
-    , m_builder(provider)
+    , m_builder(provider, [this](JournalEntry *entry, int slot) { watch(entry, slot); })
 {
+}
+
+void TimelineListModel::watch(JournalEntry *entry, int slot)
+{
+    if (size_t(slot) >= m_faces.size())
+        m_faces.resize(size_t(slot) + 1);
+    m_faces[size_t(slot)].reset();
+    // A write anywhere (even while the entry is filtered out) makes what is
+    // remembered of it stale: its day and its face are made again when
+    // next needed.
+    connect(entry, &PersistentModel::changed, this, [this, entry] {
+        m_builder.invalidate(entry);
+        const int at = m_builder.slotOf(entry);
+        if (at >= 0 && m_faces[size_t(at)])
+            m_faces[size_t(at)]->stale = true;
+    });
+    connect(entry, &QObject::destroyed, this, [this, entry] { release(entry); });
+}
+
+void TimelineListModel::release(JournalEntry *entry)
+{
+    const int slot = m_builder.slotOf(entry);
+    if (slot >= 0)
+        m_faces[size_t(slot)].reset();
+    m_builder.release(entry);
 }
 
 int TimelineListModel::rowCount(const QModelIndex &parent) const
@@ -54,9 +79,9 @@ QVariant TimelineListModel::data(const QModelIndex &index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
-        return face(row.entry).title;
+        return faceAt(index.row()).title;
     case Qt::AccessibleTextRole:
-        return face(row.entry).accessibleText;
+        return faceAt(index.row()).accessibleText;
     case IsHeaderRole:
         return false;
     case SelectedRole:
@@ -112,38 +137,36 @@ void TimelineListModel::setLocale(const QLocale &locale)
     if (m_locale == locale)
         return;
     m_locale = locale;
-    for (Cached &c : m_faces)
-        c.stale = true;
+    for (std::optional<Cached> &c : m_faces)
+        if (c)
+            c->stale = true;
     if (!m_rows.empty())
         Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1));
 }
 
-TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry) const
+TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry, int slot) const
 {
-    auto it = m_faces.find(entry);
-    if (it == m_faces.end()) {
-        it = m_faces.insert(entry, Cached{EntryCardFace::make(*entry, m_locale), {}, false});
-        auto *self = const_cast<TimelineListModel *>(this);
-        // A write anywhere (even while the entry is filtered out) makes the
-        // face stale; it is made again when next shown.
-        connect(entry, &PersistentModel::changed, self, [self, entry] {
-            auto found = self->m_faces.find(entry);
-            if (found != self->m_faces.end())
-                found->stale = true;
-        });
-        connect(entry, &QObject::destroyed, self, [self, entry] { self->forget(entry); });
-    } else if (it->stale) {
-        it->face = EntryCardFace::make(*entry, m_locale);
-        it->height = {};
-        it->stale = false;
+    std::optional<Cached> &at = m_faces[size_t(slot)];
+    if (!at) {
+        at = Cached{EntryCardFace::make(*entry, m_locale), {}, false};
+    } else if (at->stale) {
+        at->face = EntryCardFace::make(*entry, m_locale);
+        at->height = {};
+        at->stale = false;
     }
-    return *it;
+    return *at;
 }
 
-void TimelineListModel::forget(JournalEntry *entry)
+TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry) const
 {
-    m_faces.remove(entry);
-    m_builder.forget(entry);
+    int slot = m_builder.slotOf(entry);
+    if (slot < 0) {
+        // Asked about an entry never listed: give it a slot now.
+        auto *self = const_cast<TimelineListModel *>(this);
+        (void)self->m_builder.build({entry});
+        slot = m_builder.slotOf(entry);
+    }
+    return cached(entry, slot);
 }
 
 const EntryCardFace &TimelineListModel::face(JournalEntry *entry) const
@@ -151,9 +174,16 @@ const EntryCardFace &TimelineListModel::face(JournalEntry *entry) const
     return cached(entry).face;
 }
 
-TimelineListModel::HeightMemo &TimelineListModel::heightMemo(JournalEntry *entry) const
+const EntryCardFace &TimelineListModel::faceAt(int row) const
 {
-    return cached(entry).height;
+    const TimelineRow &r = m_rows[size_t(row)];
+    return cached(r.entry, r.slot).face;
+}
+
+TimelineListModel::HeightMemo &TimelineListModel::heightMemoAt(int row) const
+{
+    const TimelineRow &r = m_rows[size_t(row)];
+    return cached(r.entry, r.slot).height;
 }
 
 void TimelineListModel::setEntries(const QList<JournalEntry *> &entries)
@@ -195,13 +225,13 @@ void TimelineListModel::entriesUpdated(const QList<JournalEntry *> &entries)
         const int row = rowOf(entry);
         if (row < 0)
             continue;
-        auto it = m_faces.find(entry);
+        std::optional<Cached> &known = m_faces[size_t(m_rows[size_t(row)].slot)];
         // A card never measured has no height to change.
         bool heightMayChange = false;
-        if (it != m_faces.end()) {
-            const EntryCardFace before = it->face;
-            it->stale = true;
-            const EntryCardFace &after = face(entry);
+        if (known) {
+            const EntryCardFace before = known->face;
+            known->stale = true;
+            const EntryCardFace &after = faceAt(row);
             heightMayChange = before.title != after.title || before.chips.isEmpty() != after.chips.isEmpty();
         }
         const QModelIndex at = index(row);

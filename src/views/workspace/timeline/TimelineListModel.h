@@ -61,13 +61,16 @@ public:
 
     // The card's face, made on first use and again after its entry changed.
     const EntryCardFace &face(JournalEntry *entry) const;
+    // The same for the card in `row`, without a look-up by entry.
+    const EntryCardFace &faceAt(int row) const;
     // A per-face slot for the delegate's measured height at a width.
     struct HeightMemo
     {
+        qreal titleAdvance = -1; // the title on one line; any width
         int width = -1;
         int height = 0;
     };
-    HeightMemo &heightMemo(JournalEntry *entry) const;
+    HeightMemo &heightMemoAt(int row) const;
 
     void setLocale(const QLocale &locale);
 
@@ -83,8 +86,10 @@ private:
         bool stale = false;
     };
     bool isRowIndex(const QModelIndex &index) const;
+    Cached &cached(JournalEntry *entry, int slot) const;
     Cached &cached(JournalEntry *entry) const;
-    void forget(JournalEntry *entry);
+    void watch(JournalEntry *entry, int slot);
+    void release(JournalEntry *entry);
     void rebuildRowIndex() const;
 
     const CalendarProvider *m_provider;
@@ -93,7 +98,8 @@ private:
     TimelineRowBuilder m_builder;
     std::vector<TimelineRow> m_rows;
     std::optional<QUuid> m_selection;
-    mutable QHash<const JournalEntry *, Cached> m_faces;
+    // Faces by the builder's slot of their entry: no hashing per row.
+    mutable std::vector<std::optional<Cached>> m_faces;
     mutable QHash<const JournalEntry *, int> m_rowOf;
     mutable bool m_rowOfStale = true;
 };

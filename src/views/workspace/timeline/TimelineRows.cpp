@@ -7,26 +7,62 @@
 
 namespace zn {
 
-TimelineRowBuilder::TimelineRowBuilder(const CalendarProvider &provider)
+TimelineRowBuilder::TimelineRowBuilder(const CalendarProvider &provider,
+                                       std::function<void(JournalEntry *, int)> firstSeen)
     : m_provider(&provider)
+    , m_firstSeen(std::move(firstSeen))
 {
 }
 
-int TimelineRowBuilder::dayOf(JournalEntry *entry)
+int TimelineRowBuilder::slotOf(const JournalEntry *entry) const
 {
-    const QDateTime when = entry->timestamp();
-    const qint64 msecs = when.toMSecsSinceEpoch();
-    auto it = m_dayOf.find(entry);
-    if (it != m_dayOf.end() && it->msecs == msecs)
-        return it->day;
-    const QString key = m_provider->dayKey(when);
-    auto id = m_dayIds.constFind(key);
-    if (id == m_dayIds.constEnd()) {
-        id = m_dayIds.insert(key, int(m_days.size()));
-        m_days.push_back(TimelineDay{key, when});
+    const auto it = m_known.constFind(entry);
+    return it == m_known.constEnd() ? -1 : it->slot;
+}
+
+void TimelineRowBuilder::invalidate(const JournalEntry *entry)
+{
+    const auto it = m_known.find(entry);
+    if (it != m_known.end())
+        it->day = -1;
+}
+
+void TimelineRowBuilder::release(const JournalEntry *entry)
+{
+    const auto it = m_known.constFind(entry);
+    if (it == m_known.constEnd())
+        return;
+    m_freeSlots.push_back(it->slot);
+    m_known.erase(it);
+}
+
+TimelineRowBuilder::Known &TimelineRowBuilder::know(JournalEntry *entry)
+{
+    auto it = m_known.find(entry);
+    if (it == m_known.end()) {
+        int slot = m_nextSlot;
+        if (!m_freeSlots.empty()) {
+            slot = m_freeSlots.back();
+            m_freeSlots.pop_back();
+        } else {
+            ++m_nextSlot;
+        }
+        it = m_known.insert(entry, Known{-1, slot});
+        if (m_firstSeen)
+            m_firstSeen(entry, slot);
     }
-    m_dayOf.insert(entry, Cached{msecs, *id});
-    return *id;
+    if (it->day < 0) {
+        const QDateTime when = entry->timestamp();
+        const QString key = m_provider->dayKey(when);
+        auto id = m_dayIds.constFind(key);
+        if (id == m_dayIds.constEnd()) {
+            id = m_dayIds.insert(key, int(m_days.size()));
+            // Any moment of the day serves its heading.
+            m_days.push_back(TimelineDay{key, when});
+        }
+        it->day = *id;
+    }
+    return *it;
 }
 
 std::vector<TimelineRow> TimelineRowBuilder::build(const QList<JournalEntry *> &entries)
@@ -34,34 +70,28 @@ std::vector<TimelineRow> TimelineRowBuilder::build(const QList<JournalEntry *> &
     // Entries of each day in the order given, days in first-occurrence
     // order: count per day, place each heading, then slot the entries in.
     std::vector<int> order;
-    std::vector<int> dayOfEntry;
-    dayOfEntry.reserve(size_t(entries.size()));
+    std::vector<Known> known;
+    known.reserve(size_t(entries.size()));
     for (JournalEntry *entry : entries)
-        dayOfEntry.push_back(dayOf(entry));
+        known.push_back(know(entry));
     // Day ids are dense, so plain vectors serve as maps.
     std::vector<int> counts(m_days.size(), 0);
-    for (int day : dayOfEntry)
-        if (counts[size_t(day)]++ == 0)
-            order.push_back(day);
+    for (const Known &k : known)
+        if (counts[size_t(k.day)]++ == 0)
+            order.push_back(k.day);
 
-    std::vector<TimelineRow> rows;
-    // Position of each day's heading, then entries slotted after it.
+    std::vector<TimelineRow> rows(size_t(entries.size()) + order.size());
     std::vector<size_t> next(m_days.size(), 0);
     size_t at = 0;
-    rows.resize(size_t(entries.size()) + order.size());
     for (int day : order) {
-        rows[at] = TimelineRow{nullptr, day};
+        rows[at] = TimelineRow{nullptr, day, -1};
         next[size_t(day)] = at + 1;
         at += size_t(counts[size_t(day)]) + 1;
     }
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const int day = dayOfEntry[size_t(i)];
-        rows[next[size_t(day)]++] = TimelineRow{entries[i], day};
+        const Known &k = known[size_t(i)];
+        rows[next[size_t(k.day)]++] = TimelineRow{entries[i], k.day, k.slot};
     }
-    // Headings read the date of their day's first entry.
-    for (size_t i = 0; i + 1 < rows.size(); ++i)
-        if (rows[i].isHeader())
-            m_days[size_t(rows[i].day)].date = rows[i + 1].entry->timestamp();
     return rows;
 }
 

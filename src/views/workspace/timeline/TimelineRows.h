@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,8 @@ class JournalEntry;
 struct TimelineRow
 {
     JournalEntry *entry = nullptr;
-    int day = -1; // into TimelineRowBuilder::day()
+    int day = -1;  // into TimelineRowBuilder::day()
+    int slot = -1; // the entry's slot (cards only): a dense number per entry
 
     bool isHeader() const { return entry == nullptr; }
     // Stable identity across rebuilds: the entry, or the heading's day.
@@ -35,28 +37,39 @@ struct TimelineDay
 };
 
 // Flattens the filtered entries into day headings and cards, grouped by day
-// key in first-occurrence order. Day keys are remembered per entry and
-// timestamp, so rebuilding after a search keystroke costs a hash look-up per
-// entry rather than a time-zone conversion.
+// key in first-occurrence order. Each entry gets a slot, a dense number its
+// owner can index per-entry data by without hashing, and its day key is
+// remembered until invalidate() (the entry changed): rebuilding after a
+// search keystroke costs one hash look-up per entry rather than reading and
+// converting its timestamp. `firstSeen` hears of each new entry and its slot.
 class TimelineRowBuilder
 {
 public:
-    explicit TimelineRowBuilder(const CalendarProvider &provider);
+    explicit TimelineRowBuilder(const CalendarProvider &provider,
+                                std::function<void(JournalEntry *, int)> firstSeen = {});
 
     std::vector<TimelineRow> build(const QList<JournalEntry *> &entries);
     const TimelineDay &day(int id) const { return m_days[size_t(id)]; }
-    void forget(const JournalEntry *entry) { m_dayOf.remove(entry); }
+    // -1 for an entry never built.
+    int slotOf(const JournalEntry *entry) const;
+    // Its day is looked up again at the next build.
+    void invalidate(const JournalEntry *entry);
+    // Gone for good (destroyed): its slot may serve another entry.
+    void release(const JournalEntry *entry);
 
 private:
-    int dayOf(JournalEntry *entry);
+    struct Known
+    {
+        int day;
+        int slot;
+    };
+    Known &know(JournalEntry *entry);
 
     const CalendarProvider *m_provider;
-    struct Cached
-    {
-        qint64 msecs;
-        int day;
-    };
-    QHash<const JournalEntry *, Cached> m_dayOf;
+    std::function<void(JournalEntry *, int)> m_firstSeen;
+    QHash<const JournalEntry *, Known> m_known;
+    std::vector<int> m_freeSlots;
+    int m_nextSlot = 0;
     QHash<QString, int> m_dayIds;
     std::vector<TimelineDay> m_days;
 };
