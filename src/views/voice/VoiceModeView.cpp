@@ -147,6 +147,13 @@ void VoiceModeView::applyPhase()
     // A discard question belongs to the review it was asked in.
     if (phase != VoicePhase::reviewing && m_showDiscardConfirm)
         m_showDiscardConfirm = false;
+    // A recording started from the menu or the sidebar leaves the keyboard
+    // elsewhere; Escape must reach the screen to stop it.
+    if (phase == VoicePhase::recording && m_onScreen) {
+        QWidget *focus = QApplication::focusWidget();
+        if (!focus || (focus != this && !isAncestorOf(focus)))
+            setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void VoiceModeView::applyStageRows()

@@ -7,6 +7,7 @@
 #include "views/voice/VoiceText.h"
 #include "views/voice/VoiceTranscript.h"
 
+#include <QLineEdit>
 #include <QTest>
 
 namespace zn {
@@ -560,6 +561,27 @@ TEST(VoiceModeViewWindowTest, WithoutAnyRouterItsOwnEscapeStops)
     QApplication::setActiveWindow(h.window.get());
     h.view->setFocus();
     QTest::keyClick(h.view, Qt::Key_Escape);
+    EXPECT_TRUE(h.waitForPhase(VoicePhase::reviewing));
+}
+
+} // namespace
+} // namespace zn
+
+namespace zn {
+namespace {
+
+TEST(VoiceModeViewWindowTest, EscapeReachesTheScreenWhenTheRecordingStartedFromElsewhere)
+{
+    test::VoiceScreenHarness h;
+    auto *elsewhere = new QLineEdit(h.window.get()); // the sidebar or search, say
+    elsewhere->setGeometry(0, 0, 10, 10);
+    h.show();
+    QApplication::setActiveWindow(h.window.get());
+    elsewhere->setFocus();
+    ASSERT_TRUE(elsewhere->hasFocus());
+    ASSERT_TRUE(h.router->dispatch(QKeySequence(Qt::CTRL | Qt::Key_R))); // the menu's key
+    ASSERT_TRUE(h.waitForPhase(VoicePhase::recording));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_TRUE(h.waitForPhase(VoicePhase::reviewing));
 }
 
