@@ -4,6 +4,7 @@
 #include "core/JournalEntry.h"
 #include "platform/base/Clock.h"
 
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,24 +32,45 @@ QDateTime CalendarFeed::now() const
 
 void CalendarFeed::setEntries(const QList<JournalEntry *> &entries)
 {
-    for (const QMetaObject::Connection &c : std::as_const(m_connections))
-        disconnect(c);
-    m_connections.clear();
+    QSet<JournalEntry *> kept;
+    kept.reserve(entries.size());
     m_entries.clear();
     m_entries.reserve(entries.size());
     for (JournalEntry *entry : entries) {
         if (!entry)
             continue;
         m_entries.append(entry);
-        m_connections.append(connect(entry, &JournalEntry::fieldChanged, this, [this](int field) {
-            if (field == JournalEntry::Timestamp || field == JournalEntry::SentimentScore
-                || field == JournalEntry::IsDraft)
-                requestRefresh();
-        }));
-        m_connections.append(connect(entry, &JournalEntry::deleted, this, &CalendarFeed::requestRefresh));
-        m_connections.append(connect(entry, &QObject::destroyed, this, &CalendarFeed::requestRefresh));
+        kept.insert(entry);
+        if (!m_watched.contains(entry))
+            watch(entry);
+    }
+    for (auto it = m_watched.begin(); it != m_watched.end();) {
+        if (kept.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        for (const QMetaObject::Connection &c : std::as_const(it.value()))
+            disconnect(c);
+        it = m_watched.erase(it);
     }
     requestRefresh();
+}
+
+void CalendarFeed::watch(JournalEntry *entry)
+{
+    QList<QMetaObject::Connection> connections;
+    connections.append(connect(entry, &JournalEntry::fieldChanged, this, [this](int field) {
+        if (field == JournalEntry::Timestamp || field == JournalEntry::SentimentScore
+            || field == JournalEntry::IsDraft)
+            requestRefresh();
+    }));
+    connections.append(connect(entry, &JournalEntry::deleted, this, &CalendarFeed::requestRefresh));
+    connections.append(connect(entry, &QObject::destroyed, this, [this, entry] {
+        // The address may be reused by a later entry: forget it now.
+        m_watched.remove(entry);
+        requestRefresh();
+    }));
+    m_watched.insert(entry, connections);
 }
 
 QList<JournalEntry *> CalendarFeed::entries() const

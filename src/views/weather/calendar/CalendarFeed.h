@@ -3,6 +3,7 @@
 #include "views/weather/calendar/MonthGrid.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QObject>
@@ -56,11 +57,14 @@ Q_SIGNALS:
 
 private:
     void scheduleMidnight();
+    void watch(JournalEntry *entry);
 
     MonthGrid m_grid;
     Clock *m_clock;
     QList<QPointer<JournalEntry>> m_entries;
-    QList<QMetaObject::Connection> m_connections;
+    // Kept across lists, so handing in a long journal again after one new
+    // entry only connects that one.
+    QHash<JournalEntry *, QList<QMetaObject::Connection>> m_watched;
     std::unique_ptr<ClockTimer> m_midnight;
     bool m_refreshQueued = false;
 };

@@ -34,6 +34,15 @@ public:
         return m_owned.back().get();
     }
     const QList<JournalEntry *> &list() const { return m_list; }
+    // Frees the entry as a store would on deleting it; the list keeps the
+    // stale pointer, as a view's copy would until it is handed a new one.
+    void destroy(JournalEntry *entry)
+    {
+        for (auto &owned : m_owned) {
+            if (owned.get() == entry)
+                owned.reset();
+        }
+    }
 
 private:
     std::vector<std::unique_ptr<JournalEntry>> m_owned;

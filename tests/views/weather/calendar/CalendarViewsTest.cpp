@@ -138,6 +138,30 @@ TEST_F(CalendarViewTest, ARescoredOrDeletedEntryRecoloursItsDay)
     EXPECT_FALSE(mini.dayButton(6)->cell().weather.has_value());
 }
 
+TEST_F(CalendarViewTest, OnlyTheEntriesHandedInAreWatchedAndAFreedOneLeavesItsDay)
+{
+    JournalEntry *kept = entries.add(at(2025, 3, 7, 9), 0.9);
+    JournalEntry *dropped = entries.add(at(2025, 3, 8, 9), 0.9);
+    SidebarMiniCalendar mini(entries.list(), std::nullopt, record(), setup());
+    mini.setEntries({kept});
+    settle();
+    EXPECT_FALSE(mini.dayButton(8)->cell().weather.has_value());
+    dropped->setTimestamp(at(2025, 3, 9, 9));
+    settle();
+    EXPECT_FALSE(mini.dayButton(9)->cell().weather.has_value());
+
+    mini.setEntries({kept, dropped});
+    kept->setSentimentScore(-0.3);
+    settle();
+    EXPECT_EQ(mini.dayButton(7)->cell().weather, WeatherLabel::Rainy);
+    EXPECT_EQ(mini.dayButton(9)->cell().weather, WeatherLabel::Sunny);
+
+    entries.destroy(kept);
+    settle();
+    EXPECT_FALSE(mini.dayButton(7)->cell().weather.has_value());
+    EXPECT_EQ(mini.dayScores().size(), 1);
+}
+
 TEST_F(CalendarViewTest, TheTurnOfTheDayMovesTodaysMark)
 {
     CalendarMonthView view(entries.list(), record(), setup());
