@@ -79,6 +79,8 @@ public:
 
     const QStringList &committedSegments() const { return m_merger.committedSegments(); }
     const QString &currentHypothesis() const { return m_merger.currentHypothesis(); }
+    bool isLastSegmentOpen() const { return m_merger.isLastSegmentOpen(); }
+    qsizetype openSegmentCount() const { return m_merger.openSegmentCount(); }
     void resetTranscript(const QString &text) { m_merger.resetTranscript(text); }
     void commitPendingHypothesis() { m_merger.commitPendingHypothesis(); }
     // Empties the transcript without calling onPartialText.

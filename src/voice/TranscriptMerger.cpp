@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <unordered_set>
 #include <vector>
 
@@ -142,32 +143,47 @@ bool TranscriptMerger::appendSegmentChanged(const QString &text)
     return true;
 }
 
+QString TranscriptMerger::joinedSegments(qsizetype from, qsizetype to) const
+{
+    QString joined = m_committedSegments.mid(from, to - from).join(QLatin1Char(' '));
+    joined.replace(QLatin1String("  "), QLatin1String(" "));
+    return text::trimmed(joined);
+}
+
+QString TranscriptMerger::openText() const
+{
+    const qsizetype n = m_committedSegments.size();
+    return joinedSegments(n - m_openSegments, n);
+}
+
 QString TranscriptMerger::textAfterSettledSegments(const QString &text) const
 {
-    QStringList settled = m_committedSegments;
-    if (!settled.isEmpty())
-        settled.removeLast();
-    QString base = settled.join(QLatin1Char(' '));
-    base.replace(QLatin1String("  "), QLatin1String(" "));
-    base = text::trimmed(base);
+    const QString base = joinedSegments(0, m_committedSegments.size() - m_openSegments);
     if (!base.isEmpty() && text.startsWith(base))
         return text::trimmed(restAfterGraphemePrefix(text, base));
     return text;
 }
 
-bool TranscriptMerger::revisesOpenSegment(const QString &text) const
+bool TranscriptMerger::revisesOpenSegments(const QString &text) const
 {
-    if (!m_lastSegmentOpen || m_committedSegments.isEmpty() || text.isEmpty())
+    if (m_openSegments == 0 || text.isEmpty())
         return false;
-    const QString &open = m_committedSegments.last();
-    return text.startsWith(open) || open.startsWith(text) || looksLikeRevision(open, text);
+    const QString open = openText();
+    return text.startsWith(open) || open.startsWith(text) || looksLikeRevision(open, text)
+        || looksLikeRevision(text, open);
+}
+
+void TranscriptMerger::dropOpenSegments()
+{
+    m_committedSegments.resize(m_committedSegments.size() - m_openSegments);
+    m_openSegments = 0;
 }
 
 void TranscriptMerger::resetTranscript(const QString &text)
 {
     m_committedSegments.clear();
     m_currentHypothesis.clear();
-    m_lastSegmentOpen = false;
+    m_openSegments = 0;
     const QString t = text::trimmed(text);
     if (!t.isEmpty())
         m_committedSegments.append(t);
@@ -179,9 +195,15 @@ void TranscriptMerger::commitPendingHypothesis()
     const QString h = text::trimmed(m_currentHypothesis);
     if (h.isEmpty())
         return;
-    // Only a segment this hypothesis actually wrote stays open: one it was
+    // Only segments this hypothesis actually wrote stay open: one it was
     // dropped against may be an earlier final.
-    m_lastSegmentOpen = appendSegmentChanged(h);
+    const qsizetype before = m_committedSegments.size();
+    if (appendSegmentChanged(h)) {
+        if (m_committedSegments.size() > before)
+            ++m_openSegments;
+        else
+            m_openSegments = std::max<qsizetype>(m_openSegments, 1);
+    }
     m_currentHypothesis.clear();
     rebuildLiveText();
 }
@@ -192,7 +214,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
     if (t.isEmpty()) {
         if (!isFinal)
             return;
-        m_lastSegmentOpen = false;
+        m_openSegments = 0;
         if (!m_currentHypothesis.isEmpty())
             appendSegment(m_currentHypothesis);
         m_currentHypothesis.clear();
@@ -201,19 +223,17 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
     }
 
     if (isFinal) {
-        // The final of words a pause already committed: it takes their place.
+        // The final of words pauses already committed takes their place,
+        // together with any guess at them since.
         const QString revised = textAfterSettledSegments(t);
-        const bool replacesOpen = revisesOpenSegment(revised);
-        m_lastSegmentOpen = false;
-        if (replacesOpen) {
-            const QString h = m_currentHypothesis;
-            m_committedSegments.last() = revised;
-            if (!h.isEmpty() && !(revised.startsWith(h) || h.startsWith(revised) || looksLikeRevision(h, revised)))
-                appendSegment(h);
+        if (revisesOpenSegments(revised)) {
+            dropOpenSegments();
+            appendSegment(revised);
             m_currentHypothesis.clear();
             rebuildLiveText();
             return;
         }
+        m_openSegments = 0;
         const QString h = m_currentHypothesis;
         if (!h.isEmpty()) {
             const bool related = t.startsWith(h) || h.startsWith(t) || looksLikeRevision(h, t);
@@ -228,17 +248,16 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
 
     const QString committed = committedText();
     // A whole-text partial that repeats every committed word leaves them be.
-    if (m_lastSegmentOpen && !(!committed.isEmpty() && t.startsWith(committed))) {
-        // A newer guess at the words a pause committed reopens them; a
-        // shorter one would only hide words already heard, so it waits for
-        // more. Any other words mean the recogniser has moved on.
+    if (m_openSegments > 0 && !(!committed.isEmpty() && t.startsWith(committed))) {
+        // Until its final, the recogniser is still in the utterance whose
+        // words a pause committed: a newer guess at them as long or longer
+        // reopens them. Any other guess (shorter, or a passing misreading
+        // such as a lagging recogniser makes) would only show words twice or
+        // hide some; the final that follows settles them.
         const QString revised = textAfterSettledSegments(t);
-        if (revisesOpenSegment(revised)) {
-            if (text::graphemeCount(revised) < text::graphemeCount(m_committedSegments.last()))
-                return;
-            m_committedSegments.removeLast();
-        }
-        m_lastSegmentOpen = false;
+        if (!revisesOpenSegments(revised) || text::graphemeCount(revised) < text::graphemeCount(openText()))
+            return;
+        dropOpenSegments();
     }
     if (shouldCommitPrevious(m_currentHypothesis, t))
         appendSegment(m_currentHypothesis);
@@ -260,7 +279,7 @@ void TranscriptMerger::clear()
     m_committedSegments.clear();
     m_currentHypothesis.clear();
     m_liveText.clear();
-    m_lastSegmentOpen = false;
+    m_openSegments = 0;
 }
 
 bool TranscriptMerger::looksLikeRevision(const QString &previous, const QString &next)

@@ -39,7 +39,7 @@ public:
     void clearHypothesis()
     {
         m_currentHypothesis.clear();
-        m_lastSegmentOpen = false;
+        m_openSegments = 0;
     }
     // Empties all three fields without calling back.
     void clear();
@@ -47,16 +47,25 @@ public:
     static bool looksLikeRevision(const QString &previous, const QString &next);
     static bool shouldCommitPrevious(const QString &previous, const QString &next);
 
-    // The last segment is a hypothesis committed in a pause that the
-    // recogniser has not finalised yet: its final, or a newer guess at the
-    // same words, replaces it instead of being written after it.
-    bool isLastSegmentOpen() const { return m_lastSegmentOpen; }
+    // The last segments are hypotheses committed in pauses that the
+    // recogniser has not finalised yet (one utterance may span several
+    // pauses): its final, or a newer guess at the same words, replaces them
+    // instead of being written after them. Streaming back ends end every
+    // utterance that showed words with a final (empty when the words came to
+    // nothing); until then other partials wait.
+    bool isLastSegmentOpen() const { return m_openSegments > 0; }
+    qsizetype openSegmentCount() const { return m_openSegments; }
 
 private:
-    // What a result says about the open last segment once the segments
-    // before it are set aside (the older recognizer repeats them).
+    // Segments [from, to) joined as committedText() joins them all.
+    QString joinedSegments(qsizetype from, qsizetype to) const;
+    QString openText() const;
+    // What a result says about the open segments once the settled ones
+    // before them are set aside (the older recognizer repeats those).
     QString textAfterSettledSegments(const QString &text) const;
-    bool revisesOpenSegment(const QString &text) const;
+    // Related by prefix, or a revision either way round.
+    bool revisesOpenSegments(const QString &text) const;
+    void dropOpenSegments();
     // Whether appendSegment changed the list.
     bool appendSegmentChanged(const QString &text);
     // `committed` is committedText(), already at hand.
@@ -67,7 +76,7 @@ private:
     QString m_currentHypothesis;
     QString m_liveText;
     PartialTextHandler m_onPartialText;
-    bool m_lastSegmentOpen = false;
+    qsizetype m_openSegments = 0;
 };
 
 } // namespace zn

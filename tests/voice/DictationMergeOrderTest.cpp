@@ -32,9 +32,10 @@ protected:
         test::drainEvents();
     }
 
+    // Voice for a silence tick or two, then the recogniser's result.
     void speak(const QString &text, bool isFinal = false)
     {
-        h.pushLevel(true);
+        h.pushLevel(true, 12);
         h.hear(text, isFinal);
     }
 
@@ -108,6 +109,47 @@ TEST_F(DictationMergeOrderTest, ANewerGuessAfterThePauseReopensTheCommittedWords
     EXPECT_EQ(speech.liveText(), QStringLiteral("today i walked along the river"));
     h.hear(kFinal, true);
     EXPECT_EQ(speech.liveText(), kFinal);
+}
+
+TEST_F(DictationMergeOrderTest, GuessesBetweenThePauseAndTheFinalAreNotWrittenEither)
+{
+    // A recogniser that lags behind the microphone still guesses at the
+    // words a pause committed, badly, before it finalises them.
+    speak(QStringLiteral("today i will kill on the river and shelled"));
+    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
+    h.hear(QStringLiteral("today i"));
+    h.hear(QStringLiteral("today i want to launder"));
+    EXPECT_EQ(speech.liveText(), QStringLiteral("today i will kill on the river and shelled"));
+    h.hear(kFinal, true);
+    EXPECT_EQ(speech.liveText(), kFinal);
+
+    // An utterance whose words came to nothing ends with an empty final:
+    // the guess committed in the pause stays, and what follows is new.
+    speak(QStringLiteral("and then"));
+    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
+    h.hear(QString(), true);
+    EXPECT_FALSE(speech.isLastSegmentOpen());
+    speak(kSecond);
+    h.hear(kSecond, true);
+    EXPECT_EQ(speech.liveText(), kFinal + QStringLiteral(" and then ") + kSecond);
+    EXPECT_EQ(occurrences(s.transcript(), QStringLiteral("along the river")), 1) << s.transcript().toStdString();
+}
+
+TEST_F(DictationMergeOrderTest, OneUtteranceAcrossTwoPauseCommitsIsReplacedWhole)
+{
+    // The meter heard quiet before the words and again mid-sentence while
+    // the recogniser, behind, was still in one utterance.
+    speak(QStringLiteral("today"));
+    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
+    speak(QStringLiteral("today i want to long the river and shelled com"));
+    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
+    EXPECT_EQ(speech.openSegmentCount(), 2);
+    h.hear(kFinal, true);
+    EXPECT_EQ(speech.committedSegments(), QStringList{kFinal});
+    speak(kSecond);
+    h.hear(kSecond, true);
+    EXPECT_EQ(speech.liveText(), kFinal + u' ' + kSecond);
+    EXPECT_EQ(occurrences(s.transcript(), QStringLiteral("river")), 1) << s.transcript().toStdString();
 }
 
 TEST_F(DictationMergeOrderTest, AnEarlierFinalIsNeverReplacedByALaterSentence)

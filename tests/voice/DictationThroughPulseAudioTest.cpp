@@ -129,7 +129,8 @@ TEST_P(DictationThroughPulseAudioTest, EverySentenceIsWrittenOnce)
 
     const QString said = reference.join(u' ');
     const QString heard = session.transcript();
-    std::cout << "said:  " << said.toStdString() << "\nheard: " << heard.toStdString() << "\n";
+    std::cout << "said:  " << said.toStdString() << "\nheard: " << heard.toStdString()
+              << "\nword error rate " << wordErrorRate(said, heard) << "\n";
     for (const Sentence &sentence : dictation.sentences)
         EXPECT_EQ(heard.count(QString::fromLatin1(sentence.marker)), 1)
             << sentence.marker << " in \"" << heard.toStdString() << '"';

@@ -161,6 +161,8 @@ TEST_F(RealSpeech, TwoUtterancesBecomeTwoSegmentsWithoutRepeats)
     audio.insert(audio.end(), second.begin(), second.end());
     for (const AudioBuffer &b : test::int16Buffers(audio, 1024))
         service->append(b);
+    // Ten seconds fed at once: let the recogniser catch up before stopping.
+    ASSERT_TRUE(test::waitUntil([&] { return sawPartialWith(QStringLiteral("go forward")); }, kDecodeWait));
     EXPECT_EQ(stop(*service), QStringLiteral("go somewhere and do something go forward ten meters"));
     EXPECT_EQ(service->committedSegments(),
               (QStringList{QStringLiteral("go somewhere and do something"), QStringLiteral("go forward ten meters")}));

@@ -117,15 +117,20 @@ void DecoderWorker::run()
             parts << tail;
         return parts.join(QLatin1Char(' '));
     };
+    QString previousHypothesis;
+    QString lastReported;
     const auto reportFinal = [&](const QString &text) {
+        if (m_mode == Mode::Utterances) {
+            // An utterance that showed words always ends with a final, even
+            // an empty one, so the merge knows its guesses are over.
+            if (!text.isEmpty() || !lastReported.isEmpty())
+                report(text, true);
+            return;
+        }
         if (text.isEmpty())
             return;
-        if (m_mode == Mode::Utterances) {
-            report(text, true);
-        } else {
-            m_finals << text;
-            report(joinedWith({}), false);
-        }
+        m_finals << text;
+        report(joinedWith({}), false);
     };
 
     // A cold decoder keeps what it hears of the utterance for a second pass.
@@ -138,8 +143,6 @@ void DecoderWorker::run()
         return text;
     };
 
-    QString previousHypothesis;
-    QString lastReported;
     bool heardSpeech = false;
     std::size_t quietSamples = 0;
     while (std::optional<Samples> chunk = m_source()) {

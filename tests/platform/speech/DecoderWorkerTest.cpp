@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <condition_variable>
 #include <mutex>
@@ -305,6 +307,44 @@ TEST(DecoderWorker, AFreshDecodersFirstUtteranceIsAsGoodAsALaterOne)
     }
     EXPECT_LE(firstErrors, laterErrors) << "of " << words << " words";
     EXPECT_LE(firstErrors * 10, words) << "at most one word in ten wrong";
+}
+
+TEST(DecoderWorker, AnUtteranceEndsSoonAfterTheVoiceStops)
+{
+    // The recording session commits a pending guess after a second or more
+    // of quiet; the final must come well before, not after the library's own
+    // slower end-of-speech detection.
+    const auto spoken = test::syntheticSentence(QStringLiteral("weather"), QStringLiteral("rms"));
+    if (spoken.empty())
+        GTEST_SKIP() << "the flite recordings were not made (install flite and sox)";
+    const auto audio = concat({test::noise(4800, 20), spoken, test::noise(48000, 20)});
+    std::size_t voiceEnds = 0;
+    for (std::size_t i = 0; i < audio.size(); ++i)
+        if (std::abs(int(audio[i])) > 300)
+            voiceEnds = i;
+
+    constexpr std::size_t chunk = 341;
+    Feed feed;
+    feed.push(audio, chunk);
+    feed.queue->finish();
+    const std::size_t chunks = feed.queue->size();
+    Recording rec;
+    std::atomic<std::size_t> heardWhenFinal{0};
+    DecoderWorker::Events events = rec.events();
+    events.result = [&, record = events.result](const QString &text, bool isFinal) {
+        if (isFinal && heardWhenFinal.load() == 0)
+            heardWhenFinal = (chunks - feed.queue->size()) * chunk;
+        record(text, isFinal);
+    };
+    DecoderWorker worker(sharedPool(), DecoderWorker::Mode::Utterances, feed.source(), feed.interrupt(),
+                         std::move(events));
+    worker.start();
+    ASSERT_TRUE(rec.waitFinished());
+    ASSERT_EQ(rec.finals().size(), 1);
+    ASSERT_GT(heardWhenFinal.load(), voiceEnds);
+    const double lag = double(heardWhenFinal.load() - voiceEnds) / 16000.0;
+    EXPECT_LT(lag, 0.8) << "seconds of quiet before the final";
+    std::cout << "final after " << lag << " s of quiet\n";
 }
 
 TEST(BlockingQueue, FinishDrainsQueuedItemsAndCancelDropsThem)
