@@ -85,6 +85,11 @@ TEST_F(StoreDeferredTextTest, WritesBeforeAndAfterReadingAreSavedAndMergedRightl
     const QList<JournalEntry *> shown = fetchAll(views);
     const QList<JournalEntry *> working = fetchAll(worker);
 
+    // A short field written first, then a long one cleared: the clearing is
+    // a change from the stored text, not from the blank held before reading.
+    shown[7]->setSentimentScore(0.25);
+    shown[7]->setInsightText(std::nullopt);
+    EXPECT_TRUE(shown[7]->hasChanges());
     // Written here before ever being read: saved, and the other long texts
     // of the row stay as stored.
     shown[3]->setRawText(QStringLiteral("rewritten"));
@@ -112,6 +117,8 @@ TEST_F(StoreDeferredTextTest, WritesBeforeAndAfterReadingAreSavedAndMergedRightl
     EXPECT_EQ(stored[5]->rawText(), QStringLiteral("changed elsewhere"));
     EXPECT_EQ(stored[6]->rawText(), textOf(6));
     EXPECT_EQ(stored[6]->insightText(), QStringLiteral("mine"));
+    EXPECT_EQ(stored[7]->insightText(), std::nullopt);
+    EXPECT_EQ(stored[7]->sentimentScore(), 0.25);
 }
 
 TEST_F(StoreDeferredTextTest, EntryDeletedElsewhereStillReadsItsText)

@@ -71,8 +71,13 @@ void PersistentModel::fillDeferred(const QList<int> &fields, const std::vector<Q
     if (!m_partial)
         return;
     for (qsizetype i = 0; i < fields.size(); ++i) {
+        const size_t f = size_t(fields[i]);
+        // The snapshot of stored values, taken when another field was
+        // written, holds blanks for these until now.
+        if (!m_stored.empty())
+            m_stored[f] = values[size_t(i)];
         if (!m_dirty.contains(fields[i]))
-            m_values[size_t(fields[i])] = values[size_t(i)];
+            m_values[f] = values[size_t(i)];
     }
     m_partial = false;
 }
