@@ -28,10 +28,27 @@ const QDateTime *storedTimestamp(const JournalEntry &entry)
                                                                  : nullptr;
 }
 
+bool changesSummary(const PersistentModel &entry)
+{
+    return entry.hasUnsavedChange(JournalEntry::Timestamp) || entry.hasUnsavedChange(JournalEntry::SentimentScore)
+           || entry.hasUnsavedChange(JournalEntry::KeywordFrequenciesData)
+           || entry.hasUnsavedChange(JournalEntry::IsDraft);
+}
+
+// Whether the context holds an unsaved insert, delete or edit that a
+// summary would see (the editor's unsaved text is not one).
+bool hasUnsavedSummaryChange(ModelContext &context)
+{
+    const QList<PersistentModel *> unsaved = context.unsavedModels(JournalEntry::entityDescriptor());
+    return std::any_of(unsaved.cbegin(), unsaved.cend(), [](const PersistentModel *m) {
+        return m->isUnsaved() || m->isDeleted() || changesSummary(*m);
+    });
+}
+
 // The container of a live query whose current results `entries` are, when
 // those results are every saved entry (or every non-draft one) and its
-// context holds no unsaved change: then the window's non-draft entries are
-// the store's, and no entry needs reading.
+// context holds no unsaved change a summary would see: then the window's
+// non-draft entries are the store's, and no entry needs reading.
 ModelContainer *containerOfQueryResults(const QList<JournalEntry *> &entries)
 {
     for (StoreQuery *query : StoreQuery::liveQueries()) {
@@ -43,7 +60,7 @@ ModelContainer *containerOfQueryResults(const QList<JournalEntry *> &entries)
                         [](const PersistentModel *a, const JournalEntry *b) { return a == b; }))
             continue;
         ModelContext *context = query->context();
-        if (!context || context->hasChanges() || !context->container())
+        if (!context || !context->container() || hasUnsavedSummaryChange(*context))
             continue;
         const auto &conditions = query->descriptor().predicate.conditions();
         const bool everyRow = std::all_of(conditions.cbegin(), conditions.cend(), [](const Condition &c) {
@@ -75,10 +92,7 @@ ModelContainer *commonContainer(const QList<JournalEntry *> &entries)
             container = own;
             lastContext = context;
         }
-        if (entry->hasChanges()
-            && (entry->hasUnsavedChange(JournalEntry::Timestamp) || entry->hasUnsavedChange(JournalEntry::SentimentScore)
-                || entry->hasUnsavedChange(JournalEntry::KeywordFrequenciesData)
-                || entry->hasUnsavedChange(JournalEntry::IsDraft)))
+        if (entry->hasChanges() && changesSummary(*entry))
             return nullptr;
     }
     return container;

@@ -220,6 +220,12 @@ TEST_F(StoreDayTotalsTest, SummaryOfAQueryIsReadFromTheTotals)
     EXPECT_EQ(summary.topKeywords, (QList<KeywordTotal>{{"rain", 2}, {"tea", 1}}));
     expectSameSummary(summary, detail::weatherSummaryFromEntries(entries, WeatherPeriod::Week, calendar, now), "week");
 
+    // Unsaved text being typed does not matter to a summary.
+    entries.first()->setRawText(QStringLiteral("typing…"));
+    detail::resetWeatherSummaryMemo();
+    WeatherPeriodSummary::summary(entries, WeatherPeriod::Week, calendar, now);
+    EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 2);
+
     // A list that is not the store's window (a subset, a repeat, an unsaved
     // edit) is read entry by entry, with the same rules.
     QList<JournalEntry *> subset = entries;
@@ -233,5 +239,5 @@ TEST_F(StoreDayTotalsTest, SummaryOfAQueryIsReadFromTheTotals)
     entries.last()->setSentimentScore(0.9);
     expectSameSummary(WeatherPeriodSummary::summary(entries, WeatherPeriod::Week, calendar, now),
                       detail::weatherSummaryFromEntries(entries, WeatherPeriod::Week, calendar, now), "unsaved");
-    EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 1);
+    EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 2);
 }
