@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
@@ -165,7 +166,7 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
 
     connect(vm, &WorkspaceViewModel::filteredEntriesChanged, this, &EntryListView::refreshEntries);
     connect(vm, &WorkspaceViewModel::filteredEntriesUpdated, m_model, &TimelineListModel::entriesUpdated);
-    connect(vm, &WorkspaceViewModel::selectionChanged, this, [this, vm] { m_model->setSelection(vm->selection()); });
+    connect(vm, &WorkspaceViewModel::selectionChanged, this, &EntryListView::refreshSelection);
     connect(vm, &WorkspaceViewModel::searchTextChanged, this, &EntryListView::refreshFilters);
     connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::refreshFilters);
     connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::refreshFilters);
@@ -177,9 +178,23 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
             m_search->lineEdit()->clearFocus();
     });
 
-    m_model->setSelection(vm->selection());
     refreshFilters();
     refreshEntries();
+}
+
+void EntryListView::refreshSelection()
+{
+    const std::optional<QUuid> id = m_workspace->selection();
+    m_model->setSelection(id);
+    // The view's own selection mirrors the workspace's so assistive tools
+    // hear which card is selected; the user never changes it directly.
+    JournalEntry *entry = id ? m_workspace->journalEntry(*id) : nullptr;
+    const int row = entry ? m_model->rowOf(entry) : -1;
+    QItemSelectionModel *selection = m_timeline->selectionModel();
+    if (row >= 0)
+        selection->select(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+    else
+        selection->clearSelection();
 }
 
 EntryListView::~EntryListView() = default;
@@ -197,6 +212,7 @@ bool EntryListView::showsEmptyState() const
 void EntryListView::refreshEntries()
 {
     m_model->setEntries(m_workspace->filteredEntries());
+    refreshSelection();
     refreshEmptyState();
 }
 

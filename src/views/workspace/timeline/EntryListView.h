@@ -56,6 +56,7 @@ protected:
 private:
     void buildHeader();
     void refreshEntries();
+    void refreshSelection();
     void refreshFilters();
     void refreshEmptyState();
     void focusSearchField();

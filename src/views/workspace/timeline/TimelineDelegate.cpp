@@ -62,7 +62,20 @@ void TimelineDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         return;
     }
     const bool selected = index.data(TimelineListModel::SelectedRole).toBool();
-    paintTimelineCard(*painter, m_layout, m_model->faceAt(row), cardRectFor(option.rect, row), selected, theme);
+    const QRectF card = cardRectFor(option.rect, row);
+    paintTimelineCard(*painter, m_layout, m_model->faceAt(row), card, selected, theme);
+    // The keyboard's place in the list, only while the list has focus.
+    if (m_focusRing && (option.state & QStyle::State_HasFocus) && m_view->hasFocus()) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        QColor ring = theme.accent();
+        ring.setAlphaF(0.7f);
+        painter->setPen(QPen(ring, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(card.adjusted(-1.5, -1.5, 1.5, 1.5), TimelineLayout::kCornerRadius + 1.5,
+                                 TimelineLayout::kCornerRadius + 1.5);
+        painter->restore();
+    }
 }
 
 } // namespace zn

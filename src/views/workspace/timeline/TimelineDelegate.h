@@ -23,6 +23,9 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     const TimelineLayout &layout() const { return m_layout; }
+    // The ring around the current card shows after keyboard moves only.
+    void setFocusRingVisible(bool visible) { m_focusRing = visible; }
+    bool focusRingVisible() const { return m_focusRing; }
     // The card's own rectangle in a row's visual rectangle.
     QRectF cardRectFor(const QRect &rowRect, int row) const;
     // The heading band in a row's visual rectangle.
@@ -34,6 +37,7 @@ private:
     TimelineListModel *m_model;
     QAbstractItemView *m_view;
     TimelineLayout m_layout;
+    bool m_focusRing = false;
 };
 
 } // namespace zn

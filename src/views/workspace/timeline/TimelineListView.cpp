@@ -138,6 +138,7 @@ void TimelineListView::scrollContentsBy(int dx, int dy)
 void TimelineListView::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton ? cardAt(event->position().toPoint()) : nullptr;
+    m_delegate->setFocusRingVisible(false);
     if (JournalEntry *entry = cardAt(event->position().toPoint())) {
         // Keyboard focus lands on the clicked card; selecting stays the
         // workspace's decision.
@@ -171,6 +172,10 @@ void TimelineListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TimelineListView::keyPressEvent(QKeyEvent *event)
 {
+    if (!m_delegate->focusRingVisible()) {
+        m_delegate->setFocusRingVisible(true);
+        viewport()->update();
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
         const QModelIndex current = currentIndex();
         if (current.isValid() && !m_model->isHeader(current.row())) {

@@ -215,6 +215,14 @@ TEST_F(EntryListViewTest, AClickAsksTheWorkspaceAndNeverSelectsByItself)
     QTest::mouseClick(timeline().viewport(), Qt::LeftButton, {}, QPoint(second.center().x(), second.top() + 3));
     QTest::mouseClick(timeline().viewport(), Qt::LeftButton, {}, QPoint(3, second.center().y()));
     EXPECT_TRUE(calls.isEmpty());
+
+    // Return opens the card the keyboard is on; on a heading it does nothing.
+    timeline().setFocus();
+    timeline().setCurrentIndex(view->timelineModel()->index(1, 0));
+    QTest::keyClick(&timeline(), Qt::Key_Return);
+    timeline().setCurrentIndex(view->timelineModel()->index(0, 0));
+    QTest::keyClick(&timeline(), Qt::Key_Return);
+    EXPECT_EQ(calls, QStringList{"select:First"});
 }
 
 TEST_F(EntryListViewTest, TheWorkspacesActionsSelectThroughItsGuard)
@@ -230,6 +238,10 @@ TEST_F(EntryListViewTest, TheWorkspacesActionsSelectThroughItsGuard)
     QTest::mouseClick(timeline().viewport(), Qt::LeftButton, {}, cardCentre(1));
     EXPECT_EQ(h.vm->selection(), entry->id());
     EXPECT_TRUE(view->timelineModel()->data(view->timelineModel()->index(1, 0), TimelineListModel::SelectedRole).toBool());
+    // Assistive tools read the selection from the view's own model.
+    EXPECT_TRUE(timeline().selectionModel()->isRowSelected(1));
+    h.vm->handleDataReset();
+    EXPECT_FALSE(timeline().selectionModel()->hasSelection());
 }
 
 TEST_F(EntryListViewTest, ContextMenuOffersOpenEditAndDelete)

@@ -1,5 +1,13 @@
 #include "views/workspace/timeline/TimelineRows.h"
 
+#include "core/CalendarProvider.h"
+#include "core/JournalEntry.h"
+#include "views/workspace/timeline/TimelineGrouping.h"
+
+#include <QTimeZone>
+
+#include <memory>
+
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -84,6 +92,60 @@ TEST(TimelineRowDiff, AnyNarrowingOrWideningOfOneOrderReplaysExactly)
         ASSERT_FALSE(diff.reset);
         EXPECT_EQ(applyDiff(before, after, diff), after);
     }
+}
+
+TEST(TimelineRowBuilder, RowsAreTheDayGroupsFlattenedAndFollowAMovedEntry)
+{
+    const CalendarProvider utc(QCalendar(), QTimeZone::utc());
+    std::vector<std::unique_ptr<JournalEntry>> owned;
+    QList<JournalEntry *> entries;
+    QRandomGenerator random(3);
+    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), QTimeZone::utc());
+    for (int i = 0; i < 200; ++i) {
+        // Mostly newest first, with strays from other days in between.
+        const qint64 at = i % 7 == 3 ? qint64(random.bounded(40 * 86400)) : qint64(40 * 86400 - i * 4000);
+        owned.push_back(std::make_unique<JournalEntry>(QUuid::createUuid(), start.addSecs(at), QStringLiteral("x"),
+                                                       std::nullopt, 0.0, KeywordFrequencies{}, std::nullopt,
+                                                       QStringList{}, false));
+        entries.append(owned.back().get());
+    }
+    QList<int> seen;
+    TimelineRowBuilder builder(utc, [&](JournalEntry *, int slot) { seen.append(slot); });
+    auto flatten = [&](const QList<JournalEntry *> &list) {
+        std::vector<JournalEntry *> out;
+        for (const DayGroup &group : dayGroups(list, utc, start))
+            for (JournalEntry *entry : group.entries)
+                out.push_back(entry);
+        return out;
+    };
+    auto cards = [](const std::vector<TimelineRow> &rows) {
+        std::vector<JournalEntry *> out;
+        for (const TimelineRow &row : rows) {
+            if (row.isHeader())
+                EXPECT_NE(&row, &rows.back()) << "a heading with no card after it";
+            else
+                out.push_back(row.entry);
+        }
+        return out;
+    };
+    EXPECT_EQ(cards(builder.build(entries)), flatten(entries));
+    EXPECT_EQ(seen.size(), 200); // a slot each, once
+    EXPECT_EQ(cards(builder.build(entries.mid(50, 80))), flatten(entries.mid(50, 80)));
+    EXPECT_EQ(seen.size(), 200);
+
+    // A moved entry keeps its old day until told, then regroups.
+    entries[0]->setTimestamp(start.addSecs(5));
+    EXPECT_NE(cards(builder.build(entries)), flatten(entries));
+    builder.invalidate(entries[0]);
+    EXPECT_EQ(cards(builder.build(entries)), flatten(entries));
+
+    // A released entry's slot serves the next new one.
+    const int slot = builder.slotOf(entries[1]);
+    builder.release(entries[1]);
+    EXPECT_EQ(builder.slotOf(entries[1]), -1);
+    JournalEntry extra;
+    (void)builder.build({&extra});
+    EXPECT_EQ(builder.slotOf(&extra), slot);
 }
 
 } // namespace
