@@ -3,6 +3,7 @@
 #include "app/theme/ThemeScope.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -26,6 +27,7 @@ CalendarDayGrid::CalendarDayGrid(const CalendarDayGridStyle &style, const Button
     for (int i = 0; i < kMaxSlots; ++i) {
         QAbstractButton *button = makeButton(this);
         button->hide();
+        button->installEventFilter(this);
         m_buttons.append(button);
     }
 }
@@ -54,6 +56,38 @@ QAbstractButton *CalendarDayGrid::buttonAt(int slot) const
     if (slot < 0 || slot >= m_isDay.size() || !m_isDay[slot])
         return nullptr;
     return m_buttons[slot];
+}
+
+int CalendarDayGrid::neighbourSlot(int slot, int key) const
+{
+    const auto isDay = [this](int i) { return i >= 0 && i < m_isDay.size() && m_isDay[i]; };
+    if (!isDay(slot))
+        return -1;
+    int step = 0;
+    switch (key) {
+    case Qt::Key_Left: step = -1; break;
+    case Qt::Key_Right: step = 1; break;
+    case Qt::Key_Up: step = -7; break;
+    case Qt::Key_Down: step = 7; break;
+    default: return -1;
+    }
+    // Days are contiguous, so the first blank in either direction ends the month.
+    return isDay(slot + step) ? slot + step : -1;
+}
+
+bool CalendarDayGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int slot = int(m_buttons.indexOf(static_cast<QAbstractButton *>(watched)));
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (slot >= 0 && (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
+            const int target = neighbourSlot(slot, key);
+            if (target >= 0)
+                m_buttons[target]->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 int CalendarDayGrid::weekdayRowHeight() const

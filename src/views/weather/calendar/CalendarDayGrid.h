@@ -24,7 +24,8 @@ struct CalendarDayGridStyle {
 
 // The weekday row and up to six weeks of day buttons, seven equal columns
 // wide. Blank slots keep their room but hold no button. The buttons are made
-// once and reused as the month changes.
+// once and reused as the month changes. The arrow keys move the focus from
+// day to day.
 class CalendarDayGrid : public QWidget
 {
     Q_OBJECT
@@ -46,9 +47,13 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // The slot the arrow key leads to from `slot`, or -1 where none does.
+    int neighbourSlot(int slot, int key) const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     int weekdayRowHeight() const;

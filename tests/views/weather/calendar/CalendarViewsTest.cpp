@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QStackedWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -251,6 +252,27 @@ TEST_F(CalendarViewTest, BlankSlotsHoldNoButtonAndTinyWidthsStayWhole)
         mini.grab();
     }
     EXPECT_GT(mini.heightForWidth(200), 6 * 22);
+}
+
+TEST_F(CalendarViewTest, ArrowKeysMoveBetweenDaysAndStopAtTheMonthsEdges)
+{
+    CalendarMonthView view(entries.list(), record(), setup());
+    view.show();
+    view.activateWindow();
+    // March 2025: the 1st is the last slot of the first week.
+    view.dayButton(1)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view.dayButton(1), Qt::Key_Down);
+    EXPECT_EQ(view.focusWidget(), view.dayButton(8));
+    QTest::keyClick(view.dayButton(8), Qt::Key_Left);
+    EXPECT_EQ(view.focusWidget(), view.dayButton(7));
+    QTest::keyClick(view.dayButton(7), Qt::Key_Up);
+    EXPECT_EQ(view.focusWidget(), view.dayButton(7)); // a blank above
+    view.dayButton(31)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view.dayButton(31), Qt::Key_Right);
+    EXPECT_EQ(view.focusWidget(), view.dayButton(31));
+    QTest::keyClick(view.dayButton(31), Qt::Key_Space);
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen.first(), at(2025, 3, 31, 0));
 }
 
 TEST_F(CalendarViewTest, EmptyJournalGivesAPlainGrid)
