@@ -30,7 +30,10 @@ TimelineListView::TimelineListView(TimelineListModel &model, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(false);
     setResizeMode(QListView::Adjust);
-    setLayoutMode(QListView::SinglePass);
+    // A long journal is measured a few hundred rows per event-loop turn, so
+    // opening it never holds the window; the first screen comes at once.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(kLayoutBatch);
     setFrameShape(QFrame::NoFrame);
     setMouseTracking(false);
     setAutoFillBackground(false);

@@ -20,6 +20,8 @@ class TimelineListView : public QListView
 {
     Q_OBJECT
 public:
+    static constexpr int kLayoutBatch = 400;
+
     TimelineListView(TimelineListModel &model, QWidget *parent = nullptr);
 
     void setActions(EntryListActions actions) { m_actions = std::move(actions); }
