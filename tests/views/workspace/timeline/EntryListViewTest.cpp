@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QScrollArea>
@@ -242,6 +243,26 @@ TEST_F(EntryListViewTest, TheWorkspacesActionsSelectThroughItsGuard)
     EXPECT_TRUE(timeline().selectionModel()->isRowSelected(1));
     h.vm->handleDataReset();
     EXPECT_FALSE(timeline().selectionModel()->hasSelection());
+}
+
+TEST_F(EntryListViewTest, AHugeOneLineEntryGetsAShortTwoLineCardWithoutStalling)
+{
+    QString huge;
+    while (huge.size() < 100'000)
+        huge += QStringLiteral("endless words without any stop ");
+    h.seed(huge, 0.1, 1);
+    h.seed(QStringLiteral("\u05D1\u05D5\u05E7\u05E8 \u05D8\u05D5\u05D1 \u05DC\u05DB\u05D5\u05DC\u05DD"), 0.1, 2);
+    QElapsedTimer timer;
+    timer.start();
+    build();
+    (void)view->grab();
+    EXPECT_LT(timer.elapsed(), 1500);
+    const QString title = view->timelineModel()->data(view->timelineModel()->index(1, 0)).toString();
+    EXPECT_TRUE(title.endsWith(QChar(0x2026)));
+    EXPECT_LE(title.size(), 49);
+    const QRect huge1 = timeline().visualRect(view->timelineModel()->index(1, 0));
+    const QRect rtl = timeline().visualRect(view->timelineModel()->index(2, 0));
+    EXPECT_GT(huge1.height(), rtl.height() - TimelineLayout::kListBottom); // two lines against one
 }
 
 TEST_F(EntryListViewTest, ContextMenuOffersOpenEditAndDelete)
