@@ -148,7 +148,7 @@ CalendarNavButton::CalendarNavButton(const QString &symbol, const QString &text,
     setAccessibleName(accessibleName);
     setToolTip(accessibleName);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(frame == Frame::Bordered ? Qt::StrongFocus : Qt::TabFocus);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

@@ -64,7 +64,6 @@ void paintFocusRing(QPainter &painter, const QRectF &bounds, qreal radius, const
 MonthDayButton::MonthDayButton(QWidget *parent)
     : CalendarButton(parent)
 {
-    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -131,7 +130,6 @@ void MonthDayButton::paintEvent(QPaintEvent *)
 MiniDayButton::MiniDayButton(QWidget *parent)
     : CalendarButton(parent)
 {
-    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 

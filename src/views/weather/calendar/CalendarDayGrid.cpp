@@ -27,6 +27,7 @@ CalendarDayGrid::CalendarDayGrid(const CalendarDayGridStyle &style, const Button
     for (int i = 0; i < kMaxSlots; ++i) {
         QAbstractButton *button = makeButton(this);
         button->hide();
+        button->setFocusPolicy(Qt::NoFocus);
         button->installEventFilter(this);
         m_buttons.append(button);
     }
@@ -49,6 +50,20 @@ void CalendarDayGrid::setSlots(const QList<bool> &isDay)
     if (calendarRowCount(int(m_isDay.size())) != rowsBefore)
         updateGeometry();
     placeButtons();
+    setCurrentSlot(m_current);
+}
+
+void CalendarDayGrid::setCurrentSlot(int slot)
+{
+    const auto isDay = [this](int i) { return i >= 0 && i < m_isDay.size() && m_isDay[i]; };
+    if (!isDay(slot))
+        slot = int(m_isDay.indexOf(true));
+    const bool hadFocus = isDay(m_current) && m_buttons[m_current]->hasFocus();
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setFocusPolicy(i == slot ? Qt::TabFocus : Qt::NoFocus);
+    m_current = slot;
+    if (hadFocus && slot >= 0)
+        m_buttons[slot]->setFocus(Qt::TabFocusReason);
 }
 
 QAbstractButton *CalendarDayGrid::buttonAt(int slot) const
@@ -82,8 +97,10 @@ bool CalendarDayGrid::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (slot >= 0 && (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
             const int target = neighbourSlot(slot, key);
-            if (target >= 0)
+            if (target >= 0) {
+                setCurrentSlot(target);
                 m_buttons[target]->setFocus(Qt::TabFocusReason);
+            }
             return true;
         }
     }

@@ -24,8 +24,8 @@ struct CalendarDayGridStyle {
 
 // The weekday row and up to six weeks of day buttons, seven equal columns
 // wide. Blank slots keep their room but hold no button. The buttons are made
-// once and reused as the month changes. The arrow keys move the focus from
-// day to day.
+// once and reused as the month changes. The days are one stop of the Tab
+// chain (the current day); the arrow keys move the focus from day to day.
 class CalendarDayGrid : public QWidget
 {
     Q_OBJECT
@@ -41,6 +41,10 @@ public:
     void setSlots(const QList<bool> &isDay);
     int slotCount() const { return int(m_isDay.size()); }
     QAbstractButton *buttonAt(int slot) const;
+    // The day that takes the Tab focus; a slot that is no day picks the
+    // first day instead.
+    void setCurrentSlot(int slot);
+    int currentSlot() const { return m_current; }
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -64,6 +68,7 @@ private:
     QStringList m_weekdays;
     QList<bool> m_isDay;
     QList<QAbstractButton *> m_buttons;
+    int m_current = -1;
 };
 
 } // namespace zn

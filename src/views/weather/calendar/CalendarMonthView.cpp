@@ -181,13 +181,18 @@ void CalendarMonthView::refresh()
 
     const QHash<QString, DayWeatherStat> stats = dayStats();
     const QDateTime now = m_feed->now();
+    int todaySlot = -1;
     for (int i = 0; i < m_slots.size(); ++i) {
         if (!m_slots[i])
             continue;
         auto *button = static_cast<MonthDayButton *>(m_grid->buttonAt(i));
         const MonthDayCell cell = monthDayCell(*m_slots[i], stats, grid, now);
         button->setCell(cell, monthDayAccessibilityLabel(cell, grid));
+        if (cell.isToday)
+            todaySlot = i;
     }
+    // Tab lands on today when it is shown, else on the 1st.
+    m_grid->setCurrentSlot(todaySlot);
 }
 
 void CalendarMonthView::dayClicked(MonthDayButton *button)

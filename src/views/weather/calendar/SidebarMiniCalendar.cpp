@@ -137,13 +137,21 @@ void SidebarMiniCalendar::refresh()
 
     const QHash<QString, double> scores = dayScores();
     const QDateTime now = m_feed->now();
+    int selectedSlot = -1;
+    int todaySlot = -1;
     for (int i = 0; i < m_slots.size(); ++i) {
         if (!m_slots[i])
             continue;
         auto *button = static_cast<MiniDayButton *>(m_grid->buttonAt(i));
         const MiniDayCell cell = miniDayCell(*m_slots[i], scores, grid, now, m_selectedDay);
         button->setCell(cell, miniDayAccessibilityLabel(cell, grid));
+        if (cell.isSelected)
+            selectedSlot = i;
+        if (cell.isToday)
+            todaySlot = i;
     }
+    // Tab lands on the selected day, else today, else the 1st.
+    m_grid->setCurrentSlot(selectedSlot >= 0 ? selectedSlot : todaySlot);
     updateGeometry();
 }
 

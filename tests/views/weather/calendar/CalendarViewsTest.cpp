@@ -210,6 +210,8 @@ TEST_F(CalendarViewTest, MiniCalendarReportsClicksAndShowsOnlyTheSelectionItIsGi
 
     mini.setSelectedDay(chosen.first());
     EXPECT_TRUE(mini.dayButton(9)->cell().isSelected);
+    EXPECT_TRUE(mini.dayButton(9)->focusPolicy() & Qt::TabFocus);
+    EXPECT_FALSE(mini.dayButton(12)->focusPolicy() & Qt::TabFocus);
     EXPECT_FALSE(mini.dayButton(12)->cell().isSelected);
     mini.setSelectedDay(std::nullopt);
     for (int day = 1; day <= 31; ++day)
@@ -258,11 +260,21 @@ TEST_F(CalendarViewTest, ArrowKeysMoveBetweenDaysAndStopAtTheMonthsEdges)
 {
     CalendarMonthView view(entries.list(), record(), setup());
     view.show();
-    view.activateWindow();
+    // The days are a single Tab stop, on today.
+    const auto tabStops = [&view] {
+        QList<int> days;
+        for (MonthDayButton *b : view.findChildren<MonthDayButton *>()) {
+            if (b->focusPolicy() & Qt::TabFocus)
+                days.append(b->cell().dayNumber);
+        }
+        return days;
+    };
+    EXPECT_EQ(tabStops(), QList<int>({15}));
     // March 2025: the 1st is the last slot of the first week.
     view.dayButton(1)->setFocus(Qt::TabFocusReason);
     QTest::keyClick(view.dayButton(1), Qt::Key_Down);
     EXPECT_EQ(view.focusWidget(), view.dayButton(8));
+    EXPECT_EQ(tabStops(), QList<int>({8}));
     QTest::keyClick(view.dayButton(8), Qt::Key_Left);
     EXPECT_EQ(view.focusWidget(), view.dayButton(7));
     QTest::keyClick(view.dayButton(7), Qt::Key_Up);
