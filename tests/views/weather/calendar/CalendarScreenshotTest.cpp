@@ -130,5 +130,26 @@ TEST_F(CalendarScreenshot, SidebarMiniCalendarInBothPalettesAndSchemes)
     EXPECT_TRUE(sheetOf(shots, 4).save(test::screenshotPath("calendar-mini.png")));
 }
 
+TEST_F(CalendarScreenshot, SidebarMiniCalendarAtTheSidebarsNarrowestAndWidest)
+{
+    seedJournal(entries);
+    QList<QImage> shots;
+    for (int width : {200, 300}) {
+        for (const ZephyrTheme &theme : {kThemes[0], kThemes[3]}) {
+            QWidget *column = new QWidget;
+            auto *layout = new QVBoxLayout(column);
+            layout->setContentsMargins(12, 4, 12, 10);
+            layout->addWidget(new SidebarMiniCalendar(entries.list(), at(2025, 3, 12, 9), {}, setup()));
+            layout->addStretch(1);
+            QImage shot = framed(column, theme, QSize(width, 250));
+            QImage padded(300, 250, QImage::Format_ARGB32_Premultiplied);
+            padded.fill(Qt::white);
+            QPainter(&padded).drawImage(0, 0, shot);
+            shots.append(padded);
+        }
+    }
+    EXPECT_TRUE(sheetOf(shots, 4).save(test::screenshotPath("calendar-mini-widths.png")));
+}
+
 } // namespace
 } // namespace zn
