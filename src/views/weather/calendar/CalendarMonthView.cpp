@@ -51,7 +51,6 @@ CalendarMonthView::CalendarMonthView(const QList<JournalEntry *> &entries, DaySe
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->setStyleSheet(QString()); // keep the page's own backdrop visible
 
     auto *page = new QWidget;
     page->setAutoFillBackground(false);
