@@ -3,6 +3,7 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
 
+#include <QFocusEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -147,6 +148,9 @@ void ReadingText::applyBlockFormat()
 
 int ReadingText::heightForWidth(int width) const
 {
+    // Layouts ask with the room they have, which may exceed the widest this
+    // text is allowed to be.
+    width = std::min(width, maximumWidth());
     if (width <= 0)
         return 0;
     if (width != m_cachedWidth) {
@@ -162,8 +166,17 @@ int ReadingText::heightForWidth(int width) const
 
 QSize ReadingText::sizeHint() const
 {
-    const int w = width() > 0 ? width() : 400;
-    return {w, heightForWidth(w)};
+    // A short text asks for its own width (up to its maximum), so a centred
+    // message is not squeezed to whatever width the widget started with.
+    int w = 400;
+    if (m_text.size() <= 2000) {
+        const QFontMetrics fm(font());
+        int natural = 0;
+        for (const QString &line : m_text.split(u'\n'))
+            natural = std::max(natural, fm.horizontalAdvance(line));
+        w = std::min(natural + 2, maximumWidth());
+    }
+    return {w, heightForWidth(std::max(w, 1))};
 }
 
 QSize ReadingText::minimumSizeHint() const
@@ -318,7 +331,7 @@ void DetailButton::paintEvent(QPaintEvent *)
         painter.setPen(QPen(theme.hairline(), 1));
         painter.drawPath(shape);
     }
-    if (hasFocus()) {
+    if (hasFocus() && m_keyboardFocus) {
         painter.setPen(QPen(withAlpha(accent, 0.6), 2));
         painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
     }
@@ -336,6 +349,14 @@ void DetailButton::paintEvent(QPaintEvent *)
     painter.setFont(font);
     painter.setPen(titleColor);
     painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+void DetailButton::focusInEvent(QFocusEvent *event)
+{
+    // The ring marks keyboard focus only, not the button just clicked.
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
+                      || event->reason() == Qt::ShortcutFocusReason;
+    QAbstractButton::focusInEvent(event);
 }
 
 void DetailButton::enterEvent(QEnterEvent *event)

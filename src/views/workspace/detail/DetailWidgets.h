@@ -115,6 +115,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
@@ -126,6 +127,7 @@ private:
     InkRole m_role = InkRole::Accent;
     int m_minLabelWidth = 0;
     bool m_hovered = false;
+    bool m_keyboardFocus = false;
 };
 
 } // namespace zn

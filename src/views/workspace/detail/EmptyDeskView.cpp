@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zn {
 namespace {
 
@@ -65,12 +67,24 @@ EmptyDeskView::EmptyDeskView(const QString &title, const QString &message, std::
     auto *titleLabel = new InkLabel(title, textStyleFont(TextStyle::Title2, FontWeight::Medium), InkRole::Ink, this);
     titleLabel->setAlignment(Qt::AlignHCenter);
     texts->addWidget(titleLabel, 0, Qt::AlignHCenter);
-    auto *messageText = new ReadingText(textStyleFont(TextStyle::Body), InkRole::InkSecondary, 3, this);
-    messageText->setCentered(true);
-    messageText->setPlainTextIfChanged(message);
-    messageText->setMaximumWidth(kMessageWidth);
-    messageText->setFocusPolicy(Qt::NoFocus);
-    texts->addWidget(messageText, 0, Qt::AlignHCenter);
+    // Rich text only for the extra 3 points between lines; the message
+    // itself is escaped and shown as given.
+    auto *messageLabel = m_messageLabel = new InkLabel({}, textStyleFont(TextStyle::Body), InkRole::InkSecondary, this);
+    const int lineHeight = QFontMetrics(messageLabel->font()).lineSpacing() + 3;
+    messageLabel->setTextFormat(Qt::RichText);
+    messageLabel->setText(QStringLiteral("<div style=\"line-height:%1px\">%2</div>")
+                              .arg(lineHeight)
+                              .arg(message.toHtmlEscaped()));
+    messageLabel->setAlignment(Qt::AlignHCenter);
+    messageLabel->setWordWrap(true);
+    messageLabel->setAccessibleName(message);
+    // A row of its own: a vertical layout would ask the wrapped height for
+    // the column's width instead of the label's.
+    auto *messageRow = new QHBoxLayout;
+    messageRow->addStretch(1);
+    messageRow->addWidget(messageLabel);
+    messageRow->addStretch(1);
+    texts->addLayout(messageRow);
     outer->addLayout(texts);
 
     auto *buttons = new QHBoxLayout;
@@ -95,6 +109,17 @@ EmptyDeskView::EmptyDeskView(const QString &title, const QString &message, std::
     outer->addSpacing(6);
     outer->addLayout(buttons);
     outer->addStretch(1);
+}
+
+void EmptyDeskView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // At most 380 points and inside the padding; a fixed width lets the
+    // layout ask the wrapped height for the width the label really gets.
+    const int natural = QFontMetrics(m_messageLabel->font()).horizontalAdvance(m_message) + 4;
+    const int w = std::max(40, std::min({natural, kMessageWidth, width() - 80}));
+    if (m_messageLabel->width() != w || m_messageLabel->minimumWidth() != w)
+        m_messageLabel->setFixedWidth(w);
 }
 
 void EmptyDeskView::paintEvent(QPaintEvent *)

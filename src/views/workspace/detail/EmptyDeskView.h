@@ -7,6 +7,7 @@
 namespace zn {
 
 class DetailButton;
+class InkLabel;
 
 // The calm panel shown where no entry is open: a book in a soft circle, a
 // title, a message and the ways to begin, Write and (when an action is
@@ -26,10 +27,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QString m_title;
     QString m_message;
+    InkLabel *m_messageLabel;
     DetailButton *m_write;
     DetailButton *m_voice = nullptr;
 };

@@ -181,9 +181,7 @@ ReflectionPanel::ReflectionPanel(const QString &title, const QString &symbolName
     m_layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding + kShadowRoom);
     m_layout->setSpacing(kSpacing);
     m_layout->addWidget(m_heading);
-    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
 ReflectionPanel::~ReflectionPanel() = default;
@@ -315,11 +313,16 @@ QStringList ReflectionPanel::shownTexts() const
 
 bool ReflectionPanel::hasHeightForWidth() const
 {
-    return true;
+    // Only wrapping text makes the height depend on the width; saying so
+    // otherwise would have layouts ask a box layout that has no answer.
+    return m_layout->hasHeightForWidth();
 }
 
 int ReflectionPanel::heightForWidth(int width) const
 {
+    // Content without wrapping text has one height at every width.
+    if (!m_layout->hasHeightForWidth())
+        return m_layout->totalSizeHint().height();
     return m_layout->totalHeightForWidth(width);
 }
 

@@ -120,6 +120,9 @@ TEST_F(DetailScreenshotTest, ReflectionCardStates)
         {"failed-no-retry", InsightStatus::Failed, yes, false},
         {"unavailable", InsightStatus::Unavailable, notReady, true},
     };
+    // Each card asks a detector of its own, so each keeps its availability.
+    std::vector<std::unique_ptr<lm::ScriptedLanguageModel>> models;
+    std::vector<std::unique_ptr<CapabilityDetector>> detectors;
     for (const ZephyrTheme &t : themes()) {
         QWidget sheet;
         new ThemeScope(&sheet, t);
@@ -129,20 +132,21 @@ TEST_F(DetailScreenshotTest, ReflectionCardStates)
         layout->setContentsMargins(24, 24, 24, 24);
         layout->setSpacing(14);
         for (const State &s : states) {
-            model.setAvailability(s.availability);
-            detector->refresh();
+            models.push_back(std::make_unique<lm::ScriptedLanguageModel>());
+            models.back()->setAvailability(s.availability);
+            detectors.push_back(std::make_unique<CapabilityDetector>(models.back().get(), &clock));
+            detectors.back()->refresh();
             JournalEntry *entry = seed(QString::fromUtf8(s.name), 0.1, s.status);
-            auto *card = new InsightCardView(detector.get(), &sheet);
+            auto *card = new InsightCardView(detectors.back().get(), &sheet);
             if (s.retry)
                 card->setOnRetry([] {});
             card->setEntry(entry);
-            card->refresh();
             layout->addWidget(card);
-            // Drawn now, while the detector still says this.
-            card->setItems(card->items());
         }
-        sheet.resize(560, sheet.sizeHint().height());
+        sheet.resize(560, 400);
         sheet.show();
+        drainEvents();
+        sheet.resize(560, layout->totalHeightForWidth(560));
         drainEvents();
         ASSERT_TRUE(sheet.grab().save(screenshotPath(QStringLiteral("detail-card-states-%1.png").arg(suffix(t)))));
     }
@@ -170,7 +174,7 @@ TEST_F(DetailScreenshotTest, ReflectionCardLongContent)
     sheet.resize(380, 200);
     sheet.show();
     drainEvents();
-    sheet.resize(380, sheet.heightForWidth(380) > 0 ? sheet.heightForWidth(380) : sheet.sizeHint().height());
+    sheet.resize(380, layout->totalHeightForWidth(380));
     drainEvents();
     const QStringList shown = card->shownTexts();
     EXPECT_EQ(shown.filter(QStringLiteral("• Moment")).size(), 50);
