@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 
 namespace zn {
 
@@ -38,6 +39,18 @@ MainWindow::MainWindow(AppSettings &settings, UserDefaults &defaults, Zephyrnote
     m_root = makeContent(this);
     setCentralWidget(m_root);
     connect(m_root, &RootView::titleChanged, this, &QWidget::setWindowTitle);
+
+    // F10 opens the menus from the keyboard, as elsewhere on this desktop;
+    // the arrow keys then walk them.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setContext(Qt::WindowShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QList<QAction *> menus = menuBar()->actions();
+        if (!menus.isEmpty()) {
+            menuBar()->setFocus(Qt::ShortcutFocusReason);
+            menuBar()->setActiveAction(menus.first());
+        }
+    });
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);

@@ -7,6 +7,9 @@
 #include "views/workspace/window/JournalWorkspaceView.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QTest>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -89,6 +92,26 @@ TEST(MainWindowTest, ClosingWhileWritingLosesNothing)
     settleEvents();
     EditorSession &editor = again->rootView()->workspace()->workspace().editor();
     EXPECT_EQ(editor.draftText(), QStringLiteral("A thought I did not save"));
+}
+
+} // namespace
+} // namespace zn::test
+
+namespace zn::test {
+namespace {
+
+TEST(MainWindowTest, FTenOpensTheMenusFromTheKeyboard)
+{
+    AppHarness h;
+    MainWindow *window = h.start().mainWindow();
+    window->show();
+    window->activateWindow();
+    settleEvents();
+    QTest::keyClick(window, Qt::Key_F10);
+    settleEvents();
+    ASSERT_TRUE(window->menuBar()->activeAction());
+    EXPECT_EQ(window->menuBar()->activeAction()->text(), QStringLiteral("Zephyrnote"));
+    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : window, Qt::Key_Escape);
 }
 
 } // namespace

@@ -7,12 +7,79 @@
 #include "views/weather/calendar/SidebarMiniCalendar.h"
 #include "views/workspace/window/PlaceholderPage.h"
 
+#include "core/EditorSession.h"
+#include "reflections/InsightCoordinator.h"
+#include "views/workspace/detail/DraftEditor.h"
+#include "views/workspace/detail/EntryDetailView.h"
+#include "views/workspace/detail/WritingSurface.h"
+#include "views/workspace/state/WorkspaceViewModel.h"
+#include "views/workspace/window/WorkspaceLayout.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+
 namespace zn {
 
-QWidget *makeEntryDetailPage(WorkspaceViewModel &, QWidget *parent)
+namespace {
+
+// Tells the detail pane each time it comes on screen.
+class AppearWatcher : public QObject
 {
-    return new PlaceholderPage(QStringLiteral("book.closed"), QStringLiteral("Your desk is clear"),
-                               QStringLiteral("The entry page arrives in a later build."), parent);
+public:
+    explicit AppearWatcher(EntryDetailView *view)
+        : QObject(view)
+        , m_view(view)
+    {
+        view->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_view && event->type() == QEvent::Show && !event->spontaneous())
+            m_view->handleAppear();
+        return false;
+    }
+
+private:
+    EntryDetailView *m_view;
+};
+
+} // namespace
+
+QWidget *makeEntryDetailPage(WorkspaceViewModel &workspace, QWidget *parent)
+{
+    WorkspaceViewModel *vm = &workspace;
+    auto *view = new EntryDetailView(
+        workspace.editor(), workspace.modelContext(),
+        dynamic_cast<InsightCoordinator *>(workspace.insightCoordinator()), workspace.capability(),
+        [vm] { vm->requestNavigate(WorkspaceDestination::Voice); }, parent, kDetailMeasureMax);
+    new AppearWatcher(view);
+
+    // The pane shows the saved entry the editor holds; while a new entry is
+    // being written that is none.
+    QPointer<EntryDetailView> guarded(view);
+    const auto sync = [guarded, vm] {
+        if (guarded)
+            guarded->setEntry(vm->detailEntry());
+    };
+    QObject::connect(&workspace.editor(), &EditorSession::selectedEntryIDChanged, view, sync);
+    QObject::connect(&workspace.editor(), &EditorSession::modeChanged, view, sync);
+    QObject::connect(vm, &WorkspaceViewModel::journalEntriesChanged, view, sync);
+    sync();
+
+    // Starting or resuming to write puts the cursor in the text, so typing
+    // right after "New Entry" lands on the page.
+    QObject::connect(&workspace.editor(), &EditorSession::modeChanged, view, [guarded](DetailMode mode) {
+        if (mode != DetailMode::ComposingDraft && mode != DetailMode::Editing)
+            return;
+        QTimer::singleShot(0, guarded, [guarded] {
+            if (guarded && guarded->isVisible() && guarded->writingSurface())
+                guarded->writingSurface()->editor()->setFocus(Qt::ShortcutFocusReason);
+        });
+    });
+    return view;
 }
 
 QWidget *makeCalendarPage(WorkspaceViewModel &workspace, QWidget *parent)

@@ -2,6 +2,7 @@
 
 #include "app/theme/ClimateBackground.h"
 #include "views/kit/QtDialogPresenter.h"
+#include "views/workspace/detail/EntryDetailView.h"
 #include "views/workspace/timeline/EntryListView.h"
 #include "views/workspace/window/DestinationPages.h"
 #include "views/workspace/window/WorkspaceDialogs.h"
@@ -54,6 +55,8 @@ JournalWorkspaceView::JournalWorkspaceView(WorkspaceServices services, DialogPre
     m_detail->setMinimumWidth(260);
     m_timelinePage = makeEntryDetailPage(*m_workspace, m_detail);
     m_detail->addWidget(m_timelinePage);
+    if (auto *entryDetail = qobject_cast<EntryDetailView *>(m_timelinePage))
+        m_toolbar->setDetailAction(entryDetail->editAction());
     m_splitter->addWidget(m_detail);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 0);

@@ -177,7 +177,6 @@ WorkspaceSidebar::WorkspaceSidebar(WorkspaceViewModel &workspace, QWidget *paren
     : QWidget(parent)
     , m_workspace(&workspace)
     , m_teaser(new InsightsTeaserCard(this))
-    , m_list(new SidebarList(workspace, this))
 {
     setMinimumWidth(kSidebarColumnWidths.minimum);
     setMaximumWidth(kSidebarColumnWidths.maximum);
@@ -197,6 +196,8 @@ WorkspaceSidebar::WorkspaceSidebar(WorkspaceViewModel &workspace, QWidget *paren
         calendarBox->addWidget(m_miniCalendar);
         layout->addLayout(calendarBox);
     }
+    // Made after the month so Tab visits the sidebar top to bottom.
+    m_list = new SidebarList(workspace, this);
     layout->addWidget(m_list, 1);
 
     connect(m_teaser, &QAbstractButton::clicked, this,

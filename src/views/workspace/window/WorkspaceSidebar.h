@@ -60,7 +60,7 @@ private:
     WorkspaceViewModel *m_workspace;
     InsightsTeaserCard *m_teaser;
     QWidget *m_miniCalendar = nullptr;
-    SidebarList *m_list;
+    SidebarList *m_list = nullptr;
 };
 
 } // namespace zn

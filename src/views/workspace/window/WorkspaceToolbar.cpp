@@ -55,8 +55,11 @@ QStringList WorkspaceToolbar::shownTitles() const
 {
     QStringList titles;
     for (const ToolbarItemSpec &spec : toolbarItems())
-        if (m_actions.value(spec.item)->isVisible())
+        if (m_actions.value(spec.item)->isVisible()) {
+            if (spec.item == ToolbarItem::Export && m_detailItem && m_detailItem->isVisible())
+                titles << m_detailItem->text();
             titles << spec.title;
+        }
     return titles;
 }
 
@@ -64,6 +67,43 @@ void WorkspaceToolbar::updateItems()
 {
     for (const ToolbarItemSpec &spec : toolbarItems())
         m_actions.value(spec.item)->setVisible(toolbarItemShown(spec.item, *m_workspace));
+    updateDetailItem();
+}
+
+void WorkspaceToolbar::setDetailAction(QAction *action)
+{
+    if (m_detailAction)
+        disconnect(m_detailAction, nullptr, this, nullptr);
+    m_detailAction = action;
+    if (!m_detailItem) {
+        m_detailItem = new QAction(this);
+        insertAction(m_actions.value(ToolbarItem::Export), m_detailItem);
+        connect(m_detailItem, &QAction::triggered, this, [this] {
+            if (m_detailAction)
+                m_detailAction->trigger();
+        });
+        if (auto *button = qobject_cast<QToolButton *>(widgetForAction(m_detailItem))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setFont(textStyleFont(TextStyle::Body));
+            button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        }
+    }
+    if (action)
+        connect(action, &QAction::changed, this, &WorkspaceToolbar::updateDetailItem);
+    updateDetailItem();
+}
+
+void WorkspaceToolbar::updateDetailItem()
+{
+    if (!m_detailItem)
+        return;
+    const bool shown = m_detailAction && m_detailAction->isVisible() && m_detailAction->isEnabled()
+        && m_workspace->destination() == WorkspaceDestination::Timeline;
+    if (m_detailAction) {
+        m_detailItem->setText(m_detailAction->text());
+        m_detailItem->setToolTip(m_detailAction->toolTip());
+    }
+    m_detailItem->setVisible(shown);
 }
 
 void WorkspaceToolbar::retint()

@@ -3,6 +3,7 @@
 #include "views/workspace/window/WorkspaceLayout.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QToolBar>
 
 class QAction;
@@ -20,6 +21,11 @@ public:
     explicit WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *parent = nullptr);
 
     QAction *action(ToolbarItem item) const { return m_actions.value(item); }
+
+    // Shows the detail pane's own item (its "Edit") in the place of Save,
+    // while the pane shows it and the timeline is on screen.
+    void setDetailAction(QAction *action);
+    QAction *detailItem() const { return m_detailItem; }
     // The titles of the items shown now, in order.
     QStringList shownTitles() const;
 
@@ -29,10 +35,13 @@ protected:
 
 private:
     void updateItems();
+    void updateDetailItem();
     void retint();
 
     WorkspaceViewModel *m_workspace;
     QHash<ToolbarItem, QAction *> m_actions;
+    QPointer<QAction> m_detailAction;
+    QAction *m_detailItem = nullptr;
 };
 
 } // namespace zn

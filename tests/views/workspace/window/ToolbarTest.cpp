@@ -25,9 +25,20 @@ TEST(ToolbarTest, SaveAppearsOnlyWhileTyping)
     EXPECT_TRUE(bar->action(ToolbarItem::TypedSave)->isVisible());
     EXPECT_FALSE(bar->action(ToolbarItem::VoiceSave)->isVisible());
 
-    // Reading an entry has nothing to save.
-    h.workspace().startNewEntry();
+    // Reading an entry has nothing to save; the page offers "Edit" instead.
     h.workspace().selectEntry(h.workspace().journalEntries().first(), false);
+    settle();
+    EXPECT_EQ(bar->shownTitles(), QStringList({"Write", "Voice", "Edit", "Export"}));
+
+    ASSERT_TRUE(bar->detailItem());
+    bar->detailItem()->trigger();
+    settle();
+    EXPECT_EQ(h.workspace().editor().mode(), DetailMode::Editing);
+    EXPECT_EQ(bar->shownTitles(), QStringList({"Write", "Voice", "Save", "Export"}));
+
+    // Off the timeline the page's item goes with the page.
+    h.workspace().selectEntry(h.workspace().journalEntries().first(), false);
+    h.workspace().navigate(WorkspaceDestination::Calendar);
     settle();
     EXPECT_EQ(bar->shownTitles(), QStringList({"Write", "Voice", "Export"}));
 }

@@ -99,8 +99,10 @@ TEST(WorkspaceViewTest, TabGoesFromSidebarToSearch)
     QWidget *teaser = h.view->sidebar()->teaserCard();
     QWidget *search = h.view->entryList()->searchField();
     int listStop = -1, searchStop = -1;
+    QStringList stops;
     QWidget *w = teaser;
-    for (int i = 0; i < 40 && w; ++i) {
+    for (int i = 0; i < 120 && w; ++i) {
+        stops << QString::fromLatin1(w->metaObject()->className());
         if (w == h.view->sidebar()->list() && listStop < 0)
             listStop = i;
         if ((w == search || search->isAncestorOf(w)) && searchStop < 0)
@@ -110,7 +112,7 @@ TEST(WorkspaceViewTest, TabGoesFromSidebarToSearch)
         } while (w && w != teaser && !(w->focusPolicy() & Qt::TabFocus));
     }
     EXPECT_GT(listStop, 0);
-    EXPECT_GT(searchStop, listStop);
+    EXPECT_GT(searchStop, listStop) << stops.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(teaser->focusPolicy() & Qt::TabFocus);
 }
 

@@ -1,0 +1,156 @@
+// Start-up to the first painted main window over a journal of 10,000
+// entries: objects, store, window, the workspace's set-up and the first
+// paint of the timeline. Run it on one core to compare with the goal of
+// 300 ms: taskset -c 0 bench_startup
+
+#include "app/settings/AppSettings.h"
+#include "app/shell/MainWindow.h"
+#include "app/shell/RootView.h"
+#include "app/shell/ZephyrnoteApp.h"
+#include "core/JournalEntry.h"
+#include "core/StoreFactory.h"
+#include "platform/audio/FakeAudioInputEngine.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/language/LanguageTagging.h"
+#include "platform/model/ScriptedLanguageModel.h"
+#include "platform/panels/FakeFilePanels.h"
+#include "platform/speech/FakeSpeechPlatform.h"
+#include "views/workspace/timeline/EntryListView.h"
+#include "views/workspace/timeline/TimelineListView.h"
+#include "views/workspace/window/JournalWorkspaceView.h"
+#include "voice/VoicePermissions.h"
+#include "voice/VoiceRecordingSession.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace zn {
+namespace {
+
+QString entryText(quint32 seed)
+{
+    static const QStringList words = QStringLiteral(
+        "woke early walked dog river before work morning grey calm coffee shop busy meetings tired lunch "
+        "afternoon evening cooked pasta called sister read novel grateful quiet worry deadline trip tomorrow "
+        "rain sunny garden friends family laughed anxious hopeful proud lonely music park market bread")
+                                         .split(u' ', Qt::SkipEmptyParts);
+    QRandomGenerator random(seed);
+    QString text;
+    for (int i = 0; i < 120; ++i) {
+        if (i)
+            text += u' ';
+        text += words.at(int(random.bounded(quint32(words.size()))));
+    }
+    return text + u'.';
+}
+
+// The journal, made once for every run.
+struct Journal
+{
+    static constexpr int kEntries = 10'000;
+
+    Journal()
+    {
+        auto made = makeStoreContainerIn(dir.path(), false);
+        ModelContext *context = made->container->mainContext();
+        const QDateTime now = QDateTime::currentDateTime();
+        QRandomGenerator random(7);
+        for (int i = 0; i < kEntries; ++i) {
+            context->insert(std::make_unique<JournalEntry>(
+                QUuid::createUuid(), now.addSecs(-qint64(i) * 3 * 3600), entryText(quint32(i)), std::nullopt,
+                random.bounded(2.0) - 1.0, KeywordFrequencies{}, std::nullopt, QStringList{}, false));
+        }
+        if (context->save())
+            std::abort();
+    }
+    QTemporaryDir dir;
+};
+
+// Watches for the timeline's first paint.
+class FirstPaint : public QObject
+{
+public:
+    bool painted = false;
+    QWidget *target = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched == target)
+            painted = true;
+        return false;
+    }
+};
+
+void BM_StartupToFirstPaint(benchmark::State &state)
+{
+    static Journal journal;
+    QTemporaryDir settingsDir;
+    UserDefaults defaults(settingsDir.filePath(QStringLiteral("defaults.ini")));
+    defaults.setValue(QString::fromLatin1(AppSettings::kOnboardingCompletedKey), true);
+    lm::ScriptedLanguageModel model;
+    FakeFilePanels panels;
+
+    for (auto _ : state) {
+        NotificationCenter center;
+        AppEnvironment env;
+        env.defaults = &defaults;
+        const QString folder = journal.dir.path();
+        env.makeContainer = [folder](StoreError *error) { return makeModelContainerIn(folder, error); };
+        env.languageModel = &model;
+        env.notificationCenter = &center;
+        env.panels = &panels;
+        env.voiceServices = [] {
+            VoiceSessionServices voice;
+            auto engine = std::make_unique<FakeAudioInputEngine>();
+            engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
+            voice.audioInput = std::move(engine);
+            voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
+            voice.permissions = std::make_shared<FakePermissionProvider>();
+            return voice;
+        };
+
+        QElapsedTimer timer;
+        timer.start();
+        auto app = ZephyrnoteApp::create(std::move(env));
+        MainWindow *window = app->mainWindow();
+        FirstPaint watcher;
+        watcher.target = window->rootView()->workspace()->entryList()->timeline()->viewport();
+        watcher.target->installEventFilter(&watcher);
+        window->show();
+        while (!watcher.painted)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+
+        state.PauseTiming();
+        window->close();
+        app.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["entries"] = Journal::kEntries;
+}
+BENCHMARK(BM_StartupToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+} // namespace zn
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZephyrnoteBench"));
+    zn::language::preloadLanguageData().waitForFinished();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+// A private X display (Xvfb) and a private home for one run of the real
+// program, both removed afterwards.
+
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace zn::test {
+
+class XvfbDisplay
+{
+public:
+    XvfbDisplay() = default;
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay &) = delete;
+    XvfbDisplay &operator=(const XvfbDisplay &) = delete;
+
+    // Why no display could be started (empty when it runs).
+    QString start();
+    QString name() const { return QStringLiteral(":%1").arg(m_number); }
+
+private:
+    std::unique_ptr<QProcess> m_server;
+    int m_number = -1;
+};
+
+// A home, config, data, cache and runtime folder of its own, and the
+// environment that points the program at them.
+class PrivateHome
+{
+public:
+    PrivateHome();
+    QString home() const { return m_dir.path(); }
+    QString configFolder() const { return m_dir.file(QStringLiteral(".config")); }
+    QString dataFolder() const { return m_dir.file(QStringLiteral(".local/share")); }
+    // The journal's store folder.
+    QString storeFolder() const { return dataFolder() + QStringLiteral("/Zephyrnote"); }
+    void markOnboardingDone() const;
+    QProcessEnvironment environment(const QString &display, const QString &platform) const;
+
+private:
+    TempDir m_dir;
+};
+
+// Runs xdotool with `arguments` on `display`; its standard output, or none
+// when it failed.
+std::optional<QString> xdotool(const QString &display, const QStringList &arguments);
+// Waits for a visible window whose title matches `pattern`; its id.
+std::optional<QString> waitForWindow(const QString &display, const QString &pattern,
+                                     std::chrono::milliseconds timeout);
+
+} // namespace zn::test
