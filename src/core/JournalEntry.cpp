@@ -108,7 +108,7 @@ JournalEntry::JournalEntry()
 {
     // Defaults not covered by the field types' own.
     setValue(Id, QVariant::fromValue(QUuid::createUuid()));
-    setValue(Timestamp, QDateTime::currentDateTime());
+    setValue(Timestamp, QDateTime::currentDateTimeUtc());
     setValue(InsightStatusRaw, QStringLiteral("none"));
 }
 

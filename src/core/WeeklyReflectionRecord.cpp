@@ -41,7 +41,7 @@ std::unique_ptr<PersistentModel> WeeklyReflectionRecord::makeBlank()
 WeeklyReflectionRecord::WeeklyReflectionRecord()
     : PersistentModel(entityDescriptor())
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     setValue(WeekStart, now);
     setValue(GeneratedAt, now);
     setValue(StatusRaw, QStringLiteral("none"));
