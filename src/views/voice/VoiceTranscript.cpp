@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zn {
 
 namespace {
@@ -83,11 +85,23 @@ void TranscriptEditor::showText(const QString &text)
     m_applying = true;
     QScrollBar *bar = verticalScrollBar();
     const bool atEnd = bar->value() >= bar->maximum() - 2;
-    if (!m_shown.isEmpty() && text.startsWith(m_shown)) {
-        // The usual partial result: only the new words go in.
+
+    // A recogniser extends its text or revises its last words: only the part
+    // after what both texts share is rewritten, so a long transcript is not
+    // laid out again for every partial result. Document positions match
+    // string indexes as long as there is no carriage return.
+    qsizetype common = 0;
+    const qsizetype limit = std::min(m_shown.size(), text.size());
+    while (common < limit && m_shown.at(common) == text.at(common))
+        ++common;
+    if (common > 0 && common < text.size() && text.at(common).isLowSurrogate())
+        --common; // never split a character
+    const bool positionsMatch = !text.contains(QLatin1Char('\r')) && !m_shown.contains(QLatin1Char('\r'));
+    if ((common > 0 || m_shown.isEmpty()) && positionsMatch) {
         QTextCursor cursor(document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(m_shown.size()));
+        cursor.setPosition(int(common));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.insertText(text.mid(common));
     } else {
         ++m_resets;
         const int position = textCursor().position();

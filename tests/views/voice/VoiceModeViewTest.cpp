@@ -144,10 +144,18 @@ TEST_F(VoiceModeViewTest, PartialResultsExtendTheEditorWithoutResettingIt)
     }
     drain();
     EXPECT_EQ(editor().toPlainText(), spoken);
-    EXPECT_LE(editor().resetCount(), 1) << "only the first text replaces the document";
-    // A rewrite (the recogniser revising earlier words) replaces it once.
+    EXPECT_EQ(editor().resetCount(), 0) << "growth never replaces the document";
+    // The recogniser revising its last words rewrites only those.
+    const QString revised = spoken.left(spoken.size() - 6) + QStringLiteral("sea 😀\nnext line");
+    h.session->setTranscript(revised);
+    EXPECT_EQ(editor().toPlainText(), revised);
+    EXPECT_EQ(editor().resetCount(), 0);
+    // A wholly different text replaces it.
     h.session->setTranscript(QStringLiteral("something else entirely"));
     EXPECT_EQ(editor().toPlainText(), "something else entirely");
+    EXPECT_EQ(editor().resetCount(), 1);
+    h.session->setTranscript(QStringLiteral("something\r\nwith a carriage return"));
+    EXPECT_EQ(editor().shownText(), "something\r\nwith a carriage return");
 }
 
 TEST_F(VoiceModeViewTest, StoppingShowsTheSpinnerThenTheReviewRow)
