@@ -4,6 +4,7 @@
 #include "core/StoreFactory.h"
 #include "platform/base/Clock.h"
 #include "platform/store/ModelContainer.h"
+#include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/detail/DraftEditor.h"
 #include "views/workspace/detail/EntryDetailView.h"
 #include "views/workspace/detail/ReadingPage.h"
@@ -93,6 +94,29 @@ void BM_OpenEntryForReading(benchmark::State &state)
     }
 }
 BENCHMARK(BM_OpenEntryForReading)->Arg(15'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The editor's own share of opening (it re-scores the text), without a pane.
+void BM_EditorOpenOnly(benchmark::State &state)
+{
+    Pane pane(state.range(0));
+    pane.view.reset();
+    for (auto _ : state) {
+        pane.editor->clearSelection();
+        pane.editor->openEntry(pane.entry, false);
+    }
+}
+BENCHMARK(BM_EditorOpenOnly)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReadingTextLayout(benchmark::State &state)
+{
+    const QString text = longEntry(state.range(0));
+    for (auto _ : state) {
+        ReadingText body(textStyleFont(TextStyle::Body), InkRole::Ink, 8);
+        body.setPlainTextIfChanged(text);
+        benchmark::DoNotOptimize(body.heightForWidth(680));
+    }
+}
+BENCHMARK(BM_ReadingTextLayout)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 } // namespace zn

@@ -116,10 +116,25 @@ void ReadingText::setPlainTextIfChanged(const QString &text)
     if (text == m_text && !document()->isEmpty())
         return;
     m_text = text;
-    setPlainText(text);
-    applyBlockFormat();
+    // Inserted under the block format, so a long text is not walked a
+    // second time to space its lines.
+    QTextDocument *doc = document();
+    doc->clear();
+    QTextCursor cursor(doc);
+    cursor.setBlockFormat(blockFormat());
+    cursor.insertText(text);
     m_cachedWidth = -1;
     updateGeometry();
+}
+
+QTextBlockFormat ReadingText::blockFormat() const
+{
+    QTextBlockFormat format;
+    if (m_lineSpacing > 0)
+        format.setLineHeight(m_lineSpacing, QTextBlockFormat::LineDistanceHeight);
+    if (m_centered)
+        format.setAlignment(Qt::AlignHCenter);
+    return format;
 }
 
 void ReadingText::setCentered(bool centered)
@@ -134,16 +149,9 @@ void ReadingText::setCentered(bool centered)
 
 void ReadingText::applyBlockFormat()
 {
-    if (m_lineSpacing <= 0 && !m_centered)
-        return;
     QTextCursor cursor(document());
     cursor.select(QTextCursor::Document);
-    QTextBlockFormat format;
-    if (m_lineSpacing > 0)
-        format.setLineHeight(m_lineSpacing, QTextBlockFormat::LineDistanceHeight);
-    if (m_centered)
-        format.setAlignment(Qt::AlignHCenter);
-    cursor.mergeBlockFormat(format);
+    cursor.mergeBlockFormat(blockFormat());
 }
 
 int ReadingText::heightForWidth(int width) const
@@ -168,8 +176,12 @@ QSize ReadingText::sizeHint() const
 {
     // A short text asks for its own width (up to its maximum), so a centred
     // message is not squeezed to whatever width the widget started with.
+    // A long text answers from its last layout rather than laying itself
+    // out again at a width it will never have.
+    if (m_text.size() > 2000)
+        return {400, m_cachedWidth > 0 ? m_cachedHeight : fontMetrics().height()};
     int w = 400;
-    if (m_text.size() <= 2000) {
+    {
         const QFontMetrics fm(font());
         int natural = 0;
         for (const QString &line : m_text.split(u'\n'))

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QTextBlockFormat>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -62,6 +63,7 @@ protected:
 
 private:
     void applyBlockFormat();
+    QTextBlockFormat blockFormat() const;
 
     InkRole m_role;
     qreal m_lineSpacing;
