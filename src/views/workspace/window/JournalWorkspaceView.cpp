@@ -13,9 +13,16 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zn {
+
+namespace {
+
+constexpr int kAppearFallbackMs = 200;
+
+} // namespace
 
 JournalWorkspaceView::JournalWorkspaceView(WorkspaceServices services, DialogPresenter *presenter, QWidget *parent)
     : QWidget(parent)
@@ -126,12 +133,33 @@ void JournalWorkspaceView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // A window coming back from the taskbar is the same workspace: only the
     // first real show sets it up.
-    if (!m_appeared && !event->spontaneous()) {
-        m_appeared = true;
-        m_workspace->handleAppear();
-        m_sidebar->refreshTeaser();
-        Q_EMIT titleChanged(m_workspace->windowTitle());
+    if (m_appeared || m_appearScheduled || event->spontaneous())
+        return;
+    m_appearScheduled = true;
+    m_background->installEventFilter(this);
+    // Should no frame come (a window shown minimised), set up anyway.
+    QTimer::singleShot(kAppearFallbackMs, this, &JournalWorkspaceView::appear);
+}
+
+bool JournalWorkspaceView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_background && event->type() == QEvent::Paint && !m_appeared) {
+        m_background->removeEventFilter(this);
+        // After this paint pass, before anything else.
+        QTimer::singleShot(0, this, &JournalWorkspaceView::appear);
     }
+    return QWidget::eventFilter(watched, event);
+}
+
+void JournalWorkspaceView::appear()
+{
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    m_background->removeEventFilter(this);
+    m_workspace->handleAppear();
+    m_sidebar->refreshTeaser();
+    Q_EMIT titleChanged(m_workspace->windowTitle());
 }
 
 void JournalWorkspaceView::resizeEvent(QResizeEvent *event)

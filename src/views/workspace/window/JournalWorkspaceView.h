@@ -23,7 +23,9 @@ class WorkspaceToolbar;
 // view-model and shows what it holds; every click and key goes back to it.
 // The list shows only on the timeline; the detail column shows the page of
 // the current screen. The view-model sets itself up the first time this
-// view is shown (not again when a minimised window comes back).
+// view is shown (not again when a minimised window comes back), right after
+// the first frame is on screen, so its background work (re-scoring a long
+// journal) never delays that frame.
 class JournalWorkspaceView : public QWidget
 {
     Q_OBJECT
@@ -49,10 +51,12 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showDestination(WorkspaceDestination destination);
+    void appear();
 
     std::unique_ptr<WorkspaceViewModel> m_workspace;
     std::unique_ptr<DialogPresenter> m_ownedPresenter;
@@ -69,6 +73,7 @@ private:
     QWidget *m_voicePage = nullptr;
     WorkspaceDialogs *m_dialogs;
     bool m_appeared = false;
+    bool m_appearScheduled = false;
 };
 
 } // namespace zn
