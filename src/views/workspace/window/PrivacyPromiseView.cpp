@@ -92,7 +92,6 @@ PrivacyPromiseView::PrivacyPromiseView(std::function<void()> onDone, QWidget *pa
 
     // Sections: the only part that scrolls.
     auto *sections = new QWidget;
-    sections->setAutoFillBackground(false);
     auto *sectionsLayout = new QVBoxLayout(sections);
     sectionsLayout->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->setSpacing(14);
@@ -106,6 +105,9 @@ PrivacyPromiseView::PrivacyPromiseView(std::function<void()> onDone, QWidget *pa
     sectionsLayout->addStretch(1);
     m_scroll = new QScrollArea;
     m_scroll->setWidget(sections);
+    // The paper shows through: setWidget() makes the page fill itself.
+    sections->setAutoFillBackground(false);
+    m_scroll->setAutoFillBackground(false);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
