@@ -1,0 +1,235 @@
+#include "WeatherTestHarness.h"
+
+#include "views/kit/SegmentedControl.h"
+#include "views/weather/emotional/TrendCard.h"
+#include "views/weather/emotional/TrendChartWidget.h"
+#include "views/weather/emotional/WeatherCards.h"
+#include "views/workspace/detail/ReflectionPanel.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace zn::test {
+namespace {
+
+using WeatherPage = WeatherHarness;
+
+TEST_F(WeatherPage, AnEmptyWindowShowsTheEmptyStateAndThePanel)
+{
+    seed(daysAgo(400), 0.5); // older than every window
+    EmotionalWeatherView &page = makeView();
+    page.show();
+    drainEvents();
+    EXPECT_FALSE(page.emptyStateCard()->isHidden());
+    EXPECT_FALSE(page.showsSummaryRow());
+    EXPECT_TRUE(page.trendCard()->isHidden());
+    EXPECT_EQ(page.emptyStateCard()->texts(),
+              (QStringList{QStringLiteral("Your weather will appear as you write."),
+                           QStringLiteral("A few entries are enough for the first gentle forecast.")}));
+    EXPECT_EQ(page.reflectionPanel()->title(), QStringLiteral("Past 7 days reflection"));
+    // One finished entry, even outside the window, can be exported.
+    EXPECT_TRUE(page.exportButton()->isEnabled());
+}
+
+TEST_F(WeatherPage, NoEntriesAtAllDisablesExport)
+{
+    seed(daysAgo(1), 0.5, {}, true); // a draft only
+    EmotionalWeatherView &page = makeView();
+    EXPECT_FALSE(page.exportButton()->isEnabled());
+    EXPECT_FALSE(page.emptyStateCard()->isHidden());
+}
+
+TEST_F(WeatherPage, SummaryThemesAndTrendFollowTheWindow)
+{
+    seed(daysAgo(1), -0.9, {{QStringLiteral("storm"), 3}, {QStringLiteral("about"), 9}});
+    seed(daysAgo(0), -0.8, {{QStringLiteral("storm"), 2}});
+    seed(daysAgo(20), 0.9, {{QStringLiteral("sunlight"), 30}});
+    EmotionalWeatherView &page = makeView();
+    EXPECT_EQ(page.summaryCard()->weatherWord(), QStringLiteral("Stormy"));
+    EXPECT_EQ(page.summaryCard()->symbolName(), QStringLiteral("cloud.bolt.rain.fill"));
+    EXPECT_EQ(page.summaryCard()->countText(), QStringLiteral("2 entries \u00b7 past 7 days"));
+    EXPECT_EQ(page.themesCard()->keywords()->words(), QStringList{QStringLiteral("storm")});
+    EXPECT_EQ(page.trendCard()->titleText(), QStringLiteral("Sentiment \u00b7 past 7 days"));
+
+    page.periodPicker()->activate(1);
+    EXPECT_EQ(page.period(), WeatherPeriod::Month);
+    EXPECT_EQ(page.summaryCard()->countText(), QStringLiteral("3 entries \u00b7 past 30 days"));
+    EXPECT_EQ(page.themesCard()->keywords()->words(), (QStringList{QStringLiteral("sunlight"), QStringLiteral("storm")}));
+    EXPECT_EQ(page.reflectionPanel()->title(), QStringLiteral("Reflection"));
+    EXPECT_EQ(page.trendCard()->titleText(), QStringLiteral("Sentiment \u00b7 past 30 days"));
+}
+
+TEST_F(WeatherPage, ASingleDayShowsOneDotAndItsNote)
+{
+    seed(daysAgo(2), std::numeric_limits<double>::quiet_NaN());
+    EmotionalWeatherView &page = makeView();
+    const QStringList notes = page.trendCard()->shownNotes();
+    EXPECT_TRUE(notes.contains(
+        QStringLiteral("Only one day has entries in this window \u2014 more days will fill the trend.")));
+    EXPECT_TRUE(notes.contains(QStringLiteral("Click a day on the chart to open those journal entries.")));
+    EXPECT_FALSE(page.trendCard()->chart()->model()->showsAreaAndLine());
+}
+
+TEST_F(WeatherPage, ShowingAndSwitchingBackToTheWeekAsksForTheReflection)
+{
+    seed(daysAgo(1), 0.2);
+    EmotionalWeatherView &page = makeView();
+    EXPECT_FALSE(coordinator->weeklyRequested());
+    page.show();
+    EXPECT_TRUE(coordinator->weeklyRequested());
+    coordinator->setWeeklyRequested(false);
+    page.periodPicker()->activate(2);
+    EXPECT_FALSE(coordinator->weeklyRequested());
+    page.periodPicker()->activate(0);
+    EXPECT_TRUE(coordinator->weeklyRequested());
+}
+
+TEST_F(WeatherPage, WithoutACoordinatorNothingIsAskedAndAStoredRecordStillShows)
+{
+    seed(daysAgo(1), 0.2);
+    seedRecord(QStringLiteral("rolling7:2025-03-05"), InsightStatus::Ready, kNow.addDays(-2),
+               QStringLiteral("Lighter days with steady sleep."));
+    EmotionalWeatherView &page = makeView(false);
+    page.show();
+    drainEvents();
+    EXPECT_FALSE(coordinator->weeklyRequested());
+    EXPECT_TRUE(page.reflectionPanel()->shownTexts().contains(QStringLiteral("Lighter days with steady sleep.")));
+}
+
+TEST_F(WeatherPage, RecordSavesFromAnotherContextRedrawOnceAndTheButtonAsks)
+{
+    seed(daysAgo(1), 0.2);
+    EmotionalWeatherView &page = makeView();
+    drainEvents();
+
+    ModelContext other(container.get());
+    auto record = std::make_unique<WeeklyReflectionRecord>(QStringLiteral("rolling7:2025-03-07"), kNow.addDays(-6));
+    record->setStatus(InsightStatus::Failed);
+    record->setFailureMessage(QStringLiteral("The model took too long."));
+    other.insert(std::move(record));
+    const int before = page.refreshCount();
+    ASSERT_FALSE(other.save().has_value());
+    drainEvents();
+    EXPECT_EQ(page.refreshCount(), before + 1); // a burst of notices, one redraw
+    EXPECT_EQ(page.reflectionPanel()->shownTexts(),
+              (QStringList{QStringLiteral("The model took too long."), QStringLiteral("Try again")}));
+
+    coordinator->setWeeklyRequested(false);
+    int asked = 0;
+    QObject::connect(coordinator.get(), &InsightCoordinator::weeklyRequestedChanged, [&] {
+        if (coordinator->weeklyRequested())
+            ++asked;
+    });
+    for (QAbstractButton *button : page.reflectionPanel()->findChildren<QAbstractButton *>()) {
+        if (button->text() == QStringLiteral("Try again"))
+            button->click();
+    }
+    drainEvents(); // the worker may already have taken the request
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(WeatherPage, ARescoredEntryRedrawsTheSummary)
+{
+    JournalEntry *entry = seed(daysAgo(1), 0.9);
+    EmotionalWeatherView &page = makeView();
+    EXPECT_EQ(page.summaryCard()->weatherWord(), QStringLiteral("Sunny"));
+    entry->setSentimentScore(-0.4);
+    ASSERT_FALSE(context->save().has_value());
+    drainEvents();
+    EXPECT_EQ(page.summaryCard()->weatherWord(), QStringLiteral("Rainy"));
+}
+
+TEST_F(WeatherPage, ClickingADayOpensItAndTheButtonNamesIt)
+{
+    seed(daysAgo(3), 0.4);
+    seed(daysAgo(1), -0.3);
+    EmotionalWeatherView &page = makeView();
+    page.show();
+    drainEvents();
+    TrendChartWidget *chart = page.trendCard()->chart();
+    const TrendChartModel *model = chart->model();
+    const QDateTime day = model->points().first().date;
+    const QPoint at(int(model->xFor(day)) + 2, int(model->plotRect().center().y()));
+    QTest::mouseClick(chart, Qt::LeftButton, {}, at);
+    ASSERT_EQ(openedDays.size(), 1);
+    EXPECT_EQ(openedDays.first(), day);
+    EXPECT_EQ(page.trendCard()->selectedDate(), day);
+    EXPECT_TRUE(page.trendCard()->shownNotes().contains(QStringLiteral("View entries for Mar 4, 2025")));
+    page.trendCard()->viewEntriesButton()->click();
+    EXPECT_EQ(openedDays.size(), 2);
+
+    // A click on the labels under the plot does nothing.
+    QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(at.x(), chart->height() - 2));
+    EXPECT_EQ(openedDays.size(), 2);
+}
+
+TEST_F(WeatherPage, NarrowWindowsStackTheCardsAndWideOnesSetThemSideBySide)
+{
+    seed(daysAgo(1), 0.3, {{QStringLiteral("garden"), 2}});
+    EmotionalWeatherView &page = makeView(true, QSize(1100, 900));
+    page.show();
+    drainEvents();
+    EXPECT_TRUE(page.cardsSideBySide());
+    EXPECT_EQ(page.themesCard()->width(), 260);
+    page.resize(520, 900);
+    drainEvents();
+    EXPECT_FALSE(page.cardsSideBySide());
+    page.resize(200, 300);
+    drainEvents(); // no negative sizes, no crash
+    EXPECT_FALSE(page.cardsSideBySide());
+}
+
+TEST_F(WeatherPage, ExportSucceedsIntoTheChosenFileAndSaysSo)
+{
+    seed(daysAgo(1), 0.3);
+    EmotionalWeatherView &page = makeView();
+    const QString path = dir.file(QStringLiteral("report.pdf"));
+    panels.scriptAnswer(path);
+    page.exportButton()->click();
+    ASSERT_TRUE(waitUntil([this] { return presenter.pendingAlert().has_value(); }));
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(presenter.pendingAlert()->title, QStringLiteral("Weather report"));
+    EXPECT_EQ(presenter.pendingAlert()->message, QStringLiteral("Weather report exported successfully."));
+    EXPECT_EQ(page.exportMessage(), QStringLiteral("Weather report exported successfully."));
+    presenter.dismissAlert();
+    EXPECT_EQ(page.exportMessage(), std::nullopt);
+}
+
+TEST_F(WeatherPage, ACancelledPanelIsSilentAndOldEntriesOnlyReportEmpty)
+{
+    seed(daysAgo(1), 0.3);
+    EmotionalWeatherView &page = makeView();
+    panels.scriptCancel();
+    page.exportButton()->click();
+    drainEvents();
+    EXPECT_TRUE(presenter.alerts().isEmpty());
+
+    view.reset();
+    JournalEntry *old = context->fetch<JournalEntry>().first();
+    old->setTimestamp(daysAgo(500));
+    ASSERT_FALSE(context->save().has_value());
+    EmotionalWeatherView &again = makeView();
+    again.exportButton()->click();
+    ASSERT_TRUE(waitUntil([this] { return presenter.pendingAlert().has_value(); }));
+    EXPECT_EQ(presenter.pendingAlert()->message, QStringLiteral("No journal entries found in the selected windows."));
+    EXPECT_EQ(panels.requestCount(), 1); // no panel for an empty report
+}
+
+TEST_F(WeatherPage, AnUnwritableFolderReportsTheWriteFailure)
+{
+    seed(daysAgo(1), 0.3);
+    EmotionalWeatherView &page = makeView();
+    panels.scriptAnswer(dir.file(QStringLiteral("missing/folder/report.pdf")));
+    page.exportButton()->click();
+    ASSERT_TRUE(waitUntil([this] { return presenter.pendingAlert().has_value(); }));
+    EXPECT_TRUE(presenter.pendingAlert()->message.startsWith(QStringLiteral("Couldn\u2019t write PDF: ")));
+}
+
+} // namespace
+} // namespace zn::test
