@@ -5,6 +5,8 @@
 #include "views/weather/calendar/CalendarMonthView.h"
 #include "views/weather/calendar/CalendarWorkspaceBinding.h"
 #include "views/weather/calendar/SidebarMiniCalendar.h"
+#include "views/weather/emotional/EmotionalWeatherView.h"
+#include "views/weather/emotional/WeatherWorkspaceBinding.h"
 #include "views/workspace/window/PlaceholderPage.h"
 
 #include "core/EditorSession.h"
@@ -87,10 +89,9 @@ QWidget *makeCalendarPage(WorkspaceViewModel &workspace, QWidget *parent)
     return makeWorkspaceCalendarMonthView(workspace, parent);
 }
 
-QWidget *makeWeatherPage(WorkspaceViewModel &, QWidget *parent)
+QWidget *makeWeatherPage(WorkspaceViewModel &workspace, QWidget *parent)
 {
-    return new PlaceholderPage(QStringLiteral("cloud.sun.fill"), QStringLiteral("Emotional Weather"),
-                               QStringLiteral("Charts of your weather arrive in a later build."), parent);
+    return makeWorkspaceWeatherView(workspace, parent);
 }
 
 QWidget *makeVoicePage(WorkspaceViewModel &workspace, QWidget *parent)
