@@ -216,9 +216,12 @@ SummaryCard::SummaryCard(QWidget *parent) : WeatherCardFrame(16, Fill::Weather, 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(6);
     texts->setContentsMargins(0, 0, 0, 0);
+    // Centred as a block when the row makes the card taller than its text.
+    texts->addStretch(1);
     texts->addWidget(m_word);
     texts->addWidget(m_blurb);
     texts->addWidget(m_count);
+    texts->addStretch(1);
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(20, 20, 20, 20);
