@@ -97,9 +97,9 @@ qreal weatherMarkSpacing(WeatherMarkSize size)
     return 6;
 }
 
-WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkSpec &spec, const QPaintDevice *device)
+WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkStyle &style, const QPaintDevice *device)
 {
-    const WeatherMarkFonts fonts = weatherMarkFonts(spec.size);
+    const WeatherMarkFonts fonts = weatherMarkFonts(style.size);
     const qreal box = symbolBox(fonts.symbol);
     WeatherMarkGeometry g;
 
@@ -111,28 +111,28 @@ WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkSpec &spec, const QPain
     qreal firstAscent = 0;
     QRectF title;
     QRectF phrase;
-    if (spec.showTitle) {
-        const qreal width = std::ceil(titleMetrics.horizontalAdvance(weatherTitle(spec.label)));
+    if (style.showTitle) {
+        const qreal width = std::ceil(titleMetrics.horizontalAdvance(weatherTitle(style.label)));
         title = QRectF(0, 0, width, titleMetrics.height());
         columnWidth = width;
         columnHeight = title.height();
         firstAscent = titleMetrics.ascent();
     }
-    if (spec.phrase) {
-        const qreal top = spec.showTitle ? columnHeight + kColumnSpacing : 0;
-        const qreal width = std::ceil(phraseMetrics.horizontalAdvance(*spec.phrase));
+    if (style.phrase) {
+        const qreal top = style.showTitle ? columnHeight + kColumnSpacing : 0;
+        const qreal width = std::ceil(phraseMetrics.horizontalAdvance(*style.phrase));
         phrase = QRectF(0, top, width, phraseMetrics.height());
         columnWidth = qMax(columnWidth, width);
         columnHeight = top + phrase.height();
-        if (!spec.showTitle)
+        if (!style.showTitle)
             firstAscent = phraseMetrics.ascent();
     }
 
     qreal symbolTop = 0;
     qreal columnTop = 0;
-    if (spec.hasTextColumn()) {
+    if (style.hasTextColumn()) {
         const bool baselineAligned =
-            spec.size == WeatherMarkSize::Compact || spec.size == WeatherMarkSize::Regular;
+            style.size == WeatherMarkSize::Compact || style.size == WeatherMarkSize::Regular;
         if (baselineAligned) {
             const qreal symbolBaseline = box * kSymbolBaselineRatio;
             const qreal baseline = qMax(symbolBaseline, firstAscent);
@@ -146,41 +146,41 @@ WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkSpec &spec, const QPain
     }
 
     g.symbolRect = QRectF(0, symbolTop, box, box);
-    const qreal columnLeft = box + weatherMarkSpacing(spec.size);
-    if (spec.showTitle) {
+    const qreal columnLeft = box + weatherMarkSpacing(style.size);
+    if (style.showTitle) {
         g.titleRect = title.translated(columnLeft, columnTop);
         g.titleBaseline = g.titleRect.top() + titleMetrics.ascent();
     }
-    if (spec.phrase) {
+    if (style.phrase) {
         g.phraseRect = phrase.translated(columnLeft, columnTop);
         g.phraseBaseline = g.phraseRect.top() + phraseMetrics.ascent();
     }
-    const qreal width = spec.hasTextColumn() ? columnLeft + columnWidth : box;
-    const qreal height = qMax(symbolTop + box, spec.hasTextColumn() ? columnTop + columnHeight : 0);
+    const qreal width = style.hasTextColumn() ? columnLeft + columnWidth : box;
+    const qreal height = qMax(symbolTop + box, style.hasTextColumn() ? columnTop + columnHeight : 0);
     g.size = QSizeF(width, height);
     return g;
 }
 
-void paintWeatherMark(QPainter &painter, const QPointF &topLeft, const WeatherMarkSpec &spec,
+void paintWeatherMark(QPainter &painter, const QPointF &topLeft, const WeatherMarkStyle &style,
                       const ZephyrTheme &theme)
 {
-    const WeatherMarkFonts fonts = weatherMarkFonts(spec.size);
-    const WeatherMarkGeometry g = weatherMarkGeometry(spec, painter.device());
+    const WeatherMarkFonts fonts = weatherMarkFonts(style.size);
+    const WeatherMarkGeometry g = weatherMarkGeometry(style, painter.device());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.translate(topLeft);
-    drawSymbol(painter, weatherSymbolName(spec.label), g.symbolRect, ZephyrTheme::weatherColor(spec.label),
+    drawSymbol(painter, weatherSymbolName(style.label), g.symbolRect, ZephyrTheme::weatherColor(style.label),
                SymbolRendering::Hierarchical, symbolWeightFor(fonts.symbol));
-    if (spec.showTitle) {
+    if (style.showTitle) {
         painter.setFont(fonts.title);
         painter.setPen(theme.ink());
-        painter.drawText(QPointF(g.titleRect.left(), g.titleBaseline), weatherTitle(spec.label));
+        painter.drawText(QPointF(g.titleRect.left(), g.titleBaseline), weatherTitle(style.label));
     }
-    if (spec.phrase && !spec.phrase->isEmpty()) {
+    if (style.phrase && !style.phrase->isEmpty()) {
         painter.setFont(fonts.phrase);
         painter.setPen(theme.inkSecondary());
-        painter.drawText(QPointF(g.phraseRect.left(), g.phraseBaseline), *spec.phrase);
+        painter.drawText(QPointF(g.phraseRect.left(), g.phraseBaseline), *style.phrase);
     }
     painter.restore();
 }

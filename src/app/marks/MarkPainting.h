@@ -34,9 +34,9 @@ struct WeatherMarkFonts {
 
 WeatherMarkFonts weatherMarkFonts(WeatherMarkSize size);
 qreal weatherMarkSpacing(WeatherMarkSize size);
-WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkSpec &spec, const QPaintDevice *device = nullptr);
+WeatherMarkGeometry weatherMarkGeometry(const WeatherMarkStyle &style, const QPaintDevice *device = nullptr);
 // Draws with its top-left corner at `topLeft`.
-void paintWeatherMark(QPainter &painter, const QPointF &topLeft, const WeatherMarkSpec &spec,
+void paintWeatherMark(QPainter &painter, const QPointF &topLeft, const WeatherMarkStyle &style,
                       const ZephyrTheme &theme);
 
 QFont weatherChipFont();

@@ -20,55 +20,55 @@ QSize ceilSize(const QSizeF &size)
 WeatherMark::WeatherMark(WeatherLabel label, double sentiment, QWidget *parent)
     : QWidget(parent)
 {
-    m_spec.label = label;
-    m_spec.sentiment = sentiment;
+    m_markStyle.label = label;
+    m_markStyle.sentiment = sentiment;
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TranslucentBackground);
-    specChanged();
+    markStyleChanged();
 }
 
 void WeatherMark::setSize(WeatherMarkSize size)
 {
-    if (m_spec.size == size)
+    if (m_markStyle.size == size)
         return;
-    m_spec.size = size;
-    specChanged();
+    m_markStyle.size = size;
+    markStyleChanged();
 }
 
 void WeatherMark::setShowTitle(bool show)
 {
-    if (m_spec.showTitle == show)
+    if (m_markStyle.showTitle == show)
         return;
-    m_spec.showTitle = show;
-    specChanged();
+    m_markStyle.showTitle = show;
+    markStyleChanged();
 }
 
 void WeatherMark::setPhrase(const std::optional<QString> &phrase)
 {
-    if (m_spec.phrase == phrase)
+    if (m_markStyle.phrase == phrase)
         return;
-    m_spec.phrase = phrase;
-    specChanged();
+    m_markStyle.phrase = phrase;
+    markStyleChanged();
 }
 
-void WeatherMark::specChanged()
+void WeatherMark::markStyleChanged()
 {
-    setAccessibleName(weatherMarkAccessibleName(m_spec));
+    setAccessibleName(weatherMarkAccessibleName(m_markStyle));
     updateGeometry();
     update();
 }
 
 QSize WeatherMark::sizeHint() const
 {
-    return ceilSize(weatherMarkGeometry(m_spec, this).size);
+    return ceilSize(weatherMarkGeometry(m_markStyle, this).size);
 }
 
 void WeatherMark::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QSizeF size = weatherMarkGeometry(m_spec, this).size;
+    const QSizeF size = weatherMarkGeometry(m_markStyle, this).size;
     // Centred vertically when a layout gives more height than the mark needs.
-    paintWeatherMark(painter, QPointF(0, qMax<qreal>(0, (height() - size.height()) / 2)), m_spec,
+    paintWeatherMark(painter, QPointF(0, qMax<qreal>(0, (height() - size.height()) / 2)), m_markStyle,
                      ThemeScope::themeFor(this));
 }
 

@@ -16,16 +16,16 @@ class WeatherMark : public QWidget
 public:
     explicit WeatherMark(WeatherLabel label, double sentiment = 0.0, QWidget *parent = nullptr);
 
-    WeatherLabel label() const { return m_spec.label; }
-    double sentiment() const { return m_spec.sentiment; }
-    const WeatherMarkSpec &spec() const { return m_spec; }
+    WeatherLabel label() const { return m_markStyle.label; }
+    double sentiment() const { return m_markStyle.sentiment; }
+    const WeatherMarkStyle &markStyle() const { return m_markStyle; }
 
     void setSize(WeatherMarkSize size);
-    WeatherMarkSize markSize() const { return m_spec.size; }
+    WeatherMarkSize markSize() const { return m_markStyle.size; }
     void setShowTitle(bool show);
-    bool showTitle() const { return m_spec.showTitle; }
+    bool showTitle() const { return m_markStyle.showTitle; }
     void setPhrase(const std::optional<QString> &phrase);
-    const std::optional<QString> &phrase() const { return m_spec.phrase; }
+    const std::optional<QString> &phrase() const { return m_markStyle.phrase; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -34,9 +34,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void specChanged();
+    void markStyleChanged();
 
-    WeatherMarkSpec m_spec;
+    WeatherMarkStyle m_markStyle;
 };
 
 class WeatherChip : public QWidget

@@ -19,9 +19,9 @@ QString weatherMarkAccessibleName(WeatherLabel label, const std::optional<QStrin
     return QStringLiteral("Mood ") + weatherTitle(label);
 }
 
-QString weatherMarkAccessibleName(const WeatherMarkSpec &spec)
+QString weatherMarkAccessibleName(const WeatherMarkStyle &style)
 {
-    return weatherMarkAccessibleName(spec.label, spec.phrase);
+    return weatherMarkAccessibleName(style.label, style.phrase);
 }
 
 QString weatherChipAccessibleName(WeatherLabel label)

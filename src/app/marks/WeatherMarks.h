@@ -17,7 +17,7 @@ enum class WeatherMarkSize { Compact, Regular, Large, Mural };
 
 // What a weather mark shows. `sentiment` travels with the mark for its
 // callers; the drawing depends on the label only.
-struct WeatherMarkSpec {
+struct WeatherMarkStyle {
     WeatherLabel label = WeatherLabel::Overcast;
     double sentiment = 0.0;
     WeatherMarkSize size = WeatherMarkSize::Regular;
@@ -31,7 +31,7 @@ struct WeatherMarkSpec {
 // "Sunny, a lighter day" with a phrase (even an empty one), else "Mood Sunny"
 // whether or not the title is shown.
 QString weatherMarkAccessibleName(WeatherLabel label, const std::optional<QString> &phrase);
-QString weatherMarkAccessibleName(const WeatherMarkSpec &spec);
+QString weatherMarkAccessibleName(const WeatherMarkStyle &style);
 // "Mood Sunny".
 QString weatherChipAccessibleName(WeatherLabel label);
 

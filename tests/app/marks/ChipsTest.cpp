@@ -137,7 +137,7 @@ TEST(Marks, DrawOnAPdfPageWithRealText)
         writer.setResolution(72);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter(&writer);
-        WeatherMarkSpec mark;
+        WeatherMarkStyle mark;
         mark.label = WeatherLabel::Rainy;
         mark.size = WeatherMarkSize::Large;
         mark.showTitle = true;

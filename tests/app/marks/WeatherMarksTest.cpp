@@ -13,10 +13,10 @@
 namespace zn {
 namespace {
 
-WeatherMarkSpec spec(WeatherLabel label, WeatherMarkSize size, bool showTitle,
+WeatherMarkStyle markStyle(WeatherLabel label, WeatherMarkSize size, bool showTitle,
                      std::optional<QString> phrase = std::nullopt)
 {
-    WeatherMarkSpec s;
+    WeatherMarkStyle s;
     s.label = label;
     s.size = size;
     s.showTitle = showTitle;
@@ -24,7 +24,7 @@ WeatherMarkSpec spec(WeatherLabel label, WeatherMarkSize size, bool showTitle,
     return s;
 }
 
-QImage paintMark(const WeatherMarkSpec &s, const ZephyrTheme &theme = {})
+QImage paintMark(const WeatherMarkStyle &s, const ZephyrTheme &theme = {})
 {
     const QSizeF size = weatherMarkGeometry(s).size;
     QImage image(qCeil(size.width()) + 2, qCeil(size.height()) + 2, QImage::Format_ARGB32_Premultiplied);
@@ -58,10 +58,10 @@ TEST(WeatherMarks, EachWeatherHasItsTitleAndAnExistingSymbol)
 TEST(WeatherMarks, AccessibleNamesNameTheWeatherWithOrWithoutPhrase)
 {
     // No phrase: "Mood " and the title, whether or not the title is shown.
-    EXPECT_EQ(weatherMarkAccessibleName(spec(WeatherLabel::Sunny, WeatherMarkSize::Large, false)), "Mood Sunny");
-    EXPECT_EQ(weatherMarkAccessibleName(spec(WeatherLabel::Sunny, WeatherMarkSize::Large, true)), "Mood Sunny");
+    EXPECT_EQ(weatherMarkAccessibleName(markStyle(WeatherLabel::Sunny, WeatherMarkSize::Large, false)), "Mood Sunny");
+    EXPECT_EQ(weatherMarkAccessibleName(markStyle(WeatherLabel::Sunny, WeatherMarkSize::Large, true)), "Mood Sunny");
     // A phrase: title, comma and phrase, even with the title hidden.
-    EXPECT_EQ(weatherMarkAccessibleName(spec(WeatherLabel::Rainy, WeatherMarkSize::Compact, false,
+    EXPECT_EQ(weatherMarkAccessibleName(markStyle(WeatherLabel::Rainy, WeatherMarkSize::Compact, false,
                                              QStringLiteral("A heavier day"))),
               "Rainy, A heavier day");
     // A present but empty phrase still counts as a phrase.
@@ -90,15 +90,15 @@ TEST(WeatherMarks, WidgetsCarryTheirAccessibleNamesAndFollowChanges)
 TEST(WeatherMarks, SymbolOnlyMarkIsJustTheSymbol)
 {
     for (WeatherMarkSize size : kSizes) {
-        const auto g = weatherMarkGeometry(spec(WeatherLabel::Sunny, size, false));
+        const auto g = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, size, false));
         EXPECT_TRUE(g.titleRect.isNull());
         EXPECT_TRUE(g.phraseRect.isNull());
         EXPECT_EQ(g.size, g.symbolRect.size());
         EXPECT_EQ(g.symbolRect.topLeft(), QPointF(0, 0));
     }
     // The symbol grows with the size's symbol font: 28 and 56 for the big ones.
-    const qreal large = weatherMarkGeometry(spec(WeatherLabel::Sunny, WeatherMarkSize::Large, false)).size.width();
-    const qreal mural = weatherMarkGeometry(spec(WeatherLabel::Sunny, WeatherMarkSize::Mural, false)).size.width();
+    const qreal large = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, WeatherMarkSize::Large, false)).size.width();
+    const qreal mural = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, WeatherMarkSize::Mural, false)).size.width();
     EXPECT_DOUBLE_EQ(large, symbolBoxForFontPixelSize(28));
     EXPECT_DOUBLE_EQ(mural, symbolBoxForFontPixelSize(56));
 }
@@ -106,23 +106,23 @@ TEST(WeatherMarks, SymbolOnlyMarkIsJustTheSymbol)
 TEST(WeatherMarks, TextColumnHoldsTitleAndPhraseAsAsked)
 {
     // Phrase without title: one line, no title.
-    auto g = weatherMarkGeometry(spec(WeatherLabel::Rainy, WeatherMarkSize::Regular, false, QStringLiteral("Tired")));
+    auto g = weatherMarkGeometry(markStyle(WeatherLabel::Rainy, WeatherMarkSize::Regular, false, QStringLiteral("Tired")));
     EXPECT_TRUE(g.titleRect.isNull());
     EXPECT_FALSE(g.phraseRect.isEmpty());
     EXPECT_DOUBLE_EQ(g.phraseRect.left(), g.symbolRect.right() + 6);
 
     // An empty phrase still adds its line under the title (2 apart).
-    g = weatherMarkGeometry(spec(WeatherLabel::Rainy, WeatherMarkSize::Regular, true, QString()));
+    g = weatherMarkGeometry(markStyle(WeatherLabel::Rainy, WeatherMarkSize::Regular, true, QString()));
     EXPECT_GT(g.phraseRect.height(), 0);
     EXPECT_DOUBLE_EQ(g.phraseRect.width(), 0);
     EXPECT_DOUBLE_EQ(g.phraseRect.top(), g.titleRect.bottom() + 2);
-    const auto titleOnly = weatherMarkGeometry(spec(WeatherLabel::Rainy, WeatherMarkSize::Regular, true));
+    const auto titleOnly = weatherMarkGeometry(markStyle(WeatherLabel::Rainy, WeatherMarkSize::Regular, true));
     EXPECT_GT(g.size.height(), titleOnly.size.height());
 
     // Row spacing by size.
     const QList<qreal> spacings = {4, 6, 8, 12};
     for (int i = 0; i < kSizes.size(); ++i) {
-        g = weatherMarkGeometry(spec(WeatherLabel::Sunny, kSizes[i], true));
+        g = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, kSizes[i], true));
         EXPECT_DOUBLE_EQ(g.titleRect.left() - g.symbolRect.right(), spacings[i]);
     }
 }
@@ -130,14 +130,14 @@ TEST(WeatherMarks, TextColumnHoldsTitleAndPhraseAsAsked)
 TEST(WeatherMarks, SmallSizesShareABaselineAndLargeSizesCentre)
 {
     for (WeatherMarkSize size : {WeatherMarkSize::Compact, WeatherMarkSize::Regular}) {
-        const auto g = weatherMarkGeometry(spec(WeatherLabel::Sunny, size, true, QStringLiteral("Bright")));
+        const auto g = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, size, true, QStringLiteral("Bright")));
         // The symbol rests on the title's baseline like a glyph.
         EXPECT_NEAR(g.symbolRect.top() + g.symbolRect.height() * 0.84, g.titleBaseline, 0.01);
         EXPECT_GE(g.symbolRect.top(), 0);
         EXPECT_GE(g.titleRect.top(), 0);
     }
     for (WeatherMarkSize size : {WeatherMarkSize::Large, WeatherMarkSize::Mural}) {
-        const auto g = weatherMarkGeometry(spec(WeatherLabel::Sunny, size, true, QStringLiteral("Bright")));
+        const auto g = weatherMarkGeometry(markStyle(WeatherLabel::Sunny, size, true, QStringLiteral("Bright")));
         const qreal columnCentre = (g.titleRect.top() + g.phraseRect.bottom()) / 2;
         EXPECT_NEAR(g.symbolRect.center().y(), columnCentre, 0.01);
     }
@@ -158,8 +158,8 @@ TEST(WeatherMarks, FontsPerSizeMatchTheTextStyles)
 
 TEST(WeatherMarks, SentimentDoesNotChangeTheDrawing)
 {
-    WeatherMarkSpec a = spec(WeatherLabel::PartlyCloudy, WeatherMarkSize::Large, true, QStringLiteral("Mixed"));
-    WeatherMarkSpec b = a;
+    WeatherMarkStyle a = markStyle(WeatherLabel::PartlyCloudy, WeatherMarkSize::Large, true, QStringLiteral("Mixed"));
+    WeatherMarkStyle b = a;
     a.sentiment = 0.21;
     b.sentiment = 0.59;
     EXPECT_EQ(paintMark(a), paintMark(b));
@@ -167,7 +167,7 @@ TEST(WeatherMarks, SentimentDoesNotChangeTheDrawing)
 
 TEST(WeatherMarks, SymbolIsDrawnInTheWeatherColour)
 {
-    const QImage image = paintMark(spec(WeatherLabel::Stormy, WeatherMarkSize::Mural, false));
+    const QImage image = paintMark(markStyle(WeatherLabel::Stormy, WeatherMarkSize::Mural, false));
     const QColor stormy = ZephyrTheme::weatherColor(WeatherLabel::Stormy);
     int matching = 0;
     for (int y = 0; y < image.height(); ++y)
