@@ -106,7 +106,7 @@ TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
 {
     home.markOnboardingDone();
     launch();
-    const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 20s);
+    const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
     ASSERT_TRUE(window) << app.readAllStandardError().toStdString();
 
     keys(*window, {QStringLiteral("ctrl+n")});
@@ -123,8 +123,8 @@ TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
     // Started again, the journal opens with the entry and loses nothing
     // on the way out.
     launch();
-    const auto again = waitForWindow(display.name(), QStringLiteral("^Timeline"), 20s);
-    ASSERT_TRUE(again);
+    const auto again = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
+    ASSERT_TRUE(again) << app.readAllStandardError().toStdString();
     keys(*again, {QStringLiteral("ctrl+q")});
     ASSERT_TRUE(waitForExit(15s));
     EXPECT_EQ(app.exitCode(), 0);
