@@ -89,9 +89,13 @@ MainWindow *ZephyrnoteApp::mainWindow()
 
     ZephyrnoteMenuCallbacks callbacks;
     callbacks.showAbout = [this] {
-        QMessageBox::about(m_mainWindow, QStringLiteral("About Zephyrnote"),
-                           QStringLiteral("Zephyrnote %1\nA private journal that reads the weather of your days.")
-                               .arg(QCoreApplication::applicationVersion()));
+        // Opened, not waited on: the journal keeps running behind it.
+        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("About Zephyrnote"),
+                                    QStringLiteral("Zephyrnote %1").arg(QCoreApplication::applicationVersion()),
+                                    QMessageBox::Ok, m_mainWindow);
+        box->setInformativeText(QStringLiteral("A private journal that reads the weather of your days."));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     };
     callbacks.checkForUpdates = [this] { m_updater->checkForUpdates(m_mainWindow); };
     callbacks.showSettings = [this] { showSettings(); };
