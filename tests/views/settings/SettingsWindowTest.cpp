@@ -1,0 +1,248 @@
+// The settings window: tabs, size, its own theme, controls that persist at
+// once and recolour every window, the status sections and their refreshes.
+
+#include "SettingsHarness.h"
+
+#include "app/theme/ThemeScope.h"
+#include "views/settings/SettingsForm.h"
+#include "views/settings/SettingsTabs.h"
+#include "views/settings/SettingsTexts.h"
+#include "views/workspace/detail/DetailWidgets.h"
+#include "views/workspace/window/PrivacyPromiseView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+namespace zn::test {
+namespace {
+
+using namespace settings_texts;
+using Availability = CapabilityDetector::Availability;
+
+QString stored(SettingsHarness &h, const char *key)
+{
+    h.defaults.sync();
+    return UserDefaults(h.dir.file(QStringLiteral("defaults.ini"))).value(QString::fromLatin1(key)).toString();
+}
+
+TEST(SettingsTexts, StatusTablesAndUnknownValues)
+{
+    EXPECT_EQ(availabilityStatus(Availability::Available), (StatusText{QStringLiteral("Ready"), StatusTone::Green}));
+    EXPECT_EQ(availabilityStatus(Availability::UnsupportedPlatform).text, QStringLiteral("Unsupported Mac or macOS"));
+    EXPECT_EQ(availabilityStatus(Availability::DeviceNotEligible).tone, StatusTone::Secondary);
+    EXPECT_EQ(availabilityStatus(Availability::NotEnabled),
+              (StatusText{QStringLiteral("Apple Intelligence off"), StatusTone::Orange}));
+    EXPECT_EQ(availabilityStatus(Availability::ModelNotReady).tone, StatusTone::Orange);
+    EXPECT_EQ(availabilityStatus(Availability::FrameworkUnavailable).text, QStringLiteral("Unavailable"));
+    EXPECT_EQ(availabilityStatus(Availability(77)).text, QStringLiteral("Unavailable"));
+
+    EXPECT_EQ(accountStatus(CloudAccountStatus::Available),
+              (StatusText{QStringLiteral("iCloud backup active"), StatusTone::Green}));
+    EXPECT_EQ(accountStatus(CloudAccountStatus::Restricted).tone, StatusTone::Orange);
+    EXPECT_EQ(accountStatus(CloudAccountStatus::NoAccount).text, QStringLiteral("Local only"));
+    EXPECT_EQ(accountStatus(CloudAccountStatus::TemporarilyUnavailable).tone, StatusTone::Orange);
+    EXPECT_EQ(accountStatus(CloudAccountStatus(42)).text, QStringLiteral("iCloud status unknown"));
+
+    // Without the cloud store the caption says so whatever the account.
+    EXPECT_TRUE(accountDetail(false, CloudAccountStatus::Available).startsWith(QStringLiteral("This Mac is using")));
+    EXPECT_EQ(accountDetail(true, CloudAccountStatus(42)), QStringLiteral("Entries remain on this Mac."));
+    EXPECT_EQ(accountDetail(true, CloudAccountStatus::CouldNotDetermine),
+              QStringLiteral("Could not check iCloud status. Entries remain on this Mac."));
+    EXPECT_EQ(storeLabel(true), QStringLiteral("CloudKit private"));
+    EXPECT_EQ(storeLabel(false), QStringLiteral("On-device only"));
+#if defined(Q_PROCESSOR_X86_64)
+    EXPECT_EQ(architectureLabel(), QStringLiteral("Intel (x86_64)"));
+#endif
+}
+
+TEST(SettingsWindow, FourTabsInOrderOpeningAt640By840AndNeverBelow560By720)
+{
+    SettingsHarness h;
+    QTabWidget *tabs = h.view->tabs();
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("General"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("Appearance"));
+    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Intelligence"));
+    EXPECT_EQ(tabs->tabText(3), QStringLiteral("Privacy"));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
+    EXPECT_EQ(h.view->size(), QSize(640, 840));
+    EXPECT_EQ(h.view->minimumSize(), QSize(560, 720));
+    EXPECT_EQ(h.view->windowTitle(), QStringLiteral("Settings"));
+}
+
+TEST(SettingsWindow, DefaultLandingShowsTimelineAndTouchesNoSetting)
+{
+    SettingsHarness h;
+    h.defaults.setValue(QStringLiteral("settings.defaultLanding"), QStringLiteral("calendar"));
+    h.view->show();
+    const QList<InkLabel *> labels = h.view->tabs()->widget(0)->findChildren<InkLabel *>();
+    const bool shown = std::any_of(labels.begin(), labels.end(),
+                                   [](InkLabel *l) { return l->text() == QStringLiteral("Timeline"); });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(stored(h, "settings.defaultLanding"), QStringLiteral("calendar"));
+}
+
+TEST(SettingsWindow, PickersPersistAtOnceAndRecolourThisWindowAndTheMainOne)
+{
+    SettingsHarness h;
+    QWidget mainWindow;
+    ThemeScope mainScope(&mainWindow, &h.settings, &h.system);
+    h.view->show();
+
+    AppearanceTab *tab = h.view->appearanceTab();
+    EXPECT_EQ(tab->paletteCaption()->text(), QStringLiteral("Ember study — parchment and soft lamp light"));
+    emit tab->palettePicker()->activated(1);
+    EXPECT_EQ(h.settings.palette(), ColorPalettePreference::Cool);
+    EXPECT_EQ(stored(h, AppSettings::kPaletteKey), QStringLiteral("cool"));
+    EXPECT_EQ(tab->paletteCaption()->text(), QStringLiteral("Glacial spa — mist, clarity, calm distance"));
+    EXPECT_EQ(h.view->themeScope()->theme().palette, ColorPalettePreference::Cool);
+    EXPECT_EQ(mainScope.theme().palette, ColorPalettePreference::Cool);
+
+    emit tab->appearancePicker()->activated(2);
+    EXPECT_EQ(stored(h, AppSettings::kAppearanceKey), QStringLiteral("dark"));
+    EXPECT_EQ(h.view->themeScope()->theme().colorScheme, ColorScheme::Dark);
+    EXPECT_EQ(mainScope.theme().colorScheme, ColorScheme::Dark);
+    // A dark window while the desktop is light.
+    EXPECT_LT(h.view->grab().toImage().pixelColor(4, 4).lightnessF(), 0.3);
+
+    // System follows the desktop, both ways.
+    emit tab->appearancePicker()->activated(0);
+    EXPECT_EQ(h.view->themeScope()->theme().colorScheme, ColorScheme::Light);
+    h.system.setColorScheme(ColorScheme::Dark);
+    EXPECT_EQ(h.view->themeScope()->theme().colorScheme, ColorScheme::Dark);
+
+    // A change made elsewhere (the onboarding) moves the pickers.
+    h.settings.setPalette(ColorPalettePreference::Warm);
+    EXPECT_EQ(tab->palettePicker()->currentText(), QStringLiteral("Warm"));
+    EXPECT_EQ(tab->appearancePicker()->currentText(), QStringLiteral("System"));
+}
+
+TEST(SettingsWindow, UnusableStoredValuesShowTheDefaults)
+{
+    SettingsHarness h;
+    h.defaults.setValue(QString::fromLatin1(AppSettings::kAppearanceKey), QStringLiteral("Dark "));
+    h.defaults.setValue(QString::fromLatin1(AppSettings::kPaletteKey), QStringLiteral("lava"));
+    AppSettings reread(&h.defaults);
+    SettingsServices services = h.view->model().services();
+    services.settings = &reread;
+    SettingsRootView view(services, &h.dialogs, &h.system);
+    EXPECT_EQ(view.appearanceTab()->appearancePicker()->currentText(), QStringLiteral("System"));
+    EXPECT_EQ(view.appearanceTab()->palettePicker()->currentText(), QStringLiteral("Warm"));
+}
+
+TEST(SettingsWindow, EnhancedAnalysisTogglePersistsAndLeavesTheStatusAlone)
+{
+    SettingsHarness h;
+    h.model.setAvailability(lm::Availability::yes());
+    h.view->show();
+    IntelligenceTab *tab = h.view->intelligenceTab();
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(tab->statusValue()->tone(), StatusTone::Green);
+    EXPECT_TRUE(tab->enhancedAnalysisToggle()->isChecked());
+    tab->enhancedAnalysisToggle()->click();
+    EXPECT_FALSE(h.settings.enhancedAnalysisEnabled());
+    EXPECT_EQ(stored(h, AppSettings::kEnhancedAnalysisEnabledKey), QStringLiteral("false"));
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Ready"));
+}
+
+TEST(SettingsWindow, EveryShowAndRefreshStatusReadTheCapabilityAgain)
+{
+    SettingsHarness h;
+    h.model.setUnavailable(lm::UnavailableReason::ModelNotReady);
+    IntelligenceTab *tab = h.view->intelligenceTab();
+    h.view->show();
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Model not ready"));
+    EXPECT_EQ(tab->statusValue()->tone(), StatusTone::Orange);
+    EXPECT_EQ(tab->statusDetail()->text(), h.capability.statusDetail());
+
+    h.model.setUnavailable(lm::UnavailableReason::AppleIntelligenceNotEnabled);
+    tab->refreshButton()->click();
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Apple Intelligence off"));
+
+    h.model.setAvailability(lm::Availability::yes());
+    h.view->hide();
+    h.view->show();
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Ready"));
+}
+
+TEST(SettingsWindow, AccountSectionFollowsTheMonitorAndRepeatedRefreshesKeepTheLastAnswer)
+{
+    SettingsHarness h;
+    h.view->show();
+    h.settle();
+    ASSERT_EQ(h.accounts->pending.size(), 1u) << "the window asks once when shown";
+    PrivacyTab *tab = h.view->privacyTab();
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud status unknown"));
+    EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("On-device only"));
+    EXPECT_TRUE(tab->storeNote()->isHidden());
+    EXPECT_TRUE(tab->lastError()->isHidden());
+
+    QPushButton *refresh = tab->button(QStringLiteral("Refresh iCloud status"));
+    for (int i = 0; i < 3; ++i)
+        refresh->click();
+    h.settle();
+    ASSERT_EQ(h.accounts->pending.size(), 4u);
+    h.accounts->pending[1]({CloudAccountStatus::Restricted, std::nullopt});
+    h.accounts->pending[3]({CloudAccountStatus::Available, std::nullopt});
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud backup active"));
+    EXPECT_EQ(tab->accountValue()->tone(), StatusTone::Green);
+    EXPECT_TRUE(tab->accountDetail()->text().startsWith(QStringLiteral("This Mac is using an on-device store")));
+
+    h.monitor.setUsesCloudKit(true);
+    h.monitor.setStoreNote(QStringLiteral("Opened the local store after the cloud one failed."));
+    EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("CloudKit private"));
+    EXPECT_TRUE(tab->accountDetail()->text().startsWith(QStringLiteral("Entries can sync")));
+    EXPECT_FALSE(tab->storeNote()->isHidden());
+
+    h.accounts->pending[2]({CloudAccountStatus::Available, QStringLiteral("The network went away.")});
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud status unknown"));
+    EXPECT_EQ(tab->lastError()->text(), QStringLiteral("The network went away."));
+    EXPECT_EQ(tab->lastError()->tone(), StatusTone::Orange);
+    EXPECT_FALSE(tab->lastError()->isHidden());
+}
+
+TEST(SettingsWindow, PrivacyPromiseOpensAsASheetAndItsDoneClosesIt)
+{
+    SettingsHarness h;
+    h.view->show();
+    h.view->privacyTab()->button(QStringLiteral("Read full Privacy Promise…"))->click();
+    EXPECT_TRUE(h.view->model().showPrivacy());
+    auto *sheet = qobject_cast<PrivacyPromiseView *>(h.dialogs.sheetContent());
+    ASSERT_TRUE(sheet);
+    sheet->doneButton()->click();
+    EXPECT_FALSE(h.dialogs.isSheetPresented());
+    EXPECT_FALSE(h.view->model().showPrivacy());
+}
+
+TEST(SettingsScreenshots, EachTabInBothPalettesAndSchemes)
+{
+    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+        for (const ColorPalettePreference palette : allColorPalettePreferences()) {
+            SettingsHarness h;
+            h.system.setColorScheme(scheme);
+            h.settings.setPalette(palette);
+            h.model.setUnavailable(lm::UnavailableReason::ModelNotReady);
+            h.monitor.setStoreNote(QStringLiteral("Using the local store."));
+            h.view->show();
+            h.settle();
+            if (!h.accounts->pending.empty())
+                h.accounts->pending.front()({CloudAccountStatus::NoAccount, std::nullopt});
+            for (int tab = 0; tab < 4; ++tab) {
+                h.view->tabs()->setCurrentIndex(tab);
+                h.settle();
+                const QString name = QStringLiteral("settings-%1-%2-%3.png")
+                                         .arg(h.view->tabs()->tabText(tab).toLower(), rawValue(palette),
+                                              scheme == ColorScheme::Dark ? QStringLiteral("dark")
+                                                                          : QStringLiteral("light"));
+                EXPECT_TRUE(h.view->grab().save(screenshotPath(name)));
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace zn::test
