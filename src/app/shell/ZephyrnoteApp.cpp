@@ -13,6 +13,8 @@
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
 #include "views/kit/QtFilePanel.h"
+#include "views/onboarding/OnboardingView.h"
+#include "views/settings/SettingsRootView.h"
 #include "views/workspace/window/JournalWorkspaceView.h"
 
 #include <QApplication>
@@ -112,7 +114,8 @@ MainWindow *ZephyrnoteApp::mainWindow()
         return new JournalWorkspaceView(std::move(services), nullptr, parent);
     };
     auto makeOnboarding = [this](QWidget *parent) -> QWidget * {
-        return new OnboardingPlaceholder(*m_settings, parent);
+        // The root view swaps the journal in when the completed flag is stored.
+        return new OnboardingView(*m_settings, [] {}, nullptr, parent);
     };
     auto makeContent = [this, makeWorkspace, makeOnboarding](QWidget *parent) {
         auto *root = new RootView(*m_settings, m_capability.get(), makeWorkspace, makeOnboarding, parent);
@@ -130,8 +133,18 @@ MainWindow *ZephyrnoteApp::mainWindow()
 
 void ZephyrnoteApp::showSettings()
 {
-    if (!m_settingsWindow)
-        m_settingsWindow = new SettingsWindowPlaceholder(*m_settings);
+    if (!m_settingsWindow) {
+        SettingsServices services;
+        services.settings = m_settings.get();
+        services.capability = m_capability.get();
+        services.insightQueue = m_coordinator.get();
+        services.iCloudMonitor = m_monitor.get();
+        services.context = m_container->mainContext();
+        // Qt's panels open over the settings window itself; scripted ones are shared.
+        services.panels = dynamic_cast<QtFilePanel *>(m_environment.panels) ? nullptr : m_environment.panels;
+        services.notificationCenter = m_environment.notificationCenter;
+        m_settingsWindow = new SettingsRootView(services);
+    }
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();

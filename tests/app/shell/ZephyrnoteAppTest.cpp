@@ -5,6 +5,9 @@
 
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/ShellPlaceholders.h"
+#include "views/onboarding/OnboardingView.h"
+#include "views/settings/SettingsRootView.h"
+#include "views/workspace/detail/DetailWidgets.h"
 #include "app/shell/SoftwareUpdater.h"
 #include "app/shell/ZephyrnoteCommands.h"
 #include "platform/base/SystemLog.h"
@@ -99,9 +102,10 @@ TEST(ZephyrnoteAppTest, OnboardingUntilDoneThenTheJournalWithoutARestart)
     // Commands during the onboarding reach no one.
     h.center.post(QString::fromLatin1(Notifications::NewEntry));
 
-    auto *start = root->onboarding()->findChild<QPushButton *>();
-    ASSERT_TRUE(start);
-    start->click();
+    auto *onboarding = qobject_cast<OnboardingView *>(root->onboarding());
+    ASSERT_TRUE(onboarding);
+    for (int step = 0; step < 3; ++step)
+        onboarding->primaryButton()->click();
     settleEvents();
     EXPECT_TRUE(app.settings().hasCompletedOnboarding()); // finishing never sets it back
     ASSERT_TRUE(root->workspace());
@@ -147,7 +151,7 @@ TEST(ZephyrnoteAppTest, SettingsOpenAsAWindowOfItsOwnAtItsDefaultSize)
     app.showSettings();
     ASSERT_TRUE(app.settingsWindow());
     EXPECT_TRUE(app.settingsWindow()->isWindow());
-    EXPECT_EQ(app.settingsWindow()->size(), SettingsWindowPlaceholder::kDefaultSize);
+    EXPECT_EQ(app.settingsWindow()->size(), SettingsRootView::kDefaultSize);
     QWidget *first = app.settingsWindow();
     app.showSettings();
     EXPECT_EQ(app.settingsWindow(), first);
