@@ -10,6 +10,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zn {
 namespace {
@@ -141,15 +142,73 @@ void TrendChartWidget::mouseReleaseEvent(QMouseEvent *event)
     Q_EMIT dayClicked(point->date);
 }
 
+quint64 TrendChartWidget::layerKey(const ZephyrTheme &theme, bool smooth) const
+{
+    quint64 h = 1469598103934665603ull; // FNV-1a over the inputs
+    const auto mix = [&h](quint64 value) {
+        for (int i = 0; i < 8; ++i) {
+            h ^= (value >> (8 * i)) & 0xff;
+            h *= 1099511628211ull;
+        }
+    };
+    const TrendChartModel &model = *m_model;
+    mix(quint64(width()) << 32 | quint64(height()));
+    mix(quint64(devicePixelRatioF() * 100));
+    mix(quint64(theme.palette) << 8 | quint64(theme.colorScheme) << 1 | quint64(smooth));
+    mix(quint64(model.period()));
+    mix(quint64(model.domain().lower.toMSecsSinceEpoch()));
+    mix(quint64(model.domain().upper.toMSecsSinceEpoch()));
+    for (const DailySentimentPoint &point : model.points()) {
+        mix(quint64(point.date.toMSecsSinceEpoch()));
+        double score = TrendChartModel::clampedScore(point.averageSentiment);
+        quint64 bits = 0;
+        std::memcpy(&bits, &score, sizeof bits);
+        mix(bits);
+    }
+    return h;
+}
+
 void TrendChartWidget::paintEvent(QPaintEvent *)
 {
     if (!m_model)
         return;
     const ZephyrTheme theme = ThemeScope::themeFor(this);
+    const bool smooth = !(m_reduceMotion || ThemeScope::accessibilityFor(this).reduceMotion);
+    const quint64 key = layerKey(theme, smooth);
+    auto found = std::find_if(m_layers.begin(), m_layers.end(), [key](const Layer &l) { return l.key == key; });
+    if (found == m_layers.end()) {
+        const qreal dpr = devicePixelRatioF();
+        QPixmap pixmap(size() * dpr);
+        pixmap.setDevicePixelRatio(dpr);
+        pixmap.fill(Qt::transparent);
+        QPainter layerPainter(&pixmap);
+        paintLayer(layerPainter, theme, smooth);
+        layerPainter.end();
+        m_layers.prepend({key, pixmap});
+        if (m_layers.size() > 4)
+            m_layers.removeLast();
+        found = m_layers.begin();
+    }
+
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, found->pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const TrendChartModel &model = *m_model;
+    const bool dark = theme.isDark();
+    for (const DailySentimentPoint &point : model.points()) {
+        const bool selected = model.isSelected(point, m_selected);
+        const double d = TrendChartModel::dotDiameter(selected);
+        painter.setBrush(withAlpha(theme.sentimentColor(point.averageSentiment), dark ? 0.9 : 0.85));
+        painter.drawEllipse(model.pointFor(point), d / 2, d / 2);
+    }
+}
+
+void TrendChartWidget::paintLayer(QPainter &painter, const ZephyrTheme &theme, bool smooth) const
+{
     const bool dark = theme.isDark();
     const TrendChartModel &model = *m_model;
     const QRectF plot = model.plotRect();
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QFont font = axisFont();
@@ -180,7 +239,7 @@ void TrendChartWidget::paintEvent(QPaintEvent *)
         if (mark.label.isEmpty())
             continue;
         const double w = metrics.horizontalAdvance(mark.label);
-        double left = std::clamp(x - w / 2, 0.0, std::max(0.0, width() - w));
+        const double left = std::clamp(x - w / 2, 0.0, std::max(0.0, width() - w));
         if (left < lastLabelRight + 4)
             continue;
         painter.setPen(theme.secondaryInk());
@@ -189,28 +248,18 @@ void TrendChartWidget::paintEvent(QPaintEvent *)
         lastLabelRight = left + w;
     }
 
-    const bool smooth = !m_reduceMotion;
-    if (model.showsAreaAndLine()) {
-        const QColor accent = theme.accent();
-        QLinearGradient fill(QPointF(0, plot.top()), QPointF(0, plot.bottom()));
-        fill.setColorAt(0.0, withAlpha(accent, dark ? 0.45 : 0.28));
-        fill.setColorAt(0.4, withAlpha(accent, dark ? 0.18 : 0.12));
-        fill.setColorAt(0.85, withAlpha(accent, 0.04));
-        fill.setColorAt(1.0, withAlpha(accent, 0.0));
-        painter.fillPath(model.trendPath(smooth, true), fill);
-        QPen line(accent, TrendChartModel::kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        painter.setPen(line);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(model.trendPath(smooth, false));
-    }
-
-    painter.setPen(Qt::NoPen);
-    for (const DailySentimentPoint &point : model.points()) {
-        const bool selected = model.isSelected(point, m_selected);
-        const double d = TrendChartModel::dotDiameter(selected);
-        painter.setBrush(withAlpha(theme.sentimentColor(point.averageSentiment), dark ? 0.9 : 0.85));
-        painter.drawEllipse(model.pointFor(point), d / 2, d / 2);
-    }
+    if (!model.showsAreaAndLine())
+        return;
+    const QColor accent = theme.accent();
+    QLinearGradient fill(QPointF(0, plot.top()), QPointF(0, plot.bottom()));
+    fill.setColorAt(0.0, withAlpha(accent, dark ? 0.45 : 0.28));
+    fill.setColorAt(0.4, withAlpha(accent, dark ? 0.18 : 0.12));
+    fill.setColorAt(0.85, withAlpha(accent, 0.04));
+    fill.setColorAt(1.0, withAlpha(accent, 0.0));
+    painter.fillPath(model.trendPath(smooth, true), fill);
+    painter.setPen(QPen(accent, TrendChartModel::kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(model.trendPath(smooth, false));
 }
 
 } // namespace zn

@@ -2,10 +2,15 @@
 
 #include "views/weather/emotional/TrendChartModel.h"
 
+#include "app/theme/ZephyrTheme.h"
+
 #include <QDateTime>
+#include <QPixmap>
 #include <QWidget>
 
 #include <memory>
+
+class QPainter;
 #include <optional>
 
 namespace zn {
@@ -51,8 +56,21 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    struct Layer {
+        quint64 key = 0;
+        QPixmap pixmap;
+    };
+
     void layoutPlot();
     int scaleLabelWidth() const;
+    // What the still part of the chart depends on: size, theme, curve kind
+    // and the window's days.
+    quint64 layerKey(const ZephyrTheme &theme, bool smooth) const;
+    void paintLayer(QPainter &painter, const ZephyrTheme &theme, bool smooth) const;
+
+    // The grid, labels, area and line of the last few windows drawn, so a
+    // switch back to one, or a redraw after an unrelated save, only blits.
+    QList<Layer> m_layers;
 
     std::unique_ptr<TrendChartModel> m_model;
     std::optional<QDateTime> m_selected;
