@@ -168,7 +168,13 @@ QWidget *OnboardingView::makeReadyStep()
     text->setAlignment(Qt::AlignHCenter);
     text->setWordWrap(true);
     text->setMaximumWidth(420);
-    column->addWidget(text, 0, Qt::AlignHCenter);
+    // Centred by stretches, not by an alignment flag: an aligned label gets
+    // only its one-line size and clips its second line.
+    auto *centred = new QHBoxLayout;
+    centred->addStretch(1);
+    centred->addWidget(text, 100);
+    centred->addStretch(1);
+    column->addLayout(centred);
     column->addStretch(1);
     return page;
 }
