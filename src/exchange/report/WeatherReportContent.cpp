@@ -85,12 +85,12 @@ QString periodTitle(WeatherPeriod period)
     return QStringLiteral("Past 7 days");
 }
 
-struct BucketSpec {
+struct BucketDefinition {
     WeatherLabel label;
     double representative;
 };
 
-constexpr std::array<BucketSpec, 5> kBuckets{{
+constexpr std::array<BucketDefinition, 5> kBuckets{{
     {WeatherLabel::Sunny, 0.8},
     {WeatherLabel::PartlyCloudy, 0.4},
     {WeatherLabel::Overcast, 0.0},

@@ -188,6 +188,10 @@ TEST_F(JournalImportFileTest, ImportIntoAnEmptyStoreRecreatesEveryExportedField)
         EXPECT_FALSE(c->isDraft());
     }
     EXPECT_EQ(compared, 3);
+    // The file carries entries only: the source's weekly reflection stays
+    // behind and the target makes its own when its week is next reflected.
+    EXPECT_FALSE(file.contains("rolling7:"));
+    EXPECT_TRUE(fetchAllWeeklyRecords(reader).isEmpty());
 }
 
 TEST_F(JournalImportFileTest, RefusedSaveReportsAndKeepsNothing)

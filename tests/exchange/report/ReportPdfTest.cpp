@@ -383,6 +383,22 @@ TEST_F(ReportPdf, OddValuesStillGiveASoundPage)
     expectLetterPages(PdfProbe(render({window})));
 }
 
+TEST_F(ReportPdf, OrdinaryLabelsOfFourteenCharactersShowWhole)
+{
+    EmotionalWeatherReportContent window = minimalWindow();
+    window.moodDistribution = {{QStringLiteral("Partly cloudy"), 3, 0.4}};
+    window.themes = {{QStringLiteral("evening walks!"), 2}, {QStringLiteral("self-compassion"), 1}};
+    window.keywords = {{QStringLiteral("conversations"), 4, 0.2}};
+    const PdfProbe probe(render({window}));
+    for (const QString &whole : {QStringLiteral("Partly cloudy"), QStringLiteral("evening walks!"),
+                                 QStringLiteral("conversations"), QStringLiteral("self-compassi\u2026")}) {
+        const PdfWord *w = probe.find(whole);
+        ASSERT_TRUE(w) << whole.toStdString();
+        EXPECT_NEAR(w->xMin, 48, kTolerance) << whole.toStdString();
+    }
+    EXPECT_FALSE(probe.find(QStringLiteral("self-compassion")));
+}
+
 TEST_F(ReportPdf, CoolPaletteAndEmptyInput)
 {
     test::fillSeededJournal(m_journal, 90, 11);
