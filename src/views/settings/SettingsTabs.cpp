@@ -41,6 +41,8 @@ QPushButton *formButton(const QString &title)
     auto *button = new QPushButton(title);
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
+    // Room around the title, as a form button has on any desktop style.
+    button->setMinimumSize(button->sizeHint() + QSize(20, 6));
     return button;
 }
 
