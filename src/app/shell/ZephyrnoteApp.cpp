@@ -4,7 +4,6 @@
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/RootView.h"
-#include "app/shell/ShellPlaceholders.h"
 #include "app/shell/SoftwareUpdater.h"
 #include "app/shell/ZephyrnoteCommands.h"
 #include "platform/base/SystemLog.h"
