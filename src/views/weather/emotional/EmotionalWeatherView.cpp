@@ -131,7 +131,8 @@ EmotionalWeatherView::~EmotionalWeatherView() = default;
 QWidget *EmotionalWeatherView::buildHeader()
 {
     auto *header = new QWidget;
-    auto *row = new QHBoxLayout(header);
+    auto *row = new QBoxLayout(QBoxLayout::LeftToRight, header);
+    m_headerLayout = row;
     row->setContentsMargins(0, 0, 0, 0);
     auto *titles = new QVBoxLayout;
     titles->setSpacing(4);
@@ -141,6 +142,7 @@ QWidget *EmotionalWeatherView::buildHeader()
                                    textStyleFont(TextStyle::Subheadline), InkRole::InkSecondary));
     row->addLayout(titles);
     row->addStretch(1);
+    m_titleBlock = titles;
 
     auto *exportButton = new TintedButton(QStringLiteral("Export PDF"), QStringLiteral("square.and.arrow.up"));
     exportButton->setToolTip(QStringLiteral("Export a private PDF weather report (past 7 · 30 · 365 days)"));
@@ -150,6 +152,9 @@ QWidget *EmotionalWeatherView::buildHeader()
     m_picker = new SegmentedControl(weatherpage::periodTitles());
     m_picker->setAccessibleName(QStringLiteral("Period"));
     m_picker->setMaximumWidth(kPickerMaxWidth);
+    // Segment titles are never cut: a narrow window moves the controls under
+    // the title instead.
+    m_picker->setMinimumWidth(std::min(kPickerMaxWidth, m_picker->sizeHint().width()));
     m_picker->setCurrentIndex(0);
     connect(m_picker, &SegmentedControl::currentIndexChanged, this,
             [this](int index) { setPeriod(periodAt(index)); });
@@ -159,8 +164,10 @@ QWidget *EmotionalWeatherView::buildHeader()
     controls->setContentsMargins(0, 2, 0, 0);
     controls->addWidget(m_exportButton);
     controls->addWidget(m_picker);
+    controls->addStretch(0);
+    m_controls = controls;
     row->addLayout(controls);
-    row->setAlignment(controls, Qt::AlignTop);
+    row->setAlignment(controls, Qt::AlignTop | Qt::AlignLeft);
     row->setAlignment(titles, Qt::AlignTop);
     return header;
 }
@@ -190,6 +197,10 @@ bool EmotionalWeatherView::cardsSideBySide() const
 
 void EmotionalWeatherView::arrangeSummaryRow()
 {
+    const int column = std::min(width(), kColumnMaxWidth) - 2 * kColumnPadding;
+    const int headerNeed = m_titleBlock->sizeHint().width() + m_controls->sizeHint().width() + 24;
+    m_headerLayout->setDirection(headerNeed <= column ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+
     // Side by side when the summary's sentence fits beside a 260-wide themes
     // card; stacked otherwise.
     const int available = std::min(width(), kColumnMaxWidth) - 2 * kColumnPadding;

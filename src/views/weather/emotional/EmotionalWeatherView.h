@@ -15,6 +15,7 @@
 
 class QAbstractButton;
 class QBoxLayout;
+class QLayout;
 class QScrollArea;
 
 namespace zn {
@@ -142,6 +143,9 @@ private:
     QScrollArea *m_scroll = nullptr;
     SegmentedControl *m_picker = nullptr;
     QAbstractButton *m_exportButton = nullptr;
+    QBoxLayout *m_headerLayout = nullptr;
+    QLayout *m_titleBlock = nullptr;
+    QLayout *m_controls = nullptr;
     QWidget *m_summaryRow = nullptr;
     QBoxLayout *m_summaryLayout = nullptr;
     SummaryCard *m_summaryCard = nullptr;
