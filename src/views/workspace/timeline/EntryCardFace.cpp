@@ -7,11 +7,11 @@
 
 namespace zn {
 
-EntryCardFace EntryCardFace::make(const JournalEntry &entry, const QLocale &locale)
+EntryCardFace EntryCardFace::make(const JournalEntry &entry, const QLocale &locale, const QTimeZone &zone)
 {
     EntryCardFace face;
     face.weather = weatherLabelForScore(entry.sentimentScore());
-    const QDateTime when = entry.timestamp();
+    const QDateTime when = entry.timestamp().toTimeZone(zone);
     face.timeText = DateFormats::format(when, DateStyle::WeekdayMonthDayTime, locale);
     face.title = entryTitle(entry.rawText(), kTitleLimit);
     const InsightStatus status = entry.insightStatus();

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 namespace zn {
 
@@ -25,7 +26,10 @@ struct EntryCardFace
     bool chipsEmphasized = false;
     QString accessibleText; // "Mar 4, 2024, 10:05 AM, Sunny. Title"
 
-    static EntryCardFace make(const JournalEntry &entry, const QLocale &locale = QLocale());
+    // Times are shown on the user's clock whatever zone the entry was
+    // stamped in.
+    static EntryCardFace make(const JournalEntry &entry, const QLocale &locale = QLocale(),
+                              const QTimeZone &zone = QTimeZone::systemTimeZone());
 };
 
 } // namespace zn

@@ -1,5 +1,6 @@
 #include "views/workspace/timeline/TimelineListModel.h"
 
+#include "core/CalendarProvider.h"
 #include "core/JournalEntry.h"
 #include "platform/base/Clock.h"
 #include "views/workspace/timeline/TimelineGrouping.h"
@@ -148,9 +149,9 @@ TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry, int sl
 {
     std::optional<Cached> &at = m_faces[size_t(slot)];
     if (!at) {
-        at = Cached{EntryCardFace::make(*entry, m_locale), {}, false};
+        at = Cached{EntryCardFace::make(*entry, m_locale, m_provider->timeZone()), {}, false};
     } else if (at->stale) {
-        at->face = EntryCardFace::make(*entry, m_locale);
+        at->face = EntryCardFace::make(*entry, m_locale, m_provider->timeZone());
         at->height = {};
         at->stale = false;
     }

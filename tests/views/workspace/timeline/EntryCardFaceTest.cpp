@@ -25,12 +25,17 @@ JournalEntry entryWith(const QString &text, double score = 0.0, const KeywordFre
 TEST(EntryCardFace, ShowsTimeWeatherTitleAndAnAccessibleSummaryFromOneScore)
 {
     const JournalEntry entry = entryWith(QStringLiteral("A long walk by the sea. Then lunch."), 0.65);
-    const EntryCardFace face = EntryCardFace::make(entry, kEnglish);
+    const EntryCardFace face = EntryCardFace::make(entry, kEnglish, QTimeZone::utc());
     EXPECT_EQ(face.weather, WeatherLabel::Sunny);
     EXPECT_EQ(face.title, QStringLiteral("A long walk by the sea."));
     EXPECT_TRUE(face.timeText.startsWith(QStringLiteral("Mon, Mar 4, 10:05")));
     EXPECT_TRUE(face.accessibleText.startsWith(QStringLiteral("Mar 4, 2024")));
     EXPECT_TRUE(face.accessibleText.endsWith(QStringLiteral(", Sunny. A long walk by the sea.")));
+
+    // An entry stamped in UTC reads on the user's clock, in the card and its label.
+    const EntryCardFace berlin = EntryCardFace::make(entry, kEnglish, QTimeZone("Europe/Berlin"));
+    EXPECT_TRUE(berlin.timeText.startsWith(QStringLiteral("Mon, Mar 4, 11:05"))) << berlin.timeText.toStdString();
+    EXPECT_TRUE(berlin.accessibleText.contains(QStringLiteral("11:05"))) << berlin.accessibleText.toStdString();
 
     // The stripe, the weather word and the label agree at every boundary.
     for (double score : {0.6, 0.5999, 0.2, -0.2, -0.2001, -0.6, -0.61, std::nan("")}) {
