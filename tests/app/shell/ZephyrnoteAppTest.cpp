@@ -4,7 +4,6 @@
 #include "AppTestHarness.h"
 
 #include "app/shell/ICloudAccountMonitor.h"
-#include "app/shell/ShellPlaceholders.h"
 #include "views/onboarding/OnboardingView.h"
 #include "views/settings/SettingsRootView.h"
 #include "views/workspace/detail/DetailWidgets.h"
