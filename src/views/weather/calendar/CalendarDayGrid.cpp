@@ -53,6 +53,16 @@ void CalendarDayGrid::setSlots(const QList<bool> &isDay)
     setCurrentSlot(m_current);
 }
 
+void CalendarDayGrid::showMonth(const QStringList &weekdaySymbols, const MonthSlots &days)
+{
+    setWeekdaySymbols(weekdaySymbols);
+    QList<bool> isDay;
+    isDay.reserve(days.size());
+    for (const std::optional<QDateTime> &slot : days)
+        isDay.append(slot.has_value());
+    setSlots(isDay);
+}
+
 void CalendarDayGrid::setCurrentSlot(int slot)
 {
     const auto isDay = [this](int i) { return i >= 0 && i < m_isDay.size() && m_isDay[i]; };

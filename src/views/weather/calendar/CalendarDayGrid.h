@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/weather/calendar/CalendarGridGeometry.h"
+#include "views/weather/calendar/MonthGrid.h"
 
 #include <QAbstractButton>
 #include <QFont>
@@ -39,6 +40,18 @@ public:
     // One flag per slot: true where the slot is a day. Returns nothing; the
     // caller then fills buttonAt() for every day slot.
     void setSlots(const QList<bool> &isDay);
+    // The weekday row and one slot per entry of `days`, a day where it
+    // holds one.
+    void showMonth(const QStringList &weekdaySymbols, const MonthSlots &days);
+    // Calls `fill(slot, day, button)` for every slot of `days` that holds a day.
+    template <typename Button, typename Fill>
+    void forEachDay(const MonthSlots &days, Fill &&fill) const
+    {
+        for (int i = 0; i < days.size(); ++i) {
+            if (days[i])
+                fill(i, *days[i], static_cast<Button *>(buttonAt(i)));
+        }
+    }
     int slotCount() const { return int(m_isDay.size()); }
     QAbstractButton *buttonAt(int slot) const;
     // The day that takes the Tab focus; a slot that is no day picks the

@@ -169,27 +169,18 @@ void CalendarMonthView::refresh()
 {
     const MonthGrid &grid = m_feed->grid();
     m_title->setText(monthTitle(m_visibleMonth, grid));
-    m_grid->setWeekdaySymbols(grid.weekdaySymbols());
-
     m_slots = monthDays();
-    QList<bool> isDay;
-    isDay.reserve(m_slots.size());
-    for (const std::optional<QDateTime> &slot : std::as_const(m_slots))
-        isDay.append(slot.has_value());
-    m_grid->setSlots(isDay);
+    m_grid->showMonth(grid.weekdaySymbols(), m_slots);
 
     const QHash<QString, DayWeatherStat> stats = dayStats();
     const QDateTime now = m_feed->now();
     int todaySlot = -1;
-    for (int i = 0; i < m_slots.size(); ++i) {
-        if (!m_slots[i])
-            continue;
-        auto *button = static_cast<MonthDayButton *>(m_grid->buttonAt(i));
-        const MonthDayCell cell = monthDayCell(*m_slots[i], stats, grid, now);
+    m_grid->forEachDay<MonthDayButton>(m_slots, [&](int slot, const QDateTime &day, MonthDayButton *button) {
+        const MonthDayCell cell = monthDayCell(day, stats, grid, now);
         button->setCell(cell, monthDayAccessibilityLabel(cell, grid));
         if (cell.isToday)
-            todaySlot = i;
-    }
+            todaySlot = slot;
+    });
     // Tab lands on today when it is shown, else on the 1st.
     m_grid->setCurrentSlot(todaySlot);
 }

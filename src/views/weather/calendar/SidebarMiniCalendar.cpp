@@ -126,30 +126,21 @@ void SidebarMiniCalendar::refresh()
 {
     const MonthGrid &grid = m_feed->grid();
     m_title->setText(abbreviatedMonthTitle(m_visibleMonth, grid));
-    m_grid->setWeekdaySymbols(grid.weekdaySymbols());
-
     m_slots = monthDays();
-    QList<bool> isDay;
-    isDay.reserve(m_slots.size());
-    for (const std::optional<QDateTime> &slot : std::as_const(m_slots))
-        isDay.append(slot.has_value());
-    m_grid->setSlots(isDay);
+    m_grid->showMonth(grid.weekdaySymbols(), m_slots);
 
     const QHash<QString, double> scores = dayScores();
     const QDateTime now = m_feed->now();
     int selectedSlot = -1;
     int todaySlot = -1;
-    for (int i = 0; i < m_slots.size(); ++i) {
-        if (!m_slots[i])
-            continue;
-        auto *button = static_cast<MiniDayButton *>(m_grid->buttonAt(i));
-        const MiniDayCell cell = miniDayCell(*m_slots[i], scores, grid, now, m_selectedDay);
+    m_grid->forEachDay<MiniDayButton>(m_slots, [&](int slot, const QDateTime &day, MiniDayButton *button) {
+        const MiniDayCell cell = miniDayCell(day, scores, grid, now, m_selectedDay);
         button->setCell(cell, miniDayAccessibilityLabel(cell, grid));
         if (cell.isSelected)
-            selectedSlot = i;
+            selectedSlot = slot;
         if (cell.isToday)
-            todaySlot = i;
-    }
+            todaySlot = slot;
+    });
     // Tab lands on the selected day, else today, else the 1st.
     m_grid->setCurrentSlot(selectedSlot >= 0 ? selectedSlot : todaySlot);
     updateGeometry();
