@@ -23,38 +23,14 @@ using namespace std::chrono_literals;
 
 const QString kTyped = QStringLiteral("Walked by the river at dawn and felt calm and grateful");
 
-QString appBinary()
-{
-    return qEnvironmentVariable("ZN_APP_BINARY");
-}
-
-class JournalWindowEndToEnd : public ::testing::Test
+class JournalWindowEndToEnd : public EndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        if (appBinary().isEmpty() || !QFile::exists(appBinary()))
-            GTEST_SKIP() << "the zephyrnote program is not built";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "xdotool is not installed (Debian package xdotool)";
-        const QString why = display.start();
-        if (!why.isEmpty())
-            GTEST_SKIP() << "no X display for the end-to-end run: " << why.toStdString();
-    }
-
-    void TearDown() override
-    {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(3000);
-        }
-    }
-
     void launch(const QString &platform = QStringLiteral("xcb"))
     {
         app.setProcessEnvironment(home.environment(display.name(), platform));
         app.setProcessChannelMode(QProcess::SeparateChannels);
-        app.start(appBinary(), {});
+        app.start(binary, {});
         ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
     }
 
@@ -96,10 +72,6 @@ protected:
                 texts << entry->rawText();
         return texts;
     }
-
-    XvfbDisplay display;
-    PrivateHome home;
-    QProcess app;
 };
 
 TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)

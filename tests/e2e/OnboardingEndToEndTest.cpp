@@ -19,29 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class OnboardingEndToEnd : public ::testing::Test
+class OnboardingEndToEnd : public EndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        binary = qEnvironmentVariable("ZN_APP_BINARY");
-        if (binary.isEmpty() || !QFile::exists(binary))
-            GTEST_SKIP() << "the zephyrnote program is not built";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "xdotool is not installed (Debian package xdotool)";
-        const QString why = display.start();
-        if (!why.isEmpty())
-            GTEST_SKIP() << "no X display for the end-to-end run: " << why.toStdString();
-    }
-
-    void TearDown() override
-    {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(3000);
-        }
-    }
-
     void launch()
     {
         app.setProcessEnvironment(home.environment(display.name(), QStringLiteral("xcb")));
@@ -87,11 +67,6 @@ protected:
         QSettings ini(home.configFolder() + QStringLiteral("/Zephyrnote/Zephyrnote.ini"), QSettings::IniFormat);
         return ini.value(QString::fromLatin1(key));
     }
-
-    QString binary;
-    XvfbDisplay display;
-    PrivateHome home;
-    QProcess app;
 };
 
 TEST_F(OnboardingEndToEnd, AFreshProfileWalksThroughTheStepsIntoTheJournalAndStartsThereNextTime)

@@ -116,4 +116,24 @@ std::optional<QString> waitForWindow(const QString &display, const QString &patt
     return std::nullopt;
 }
 
+void EndToEndTest::SetUp()
+{
+    binary = qEnvironmentVariable("ZN_APP_BINARY");
+    if (binary.isEmpty() || !QFile::exists(binary))
+        GTEST_SKIP() << "the zephyrnote program is not built";
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xdotool is not installed (Debian package xdotool)";
+    const QString why = display.start();
+    if (!why.isEmpty())
+        GTEST_SKIP() << "no X display for the end-to-end run: " << why.toStdString();
+}
+
+void EndToEndTest::TearDown()
+{
+    if (app.state() != QProcess::NotRunning) {
+        app.kill();
+        app.waitForFinished(3000);
+    }
+}
+
 } // namespace zn::test

@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -56,5 +58,19 @@ std::optional<QString> xdotool(const QString &display, const QStringList &argume
 // Waits for a visible window whose title matches `pattern`; its id.
 std::optional<QString> waitForWindow(const QString &display, const QString &pattern,
                                      std::chrono::milliseconds timeout);
+
+// A run of the built program on its own display and home: skipped where the
+// program, xdotool or Xvfb is missing; the program is killed if still running.
+class EndToEndTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString binary;
+    XvfbDisplay display;
+    PrivateHome home;
+    QProcess app;
+};
 
 } // namespace zn::test
