@@ -42,9 +42,9 @@ QString withShortcut(const QString &text, QKeyCombination key)
 
 } // namespace
 
-const QList<ToolbarItemSpec> &toolbarItems()
+const QList<ToolbarItemDefinition> &toolbarItems()
 {
-    static const QList<ToolbarItemSpec> items{
+    static const QList<ToolbarItemDefinition> items{
         {ToolbarItem::Write, QStringLiteral("Write"), QStringLiteral("square.and.pencil"),
          withShortcut(QStringLiteral("New Entry"), Qt::CTRL | Qt::Key_N)},
         {ToolbarItem::Voice, QStringLiteral("Voice"), QStringLiteral("mic.circle.fill"), {}},

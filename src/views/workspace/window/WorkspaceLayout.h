@@ -51,7 +51,7 @@ inline bool showsEntryList(WorkspaceDestination destination)
 // The items of the window's toolbar, in order.
 enum class ToolbarItem { Write, Voice, VoiceSave, TypedSave, Export };
 
-struct ToolbarItemSpec
+struct ToolbarItemDefinition
 {
     ToolbarItem item;
     QString title;
@@ -59,7 +59,7 @@ struct ToolbarItemSpec
     QString toolTip; // empty for none
 };
 
-const QList<ToolbarItemSpec> &toolbarItems();
+const QList<ToolbarItemDefinition> &toolbarItems();
 // Whether an item is in the toolbar for the workspace's state now; a Save
 // that does not apply is absent, not disabled.
 bool toolbarItemShown(ToolbarItem item, const WorkspaceViewModel &workspace);

@@ -30,18 +30,18 @@ WorkspaceToolbar::WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *paren
     spacer->setAttribute(Qt::WA_TransparentForMouseEvents);
     addWidget(spacer);
 
-    for (const ToolbarItemSpec &spec : toolbarItems()) {
-        QAction *action = addAction(spec.title);
-        action->setToolTip(spec.toolTip.isEmpty() ? spec.title : spec.toolTip);
-        action->setData(int(spec.item));
-        const ToolbarItem item = spec.item;
+    for (const ToolbarItemDefinition &definition : toolbarItems()) {
+        QAction *action = addAction(definition.title);
+        action->setToolTip(definition.toolTip.isEmpty() ? definition.title : definition.toolTip);
+        action->setData(int(definition.item));
+        const ToolbarItem item = definition.item;
         connect(action, &QAction::triggered, this, [this, item] { runToolbarItem(item, *m_workspace); });
         m_actions.insert(item, action);
         if (auto *button = qobject_cast<QToolButton *>(widgetForAction(action))) {
             button->setFocusPolicy(Qt::TabFocus);
-            button->setAccessibleName(spec.title);
+            button->setAccessibleName(definition.title);
             button->setFont(textStyleFont(TextStyle::Body));
-            if (spec.symbol.isEmpty())
+            if (definition.symbol.isEmpty())
                 button->setToolButtonStyle(Qt::ToolButtonTextOnly);
         }
     }
@@ -54,19 +54,19 @@ WorkspaceToolbar::WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *paren
 QStringList WorkspaceToolbar::shownTitles() const
 {
     QStringList titles;
-    for (const ToolbarItemSpec &spec : toolbarItems())
-        if (m_actions.value(spec.item)->isVisible()) {
-            if (spec.item == ToolbarItem::Export && m_detailItem && m_detailItem->isVisible())
+    for (const ToolbarItemDefinition &definition : toolbarItems())
+        if (m_actions.value(definition.item)->isVisible()) {
+            if (definition.item == ToolbarItem::Export && m_detailItem && m_detailItem->isVisible())
                 titles << m_detailItem->text();
-            titles << spec.title;
+            titles << definition.title;
         }
     return titles;
 }
 
 void WorkspaceToolbar::updateItems()
 {
-    for (const ToolbarItemSpec &spec : toolbarItems())
-        m_actions.value(spec.item)->setVisible(toolbarItemShown(spec.item, *m_workspace));
+    for (const ToolbarItemDefinition &definition : toolbarItems())
+        m_actions.value(definition.item)->setVisible(toolbarItemShown(definition.item, *m_workspace));
     updateDetailItem();
 }
 
@@ -109,10 +109,10 @@ void WorkspaceToolbar::updateDetailItem()
 void WorkspaceToolbar::retint()
 {
     const ZephyrTheme theme = ThemeScope::themeFor(this);
-    for (const ToolbarItemSpec &spec : toolbarItems()) {
-        if (!spec.symbol.isEmpty())
-            m_actions.value(spec.item)->setIcon(
-                symbolIcon(spec.symbol, theme.accent(), SymbolRendering::Hierarchical));
+    for (const ToolbarItemDefinition &definition : toolbarItems()) {
+        if (!definition.symbol.isEmpty())
+            m_actions.value(definition.item)->setIcon(
+                symbolIcon(definition.symbol, theme.accent(), SymbolRendering::Hierarchical));
     }
 }
 
