@@ -79,7 +79,7 @@ TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
     home.markOnboardingDone();
     launch();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
-    ASSERT_TRUE(window) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(window) << whatHappened().toStdString();
 
     keys(*window, {QStringLiteral("ctrl+n")});
     QThread::msleep(300);
@@ -89,14 +89,14 @@ TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
     keys(*window, {QStringLiteral("ctrl+q")});
     ASSERT_TRUE(waitForExit(15s)) << "the program did not quit on Ctrl+Q";
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+    EXPECT_EQ(app.exitCode(), 0) << whatHappened().toStdString();
     EXPECT_TRUE(savedTexts().contains(kTyped)) << savedTexts().join(" | ").toStdString();
 
     // Started again, the journal opens with the entry and loses nothing
     // on the way out.
     launch();
     const auto again = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
-    ASSERT_TRUE(again) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(again) << whatHappened().toStdString();
     keys(*again, {QStringLiteral("ctrl+q")});
     ASSERT_TRUE(waitForExit(15s));
     EXPECT_EQ(app.exitCode(), 0);
@@ -115,7 +115,7 @@ TEST_F(JournalWindowEndToEnd, AStoreThatCannotBeOpenedEndsWithStatusOneAndSaysWh
     launch();
     // The message shows in a box on the display; Return closes it.
     const auto box = waitForWindow(display.name(), QStringLiteral("^Zephyrnote$"), 20s);
-    ASSERT_TRUE(box) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(box) << whatHappened().toStdString();
     keys(*box, {QStringLiteral("Return")});
     ASSERT_TRUE(waitForExit(10s)) << "the message box did not close";
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);

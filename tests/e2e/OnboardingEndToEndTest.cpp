@@ -73,7 +73,7 @@ TEST_F(OnboardingEndToEnd, AFreshProfileWalksThroughTheStepsIntoTheJournalAndSta
 {
     launch();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Zephyrnote$"), 20s);
-    ASSERT_TRUE(window) << app.readAllStandardError().toStdString();
+    ASSERT_TRUE(window) << whatHappened().toStdString();
 
     // Privacy step: Return continues.
     keys(*window, {QStringLiteral("Return")});
@@ -90,7 +90,7 @@ TEST_F(OnboardingEndToEnd, AFreshProfileWalksThroughTheStepsIntoTheJournalAndSta
     const int columnRight = size.width() / 2 + std::min(size.width(), 560) / 2;
     click(*window, columnRight - 32 - 40 - 50, size.height() - 32 - 36 - 16);
     const auto journal = waitForWindow(display.name(), QStringLiteral("^Timeline"), 10s);
-    ASSERT_TRUE(journal) << "the journal did not open after the last step";
+    ASSERT_TRUE(journal) << "the journal did not open after the last step: " << whatHappened().toStdString();
     EXPECT_TRUE(stored("settings.onboardingCompleted").toBool());
 
     keys(*journal, {QStringLiteral("ctrl+q")});
@@ -98,7 +98,7 @@ TEST_F(OnboardingEndToEnd, AFreshProfileWalksThroughTheStepsIntoTheJournalAndSta
 
     // The next start goes straight to the journal.
     launch();
-    ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Timeline"), 20s));
+    ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Timeline"), 20s)) << whatHappened().toStdString();
     EXPECT_EQ(stored("settings.palette").toString(), QStringLiteral("cool"));
 }
 

@@ -28,30 +28,31 @@ QString XvfbDisplay::start()
     const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (program.isEmpty())
         return QStringLiteral("Xvfb is not installed (Debian package xvfb)");
-    // A display number nobody holds: no socket and no lock file.
-    for (int n = 120 + int(QCoreApplication::applicationPid() % 200); n < 1000; ++n) {
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
-            || QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            continue;
-        m_server = std::make_unique<QProcess>();
-        m_server->setProcessChannelMode(QProcess::MergedChannels);
-        m_server->start(program, {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"), QStringLiteral("0"),
-                                  QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!m_server->waitForStarted(3000))
-            return QStringLiteral("Xvfb did not start: ") + m_server->errorString();
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
-        for (int i = 0; i < 100 && m_server->state() == QProcess::Running; ++i) {
-            if (QFileInfo::exists(socket)) {
-                m_number = n;
-                return {};
-            }
-            QThread::msleep(50);
-        }
-        // Lost a race for this number, or it failed: try the next one.
-        m_server->kill();
-        m_server->waitForFinished(1000);
+    // The server picks a free display number itself, taking its lock file
+    // atomically, and writes the number to its output once it accepts
+    // clients: tests starting together never share a display.
+    m_server = std::make_unique<QProcess>();
+    m_server->setStandardErrorFile(QProcess::nullDevice());
+    m_server->start(program, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                              QStringLiteral("0"), QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
+                              QStringLiteral("tcp")});
+    if (!m_server->waitForStarted(5000))
+        return QStringLiteral("Xvfb did not start: ") + m_server->errorString();
+    QByteArray written;
+    QElapsedTimer timer;
+    timer.start();
+    while (!written.contains('\n') && timer.elapsed() < 20000) {
+        if (m_server->state() != QProcess::Running)
+            return QStringLiteral("Xvfb ended before it took a display");
+        m_server->waitForReadyRead(200);
+        written += m_server->readAllStandardOutput();
     }
-    return QStringLiteral("no free X display number");
+    bool ok = false;
+    const int number = written.trimmed().toInt(&ok);
+    if (!ok)
+        return QStringLiteral("Xvfb named no display in 20 s");
+    m_number = number;
+    return {};
 }
 
 PrivateHome::PrivateHome()
@@ -114,6 +115,21 @@ std::optional<QString> waitForWindow(const QString &display, const QString &patt
         QThread::msleep(100);
     }
     return std::nullopt;
+}
+
+QString EndToEndTest::whatHappened()
+{
+    QStringList names;
+    if (auto found = xdotool(display.name(), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--name"), QStringLiteral(".")})) {
+        for (const QString &id : found->split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            names << xdotool(display.name(), {QStringLiteral("getwindowname"), id}).value_or(QStringLiteral("?"));
+    }
+    const QString state = app.state() == QProcess::NotRunning
+        ? QStringLiteral("the program ended with status %1").arg(app.exitCode())
+        : QStringLiteral("the program is running");
+    return QStringLiteral("%1; visible windows: [%2]; its errors: %3")
+        .arg(state, names.join(QStringLiteral(", ")), QString::fromLocal8Bit(app.readAllStandardError()));
 }
 
 void EndToEndTest::SetUp()

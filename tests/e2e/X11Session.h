@@ -66,6 +66,9 @@ class EndToEndTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
+    // For a failure message: whether the program still runs, the windows
+    // on the display and what the program wrote to its error output.
+    QString whatHappened();
 
     QString binary;
     XvfbDisplay display;

@@ -34,10 +34,11 @@ MainWindow::MainWindow(AppSettings &settings, UserDefaults &defaults, Zephyrnote
     , m_scope(new ThemeScope(this, &settings))
 {
     setObjectName(QStringLiteral("ZephyrnoteMainWindow"));
-    setWindowTitle(QStringLiteral("Zephyrnote"));
     m_commands = new ZephyrnoteCommands(menuBar(), std::move(callbacks), center, m_router);
     m_root = makeContent(this);
     setCentralWidget(m_root);
+    // The content chose its title while it was made, before this window listened.
+    setWindowTitle(m_root->title());
     connect(m_root, &RootView::titleChanged, this, &QWidget::setWindowTitle);
 
     // F10 opens the menus from the keyboard, as elsewhere on this desktop;

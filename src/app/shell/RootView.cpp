@@ -29,7 +29,7 @@ void RootView::showContent()
     if (journal && !m_workspace) {
         m_workspace = m_makeWorkspace(this);
         m_stack->addWidget(m_workspace);
-        connect(m_workspace, &JournalWorkspaceView::titleChanged, this, &RootView::titleChanged);
+        connect(m_workspace, &JournalWorkspaceView::titleChanged, this, &RootView::setTitle);
         m_stack->setCurrentWidget(m_workspace);
         if (QWidget *old = m_onboarding) {
             m_onboarding = nullptr;
@@ -37,7 +37,7 @@ void RootView::showContent()
             old->deleteLater();
         }
         m_workspace->setFocus();
-        Q_EMIT titleChanged(m_workspace->workspace().windowTitle());
+        setTitle(m_workspace->workspace().windowTitle());
     } else if (!journal && !m_onboarding) {
         m_onboarding = m_makeOnboarding(this);
         m_stack->addWidget(m_onboarding);
@@ -48,8 +48,16 @@ void RootView::showContent()
             old->deleteLater();
         }
         m_onboarding->setFocus();
-        Q_EMIT titleChanged(QStringLiteral("Zephyrnote"));
+        setTitle(QStringLiteral("Zephyrnote"));
     }
+}
+
+void RootView::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged(title);
 }
 
 void RootView::showEvent(QShowEvent *event)

@@ -31,6 +31,8 @@ public:
     // Null while the onboarding shows.
     JournalWorkspaceView *workspace() const { return m_workspace; }
     QWidget *onboarding() const { return m_onboarding; }
+    // The window title for what is shown now.
+    QString title() const { return m_title; }
 
 Q_SIGNALS:
     void appeared();
@@ -42,6 +44,7 @@ protected:
 
 private:
     void showContent();
+    void setTitle(const QString &title);
 
     QPointer<AppSettings> m_settings;
     QPointer<CapabilityDetector> m_capability;
@@ -50,6 +53,7 @@ private:
     QStackedLayout *m_stack;
     QPointer<JournalWorkspaceView> m_workspace;
     QPointer<QWidget> m_onboarding;
+    QString m_title = QStringLiteral("Zephyrnote");
 };
 
 } // namespace zn

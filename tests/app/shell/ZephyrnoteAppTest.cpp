@@ -121,6 +121,8 @@ TEST(ZephyrnoteAppTest, TheTitleFollowsTheScreen)
     h.completeOnboarding();
     ZephyrnoteApp &app = h.start();
     MainWindow *window = app.mainWindow();
+    // Named for the journal before it is ever shown or painted.
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Timeline"));
     window->show();
     settleEvents();
     ZephyrnoteCommands::postCommand(QString::fromLatin1(Notifications::GoWeather), &h.center);
