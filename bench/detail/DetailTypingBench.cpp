@@ -95,6 +95,20 @@ void BM_OpenEntryForReading(benchmark::State &state)
 }
 BENCHMARK(BM_OpenEntryForReading)->Arg(15'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Opening for writing: the editor takes the whole text.
+void BM_OpenEntryForWriting(benchmark::State &state)
+{
+    Pane pane(state.range(0));
+    for (auto _ : state) {
+        pane.editor->clearSelection();
+        pane.view->setEntry(nullptr);
+        pane.editor->openEntry(pane.entry, true);
+        pane.view->setEntry(pane.entry);
+        pane.view->repaint();
+    }
+}
+BENCHMARK(BM_OpenEntryForWriting)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // The editor's own share of opening (it re-scores the text), without a pane.
 void BM_EditorOpenOnly(benchmark::State &state)
 {

@@ -8,6 +8,7 @@
 #include "views/kit/DateFormats.h"
 
 #include <QCoreApplication>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -85,6 +86,52 @@ bool showsLiveChip(const QString &draftText)
 bool coloursMoodLine(const QString &draftText)
 {
     return hasAtLeastGraphemes(draftText, kLiveMoodCharacters);
+}
+
+QList<BodyPiece> bodyPieces(QStringView text, qsizetype pieceLength)
+{
+    pieceLength = std::max<qsizetype>(pieceLength, 16);
+    QList<BodyPiece> pieces;
+    qsizetype start = 0;
+    while (text.size() - start > pieceLength) {
+        const qsizetype limit = start + pieceLength;
+        // Only the later half is searched, so no piece is tiny.
+        const qsizetype floor = start + pieceLength / 2;
+        qsizetype cut = -1;
+        for (qsizetype i = limit; i > floor; --i) {
+            if (text.at(i) == u'\n') {
+                pieces.append({start, i - start, true});
+                start = i + 1;
+                cut = i;
+                break;
+            }
+        }
+        if (cut >= 0)
+            continue;
+        for (qsizetype i = limit; i > floor; --i) {
+            if (text.at(i - 1).isSpace()) {
+                cut = i;
+                break;
+            }
+        }
+        if (cut < 0) {
+            // One unbroken run: between two characters as the reader sees them.
+            // Whether a character ends at the limit depends on the whole
+            // character after it, which may be a surrogate pair.
+            const qsizetype context = std::min(pieceLength + 2, text.size() - start);
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.sliced(start, context).toString());
+            finder.setPosition(pieceLength);
+            if (!finder.isAtBoundary())
+                finder.toPreviousBoundary();
+            cut = start + (finder.position() > 0 ? finder.position() : pieceLength);
+            if (text.at(cut).isLowSurrogate())
+                ++cut;
+        }
+        pieces.append({start, cut - start, false});
+        start = cut;
+    }
+    pieces.append({start, text.size() - start, false});
+    return pieces;
 }
 
 qreal editorSideInset(qreal width, qreal measureMax)

@@ -103,6 +103,21 @@ inline constexpr int kDetailKeywordLimit = 3;
 KeywordRow keywordRow(const QStringList &themes, InsightStatus status, const QStringList &topKeywords);
 KeywordRow keywordRow(const JournalEntry &entry);
 
+// A long body is typeset as a column of pieces, so that opening it lays out
+// a screenful rather than the whole text, and the rest follows a piece at a
+// time. A piece ends at a line break where it can (the break itself belongs
+// to no piece), else after a space, else between two characters; joined
+// back, with a line break where `endsLine` says, the pieces are the text.
+struct BodyPiece
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    bool endsLine = false;
+    friend bool operator==(const BodyPiece &, const BodyPiece &) = default;
+};
+inline constexpr qsizetype kBodyPieceLength = 8000;
+QList<BodyPiece> bodyPieces(QStringView text, qsizetype pieceLength = kBodyPieceLength);
+
 inline constexpr int kTitleLimit = 48;
 // Seconds after which the pane gives up on a reflection still being written.
 inline constexpr double kStaleReflectionSeconds = 70;

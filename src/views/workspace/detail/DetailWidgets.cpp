@@ -10,6 +10,7 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -123,7 +124,7 @@ void ReadingText::setPlainTextIfChanged(const QString &text)
     QTextCursor cursor(doc);
     cursor.setBlockFormat(blockFormat());
     cursor.insertText(text);
-    m_cachedWidth = -1;
+    m_heights.clear();
     updateGeometry();
 }
 
@@ -143,7 +144,7 @@ void ReadingText::setCentered(bool centered)
         return;
     m_centered = centered;
     applyBlockFormat();
-    m_cachedWidth = -1;
+    m_heights.clear();
     updateGeometry();
 }
 
@@ -161,15 +162,18 @@ int ReadingText::heightForWidth(int width) const
     width = std::min(width, maximumWidth());
     if (width <= 0)
         return 0;
-    if (width != m_cachedWidth) {
-        // The widget lays its text out at this width anyway once resized, so
-        // the document keeps it: a long entry is laid out once per width.
-        QTextDocument *doc = document();
-        doc->setTextWidth(width);
-        m_cachedWidth = width;
-        m_cachedHeight = int(std::ceil(doc->size().height()));
-    }
-    return m_cachedHeight;
+    // Layouts ask at several widths in one pass (the size hint's, the
+    // column's with and without a scroll bar): each is laid out once.
+    for (const auto &[cachedWidth, height] : m_heights)
+        if (cachedWidth == width)
+            return height;
+    QTextDocument *doc = document();
+    doc->setTextWidth(width);
+    const int height = int(std::ceil(doc->size().height()));
+    if (m_heights.size() == kWidthsKept)
+        m_heights.removeLast();
+    m_heights.prepend({width, height});
+    return height;
 }
 
 QSize ReadingText::sizeHint() const
@@ -178,8 +182,11 @@ QSize ReadingText::sizeHint() const
     // message is not squeezed to whatever width the widget started with.
     // A long text answers from its last layout rather than laying itself
     // out again at a width it will never have.
-    if (m_text.size() > 2000)
-        return {400, m_cachedWidth > 0 ? m_cachedHeight : fontMetrics().height()};
+    if (m_text.size() > 2000) {
+        if (m_heights.isEmpty())
+            return {400, fontMetrics().height()};
+        return {m_heights.first().first, m_heights.first().second};
+    }
     int w = 400;
     {
         const QFontMetrics fm(font());
@@ -201,6 +208,11 @@ void ReadingText::paintEvent(QPaintEvent *event)
     const ZephyrTheme theme = ThemeScope::themeFor(this);
     syncPaletteColor(this, QPalette::Text, inkColor(m_role, theme));
     syncPaletteColor(this, QPalette::Base, Qt::transparent);
+    // Height questions at other widths leave the text laid out at the last
+    // one asked; it is drawn at its own.
+    const int width = viewport()->width();
+    if (width > 0 && document()->textWidth() != width)
+        document()->setTextWidth(width);
     QTextEdit::paintEvent(event);
 }
 
@@ -225,6 +237,64 @@ void ReadingText::focusOutEvent(QFocusEvent *event)
 void ReadingText::wheelEvent(QWheelEvent *event)
 {
     event->ignore();
+}
+
+// --- ReadingBody -----------------------------------------------------------------
+
+ReadingBody::ReadingBody(const QFont &font, InkRole role, qreal lineSpacing, QWidget *parent)
+    : QWidget(parent), m_font(font), m_role(role), m_lineSpacing(lineSpacing)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    m_next.setSingleShot(true);
+    m_next.setInterval(0);
+    connect(&m_next, &QTimer::timeout, this, &ReadingBody::typesetNext);
+    m_plan = {detail::BodyPiece{}};
+    typesetNext();
+}
+
+void ReadingBody::setPlainTextIfChanged(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    m_plan = detail::bodyPieces(m_text);
+    m_typeset = 0;
+    m_next.stop();
+    // Pieces the new text no longer needs go; the others are reused.
+    while (m_pieces.size() > m_plan.size()) {
+        ReadingText *spare = m_pieces.takeLast();
+        spare->hide();
+        spare->deleteLater();
+    }
+    // The kept ones wait for their turn.
+    for (qsizetype i = 1; i < m_pieces.size(); ++i)
+        m_pieces.at(i)->hide();
+    typesetNext();
+}
+
+void ReadingBody::typesetNext()
+{
+    if (m_typeset >= m_plan.size())
+        return;
+    const detail::BodyPiece piece = m_plan.at(m_typeset);
+    ReadingText *text = nullptr;
+    if (m_typeset < m_pieces.size()) {
+        text = m_pieces.at(m_typeset);
+    } else {
+        text = new ReadingText(m_font, m_role, m_lineSpacing, this);
+        layout()->addWidget(text);
+        m_pieces.append(text);
+    }
+    text->setPlainTextIfChanged(m_text.sliced(piece.start, piece.length));
+    text->show();
+    ++m_typeset;
+    if (m_typeset < m_plan.size())
+        m_next.start();
 }
 
 // --- Spinner ---------------------------------------------------------------------

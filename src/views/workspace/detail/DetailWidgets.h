@@ -2,6 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ZephyrTheme.h"
+#include "views/workspace/detail/DetailPresenter.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -69,8 +70,38 @@ private:
     qreal m_lineSpacing;
     bool m_centered = false;
     QString m_text;
-    mutable int m_cachedWidth = -1;
-    mutable int m_cachedHeight = 0;
+    // Heights at the widths asked for lately, newest first.
+    static constexpr qsizetype kWidthsKept = 4;
+    mutable QList<std::pair<int, int>> m_heights;
+};
+
+// The reading page's body. An everyday entry is one ReadingText; a long one
+// is a column of them, one per piece of the text (detail::bodyPieces): the
+// first is typeset at once and each next one on a later turn of the event
+// loop, so opening a very long entry never holds the window.
+class ReadingBody : public QWidget
+{
+    Q_OBJECT
+public:
+    ReadingBody(const QFont &font, InkRole role, qreal lineSpacing, QWidget *parent = nullptr);
+
+    void setPlainTextIfChanged(const QString &text);
+    QString shownText() const { return m_text; }
+    // The pieces typeset so far; all of them once isComplete().
+    QList<ReadingText *> pieces() const { return m_pieces.first(m_typeset); }
+    bool isComplete() const { return m_typeset == m_plan.size(); }
+
+private:
+    void typesetNext();
+
+    QFont m_font;
+    InkRole m_role;
+    qreal m_lineSpacing;
+    QString m_text;
+    QList<detail::BodyPiece> m_plan;
+    qsizetype m_typeset = 0;
+    QList<ReadingText *> m_pieces;
+    QTimer m_next;
 };
 
 // A small indeterminate progress indicator.

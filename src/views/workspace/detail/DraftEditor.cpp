@@ -17,6 +17,8 @@ namespace {
 constexpr qreal kLineSpacing = 6;
 constexpr qreal kBottomPadding = 28;
 constexpr qreal kTopPadding = 4;
+// Longer entries open with the cursor at their start (see replaceAll).
+constexpr qsizetype kCursorAtEndLimit = 100'000;
 
 } // namespace
 
@@ -99,11 +101,24 @@ void DraftEditor::onSessionTextChanged(const QString &text)
 void DraftEditor::replaceAll(const QString &text)
 {
     m_applying = true;
-    setPlainText(text);
-    applyFormats();
+    // One edit with the undo history off: the text, its line spacing and the
+    // cursor reach the layout together, which then lays the text out lazily
+    // as it is shown. Spacing the lines in an edit of its own, or placing a
+    // cursor outside one, would lay out the whole text at once.
+    QTextDocument *doc = document();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    doc->setPlainText(text);
+    cursor.select(QTextCursor::Document);
+    cursor.mergeBlockFormat(blockFormat());
+    // Writing goes on at the end; a very long entry opens at its start,
+    // since showing its end means laying out everything before it.
+    cursor.movePosition(text.size() <= kCursorAtEndLimit ? QTextCursor::End : QTextCursor::Start);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(true);
+    updateInset();
     m_shown = documentText();
-    QTextCursor cursor = textCursor();
-    cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
     m_applying = false;
 }
@@ -136,14 +151,11 @@ void DraftEditor::applyMinimalEdit(const QString &text)
         m_session.setDraftText(m_shown);
 }
 
-void DraftEditor::applyFormats()
+QTextBlockFormat DraftEditor::blockFormat()
 {
-    QTextCursor cursor(document());
-    cursor.select(QTextCursor::Document);
     QTextBlockFormat format;
     format.setLineHeight(kLineSpacing, QTextBlockFormat::LineDistanceHeight);
-    cursor.mergeBlockFormat(format);
-    updateInset();
+    return format;
 }
 
 void DraftEditor::updateInset()

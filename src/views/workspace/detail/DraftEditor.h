@@ -45,7 +45,7 @@ private:
     void replaceAll(const QString &text);
     QString documentText() const;
     void applyMinimalEdit(const QString &text);
-    void applyFormats();
+    static QTextBlockFormat blockFormat();
     void updateInset();
     std::optional<QUuid> sessionIdentity() const;
 

@@ -62,7 +62,7 @@ ReadingPage::ReadingPage(CapabilityDetector *capability, qreal measureMax, QWidg
 
     m_title = new ReadingText(textStyleFont(TextStyle::Title, FontWeight::Medium), InkRole::Ink, 2, content);
     m_stack->addWidget(m_title);
-    m_body = new ReadingText(textStyleFont(TextStyle::Body), InkRole::Ink, 8, content);
+    m_body = new ReadingBody(textStyleFont(TextStyle::Body), InkRole::Ink, 8, content);
     m_stack->addWidget(m_body);
 
     m_keywordBox = new QWidget(content);

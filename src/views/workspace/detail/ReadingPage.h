@@ -15,6 +15,7 @@ class EditorSession;
 class InkLabel;
 class InsightCardView;
 class JournalEntry;
+class ReadingBody;
 class ReadingText;
 class WeatherMark;
 
@@ -38,6 +39,7 @@ public:
     WeatherMark *moodMark() const { return m_mood; }
     QString titleText() const;
     QString bodyText() const;
+    ReadingBody *body() const { return m_body; }
     QWidget *keywordRowWidget() const { return m_keywordBox; }
     const detail::KeywordRow &keywordRow() const { return m_keywordRow; }
     InsightCardView *insightCard() const { return m_card; }
@@ -54,7 +56,7 @@ private:
     QWidget *m_moodBox;
     WeatherMark *m_mood = nullptr;
     ReadingText *m_title;
-    ReadingText *m_body;
+    ReadingBody *m_body;
     QWidget *m_keywordBox;
     InkLabel *m_caption;
     QWidget *m_chips;

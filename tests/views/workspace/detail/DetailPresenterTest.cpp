@@ -1,6 +1,7 @@
 #include "views/workspace/detail/DetailPresenter.h"
 
 #include <QLocale>
+#include <QTextBoundaryFinder>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -97,6 +98,69 @@ TEST(DetailPresenterTest, LongEntriesAnswerFromTheirFirstCharacters)
     EXPECT_TRUE(coloursMoodLine(longText));
     // Blank for a megabyte, then a few characters: still counted right.
     EXPECT_FALSE(showsLiveChip(QString(1'000'000, u' ') + QStringLiteral("short")));
+}
+
+TEST(DetailPresenterTest, BodyPiecesJoinBackToTheTextAndBreakWhereAReaderWould)
+{
+    const auto joined = [](const QString &text, const QList<BodyPiece> &pieces) {
+        QString back;
+        for (const BodyPiece &piece : pieces) {
+            back += text.sliced(piece.start, piece.length);
+            if (piece.endsLine)
+                back += u'\n';
+        }
+        return back;
+    };
+    const auto check = [&](const QString &text, qsizetype limit) {
+        const QList<BodyPiece> pieces = bodyPieces(text, limit);
+        EXPECT_EQ(joined(text, pieces), text);
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            EXPECT_LE(pieces[i].length, limit);
+            if (i + 1 < pieces.size()) { // none tiny but the last
+                EXPECT_GE(pieces[i].length, limit / 2 - 1);
+            }
+        }
+        return pieces;
+    };
+
+    // An everyday entry, and the empty one, are a single piece.
+    EXPECT_EQ(check(QString(), 100), (QList<BodyPiece>{{0, 0, false}}));
+    EXPECT_EQ(check(QString(100, u'a'), 100).size(), 1);
+
+    // A line break wins over a later space; the break belongs to no piece.
+    const QString lines = QString(60, u'a') + u'\n' + QString(20, u'b') + u' ' + QString(40, u'c');
+    const QList<BodyPiece> byLine = check(lines, 100);
+    ASSERT_EQ(byLine.size(), 2);
+    EXPECT_EQ(byLine[0], (BodyPiece{0, 60, true}));
+    EXPECT_EQ(byLine[1].start, 61);
+
+    // Without a break in reach, after the last space; a break too early (in
+    // the first half) would make a tiny piece and is passed over.
+    const QString words = QStringLiteral("ab\n") + QString(70, u'x') + u' ' + QString(60, u'y');
+    const QList<BodyPiece> bySpace = check(words, 100);
+    ASSERT_EQ(bySpace.size(), 2);
+    EXPECT_EQ(bySpace[0], (BodyPiece{0, 74, false}));
+
+    // One unbroken run of emoji, accented letters and flags never splits a
+    // character as the reader sees it.
+    QString run;
+    while (run.size() < 5000)
+        run += QStringLiteral("👩‍👩‍👧e\u0301🇫🇷x");
+    for (const qsizetype limit : {97, 100, 101, 256}) {
+        for (const BodyPiece &piece : check(run, limit)) {
+            if (piece.start == 0)
+                continue;
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, run);
+            finder.setPosition(piece.start);
+            EXPECT_TRUE(finder.isAtBoundary()) << piece.start;
+        }
+    }
+
+    // A megabyte of text in lines is many pieces, none over the limit.
+    QString megabyte;
+    while (megabyte.size() < 1'000'000)
+        megabyte += QStringLiteral("Another line of a long evening entry.\n");
+    EXPECT_GT(check(megabyte, kBodyPieceLength).size(), 100);
 }
 
 TEST(DetailPresenterTest, EditorInsetKeepsTheMeasureAndAtLeast32Points)

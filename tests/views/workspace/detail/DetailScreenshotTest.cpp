@@ -1,10 +1,13 @@
 #include "DetailTestHarness.h"
 
+#include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/detail/InsightCardView.h"
 #include "views/workspace/detail/ReadingPage.h"
 #include "views/workspace/detail/WritingSurface.h"
 
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace zn::test {
@@ -62,6 +65,28 @@ TEST_F(DetailScreenshotTest, ReadingPage)
         shoot(pane, QStringLiteral("detail-reading-%1.png").arg(suffix(t)));
         view.reset();
     }
+}
+
+TEST_F(DetailScreenshotTest, LongEntryWherePiecesMeet)
+{
+    // Where one typeset piece of a long entry ends and the next begins, the
+    // lines run on as in one text.
+    QString text;
+    for (int n = 1; text.size() < 12'000; ++n)
+        text += QStringLiteral("Line %1 of a long entry, written one evening without hurry.\n").arg(n);
+    JournalEntry *entry = seed(text, 0.2);
+    EntryDetailView &pane = makeView(true, QSize(900, 700));
+    pane.show();
+    open(entry);
+    ReadingBody *body = pane.readingPage()->body();
+    while (!body->isComplete())
+        QCoreApplication::processEvents();
+    ASSERT_GE(body->pieces().size(), 2);
+    QScrollArea *scroll = pane.readingPage();
+    drainEvents();
+    ReadingText *second = body->pieces()[1];
+    scroll->verticalScrollBar()->setValue(second->mapTo(scroll->widget(), QPoint(0, 0)).y() - 300);
+    shoot(pane, QStringLiteral("detail-reading-long-seam.png"));
 }
 
 TEST_F(DetailScreenshotTest, WritingSurface)
