@@ -85,6 +85,10 @@ QProcessEnvironment PrivateHome::environment(const QString &display, const QStri
     env.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), QStringLiteral("http://127.0.0.1:9"));
     if (!display.isEmpty())
         env.insert(QStringLiteral("DISPLAY"), display);
+    // A sanitizer build checks the program by the same rules as the tests.
+    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (qEnvironmentVariableIsSet(name))
+            env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     return env;
 }
 
