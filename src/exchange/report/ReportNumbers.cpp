@@ -7,6 +7,10 @@ namespace zn {
 
 QString formatSignedScore(double score)
 {
+    // A score that is no number (a mean over a damaged value) has nothing to
+    // print: a dash, never "+nan".
+    if (!std::isfinite(score))
+        return QStringLiteral("\u2014");
     // -0.0 would print "-0.0"; a mean of exactly nothing has no sign to show.
     if (score == 0.0)
         score = 0.0;

@@ -21,6 +21,9 @@ TEST(ReportTexts, SignedScoresPrintLikePrintf)
     EXPECT_EQ(formatSignedScore(0.45), "+0.5"); // 0.45000…01
     EXPECT_EQ(formatSignedScore(-0.04), "-0.0");
     EXPECT_EQ(formatSignedScore(0.96), "+1.0");
+    // Not a number, or out of range: a dash.
+    EXPECT_EQ(formatSignedScore(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("\u2014"));
+    EXPECT_EQ(formatSignedScore(-std::numeric_limits<double>::infinity()), QStringLiteral("\u2014"));
 }
 
 TEST(ReportTexts, EntryCounts)
