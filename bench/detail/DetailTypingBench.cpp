@@ -82,32 +82,24 @@ void BM_KeystrokeIn15kEntry(benchmark::State &state)
 }
 BENCHMARK(BM_KeystrokeIn15kEntry)->Unit(benchmark::kMillisecond);
 
-void BM_OpenEntryForReading(benchmark::State &state)
+// Opening an entry for reading (arg 1 = 0) or writing (1): the pane shows
+// its first frame.
+void BM_OpenEntry(benchmark::State &state)
 {
     Pane pane(state.range(0));
+    const bool writing = state.range(1) == 1;
     for (auto _ : state) {
         pane.editor->clearSelection();
         pane.view->setEntry(nullptr);
-        pane.editor->openEntry(pane.entry, false);
+        pane.editor->openEntry(pane.entry, writing);
         pane.view->setEntry(pane.entry);
         pane.view->repaint();
     }
 }
-BENCHMARK(BM_OpenEntryForReading)->Arg(15'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-// Opening for writing: the editor takes the whole text.
-void BM_OpenEntryForWriting(benchmark::State &state)
-{
-    Pane pane(state.range(0));
-    for (auto _ : state) {
-        pane.editor->clearSelection();
-        pane.view->setEntry(nullptr);
-        pane.editor->openEntry(pane.entry, true);
-        pane.view->setEntry(pane.entry);
-        pane.view->repaint();
-    }
-}
-BENCHMARK(BM_OpenEntryForWriting)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenEntry)
+    ->ArgsProduct({{15'000, 1'000'000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The editor's own share of opening (it re-scores the text), without a pane.
 void BM_EditorOpenOnly(benchmark::State &state)
