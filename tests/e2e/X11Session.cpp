@@ -129,9 +129,15 @@ QString EndToEndTest::whatHappened()
         for (const QString &id : found->split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             names << xdotool(display.name(), {QStringLiteral("getwindowname"), id}).value_or(QStringLiteral("?"));
     }
-    const QString state = app.state() == QProcess::NotRunning
-        ? QStringLiteral("the program ended with status %1").arg(app.exitCode())
-        : QStringLiteral("the program is running");
+    // QProcess reads the program's pipes and notices its end only while
+    // it is waited on; without this the state and the output are stale.
+    if (app.state() != QProcess::NotRunning)
+        app.waitForFinished(300);
+    QString state = QStringLiteral("the program is running");
+    if (app.state() == QProcess::NotRunning)
+        state = app.exitStatus() == QProcess::CrashExit
+            ? QStringLiteral("the program crashed")
+            : QStringLiteral("the program ended with status %1").arg(app.exitCode());
     return QStringLiteral("%1; visible windows: [%2]; its errors: %3")
         .arg(state, names.join(QStringLiteral(", ")), QString::fromLocal8Bit(app.readAllStandardError()));
 }
