@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <numeric>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -721,6 +722,16 @@ QString SqlStore::selectSql(const EntityDescriptor &entity, const FetchDescripto
     return sql;
 }
 
+bool SqlStore::ordersInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool skipDeferred)
+{
+    // A key left in the store (a deferred text) is not there to compare.
+    for (const SortDescriptor &s : descriptor.sortBy) {
+        if (s.field >= 0 && s.field < entity.fields.size() && skipDeferred && entity.fields[s.field].deferred)
+            return false;
+    }
+    return true;
+}
+
 std::optional<QList<qint64>> SqlStore::selectRowIds(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
                                                     bool applyLimit, StoreError *error)
 {
@@ -738,6 +749,78 @@ std::optional<QList<qint64>> SqlStore::selectRowIds(const EntityDescriptor &enti
 bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
                           const RowSink &sink, StoreError *error, bool skipDeferred)
 {
+    if (!descriptor.sortBy.isEmpty() && !(applyLimit && descriptor.fetchLimit)
+        && ordersInMemory(entity, descriptor, skipDeferred)) {
+        // Sorting whole rows drags every text through SQLite's sorter, and
+        // ordering the row keys first costs a second pass. The rows come
+        // from one plain scan and are ordered here, by the rules the live
+        // queries keep their results in (the same as SQLite's).
+        FetchDescriptor unordered = descriptor;
+        unordered.sortBy.clear();
+        unordered.fetchLimit.reset();
+        std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
+        const auto keep = [&](qint64 rowId, std::vector<QVariant> values) {
+            rows.emplace_back(rowId, std::move(values));
+        };
+        if (!selectRows(entity, unordered, false, keep, error, skipDeferred))
+            return false;
+        std::vector<qsizetype> order(rows.size());
+        std::iota(order.begin(), order.end(), 0);
+        QList<SortDescriptor> keys;
+        bool whole = true; // every key a date or a whole number
+        for (const SortDescriptor &s : descriptor.sortBy) {
+            if (s.field < 0 || s.field >= entity.fields.size())
+                continue;
+            keys.append(s);
+            const FieldType type = entity.fields[s.field].type;
+            whole = whole && (type == FieldType::DateTime || type == FieldType::OptionalDateTime
+                              || type == FieldType::Integer || type == FieldType::Bool);
+        }
+        if (whole) {
+            // Each key read once as (absent, number): absent values first,
+            // as compareValues() orders them.
+            const qsizetype width = keys.size();
+            std::vector<std::pair<bool, qint64>> numbers(rows.size() * size_t(width));
+            for (size_t r = 0; r < rows.size(); ++r) {
+                for (qsizetype k = 0; k < width; ++k) {
+                    const FieldType type = entity.fields[keys[k].field].type;
+                    const QVariant &v = rows[r].second[size_t(keys[k].field)];
+                    const bool absent = store::isAbsent(type, v);
+                    qint64 n = 0;
+                    if (!absent)
+                        n = type == FieldType::DateTime || type == FieldType::OptionalDateTime
+                            ? v.toDateTime().toMSecsSinceEpoch()
+                            : v.toLongLong();
+                    numbers[r * size_t(width) + size_t(k)] = {!absent, n};
+                }
+            }
+            std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+                for (qsizetype k = 0; k < width; ++k) {
+                    const auto &x = numbers[size_t(a * width + k)];
+                    const auto &y = numbers[size_t(b * width + k)];
+                    if (x != y)
+                        return keys[k].order == SortOrder::Reverse ? y < x : x < y;
+                }
+                return rows[size_t(a)].first < rows[size_t(b)].first;
+            });
+        } else {
+            std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+                for (const SortDescriptor &s : keys) {
+                    const size_t f = size_t(s.field);
+                    int c = store::compareValues(entity.fields[s.field].type, rows[size_t(a)].second[f],
+                                                 rows[size_t(b)].second[f]);
+                    if (s.order == SortOrder::Reverse)
+                        c = -c;
+                    if (c != 0)
+                        return c < 0;
+                }
+                return rows[size_t(a)].first < rows[size_t(b)].first;
+            });
+        }
+        for (qsizetype i : order)
+            sink(rows[size_t(i)].first, std::move(rows[size_t(i)].second));
+        return true;
+    }
     if (!descriptor.sortBy.isEmpty()) {
         // Sorting whole rows drags every text through SQLite's sorter. The
         // order comes from the row keys alone, the rows from one plain scan.

@@ -81,6 +81,8 @@ private:
     sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error,
                                 StoreError::Code code = StoreError::Code::FetchFailed);
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
+    // Whether a fetch's rows can be ordered after reading them.
+    static bool ordersInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool skipDeferred);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds, bool skipDeferred = false) const;
     static QStringList columnNames(const EntityDescriptor &entity, bool skipDeferred);

@@ -4,10 +4,12 @@
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using namespace zn;
 using zn::test::Note;
@@ -229,4 +231,58 @@ TEST(ModelContextInMemory, WorksWithoutFiles)
     EXPECT_FALSE(context->save());
     EXPECT_EQ(context->fetch<Note>().size(), 1);
     EXPECT_EQ(container->mainContext(), context);
+}
+
+// A fetch orders its rows after reading them; with a fetch limit SQLite
+// orders them. Both must agree for every kind of key, ties, absent values,
+// NaN and dates before 1970 included.
+TEST_F(ModelContextTest, FetchOrderIsTheDatabasesOrderForEveryKindOfKey)
+{
+    std::mt19937 random(20261207);
+    const auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    const QStringList words{QStringLiteral("apple"), QStringLiteral("Apple"), QStringLiteral("äpfel"),
+                            QStringLiteral("\U0001F600 grin"), QStringLiteral("\uFFFD"), QString()};
+    const QDateTime base(QDate(1969, 12, 31), QTime(23, 59, 59, 500), Qt::UTC);
+    for (int i = 0; i < 240; ++i) {
+        auto *note = context.insert(std::make_unique<Note>(words[pick(words.size())], qlonglong(pick(7) - 3)));
+        note->set(Note::Flag, pick(2) == 1);
+        const double scores[] = {0.5, -0.25, 0.0, std::nan(""), 1e300, -1e-300};
+        note->set(Note::Score, scores[pick(6)]);
+        if (pick(3) > 0)
+            note->set(Note::Weight, double(pick(5)) / 4);
+        note->set(Note::When, base.addMSecs(qint64(pick(9) - 4) * 250));
+        if (pick(3) > 0)
+            note->set(Note::Maybe, base.addDays(pick(4)));
+    }
+    ASSERT_FALSE(context.save().has_value());
+
+    const QList<QList<SortDescriptor>> orders{
+        {{Note::Count, SortOrder::Forward}},
+        {{Note::When, SortOrder::Reverse}},
+        {{Note::Maybe, SortOrder::Forward}},
+        {{Note::Maybe, SortOrder::Reverse}, {Note::Count, SortOrder::Forward}},
+        {{Note::Flag, SortOrder::Reverse}, {Note::When, SortOrder::Forward}},
+        {{Note::Score, SortOrder::Forward}},
+        {{Note::Weight, SortOrder::Reverse}, {Note::Title, SortOrder::Forward}},
+        {{Note::Title, SortOrder::Reverse}},
+    };
+    for (const bool filtered : {false, true}) {
+        for (const QList<SortDescriptor> &order : orders) {
+            FetchDescriptor all;
+            all.sortBy = order;
+            if (filtered)
+                all.predicate = Predicate::where(Note::Flag, CompareOp::Equal, true);
+            // A fresh context each time, so no object is reused.
+            ModelContext inMemory(container.get());
+            const QList<Note *> ours = inMemory.fetch<Note>(all);
+            FetchDescriptor limited = all;
+            limited.fetchLimit = 1000;
+            ModelContext bySql(container.get());
+            const QList<Note *> theirs = bySql.fetch<Note>(limited);
+            ASSERT_EQ(ours.size(), theirs.size());
+            ASSERT_GT(ours.size(), 50);
+            for (qsizetype i = 0; i < ours.size(); ++i)
+                ASSERT_EQ(ours[i]->rowId(), theirs[i]->rowId()) << "key " << order.first().field << " row " << i;
+        }
+    }
 }
