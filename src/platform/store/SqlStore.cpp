@@ -11,6 +11,7 @@
 #include <QSqlError>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <fcntl.h>
@@ -655,6 +656,15 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
     if (kind == SQLITE_FLOAT && (type == FieldType::Real || type == FieldType::OptionalReal)) {
         return sqlite3_column_double(stmt, column);
     }
+    if (kind == SQLITE_FLOAT && (type == FieldType::DateTime || type == FieldType::OptionalDateTime)) {
+        // As store::fromSql() reads it: a UTC instant, millisecond exact.
+        return QDateTime::fromMSecsSinceEpoch(std::llround(sqlite3_column_double(stmt, column) * 1000.0), Qt::UTC);
+    }
+    if (kind == SQLITE_NULL
+        && (type == FieldType::OptionalText || type == FieldType::OptionalReal
+            || type == FieldType::OptionalDateTime)) {
+        return QVariant();
+    }
     if (kind == SQLITE_INTEGER && type == FieldType::Integer) {
         return qlonglong(sqlite3_column_int64(stmt, column));
     }
@@ -783,8 +793,9 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
             std::vector<std::pair<bool, qint64>> numbers(rows.size() * size_t(width));
             for (size_t r = 0; r < rows.size(); ++r) {
                 for (qsizetype k = 0; k < width; ++k) {
-                    const FieldType type = entity.fields[keys[k].field].type;
-                    const QVariant &v = rows[r].second[size_t(keys[k].field)];
+                    const int field = keys.at(k).field;
+                    const FieldType type = entity.fields[field].type;
+                    const QVariant &v = rows[r].second[size_t(field)];
                     const bool absent = store::isAbsent(type, v);
                     qint64 n = 0;
                     if (!absent)
@@ -794,18 +805,21 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
                     numbers[r * size_t(width) + size_t(k)] = {!absent, n};
                 }
             }
+            std::vector<char> reversed;
+            for (const SortDescriptor &s : std::as_const(keys))
+                reversed.push_back(s.order == SortOrder::Reverse);
             std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+                const auto *x = numbers.data() + a * width;
+                const auto *y = numbers.data() + b * width;
                 for (qsizetype k = 0; k < width; ++k) {
-                    const auto &x = numbers[size_t(a * width + k)];
-                    const auto &y = numbers[size_t(b * width + k)];
-                    if (x != y)
-                        return keys[k].order == SortOrder::Reverse ? y < x : x < y;
+                    if (x[k] != y[k])
+                        return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
                 }
                 return rows[size_t(a)].first < rows[size_t(b)].first;
             });
         } else {
             std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                for (const SortDescriptor &s : keys) {
+                for (const SortDescriptor &s : std::as_const(keys)) {
                     const size_t f = size_t(s.field);
                     int c = store::compareValues(entity.fields[s.field].type, rows[size_t(a)].second[f],
                                                  rows[size_t(b)].second[f]);
