@@ -94,13 +94,14 @@ QWidget *makeWeatherPage(WorkspaceViewModel &workspace, QWidget *parent)
     return makeWorkspaceWeatherView(workspace, parent);
 }
 
-QWidget *makeVoicePage(WorkspaceViewModel &workspace, QWidget *parent)
+QWidget *makeVoicePage(WorkspaceViewModel &workspace, DialogPresenter *dialogs, QWidget *parent)
 {
     WorkspaceViewModel *owner = &workspace;
     VoiceModeCallbacks callbacks{[owner] { owner->switchVoiceToWriting(); },
                                  [owner](const QUuid &id) { owner->showSavedVoiceEntry(id); }};
     VoiceModeEnvironment environment;
     environment.modelContext = workspace.modelContext();
+    environment.dialogs = dialogs;
     return new VoiceModeView(workspace.voiceSession(), std::move(callbacks), environment, parent);
 }
 

@@ -4,6 +4,7 @@ class QWidget;
 
 namespace zn {
 
+class DialogPresenter;
 class WorkspaceViewModel;
 
 // The pages the workspace shows for its other screens, one factory each, so
@@ -16,8 +17,8 @@ QWidget *makeEntryDetailPage(WorkspaceViewModel &workspace, QWidget *parent);
 QWidget *makeCalendarPage(WorkspaceViewModel &workspace, QWidget *parent);
 // Detail column on Emotional Weather; made afresh each time it is shown.
 QWidget *makeWeatherPage(WorkspaceViewModel &workspace, QWidget *parent);
-// Detail column on Voice.
-QWidget *makeVoicePage(WorkspaceViewModel &workspace, QWidget *parent);
+// Detail column on Voice; its questions go through the window's `dialogs`.
+QWidget *makeVoicePage(WorkspaceViewModel &workspace, DialogPresenter *dialogs, QWidget *parent);
 // The month in the sidebar, under the forecast card.
 QWidget *makeSidebarMiniCalendar(WorkspaceViewModel &workspace, QWidget *parent);
 

@@ -117,7 +117,7 @@ void JournalWorkspaceView::showDestination(WorkspaceDestination destination)
         break;
     case WorkspaceDestination::Voice:
         if (!m_voicePage) {
-            m_voicePage = makeVoicePage(*m_workspace, m_detail);
+            m_voicePage = makeVoicePage(*m_workspace, m_presenter, m_detail);
             m_detail->addWidget(m_voicePage);
         }
         m_workspace->configureVoiceSession();

@@ -4,7 +4,9 @@
 
 #include "WindowTestHarness.h"
 
+#include "views/voice/VoiceModeView.h"
 #include "views/workspace/window/PrivacyPromiseView.h"
+#include "voice/VoiceRecordingSession.h"
 
 #include <QPushButton>
 #include <QScrollArea>
@@ -57,6 +59,31 @@ TEST(WorkspaceDialogsTest, DiscardAndKeepWritingWordsAndAnswers)
     ASSERT_TRUE(h.dialogs.answer(QStringLiteral("Discard")));
     EXPECT_EQ(h.workspace().destination(), WorkspaceDestination::Voice);
     EXPECT_FALSE(h.workspace().showDiscardConfirm());
+}
+
+TEST(WorkspaceDialogsTest, TheVoiceScreensDiscardQuestionIsTheWindows)
+{
+    WindowHarness h;
+    h.make();
+    h.workspace().navigate(WorkspaceDestination::Voice);
+    settle();
+    auto *voice = h.view->findChild<VoiceModeView *>();
+    ASSERT_TRUE(voice);
+    voice->trigger(VoiceControlAction::Start);
+    VoiceRecordingSession &session = h.workspace().voiceSession();
+    ASSERT_TRUE(waitUntil([&] { return session.phase() == VoicePhase::recording; }));
+    ASSERT_NE(h.speech->lastAnalyzer(), nullptr);
+    h.speech->lastAnalyzer()->emitResult(QStringLiteral("a few words"), false);
+    settle();
+    voice->trigger(VoiceControlAction::Stop);
+    ASSERT_TRUE(waitUntil([&] { return session.phase() == VoicePhase::reviewing; }));
+
+    voice->trigger(VoiceControlAction::DiscardAfterReview);
+    ASSERT_TRUE(h.dialogs.pendingConfirmation());
+    EXPECT_EQ(h.dialogs.pendingConfirmation()->title, QStringLiteral("Discard this recording?"));
+    ASSERT_TRUE(h.dialogs.answer(QStringLiteral("Discard")));
+    settle();
+    EXPECT_NE(session.phase(), VoicePhase::reviewing);
 }
 
 // A question the workspace withdrew (its flag went down elsewhere) must not

@@ -76,7 +76,7 @@ public:
         services.clock = &clock;
         services.calendar = &calendar;
         services.voice.audioInput = std::move(engine);
-        services.voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
+        services.voice.speechPlatform = speech;
         services.voice.permissions = std::make_shared<FakePermissionProvider>();
         services.voice.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         host = std::make_unique<QWidget>();
@@ -90,6 +90,7 @@ public:
     }
 
     WorkspaceViewModel &workspace() { return view->workspace(); }
+    std::shared_ptr<speech::FakeSpeechPlatform> speech = std::make_shared<speech::FakeSpeechPlatform>();
 
     JournalEntry *seed(const QString &text, double score, double hoursAgo)
     {
