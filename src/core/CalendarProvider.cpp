@@ -36,7 +36,14 @@ QString CalendarProvider::dayKey(const QDateTime &date) const
     const int year = parts.isValid() ? parts.year : 0;
     const int month = parts.isValid() ? parts.month : 0;
     const int day = parts.isValid() ? parts.day : 0;
-    return QString::asprintf("%04d-%02d-%02d", year, month, day);
+    if (year < 0 || year > 9999 || month < 0 || month > 99 || day < 0 || day > 99)
+        return QString::asprintf("%04d-%02d-%02d", year, month, day);
+    // "%04d-%02d-%02d" without printf: a summary builds one key per day.
+    const char16_t key[10] = {char16_t(u'0' + year / 1000), char16_t(u'0' + year / 100 % 10),
+                              char16_t(u'0' + year / 10 % 10), char16_t(u'0' + year % 10), u'-',
+                              char16_t(u'0' + month / 10), char16_t(u'0' + month % 10), u'-',
+                              char16_t(u'0' + day / 10), char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar *>(key), 10);
 }
 
 QDateTime CalendarProvider::startOfDay(const QDateTime &date) const

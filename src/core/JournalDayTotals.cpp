@@ -215,12 +215,23 @@ void JournalDayTotals::noteSaved(const StoreChanges &changes)
 
 bool JournalDayTotals::refresh(const CalendarProvider &calendar, StoreError *error)
 {
+    return refresh(calendar, error, nullptr);
+}
+
+bool JournalDayTotals::refresh(const CalendarProvider &calendar, const QList<JournalEntry *> &everyRow)
+{
+    return refresh(calendar, nullptr, &everyRow);
+}
+
+bool JournalDayTotals::refresh(const CalendarProvider &calendar, StoreError *error,
+                               const QList<JournalEntry *> *everyRow)
+{
     const QString tag = calendar.calendar().name() + u'|' + QString::fromUtf8(calendar.timeZone().id());
     bool ok = true;
     if (!m_built || tag != m_calendarTag) {
         m_calendarTag = tag;
         m_calendarCopy = calendar;
-        ok = rebuild(calendar, error);
+        ok = rebuild(calendar, error, everyRow);
     } else if (!m_pending.isEmpty()) {
         const QList<qint64> ids(m_pending.cbegin(), m_pending.cend());
         m_pending.clear();
@@ -239,7 +250,8 @@ bool JournalDayTotals::refresh(const CalendarProvider &calendar, StoreError *err
     return true;
 }
 
-bool JournalDayTotals::rebuild(const CalendarProvider &calendar, StoreError *error)
+bool JournalDayTotals::rebuild(const CalendarProvider &calendar, StoreError *error,
+                               const QList<JournalEntry *> *everyRow)
 {
     m_rows.clear();
     m_days.clear();
@@ -247,6 +259,18 @@ bool JournalDayTotals::rebuild(const CalendarProvider &calendar, StoreError *err
     m_touchedDays.clear();
     m_zoneDays = ZoneDays(calendar.timeZone());
     m_built = true;
+    if (everyRow) {
+        // The objects hold what the store holds: no second read of the table.
+        std::vector<QVariant> values(size_t(totalFields().size()));
+        for (const JournalEntry *entry : *everyRow) {
+            if (!entry || entry->isUnsaved() || entry->isDeleted())
+                continue;
+            for (qsizetype i = 0; i < totalFields().size(); ++i)
+                values[size_t(i)] = entry->value(totalFields()[i]);
+            addRow(entry->rowId(), values);
+        }
+        return true;
+    }
     return m_container.readFields(JournalEntry::entityDescriptor(), totalFields(), nullptr,
                                   [this](qint64 rowId, const std::vector<QVariant> &values) { addRow(rowId, values); },
                                   error);
@@ -271,7 +295,7 @@ void JournalDayTotals::addRow(qint64 rowId, const std::vector<QVariant> &values)
     row.score = values[1].toDouble();
     row.julianDay = m_zoneDays.julianDay(row.msecs);
     const QByteArray data = values[2].toByteArray();
-    std::vector<std::pair<std::string_view, int>> compact;
+    std::vector<std::pair<std::string_view, int>> &compact = m_parsed;
     if (parseCompactKeywords(data, compact)) {
         row.keywords.reserve(compact.size());
         for (const auto &[word, count] : compact)

@@ -19,6 +19,7 @@
 
 namespace zn {
 
+class JournalEntry;
 class ModelContainer;
 struct StoreChanges;
 
@@ -105,6 +106,12 @@ public:
     // calendar or time zone rebuilds them). False on a read error; the
     // totals are then unusable until a later refresh succeeds.
     bool refresh(const CalendarProvider &calendar, StoreError *error = nullptr);
+    // The same, but a rebuild takes the rows from `everyRow` instead of
+    // reading the store: the results of a live query over every saved entry
+    // (or every non-draft one) whose context holds no unsaved change to
+    // their dates, scores, keywords or draft flags, which are then the
+    // store's values.
+    bool refresh(const CalendarProvider &calendar, const QList<JournalEntry *> &everyRow);
 
     const Row *row(qint64 rowId) const;
     // Days from `firstDay` to `lastDay` (Julian days) that hold entries, in
@@ -122,13 +129,15 @@ public:
 private:
     explicit JournalDayTotals(ModelContainer &container);
     void noteSaved(const StoreChanges &changes);
-    bool rebuild(const CalendarProvider &calendar, StoreError *error);
+    bool rebuild(const CalendarProvider &calendar, StoreError *error, const QList<JournalEntry *> *everyRow);
+    bool refresh(const CalendarProvider &calendar, StoreError *error, const QList<JournalEntry *> *everyRow);
     bool reread(const QList<qint64> &rowIds, StoreError *error);
     void addRow(qint64 rowId, const std::vector<QVariant> &values);
     void dropRow(qint64 rowId);
     void settle(Day &day);
 
     std::vector<qint64> m_scratch; // per word id, zero between uses
+    std::vector<std::pair<std::string_view, int>> m_parsed; // one row's keywords, reused
 
     ModelContainer &m_container;
     QString m_calendarTag;

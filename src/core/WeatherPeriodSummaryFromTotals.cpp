@@ -166,7 +166,7 @@ std::optional<WeatherPeriodSummary> summaryFromDayTotals(const QList<JournalEntr
     if (!window.start.isValid() || !window.end.isValid())
         return std::nullopt;
     JournalDayTotals &totals = JournalDayTotals::of(*container);
-    if (!totals.refresh(calendar))
+    if (!(vouched ? totals.refresh(calendar, entries) : totals.refresh(calendar)))
         return std::nullopt;
 
     // Whole days only: the window must start and end on day boundaries.

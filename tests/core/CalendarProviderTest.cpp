@@ -29,6 +29,12 @@ TEST(CalendarProvider, DayKeyFollowsLocalMidnight)
     // Four-digit padding and plain-string chronological order.
     EXPECT_EQ(cal.dayKey(at(newYork(), 987, 1, 2)), "0987-01-02");
     EXPECT_LT(cal.dayKey(at(newYork(), 2025, 9, 30)), cal.dayKey(at(newYork(), 2025, 10, 1)));
+    // Years outside four digits, and no date at all, print as printf would.
+    const CalendarProvider utc(QCalendar(), QTimeZone::utc());
+    EXPECT_EQ(utc.dayKey(at(QTimeZone::utc(), 10000, 1, 1)), "10000-01-01");
+    EXPECT_EQ(utc.dayKey(at(QTimeZone::utc(), -44, 3, 15)), "-044-03-15");
+    EXPECT_EQ(utc.dayKey(at(QTimeZone::utc(), 1, 1, 1)), "0001-01-01");
+    EXPECT_EQ(utc.dayKey(QDateTime()), "0000-00-00");
 }
 
 TEST(CalendarProvider, NonGregorianCalendarGivesItsOwnYear)

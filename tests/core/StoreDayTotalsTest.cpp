@@ -241,3 +241,68 @@ TEST_F(StoreDayTotalsTest, SummaryOfAQueryIsReadFromTheTotals)
                       detail::weatherSummaryFromEntries(entries, WeatherPeriod::Week, calendar, now), "unsaved");
     EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 2);
 }
+
+TEST_F(StoreDayTotalsTest, AfterARestartTheTotalsAreBuiltFromTheWindowsEntries)
+{
+    // A journal written earlier: entries, drafts, keywords in and out of
+    // the compact form, a deleted row, times at midnight and long ago.
+    {
+        ModelContext writer(container.get());
+        std::mt19937 rng(77);
+        const auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+        for (int i = 0; i < 300; ++i) {
+            const QDate day = now.date().addDays(-(pick(12) == 0 ? 500 : pick(380) - 2));
+            const QDateTime when = pick(6) == 0 ? day.startOfDay(kBerlin) : QDateTime(day, QTime(pick(24), 0), kBerlin);
+            add(writer, when, (pick(21) - 10) / 10.0,
+                {{QStringLiteral("rain"), 1 + pick(3)}, {pick(2) ? QStringLiteral("café") : QStringLiteral("tea"), 1}},
+                pick(7) == 0);
+        }
+        ASSERT_FALSE(writer.save());
+        writer.remove(fetchAllEntries(writer).first());
+        ASSERT_FALSE(writer.save());
+    }
+
+    // The program starts again: a new container, the window's query, and
+    // its first summary, which builds the totals from the query's entries.
+    detail::resetWeatherSummaryMemo();
+    auto restarted = makeStoreContainerIn(dir.path(), false);
+    ASSERT_TRUE(restarted);
+    ModelContext *views = restarted->container->mainContext();
+    StoreQuery query(views, JournalEntry::entityDescriptor(), allEntriesNewestFirstDescriptor());
+    const auto fromStore = [&] {
+        auto other = makeStoreContainerIn(dir.path(), false);
+        JournalDayTotals &totals = JournalDayTotals::of(*other->container);
+        EXPECT_TRUE(totals.refresh(calendar));
+        return viewOf(totals);
+    };
+    const quint64 fromTotals = detail::weatherSummaryFromTotalsCount();
+    for (WeatherPeriod period : allWeatherPeriods()) {
+        const QList<JournalEntry *> entries = query.resultsAs<JournalEntry>();
+        expectSameSummary(WeatherPeriodSummary::summary(entries, period, calendar, now),
+                          detail::weatherSummaryFromEntries(entries, period, calendar, now), "first");
+    }
+    EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 3);
+    JournalDayTotals &kept = JournalDayTotals::of(*restarted->container);
+    EXPECT_EQ(viewOf(kept), fromStore());
+
+    // Saves after that are read row by row, as before.
+    JournalEntry *edited = query.resultsAs<JournalEntry>().at(5);
+    edited->setSentimentScore(0.75);
+    edited->setKeywordFrequencies({{QStringLiteral("sun"), 4}});
+    views->remove(query.resultsAs<JournalEntry>().at(9));
+    ASSERT_FALSE(views->save());
+    ASSERT_TRUE(kept.refresh(calendar));
+    EXPECT_EQ(viewOf(kept), fromStore());
+    const QList<JournalEntry *> entries = query.resultsAs<JournalEntry>();
+    expectSameSummary(WeatherPeriodSummary::summary(entries, WeatherPeriod::Year, calendar, now),
+                      detail::weatherSummaryFromEntries(entries, WeatherPeriod::Year, calendar, now), "after a save");
+
+    // Built directly from the entries on yet another container, the totals
+    // are the store's too.
+    auto third = makeStoreContainerIn(dir.path(), false);
+    StoreQuery thirdQuery(third->container->mainContext(), JournalEntry::entityDescriptor(),
+                          allEntriesNewestFirstDescriptor());
+    JournalDayTotals &direct = JournalDayTotals::of(*third->container);
+    ASSERT_TRUE(direct.refresh(calendar, thirdQuery.resultsAs<JournalEntry>()));
+    EXPECT_EQ(viewOf(direct), fromStore());
+}
