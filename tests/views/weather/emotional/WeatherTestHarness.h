@@ -7,23 +7,18 @@
 #include "app/settings/AppSettings.h"
 #include "app/theme/ThemeScope.h"
 #include "core/CalendarProvider.h"
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
 #include "core/WeeklyReflectionRecord.h"
-#include "platform/base/Clock.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/model/ScriptedLanguageModel.h"
 #include "platform/panels/FakeFilePanels.h"
-#include "platform/store/ModelContainer.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
-#include "support/TestSupport.h"
+#include "support/JournalTestStore.h"
+#include "support/Screenshots.h"
 #include "views/kit/testing/FakeDialogPresenter.h"
 #include "views/weather/emotional/EmotionalWeatherView.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QPixmap>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -33,12 +28,6 @@
 namespace zn::test {
 
 inline const QDateTime kNow(QDate(2025, 3, 7), QTime(15, 0), QTimeZone::utc());
-
-inline void drainEvents()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
 
 inline const CalendarProvider &utcCalendar()
 {
@@ -52,18 +41,14 @@ inline QDateTime daysAgo(int days, int hour = 10)
     return QDateTime(kNow.date().addDays(-days), QTime(hour, 0), QTimeZone::utc());
 }
 
-class WeatherHarness : public ::testing::Test
+class WeatherHarness : public ::testing::Test, public JournalTestStore
 {
 protected:
     void SetUp() override
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         clock.setNow(kNow);
-        StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
-        ASSERT_TRUE(made) << error.description().toStdString();
-        container = made->container;
-        context = container->mainContext();
+        ASSERT_NE(context, nullptr);
         defaults = std::make_unique<UserDefaults>(dir.file(QStringLiteral("defaults.ini")));
         settings = std::make_unique<AppSettings>(defaults.get());
         detector = std::make_unique<CapabilityDetector>(&model, &clock);
@@ -104,11 +89,7 @@ protected:
     JournalEntry *seed(const QDateTime &when, double score, const KeywordFrequencies &keywords = {},
                        bool draft = false)
     {
-        auto entry = std::make_unique<JournalEntry>(QUuid::createUuid(), when, QStringLiteral("entry"), std::nullopt,
-                                                    score, keywords, std::nullopt, QStringList{}, draft);
-        JournalEntry *inserted = context->insert(std::move(entry));
-        EXPECT_FALSE(context->save().has_value());
-        return inserted;
+        return saveEntry(when, QStringLiteral("entry"), score, keywords, draft);
     }
 
     WeeklyReflectionRecord *seedRecord(const QString &key, InsightStatus status, const QDateTime &generatedAt,
@@ -118,9 +99,7 @@ protected:
         record->setStatus(status);
         record->setGeneratedAt(generatedAt);
         record->setSummary(summary);
-        WeeklyReflectionRecord *inserted = context->insert(std::move(record));
-        EXPECT_FALSE(context->save().has_value());
-        return inserted;
+        return keep(std::move(record));
     }
 
     // The saved non-draft entries, as the workspace hands them over.
@@ -134,18 +113,6 @@ protected:
         return out;
     }
 
-    void shoot(QWidget &widget, const QString &name)
-    {
-        widget.show();
-        drainEvents();
-        const QPixmap shot = widget.grab();
-        ASSERT_TRUE(shot.save(screenshotPath(name))) << name.toStdString();
-    }
-
-    TempDir dir;
-    ManualClock clock;
-    std::shared_ptr<ModelContainer> container;
-    ModelContext *context = nullptr;
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<AppSettings> settings;
     lm::ScriptedLanguageModel model;

@@ -7,22 +7,16 @@
 #include "app/settings/AppSettings.h"
 #include "app/theme/ThemeScope.h"
 #include "core/EditorSession.h"
-#include "core/JournalEntry.h"
-#include "core/JournalQueries.h"
-#include "core/StoreFactory.h"
-#include "platform/base/Clock.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/model/Cancellation.h"
 #include "platform/model/ScriptedLanguageModel.h"
-#include "platform/store/ModelContainer.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
-#include "support/TestSupport.h"
+#include "support/JournalTestStore.h"
+#include "support/Screenshots.h"
 #include "views/workspace/detail/EntryDetailView.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -34,24 +28,14 @@ namespace zn::test {
 
 using namespace std::chrono_literals;
 
-inline void drainEvents()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
-class DetailHarness : public ::testing::Test
+class DetailHarness : public ::testing::Test, public JournalTestStore
 {
 protected:
     void SetUp() override
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         clock.setNow(QDateTime(QDate(2025, 3, 7), QTime(12, 0), QTimeZone::utc()));
-        StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
-        ASSERT_TRUE(made) << error.description().toStdString();
-        container = made->container;
-        context = container->mainContext();
+        ASSERT_NE(context, nullptr);
         defaults = std::make_unique<UserDefaults>(dir.file(QStringLiteral("defaults.ini")));
         settings = std::make_unique<AppSettings>(defaults.get());
         detector = std::make_unique<CapabilityDetector>(&model, &clock);
@@ -93,13 +77,9 @@ protected:
                        InsightStatus status = InsightStatus::None,
                        const KeywordFrequencies &keywords = {})
     {
-        auto entry = std::make_unique<JournalEntry>(QUuid::createUuid(), clock.now().addSecs(-3600), text,
-                                                    std::nullopt, score, keywords, std::nullopt, QStringList{},
-                                                    false);
+        auto entry = makeEntry(hoursBeforeNow(1), text, score, keywords);
         entry->setInsightStatus(status);
-        JournalEntry *inserted = context->insert(std::move(entry));
-        EXPECT_FALSE(context->save().has_value());
-        return inserted;
+        return keep(std::move(entry));
     }
 
     // Opens `entry` the way the workspace does: the editor first, then the
@@ -111,25 +91,6 @@ protected:
         drainEvents();
     }
 
-    // The entry as stored now, through a context of its own.
-    JournalEntry *stored(const QUuid &id)
-    {
-        reader = std::make_unique<ModelContext>(container.get());
-        return fetchEntry(*reader, id);
-    }
-
-    void shoot(QWidget &widget, const QString &name)
-    {
-        widget.show();
-        drainEvents();
-        const QPixmap shot = widget.grab();
-        ASSERT_TRUE(shot.save(screenshotPath(name))) << name.toStdString();
-    }
-
-    TempDir dir;
-    ManualClock clock;
-    std::shared_ptr<ModelContainer> container;
-    ModelContext *context = nullptr;
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<AppSettings> settings;
     lm::ScriptedLanguageModel model;
@@ -137,7 +98,6 @@ protected:
     std::unique_ptr<InsightCoordinator> coordinator;
     std::unique_ptr<EditorSession> editor;
     std::unique_ptr<EntryDetailView> view;
-    std::unique_ptr<ModelContext> reader;
     ThemeScope *scope = nullptr;
     ZephyrTheme theme;
     int voiceRequests = 0;
