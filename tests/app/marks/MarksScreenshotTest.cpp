@@ -1,10 +1,9 @@
 #include "app/marks/MarkWidgets.h"
 #include "app/theme/ThemeScope.h"
-#include "support/TestSupport.h"
+#include "support/Screenshots.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -69,24 +68,7 @@ QImage panel(const ZephyrTheme &theme)
 
 TEST(MarksScreenshot, EveryMarkAndChipInBothPalettesAndSchemes)
 {
-    const QList<ZephyrTheme> themes = {
-        {ColorPalettePreference::Warm, ColorScheme::Light},
-        {ColorPalettePreference::Cool, ColorScheme::Light},
-        {ColorPalettePreference::Warm, ColorScheme::Dark},
-        {ColorPalettePreference::Cool, ColorScheme::Dark},
-    };
-    QList<QImage> panels;
-    for (const ZephyrTheme &theme : themes)
-        panels.append(panel(theme));
-    const int w = panels[0].width();
-    const int h = panels[0].height();
-    QImage sheet(w * 2, h * 2, QImage::Format_ARGB32_Premultiplied);
-    sheet.fill(Qt::white);
-    QPainter painter(&sheet);
-    for (int i = 0; i < panels.size(); ++i)
-        painter.drawImage(QPoint((i % 2) * w, (i / 2) * h), panels[i]);
-    painter.end();
-    EXPECT_TRUE(sheet.save(test::screenshotPath("marks-and-chips.png")));
+    test::shootThemeSheet(panel, 2, QStringLiteral("marks-and-chips.png"));
 }
 
 } // namespace zn

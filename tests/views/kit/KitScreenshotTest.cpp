@@ -1,10 +1,9 @@
 #include "app/marks/MarkWidgets.h"
 #include "app/theme/ThemeScope.h"
-#include "support/TestSupport.h"
+#include "support/Screenshots.h"
 #include "views/kit/FlowLayout.h"
 #include "views/kit/SegmentedControl.h"
 
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -49,25 +48,7 @@ QImage panel(const ZephyrTheme &theme)
 
 TEST(KitScreenshot, SegmentedControlsAndChipFlowInBothPalettesAndSchemes)
 {
-    const QList<ZephyrTheme> themes = {
-        {ColorPalettePreference::Warm, ColorScheme::Light},
-        {ColorPalettePreference::Cool, ColorScheme::Light},
-        {ColorPalettePreference::Warm, ColorScheme::Dark},
-        {ColorPalettePreference::Cool, ColorScheme::Dark},
-    };
-    QList<QImage> panels;
-    for (const ZephyrTheme &theme : themes)
-        panels.append(panel(theme));
-    int height = 0;
-    for (const QImage &p : panels)
-        height = qMax(height, p.height());
-    QImage sheet(panels[0].width() * 4, height, QImage::Format_ARGB32_Premultiplied);
-    sheet.fill(Qt::white);
-    QPainter painter(&sheet);
-    for (int i = 0; i < panels.size(); ++i)
-        painter.drawImage(QPoint(i * panels[0].width(), 0), panels[i]);
-    painter.end();
-    EXPECT_TRUE(sheet.save(test::screenshotPath("view-kit.png")));
+    test::shootThemeSheet(panel, 4, QStringLiteral("view-kit.png"));
 }
 
 } // namespace zn
