@@ -1,9 +1,8 @@
 #include "app/theme/ThemeScope.h"
 #include "core/EditorSession.h"
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
 #include "platform/base/Clock.h"
-#include "platform/store/ModelContainer.h"
+#include "support/BenchJournal.h"
+#include "support/BenchRun.h"
 #include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/detail/DraftEditor.h"
 #include "views/workspace/detail/EntryDetailView.h"
@@ -14,7 +13,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <memory>
@@ -33,8 +31,7 @@ QString longEntry(qsizetype size)
 
 // A detail pane over a real store with one long entry open.
 struct Pane {
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    bench::BenchStore store;
     ManualClock clock;
     std::unique_ptr<EditorSession> editor;
     std::unique_ptr<EntryDetailView> view;
@@ -42,14 +39,10 @@ struct Pane {
 
     explicit Pane(qsizetype size)
     {
-        container = makeStoreContainerIn(dir.path(), false)->container;
-        ModelContext *context = container->mainContext();
-        entry = context->insert(std::make_unique<JournalEntry>(QUuid::createUuid(), clock.now(), longEntry(size),
-                                                               std::nullopt, 0.1, KeywordFrequencies{},
-                                                               std::nullopt, QStringList{}, false));
-        (void)context->save();
+        entry = store.add(clock.now(), longEntry(size), 0.1);
+        store.save();
         editor = std::make_unique<EditorSession>(clock);
-        view = std::make_unique<EntryDetailView>(*editor, context, nullptr, nullptr, [] {});
+        view = std::make_unique<EntryDetailView>(*editor, store.context, nullptr, nullptr, [] {});
         new ThemeScope(view.get(), ZephyrTheme());
         view->resize(1000, 800);
         view->show();
@@ -129,12 +122,7 @@ BENCHMARK(BM_ReadingTextLayout)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    zn::bench::preferOffscreenPlatform();
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zn::bench::runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 #include "core/WeatherPeriodSummary.h"
 #include "exchange/report/WeatherReportContent.h"
 #include "exchange/report/WeatherReportPDF.h"
+#include "support/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -95,13 +96,7 @@ BENCHMARK(BM_ContentsAndPdf)->Unit(benchmark::kMillisecond);
 // Text layout needs a GUI application; no window is shown.
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    zn::bench::preferOffscreenPlatform();
     QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zn::bench::runBenchmarks(argc, argv);
 }

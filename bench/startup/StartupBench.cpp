@@ -16,6 +16,7 @@
 #include "platform/model/ScriptedLanguageModel.h"
 #include "platform/panels/FakeFilePanels.h"
 #include "platform/speech/FakeSpeechPlatform.h"
+#include "support/BenchRun.h"
 #include "views/workspace/timeline/EntryListView.h"
 #include "views/workspace/timeline/TimelineListView.h"
 #include "views/workspace/window/JournalWorkspaceView.h"
@@ -156,15 +157,9 @@ BENCHMARK(BM_StartupToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    zn::bench::preferOffscreenPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZephyrnoteBench"));
     zn::language::preloadLanguageData().waitForFinished();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zn::bench::runBenchmarks(argc, argv);
 }

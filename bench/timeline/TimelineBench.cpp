@@ -3,12 +3,12 @@
 // fit in a frame (16 ms); scrolling a screenful must paint in 8 ms.
 
 #include "app/theme/ThemeScope.h"
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/speech/FakeSpeechPlatform.h"
+#include "support/BenchJournal.h"
+#include "support/BenchRun.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
 #include "views/workspace/timeline/EntryListView.h"
 #include "views/workspace/timeline/TimelineListModel.h"
@@ -19,9 +19,9 @@
 #include <QApplication>
 #include <QRandomGenerator>
 #include <QScrollBar>
-#include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace zn {
 namespace {
@@ -56,9 +56,6 @@ struct Column
 {
     Column()
     {
-        auto made = makeStoreContainerIn(dir.path(), false);
-        container = made->container;
-        ModelContext *context = container->mainContext();
         QRandomGenerator random(11);
         QDateTime when = clock.now();
         for (int i = 0; i < 10'000; ++i) {
@@ -66,14 +63,12 @@ struct Column
             KeywordFrequencies keywords;
             keywords.insert(vocabulary().at(int(random.bounded(20))), 3);
             keywords.insert(vocabulary().at(20 + int(random.bounded(20))), 2);
-            context->insert(std::make_unique<JournalEntry>(QUuid::createUuid(), when, journalText(random),
-                                                           std::nullopt, random.bounded(2.0) - 1.0, keywords,
-                                                           std::nullopt, QStringList{}, false));
+            store.add(when, journalText(random), random.bounded(2.0) - 1.0, keywords);
         }
-        (void)context->save();
+        store.save();
 
         WorkspaceServices services;
-        services.context = context;
+        services.context = store.context;
         services.notificationCenter = &center;
         services.clock = &clock;
         auto engine = std::make_unique<FakeAudioInputEngine>();
@@ -100,8 +95,7 @@ struct Column
             QCoreApplication::processEvents();
     }
 
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    bench::BenchStore store;
     ManualClock clock;
     NotificationCenter center;
     std::unique_ptr<WorkspaceViewModel> vm;
@@ -163,9 +157,9 @@ void BM_SearchAllOrNothingModelOnly(benchmark::State &state)
 }
 BENCHMARK(BM_SearchAllOrNothingModelOnly)->Unit(benchmark::kMillisecond);
 
-// A journal shown for the first time: faces made, heights measured and laid
-// out for every row (what opening the window costs once).
-void BM_FirstShowOfTheWholeJournal(benchmark::State &state)
+// A fresh column over the whole journal, shown, laid out and painted with
+// the old one hidden; `layoutMode` unset keeps the view's own batching.
+void showFreshColumn(benchmark::State &state, std::optional<QListView::LayoutMode> layoutMode)
 {
     Column &c = column();
     for (auto _ : state) {
@@ -173,7 +167,8 @@ void BM_FirstShowOfTheWholeJournal(benchmark::State &state)
         c.vm->setSearchText(QString());
         auto *fresh = new EntryListView(*c.vm, c.window.get());
         fresh->setGeometry(c.window->rect());
-        fresh->timeline()->setLayoutMode(QListView::SinglePass);
+        if (layoutMode)
+            fresh->timeline()->setLayoutMode(*layoutMode);
         c.view->hide();
         state.ResumeTiming();
         fresh->show();
@@ -185,28 +180,20 @@ void BM_FirstShowOfTheWholeJournal(benchmark::State &state)
         state.ResumeTiming();
     }
 }
+
+// A journal shown for the first time: faces made, heights measured and laid
+// out for every row (what opening the window costs once).
+void BM_FirstShowOfTheWholeJournal(benchmark::State &state)
+{
+    showFreshColumn(state, QListView::SinglePass);
+}
 BENCHMARK(BM_FirstShowOfTheWholeJournal)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What the window pays before its first screen of a fresh journal shows:
 // one batch of rows measured and painted.
 void BM_FirstScreenOfTheWholeJournal(benchmark::State &state)
 {
-    Column &c = column();
-    for (auto _ : state) {
-        state.PauseTiming();
-        c.vm->setSearchText(QString());
-        auto *fresh = new EntryListView(*c.vm, c.window.get());
-        fresh->setGeometry(c.window->rect());
-        c.view->hide();
-        state.ResumeTiming();
-        fresh->show();
-        fresh->timeline()->doItemsLayout();
-        fresh->repaint();
-        state.PauseTiming();
-        delete fresh;
-        c.view->show();
-        state.ResumeTiming();
-    }
+    showFreshColumn(state, std::nullopt);
 }
 BENCHMARK(BM_FirstScreenOfTheWholeJournal)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -233,14 +220,8 @@ BENCHMARK(BM_ScrollAScreenful)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    zn::bench::preferOffscreenPlatform();
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zn::bench::runBenchmarks(argc, argv);
 }

@@ -1,10 +1,9 @@
 #include "app/theme/ThemeScope.h"
 #include "core/CalendarProvider.h"
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
 #include "platform/base/Clock.h"
-#include "platform/store/ModelContainer.h"
 #include "platform/store/StoreQuery.h"
+#include "support/BenchJournal.h"
+#include "support/BenchRun.h"
 #include "views/weather/emotional/EmotionalWeatherView.h"
 
 #include <benchmark/benchmark.h>
@@ -12,7 +11,6 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -22,30 +20,26 @@ namespace {
 // A page over a real store holding `count` entries spread across three
 // years, fed with a live query's results as the workspace feeds it.
 struct Page {
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    bench::BenchStore store;
     ManualClock clock;
     StoreQuery *query = nullptr;
     std::unique_ptr<EmotionalWeatherView> view;
 
     explicit Page(int count)
     {
-        container = makeStoreContainerIn(dir.path(), false)->container;
-        ModelContext *context = container->mainContext();
         QRandomGenerator random(3);
         const QDateTime now = clock.now();
         const char *words[] = {"garden", "river", "deadline", "family", "music", "sleep", "coffee", "walk"};
         for (int i = 0; i < count; ++i) {
             KeywordFrequencies keywords{{QString::fromLatin1(words[random.bounded(8)]), 1 + int(random.bounded(3))},
                                         {QString::fromLatin1(words[random.bounded(8)]), 1}};
-            context->insert(std::make_unique<JournalEntry>(
-                QUuid::createUuid(), now.addSecs(-qint64(random.bounded(3 * 365 * 86400))), QStringLiteral("entry"),
-                std::nullopt, random.bounded(200) / 100.0 - 1.0, keywords, std::nullopt, QStringList{}, false));
+            store.add(now.addSecs(-qint64(random.bounded(3 * 365 * 86400))), QStringLiteral("entry"),
+                      random.bounded(200) / 100.0 - 1.0, keywords);
         }
-        (void)context->save();
-        query = StoreQuery::create<JournalEntry>(context);
+        store.save();
+        query = StoreQuery::create<JournalEntry>(store.context);
         WeatherPageServices services;
-        services.context = context;
+        services.context = store.context;
         services.clock = &clock;
         view = std::make_unique<EmotionalWeatherView>(query->resultsAs<JournalEntry>(), services, nullptr);
         new ThemeScope(view.get(), ZephyrTheme());
@@ -108,10 +102,7 @@ BENCHMARK(BM_PaintOnly)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    zn::bench::preferOffscreenPlatform();
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zn::bench::runBenchmarks(argc, argv);
 }

@@ -1,8 +1,7 @@
 // One search keystroke over a long journal: the workspace's filter against
 // a plain case-insensitive contains over the same texts.
 
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
+#include "support/BenchJournal.h"
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
@@ -13,9 +12,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 namespace zn {
 namespace {
@@ -57,19 +56,12 @@ struct Journal
 {
     explicit Journal(int count)
     {
-        auto made = makeStoreContainerIn(dir.path(), false);
-        container = made->container;
-        ModelContext *context = container->mainContext();
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        for (int i = 0; i < count; ++i) {
-            context->insert(std::make_unique<JournalEntry>(QUuid::createUuid(), now.addDays(-i),
-                                                           journalText(quint32(i)), std::nullopt, 0.0,
-                                                           KeywordFrequencies{}, std::nullopt, QStringList{},
-                                                           false));
-        }
-        (void)context->save();
+        for (int i = 0; i < count; ++i)
+            store.add(now.addDays(-i), journalText(quint32(i)), 0.0);
+        store.save();
         WorkspaceServices services;
-        services.context = context;
+        services.context = store.context;
         services.notificationCenter = &center;
         services.clock = &clock;
         services.voice.audioInput = std::make_unique<FakeAudioInputEngine>();
@@ -80,8 +72,7 @@ struct Journal
             texts.append(entry->rawText());
     }
 
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    bench::BenchStore store;
     NotificationCenter center;
     ManualClock clock;
     std::unique_ptr<WorkspaceViewModel> workspace;
@@ -115,14 +106,19 @@ void needleArgs(benchmark::internal::Benchmark *b)
             b->Args({count, needle});
 }
 
+// The two search texts a run alternates between.
+std::pair<QString, QString> needles(const benchmark::State &state)
+{
+    const auto &pair = kNeedles[state.range(1)];
+    return {QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1])};
+}
+
 // The whole keystroke: the search text set on the workspace, the list
 // filtered, compared and announced.
 void BM_WorkspaceSearchKeystroke(benchmark::State &state)
 {
     Journal &j = journal(int(state.range(0)));
-    const auto &pair = kNeedles[state.range(1)];
-    const QString a = QString::fromUtf8(pair[0]);
-    const QString b = QString::fromUtf8(pair[1]);
+    const auto [a, b] = needles(state);
     bool flip = false;
     for (auto _ : state) {
         j.workspace->setSearchText(flip ? a : b);
@@ -139,9 +135,7 @@ BENCHMARK(BM_WorkspaceSearchKeystroke)->Apply(needleArgs)->Unit(benchmark::kMicr
 void BM_PlainCaseInsensitiveContains(benchmark::State &state)
 {
     Journal &j = journal(int(state.range(0)));
-    const auto &pair = kNeedles[state.range(1)];
-    const QString a = QString::fromUtf8(pair[0]);
-    const QString b = QString::fromUtf8(pair[1]);
+    const auto [a, b] = needles(state);
     bool flip = false;
     for (auto _ : state) {
         const QString &needle = flip ? a : b;
