@@ -2,7 +2,6 @@
 #include "core/EditorSession.h"
 #include "platform/base/Clock.h"
 #include "support/BenchJournal.h"
-#include "support/BenchRun.h"
 #include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/detail/DraftEditor.h"
 #include "views/workspace/detail/EntryDetailView.h"
@@ -119,10 +118,3 @@ BENCHMARK(BM_ReadingTextLayout)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->
 
 } // namespace
 } // namespace zn
-
-int main(int argc, char **argv)
-{
-    zn::bench::preferOffscreenPlatform();
-    QApplication app(argc, argv);
-    return zn::bench::runBenchmarks(argc, argv);
-}

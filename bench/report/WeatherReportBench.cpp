@@ -2,11 +2,9 @@
 #include "core/WeatherPeriodSummary.h"
 #include "exchange/report/WeatherReportContent.h"
 #include "exchange/report/WeatherReportPDF.h"
-#include "support/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QRandomGenerator>
 
 #include <memory>
@@ -92,11 +90,3 @@ BENCHMARK(BM_ContentsAndPdf)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace zn
-
-// Text layout needs a GUI application; no window is shown.
-int main(int argc, char **argv)
-{
-    zn::bench::preferOffscreenPlatform();
-    QGuiApplication app(argc, argv);
-    return zn::bench::runBenchmarks(argc, argv);
-}

@@ -3,7 +3,6 @@
 #include "platform/base/Clock.h"
 #include "platform/store/StoreQuery.h"
 #include "support/BenchJournal.h"
-#include "support/BenchRun.h"
 #include "views/weather/emotional/EmotionalWeatherView.h"
 
 #include <benchmark/benchmark.h>
@@ -99,10 +98,3 @@ BENCHMARK(BM_PaintOnly)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace zn
-
-int main(int argc, char **argv)
-{
-    zn::bench::preferOffscreenPlatform();
-    QApplication app(argc, argv);
-    return zn::bench::runBenchmarks(argc, argv);
-}
