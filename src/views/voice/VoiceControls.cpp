@@ -54,15 +54,13 @@ QColor onTint(const QColor &tint)
 // --- VoiceButton --------------------------------------------------------------
 
 VoiceButton::VoiceButton(const VoiceControl &control, QWidget *parent)
-    : QAbstractButton(parent)
+    : PaintedButton(parent)
     , m_control(control)
 {
     setText(control.title);
     setAccessibleName(control.title);
     setEnabled(control.enabled);
-    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
     switch (control.shortcut) {
     case VoiceShortcut::Start:
@@ -119,20 +117,20 @@ void VoiceButton::paintEvent(QPaintEvent *)
             tint = withAlpha(tint, tint.alphaF() * 0.4);
         else if (down)
             tint = tint.darker(115);
-        else if (m_hovered)
+        else if (isHovered())
             tint = tint.lighter(108);
         painter.fillPath(shape, tint);
         title = onTint(m_control.tint == VoiceButtonTint::Stop ? stopRed() : theme.accent());
         break;
     }
     case VoiceButtonStyle::Bordered:
-        painter.fillPath(shape, withAlpha(theme.primaryInk(), down ? 0.16 : (m_hovered ? 0.11 : 0.07)));
+        painter.fillPath(shape, withAlpha(theme.primaryInk(), down ? 0.16 : (isHovered() ? 0.11 : 0.07)));
         painter.setPen(QPen(theme.panelBorder(), 1));
         painter.drawPath(shape);
         break;
     case VoiceButtonStyle::Plain:
         title = down ? theme.primaryInk() : theme.secondaryInk();
-        if (m_hovered)
+        if (isHovered())
             title = theme.primaryInk();
         break;
     }
@@ -159,20 +157,6 @@ void VoiceButton::paintEvent(QPaintEvent *)
     }
     painter.setPen(title);
     painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
-}
-
-void VoiceButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void VoiceButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 // --- VoiceSpinner -------------------------------------------------------------

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "views/kit/PaintedButton.h"
 #include "views/voice/VoiceScreenLogic.h"
 
-#include <QAbstractButton>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -13,7 +13,7 @@ namespace zn {
 
 // One button of the controls tray, painted from the theme in the style,
 // tint and size its control asks for.
-class VoiceButton : public QAbstractButton
+class VoiceButton : public PaintedButton
 {
     Q_OBJECT
 public:
@@ -22,18 +22,14 @@ public:
     const VoiceControl &control() const { return m_control; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     QFont titleFont() const;
 
     VoiceControl m_control;
-    bool m_hovered = false;
 };
 
 // A small indeterminate spinner with its text. Still under reduce motion.

@@ -3,8 +3,6 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
 
-#include <QEnterEvent>
-#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -120,20 +118,6 @@ void CalendarText::paintEvent(QPaintEvent *)
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(m_text, Qt::ElideRight, width()));
 }
 
-void CalendarButton::focusInEvent(QFocusEvent *event)
-{
-    const Qt::FocusReason reason = event->reason();
-    m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-        || reason == Qt::ShortcutFocusReason;
-    QAbstractButton::focusInEvent(event);
-}
-
-void CalendarButton::focusOutEvent(QFocusEvent *event)
-{
-    m_keyboardFocus = false;
-    QAbstractButton::focusOutEvent(event);
-}
-
 CalendarNavButton::CalendarNavButton(const QString &symbol, const QString &text,
                                      const QString &accessibleName, Frame frame, CalendarInk ink,
                                      const QFont &font, QSize contentSize, QWidget *parent)
@@ -147,9 +131,7 @@ CalendarNavButton::CalendarNavButton(const QString &symbol, const QString &text,
     setFont(font);
     setAccessibleName(accessibleName);
     setToolTip(accessibleName);
-    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 QSize CalendarNavButton::sizeHint() const
@@ -162,20 +144,6 @@ QSize CalendarNavButton::sizeHint() const
     if (m_frame == Frame::Bordered)
         content += QSize(2 * kBorderedInset, 2 * kBorderedInset);
     return content;
-}
-
-void CalendarNavButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    CalendarButton::enterEvent(event);
-}
-
-void CalendarNavButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    CalendarButton::leaveEvent(event);
 }
 
 void CalendarNavButton::paintEvent(QPaintEvent *)
@@ -193,11 +161,11 @@ void CalendarNavButton::paintEvent(QPaintEvent *)
         painter.fillPath(shape, fill);
         if (isDown())
             painter.fillPath(shape, withOpacity(theme.primaryInk(), 0.10));
-        else if (m_hovered)
+        else if (isHovered())
             painter.fillPath(shape, withOpacity(theme.primaryInk(), 0.05));
         painter.setPen(QPen(withOpacity(theme.primaryInk(), theme.isDark() ? 0.18 : 0.14), 1.0));
         painter.drawPath(shape);
-    } else if (isDown() || m_hovered) {
+    } else if (isDown() || isHovered()) {
         QPainterPath shape;
         shape.addRoundedRect(box, 5, 5);
         painter.fillPath(shape, withOpacity(theme.primaryInk(), isDown() ? 0.10 : 0.05));

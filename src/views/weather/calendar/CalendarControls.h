@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "views/kit/PaintedButton.h"
+
 #include <QFont>
 #include <QString>
 #include <QWidget>
@@ -43,19 +44,14 @@ private:
 
 // A calendar button that rings itself only when the keyboard brought the
 // focus, not when a window's first show or a click did.
-class CalendarButton : public QAbstractButton
+class CalendarButton : public PaintedButton
 {
     Q_OBJECT
 public:
-    using QAbstractButton::QAbstractButton;
+    using PaintedButton::PaintedButton;
 
 protected:
-    bool showsFocusRing() const { return hasFocus() && m_keyboardFocus; }
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-
-private:
-    bool m_keyboardFocus = false;
+    bool showsFocusRing() const { return hasKeyboardFocus(); }
 };
 
 // The month navigation's buttons: a symbol or a short text, either framed
@@ -72,19 +68,15 @@ public:
                       QWidget *parent = nullptr);
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     QString m_symbol;
     Frame m_frame;
     CalendarInk m_ink;
     QSize m_contentSize;
-    bool m_hovered = false;
 };
 
 } // namespace zn

@@ -140,13 +140,11 @@ void WeatherGlyph::paintEvent(QPaintEvent *)
 // --- TintedButton ----------------------------------------------------------------
 
 TintedButton::TintedButton(const QString &title, const QString &symbolName, QWidget *parent)
-    : QAbstractButton(parent), m_symbol(symbolName)
+    : PaintedButton(parent), m_symbol(symbolName)
 {
     setText(title);
     setFont(textStyleFont(TextStyle::Body));
-    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 QSize TintedButton::sizeHint() const
@@ -154,20 +152,6 @@ QSize TintedButton::sizeHint() const
     const QFontMetricsF fm(font());
     const qreal symbol = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font().pixelSize()) + 5;
     return QSize(int(std::ceil(fm.horizontalAdvance(text()) + symbol + 20)), int(std::ceil(fm.height() + 10)));
-}
-
-void TintedButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void TintedButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 void TintedButton::paintEvent(QPaintEvent *)
@@ -180,7 +164,7 @@ void TintedButton::paintEvent(QPaintEvent *)
     if (!isEnabled())
         painter.setOpacity(0.4);
     const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setBrush(withAlpha(accent, isDown() ? 0.22 : (m_hovered && isEnabled() ? 0.16 : 0.10)));
+    painter.setBrush(withAlpha(accent, isDown() ? 0.22 : (isHovered() && isEnabled() ? 0.16 : 0.10)));
     painter.setPen(QPen(withAlpha(accent, 0.35), 1));
     painter.drawRoundedRect(frame, 7, 7);
     if (hasFocus()) {

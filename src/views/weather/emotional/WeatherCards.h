@@ -2,8 +2,8 @@
 
 #include "core/WeatherLabel.h"
 #include "core/WeatherPeriod.h"
+#include "views/kit/PaintedButton.h"
 
-#include <QAbstractButton>
 #include <QStringList>
 #include <QWidget>
 
@@ -58,22 +58,18 @@ private:
 };
 
 // A bordered button whose symbol and title take the accent colour.
-class TintedButton : public QAbstractButton
+class TintedButton : public PaintedButton
 {
     Q_OBJECT
 public:
     TintedButton(const QString &title, const QString &symbolName, QWidget *parent = nullptr);
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     QString m_symbol;
-    bool m_hovered = false;
 };
 
 // The window's weather at a glance: symbol, weather word, sentence and count.

@@ -348,12 +348,10 @@ constexpr int kSymbolGap = 6;
 } // namespace
 
 DetailButton::DetailButton(const QString &title, Style style, QWidget *parent)
-    : QAbstractButton(parent), m_style(style)
+    : PaintedButton(parent), m_style(style)
 {
     setText(title);
-    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
 }
 
@@ -394,15 +392,15 @@ void DetailButton::paintEvent(QPaintEvent *)
     QColor titleColor;
     switch (m_style) {
     case Style::Prominent:
-        fill = down ? accent.darker(115) : (m_hovered ? accent.lighter(108) : accent);
+        fill = down ? accent.darker(115) : (isHovered() ? accent.lighter(108) : accent);
         titleColor = onAccent;
         break;
     case Style::Bordered:
-        fill = withAlpha(theme.ink(), down ? 0.14 : (m_hovered ? 0.09 : 0.06));
+        fill = withAlpha(theme.ink(), down ? 0.14 : (isHovered() ? 0.09 : 0.06));
         titleColor = theme.ink();
         break;
     case Style::Small:
-        fill = withAlpha(theme.ink(), down ? 0.12 : (m_hovered ? 0.07 : 0.04));
+        fill = withAlpha(theme.ink(), down ? 0.12 : (isHovered() ? 0.07 : 0.04));
         titleColor = inkColor(m_role, theme);
         break;
     }
@@ -413,7 +411,7 @@ void DetailButton::paintEvent(QPaintEvent *)
         painter.setPen(QPen(theme.hairline(), 1));
         painter.drawPath(shape);
     }
-    if (hasFocus() && m_keyboardFocus) {
+    if (hasKeyboardFocus()) {
         painter.setPen(QPen(withAlpha(accent, 0.6), 2));
         painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
     }
@@ -431,28 +429,6 @@ void DetailButton::paintEvent(QPaintEvent *)
     painter.setFont(font);
     painter.setPen(titleColor);
     painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
-}
-
-void DetailButton::focusInEvent(QFocusEvent *event)
-{
-    // The ring marks keyboard focus only, not the button just clicked.
-    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
-                      || event->reason() == Qt::ShortcutFocusReason;
-    QAbstractButton::focusInEvent(event);
-}
-
-void DetailButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void DetailButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 } // namespace zn

@@ -2,9 +2,9 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ZephyrTheme.h"
+#include "views/kit/PaintedButton.h"
 #include "views/workspace/detail/DetailPresenter.h"
 
-#include <QAbstractButton>
 #include <QLabel>
 #include <QTextBlockFormat>
 #include <QTextEdit>
@@ -127,7 +127,7 @@ private:
 //  - Bordered: translucent capsule with a hairline edge (Voice);
 //  - Small: a compact bordered button whose title takes an ink role (the
 //    reflection card's buttons).
-class DetailButton : public QAbstractButton
+class DetailButton : public PaintedButton
 {
     Q_OBJECT
 public:
@@ -144,13 +144,9 @@ public:
     void setMinimumLabelWidth(int width) { m_minLabelWidth = width; updateGeometry(); }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     QFont titleFont() const;
@@ -159,8 +155,6 @@ private:
     QString m_symbol;
     InkRole m_role = InkRole::Accent;
     int m_minLabelWidth = 0;
-    bool m_hovered = false;
-    bool m_keyboardFocus = false;
 };
 
 } // namespace zn

@@ -46,14 +46,12 @@ QColor onAccent(const QColor &accent)
 // --- ListButton ---------------------------------------------------------------
 
 ListButton::ListButton(const QString &title, Style style, TextStyle font, QWidget *parent)
-    : QAbstractButton(parent)
+    : PaintedButton(parent)
     , m_style(style)
     , m_font(font)
 {
     setText(title);
-    setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void ListButton::setSymbolName(const QString &name)
@@ -83,20 +81,6 @@ QSize ListButton::sizeHint() const
     return QSize(int(std::ceil(width)) + pad.left() + pad.right(), int(std::ceil(fm.height())) + pad.top() + pad.bottom());
 }
 
-void ListButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void ListButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
 void ListButton::paintEvent(QPaintEvent *)
 {
     const ZephyrTheme theme = ThemeScope::themeFor(this);
@@ -110,21 +94,21 @@ void ListButton::paintEvent(QPaintEvent *)
     switch (m_style) {
     case Style::Plain:
         ink = accent;
-        if (isDown() || m_hovered)
+        if (isDown() || isHovered())
             ink = withAlpha(accent, isDown() ? 0.6 : 0.8);
         break;
     case Style::Prominent: {
         QColor fill = accent;
         if (isDown())
             fill = fill.darker(115);
-        else if (m_hovered)
+        else if (isHovered())
             fill = fill.lighter(106);
         painter.fillPath(rounded(rect, radius), fill);
         ink = onAccent(accent);
         break;
     }
     case Style::Bordered:
-        painter.fillPath(rounded(rect, radius), withAlpha(theme.paper(), isDown() ? 0.9 : (m_hovered ? 0.8 : 0.65)));
+        painter.fillPath(rounded(rect, radius), withAlpha(theme.paper(), isDown() ? 0.9 : (isHovered() ? 0.8 : 0.65)));
         painter.setPen(QPen(theme.hairline(), 1));
         painter.drawPath(rounded(rect, radius));
         ink = theme.ink();
@@ -303,7 +287,7 @@ void ListButton::focusInEvent(QFocusEvent *event)
     // The ring marks focus reached from the keyboard, not focus a click or
     // a hidden neighbour handed over.
     m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
-    QAbstractButton::focusInEvent(event);
+    PaintedButton::focusInEvent(event);
 }
 
 } // namespace zn

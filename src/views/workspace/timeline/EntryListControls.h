@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/marks/TextStyles.h"
+#include "views/kit/PaintedButton.h"
 
-#include <QAbstractButton>
 #include <QDateTime>
 #include <QLineEdit>
 #include <QWidget>
@@ -15,7 +15,7 @@ namespace zn {
 //  - Plain: a text in the accent ("Clear day", "Clear filters");
 //  - Prominent: an accent capsule with a light label ("Write");
 //  - Bordered: a translucent capsule with a hairline edge ("Voice").
-class ListButton : public QAbstractButton
+class ListButton : public PaintedButton
 {
     Q_OBJECT
 public:
@@ -27,13 +27,10 @@ public:
     QString symbolName() const { return m_symbol; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     QFont titleFont() const;
@@ -42,7 +39,6 @@ private:
     Style m_style;
     TextStyle m_font;
     QString m_symbol;
-    bool m_hovered = false;
     bool m_keyboardFocus = false;
 };
 
