@@ -20,6 +20,7 @@
 #include "views/workspace/timeline/EntryListView.h"
 #include "views/workspace/timeline/TimelineListView.h"
 #include "views/workspace/window/JournalWorkspaceView.h"
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 #include "voice/VoiceRecordingSession.h"
 
@@ -107,15 +108,7 @@ void BM_StartupToFirstPaint(benchmark::State &state)
         env.languageModel = &model;
         env.notificationCenter = &center;
         env.panels = &panels;
-        env.voiceServices = [] {
-            VoiceSessionServices voice;
-            auto engine = std::make_unique<FakeAudioInputEngine>();
-            engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
-            voice.audioInput = std::move(engine);
-            voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
-            voice.permissions = std::make_shared<FakePermissionProvider>();
-            return voice;
-        };
+        env.voiceServices = [] { return scriptedVoiceServices(); };
 
         QElapsedTimer timer;
         timer.start();

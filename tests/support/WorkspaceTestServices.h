@@ -14,6 +14,7 @@
 #include "platform/speech/FakeSpeechPlatform.h"
 #include "reflections/CapabilityDetector.h"
 #include "support/JournalTestStore.h"
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 
 #include <QLocale>
@@ -36,8 +37,6 @@ public:
     // A fresh bundle over these parts, with a 16 kHz mono microphone.
     WorkspaceServices services()
     {
-        auto engine = std::make_unique<FakeAudioInputEngine>();
-        engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
         WorkspaceServices services;
         services.context = context;
         services.capability = &capability;
@@ -46,9 +45,7 @@ public:
         services.notificationCenter = &center;
         services.clock = &clock;
         services.calendar = &calendar;
-        services.voice.audioInput = std::move(engine);
-        services.voice.speechPlatform = speech;
-        services.voice.permissions = permissions;
+        services.voice = scriptedVoiceServices(speech, permissions);
         services.voice.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         return services;
     }

@@ -4,6 +4,7 @@
 // notification centre, a fake microphone, a fake recogniser and fake
 // permissions, so every path runs in milliseconds.
 
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoiceRecordingSession.h"
 
 #include "AudioTestSupport.h"
@@ -70,13 +71,7 @@ class SessionHarness
 public:
     SessionHarness()
     {
-        auto engine = std::make_unique<FakeAudioInputEngine>();
-        engine->setInputFormat(kMicFormat);
-        m_engine = engine.get();
-        VoiceSessionServices services;
-        services.audioInput = std::move(engine);
-        services.speechPlatform = platform;
-        services.permissions = permissions;
+        VoiceSessionServices services = scriptedVoiceServices(platform, permissions, &m_engine);
         services.clock = &clock;
         services.notificationCenter = &center;
         services.locale = QLocale(QLocale::English, QLocale::UnitedStates);

@@ -17,6 +17,7 @@
 #include "platform/panels/FakeFilePanels.h"
 #include "platform/speech/FakeSpeechPlatform.h"
 #include "support/TestSupport.h"
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 #include "voice/VoiceRecordingSession.h"
 
@@ -48,15 +49,7 @@ public:
         env.languageModel = &model;
         env.notificationCenter = &center;
         env.panels = &panels;
-        env.voiceServices = [] {
-            VoiceSessionServices voice;
-            auto engine = std::make_unique<FakeAudioInputEngine>();
-            engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
-            voice.audioInput = std::move(engine);
-            voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
-            voice.permissions = std::make_shared<FakePermissionProvider>();
-            return voice;
-        };
+        env.voiceServices = [] { return scriptedVoiceServices(); };
         env.trace = [this](const QString &name) { made << name; };
         return env;
     }

@@ -13,6 +13,7 @@
 #include "views/voice/VoiceModeView.h"
 #include "views/workspace/state/ShortcutRouter.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 
 #include <QCoreApplication>
@@ -114,12 +115,7 @@ TEST_F(WorkspaceVoiceTest, RecordedSpeechSavedFromTheScreenAppearsInTheTimeline)
 TEST_F(WorkspaceVoiceTest, WriteInsteadMovesTheDictatedWordsIntoATypedDraft)
 {
     auto platform = std::make_shared<speech::FakeSpeechPlatform>();
-    auto engine = std::make_unique<FakeAudioInputEngine>();
-    engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
-    VoiceSessionServices voice;
-    voice.audioInput = std::move(engine);
-    voice.speechPlatform = platform;
-    voice.permissions = std::make_shared<FakePermissionProvider>();
+    VoiceSessionServices voice = scriptedVoiceServices(platform);
     voice.locale = QLocale(QLocale::English, QLocale::UnitedStates);
     ASSERT_NO_FATAL_FAILURE(build(std::move(voice)));
     VoiceRecordingSession &session = workspace->voiceSession();

@@ -19,6 +19,7 @@
 #include "views/voice/VoiceModeView.h"
 #include "views/workspace/state/ShortcutRouter.h"
 #include "voice/MacAudioCaptureService.h"
+#include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 #include "voice/VoiceRecordingSession.h"
 
@@ -65,13 +66,7 @@ public:
         EXPECT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
 
-        auto engine = std::make_unique<FakeAudioInputEngine>();
-        engine->setInputFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
-        m_engine = engine.get();
-        VoiceSessionServices services;
-        services.audioInput = std::move(engine);
-        services.speechPlatform = platform;
-        services.permissions = permissions;
+        VoiceSessionServices services = scriptedVoiceServices(platform, permissions, &m_engine);
         services.clock = &clock;
         services.notificationCenter = &center;
         services.locale = QLocale(QLocale::English, QLocale::UnitedStates);
