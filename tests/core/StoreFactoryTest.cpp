@@ -160,7 +160,7 @@ TEST(StoreFactory, UnreadableStoreIsMovedAsideNotDeleted)
             db.setDatabaseName(backup.filePath(QStringLiteral("default.store")));
             ASSERT_TRUE(db.open());
             QSqlQuery q(db);
-            ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM JournalEntry WHERE rawText = 'written by a newer app'")));
+            ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM zn_long_JournalEntry WHERE rawText = 'written by a newer app'")));
             ASSERT_TRUE(q.next());
             EXPECT_EQ(q.value(0).toInt(), 1);
             q.finish();

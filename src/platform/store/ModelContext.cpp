@@ -216,7 +216,13 @@ PersistentModel *ModelContext::liveObject(const EntityDescriptor &entity, qint64
 PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
                                      bool partial)
 {
-    if (PersistentModel *existing = liveObject(entity, rowId))
+    return adoptInto(m_live[entity.name], entity, rowId, std::move(values), partial);
+}
+
+PersistentModel *ModelContext::adoptInto(QHash<qint64, PersistentModel *> &table, const EntityDescriptor &entity,
+                                         qint64 rowId, std::vector<QVariant> values, bool partial)
+{
+    if (PersistentModel *existing = table.value(rowId, nullptr))
         return existing;
     std::unique_ptr<PersistentModel> object = entity.make();
     PersistentModel *raw = object.get();
@@ -224,11 +230,12 @@ PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowI
     raw->m_rowId = rowId;
     raw->adoptStored(std::move(values), partial);
     if (partial) {
-        m_partialSlots.insert(raw, m_partialObjects.size());
+        raw->m_partialSlot = m_partialObjects.size();
         m_partialObjects.push_back(raw);
+        ++m_partialCount;
     }
     m_owned.push_back(std::move(object));
-    m_live[entity.name].insert(rowId, raw);
+    table.insert(rowId, raw);
     return raw;
 }
 
@@ -273,8 +280,17 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
     const bool lazy = entity.hasDeferredFields();
     if (!overlay && m_live.value(entity.name).isEmpty()) {
         QList<PersistentModel *> results;
+        QHash<qint64, PersistentModel *> &table = m_live[entity.name];
+        // Room for every row at once: a large journal's first fetch would
+        // otherwise grow each list many times over.
+        const qsizetype expected = sql.rowCountBound(entity);
+        results.reserve(expected);
+        table.reserve(expected);
+        m_owned.reserve(m_owned.size() + size_t(expected));
+        if (lazy)
+            m_partialObjects.reserve(m_partialObjects.size() + size_t(expected));
         const bool ok = sql.selectRows(entity, descriptor, true, [&](qint64 rowId, std::vector<QVariant> values) {
-            results.append(adopt(entity, rowId, std::move(values), lazy));
+            results.append(adoptInto(table, entity, rowId, std::move(values), lazy));
         }, &err, lazy);
         return ok ? results : readFailed();
     }
@@ -419,8 +435,8 @@ void ModelContext::loadDeferred(PersistentModel *object)
     m_deferredBatch = std::min<size_t>(m_deferredBatch * 2, 4096);
     QList<qint64> ids{object->m_rowId};
     QHash<qint64, PersistentModel *> byRow{{object->m_rowId, object}};
-    const auto slot = m_partialSlots.constFind(object);
-    for (size_t i = slot == m_partialSlots.constEnd() ? m_partialObjects.size() : *slot + 1;
+    const size_t slot = object->m_partialSlot;
+    for (size_t i = slot < m_partialObjects.size() ? slot + 1 : m_partialObjects.size();
          i < m_partialObjects.size() && size_t(ids.size()) < batch; ++i) {
         PersistentModel *next = m_partialObjects[i];
         if (next && next->m_partial && &next->entity() == &entity && !byRow.contains(next->m_rowId)) {
@@ -436,19 +452,19 @@ void ModelContext::loadDeferred(PersistentModel *object)
                                                    }, nullptr);
     for (PersistentModel *m : std::as_const(byRow)) {
         if (!m->m_partial) {
-            const auto found = m_partialSlots.constFind(m);
-            if (found != m_partialSlots.constEnd()) {
-                m_partialObjects[*found] = nullptr;
-                m_partialSlots.erase(found);
+            if (m->m_partialSlot < m_partialObjects.size()) {
+                m_partialObjects[m->m_partialSlot] = nullptr;
+                m->m_partialSlot = PersistentModel::kNoSlot;
+                --m_partialCount;
             }
         } else if (ok) {
-            // Read without error but not found: the row is gone; its blanks
-            // stand.
-            m->m_partial = false;
+            // Read without error but not found: the row is gone; its
+            // long fields read as blanks.
+            m->settleAsBlank();
         }
     }
     // Forget the read-through prefix now and then.
-    if (m_partialSlots.isEmpty()) {
+    if (m_partialCount == 0) {
         m_partialObjects.clear();
     }
 }

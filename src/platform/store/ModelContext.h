@@ -119,6 +119,8 @@ private:
     void mergeChanges(const StoreChanges &changes, ModelContext *origin);
     PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
                            bool partial = false);
+    PersistentModel *adoptInto(QHash<qint64, PersistentModel *> &table, const EntityDescriptor &entity, qint64 rowId,
+                               std::vector<QVariant> values, bool partial);
     PersistentModel *liveObject(const EntityDescriptor &entity, qint64 rowId) const;
     void noteChanged(PersistentModel *object);
 
@@ -131,7 +133,7 @@ private:
     // Objects adopted without their deferred fields, in fetch order; read
     // forward from the one first asked for.
     std::vector<PersistentModel *> m_partialObjects;
-    QHash<PersistentModel *, size_t> m_partialSlots;
+    size_t m_partialCount = 0; // of m_partialObjects not yet read through
     size_t m_deferredBatch = 64;
     bool m_autosave = false;
 };

@@ -4,6 +4,7 @@
 #include "platform/store/ModelContext.h"
 
 #include <atomic>
+#include <bit>
 
 namespace zn {
 namespace {
@@ -32,8 +33,8 @@ PersistentModel::PersistentModel(const EntityDescriptor &entity)
 
 PersistentModel::PersistentModel(const EntityDescriptor &entity, Unfilled)
     : m_entity(&entity)
-    , m_values(size_t(entity.fields.size()))
 {
+    // The row's values arrive whole through adoptStored().
 }
 
 PersistentModel::~PersistentModel()
@@ -52,6 +53,34 @@ ModelContext *PersistentModel::modelContext() const
     return m_context.data();
 }
 
+const QVariant &PersistentModel::partialValue(int field) const
+{
+    if (m_entity->fields[field].deferred) {
+        completeLoad(); // unpacks
+        return m_values[size_t(field)];
+    }
+    if (!m_packed)
+        return m_values[size_t(field)];
+    // The field's place among the fields kept: those before it, less the
+    // deferred ones.
+    const quint64 before = field == 0 ? 0 : m_deferredMask & (~quint64(0) >> (64 - field));
+    return m_values[size_t(field - std::popcount(before))];
+}
+
+void PersistentModel::unpack()
+{
+    if (!m_packed)
+        return;
+    std::vector<QVariant> wide(size_t(m_entity->fields.size()));
+    size_t kept = 0;
+    for (int i = 0; i < m_entity->fields.size(); ++i) {
+        if (!m_entity->fields[i].deferred)
+            wide[size_t(i)] = std::move(m_values[kept++]);
+    }
+    m_values = std::move(wide);
+    m_packed = false;
+}
+
 void PersistentModel::completeLoad() const
 {
     // Reading is logically const: the values were in the store all along.
@@ -59,17 +88,31 @@ void PersistentModel::completeLoad() const
     if (ModelContext *context = m_context.data())
         context->loadDeferred(self);
     if (m_partial) {
-        // The store could not give them: keep the blanks, but never take a
+        // The store could not give them: show blanks, but never take a
         // blank for the stored value when deciding what to save.
-        self->m_partial = false;
+        self->settleAsBlank();
         self->m_deferredUnknown = true;
     }
+}
+
+void PersistentModel::settleAsBlank()
+{
+    if (!m_partial)
+        return;
+    unpack();
+    for (int f : m_entity->deferredFields()) {
+        m_values[size_t(f)] = store::normalize(m_entity->fields[f].type, QVariant());
+        if (!m_stored.empty())
+            m_stored[size_t(f)] = m_values[size_t(f)];
+    }
+    m_partial = false;
 }
 
 void PersistentModel::fillDeferred(const QList<int> &fields, const std::vector<QVariant> &values)
 {
     if (!m_partial)
         return;
+    unpack();
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const size_t f = size_t(fields[i]);
         // The snapshot of stored values, taken when another field was
@@ -102,11 +145,12 @@ std::optional<QDateTime> PersistentModel::optionalDate(int field) const
 
 void PersistentModel::setValue(int field, QVariant value)
 {
-    Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
+    Q_ASSERT(field >= 0 && field < m_entity->fields.size());
     noteWrite();
     const bool deferred = m_entity->fields[field].deferred;
     if (m_partial && deferred)
         completeLoad();
+    unpack();
     const FieldType type = m_entity->fields[field].type;
     // Saved rows track which fields differ from the store, so a save writes
     // only those and leaves other contexts' fields alone.
@@ -136,11 +180,21 @@ void PersistentModel::adoptStored(std::vector<QVariant> values, bool partial)
     m_stored.clear();
     m_dirty.clear();
     m_partial = partial;
+    m_packed = false;
+    if (partial && packs(*m_entity) && m_values.size() < size_t(m_entity->fields.size())) {
+        m_packed = true;
+        m_deferredMask = 0;
+        for (int i = 0; i < m_entity->fields.size(); ++i) {
+            if (m_entity->fields[i].deferred)
+                m_deferredMask |= quint64(1) << i;
+        }
+    }
 }
 
 void PersistentModel::refreshStored(std::vector<QVariant> values)
 {
     bool anyChange = false;
+    unpack();
     const bool wasPartial = m_partial;
     m_partial = false;
     m_deferredUnknown = false;

@@ -75,11 +75,15 @@ public:
 
     const QVariant &value(int field) const
     {
-        Q_ASSERT(field >= 0 && size_t(field) < m_values.size());
-        if (m_partial && m_entity->fields[field].deferred)
-            completeLoad();
+        Q_ASSERT(field >= 0 && field < m_entity->fields.size());
+        if (m_partial)
+            return partialValue(field);
         return m_values[size_t(field)];
     }
+
+    // Whether a row read without its deferred fields can be held packed:
+    // only the other fields, in declared order (see adoptStored()).
+    static bool packs(const EntityDescriptor &entity) { return entity.fields.size() <= 64; }
 
 Q_SIGNALS:
     // Emitted on every write of any field, and when a refresh from the
@@ -110,8 +114,16 @@ private:
     friend class ModelContext;
     friend class SqlStore;
 
-    void adoptStored(std::vector<QVariant> values, bool partial = false); // fresh from a fetch
+    // Fresh from a fetch. A partial row comes packed when packs() allows.
+    void adoptStored(std::vector<QVariant> values, bool partial = false);
+    const QVariant &partialValue(int field) const;
+    // A packed row spread out to every field's place, the deferred ones
+    // holding nothing until read; done before anything but a read.
+    void unpack();
     void completeLoad() const;
+    // Deferred fields the store has no value for: each takes its type's
+    // blank value and the object counts as whole.
+    void settleAsBlank();
     void fillDeferred(const QList<int> &fields, const std::vector<QVariant> &values);
     void refreshStored(std::vector<QVariant> values); // merge another context's save
     void markSaved();
@@ -127,8 +139,16 @@ private:
     bool m_inserted = false;
     bool m_deleted = false;
     bool m_pendingDelete = false;
-    // Deferred fields not read yet (they hold blank values meanwhile).
+    // Deferred fields not read yet (they hold nothing meanwhile: every read
+    // or write of one loads them first).
     bool m_partial = false;
+    // While packed, m_values holds the fields outside this mask in order;
+    // a list of thousands of rows then keeps half the values.
+    bool m_packed = false;
+    quint64 m_deferredMask = 0;
+    // Place in the owning context's list of partial objects, if any.
+    static constexpr size_t kNoSlot = size_t(-1);
+    size_t m_partialSlot = kNoSlot;
     // Reading them failed: a write to one of them is always saved.
     bool m_deferredUnknown = false;
 };

@@ -47,6 +47,7 @@ struct EntityDescriptor
 
     int fieldIndex(const QString &fieldName) const;
     bool hasDeferredFields() const;
+    int deferredFieldCount() const;
     QList<int> deferredFields() const;
 };
 

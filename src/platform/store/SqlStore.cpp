@@ -1,6 +1,7 @@
 #include "platform/store/SqlStore.h"
 
 #include "platform/store/FieldValues.h"
+#include "platform/store/PersistentModel.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -51,6 +52,75 @@ QString opText(CompareOp op)
     case CompareOp::GreaterOrEqual: return QStringLiteral(" >= ?");
     }
     return QStringLiteral(" IS ?");
+}
+
+// Long fields live beside their row, in a table keyed by the same row key:
+// a list reads its columns from a table a tenth the size.
+QString longTableName(const EntityDescriptor &entity)
+{
+    return QStringLiteral("zn_long_") + entity.name;
+}
+
+// A connection-local view that joins the two back into whole rows.
+QString wholeViewName(const EntityDescriptor &entity)
+{
+    return QStringLiteral("zn_whole_") + entity.name;
+}
+
+// "name TYPE" of the fields kept in the row table (`deferred` false) or in
+// the long table (true).
+QStringList columnDefinitions(const EntityDescriptor &entity, bool deferred)
+{
+    QStringList columns;
+    for (const FieldDescriptor &f : entity.fields) {
+        if (f.deferred == deferred)
+            columns.append(quoted(f.name) + QLatin1Char(' ') + store::columnType(f.type));
+    }
+    return columns;
+}
+
+QStringList fieldColumns(const EntityDescriptor &entity, bool deferred, const QString &prefix = QString())
+{
+    QStringList names;
+    for (const FieldDescriptor &f : entity.fields) {
+        if (f.deferred == deferred)
+            names.append(prefix + quoted(f.name));
+    }
+    return names;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The 36 characters of a UUID as the store writes them, read without the
+// general parser (a journal reads one per entry); anything else is left
+// to QUuid::fromString().
+std::optional<QUuid> parseUuid(const char *text)
+{
+    char bytes[16];
+    int n = 0;
+    for (int i = 0; i < 36; ++i) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i] != '-')
+                return std::nullopt;
+            continue;
+        }
+        const int high = hexValue(text[i]);
+        const int low = hexValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes[n++] = char(high << 4 | low);
+        ++i;
+    }
+    return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
 }
 
 QString nextConnectionName()
@@ -351,18 +421,7 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
         for (const EntityDescriptor *entity : m_schema.entities) {
             if (!ok)
                 break;
-            QStringList columns{QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
-            for (const FieldDescriptor &f : entity->fields)
-                columns.append(quoted(f.name) + QLatin1Char(' ') + store::columnType(f.type));
-            ok = exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity->name), columns.join(QStringLiteral(", "))),
-                      &err, StoreError::Code::CannotOpen);
-            for (const FieldDescriptor &f : entity->fields) {
-                if (ok && f.indexed)
-                    ok = exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                                  .arg(quoted(entity->name + QLatin1Char('_') + f.name), quoted(entity->name),
-                                       quoted(f.name)),
-                              &err, StoreError::Code::CannotOpen);
-            }
+            ok = createEntityTables(*entity, &err);
         }
         if (ok) {
             QSqlQuery q(m_db);
@@ -383,7 +442,7 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
         }
         if (!commit(&err))
             return lastFailure(location, err.message);
-        return std::nullopt;
+        return createWholeViews(location);
     }
 
     if (!tables.contains(QString::fromLatin1(kMetaTable)))
@@ -400,27 +459,192 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
         if (version != m_schema.version)
             return incompatible(QStringLiteral("it has schema version %1, expected %2").arg(version, m_schema.version));
     }
+    QList<const EntityDescriptor *> unsplit; // long fields still in the row table
     for (const EntityDescriptor *entity : m_schema.entities) {
         if (!tables.contains(entity->name))
             return incompatible(QStringLiteral("the table %1 is missing").arg(entity->name));
-        QSqlQuery q(m_db);
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(entity->name))))
-            return lastFailure(location, sqlError(q.lastError()));
-        QSet<QString> columns;
-        while (q.next())
-            columns.insert(q.value(1).toString());
-        if (!columns.contains(QStringLiteral("pk")))
+        const auto columnsOf = [&](const QString &table) -> std::optional<QSet<QString>> {
+            QSqlQuery q(m_db);
+            if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
+                return std::nullopt;
+            QSet<QString> columns;
+            while (q.next())
+                columns.insert(q.value(1).toString());
+            return columns;
+        };
+        const auto columns = columnsOf(entity->name);
+        if (!columns)
+            return lastFailure(location, QStringLiteral("the columns of %1 could not be read").arg(entity->name));
+        if (!columns->contains(QStringLiteral("pk")))
             return incompatible(QStringLiteral("the table %1 has no row key").arg(entity->name));
+        const bool split = entity->hasDeferredFields() && tables.contains(longTableName(*entity));
+        std::optional<QSet<QString>> longColumns;
+        if (split) {
+            longColumns = columnsOf(longTableName(*entity));
+            if (!longColumns)
+                return lastFailure(location, QStringLiteral("the columns of %1 could not be read").arg(entity->name));
+        }
         for (const FieldDescriptor &f : entity->fields) {
-            if (!columns.contains(f.name))
+            if (!(split && f.deferred ? *longColumns : *columns).contains(f.name))
                 return incompatible(QStringLiteral("the column %1.%2 is missing").arg(entity->name, f.name));
         }
+        if (entity->hasDeferredFields() && !split)
+            unsplit.append(entity);
     }
     if (!durable())
         return lastFailure(location, err.message);
-    if (existing)
-        return checkIntegrity(location);
+    if (existing) {
+        if (auto damaged = checkIntegrity(location))
+            return damaged;
+    }
+    if (!unsplit.isEmpty()) {
+        // A store written before long fields moved to their own table. One
+        // transaction: it ends split or exactly as it was.
+        if (!begin(&err))
+            return lastFailure(location, err.message);
+        bool ok = true;
+        for (const EntityDescriptor *entity : std::as_const(unsplit)) {
+            if (!(ok = splitEntityTable(*entity, &err)))
+                break;
+        }
+        if (!ok) {
+            const StoreError failure = lastFailure(location, err.message);
+            rollback();
+            return failure.code != StoreError::Code::CannotOpen
+                       ? failure
+                       : StoreError(StoreError::Code::CannotOpen,
+                                    QStringLiteral("The journal store “%1” could not be brought up to date: %2")
+                                        .arg(location, err.message));
+        }
+        if (!commit(&err))
+            return lastFailure(location, err.message);
+        // The old row table's pages are free now; give them back to the disk
+        // if there is room to do so (the store works either way).
+        exec(QStringLiteral("VACUUM"), nullptr, StoreError::Code::CannotOpen);
+    }
+    return createWholeViews(location);
+}
+
+bool SqlStore::createEntityTables(const EntityDescriptor &entity, StoreError *error)
+{
+    QStringList columns{QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
+    columns += columnDefinitions(entity, false);
+    if (!exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity.name), columns.join(QStringLiteral(", "))), error,
+              StoreError::Code::CannotOpen))
+        return false;
+    if (entity.hasDeferredFields()) {
+        QStringList longColumns{QStringLiteral("pk INTEGER PRIMARY KEY")};
+        longColumns += columnDefinitions(entity, true);
+        if (!exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                      .arg(quoted(longTableName(entity)), longColumns.join(QStringLiteral(", "))),
+                  error, StoreError::Code::CannotOpen))
+            return false;
+    }
+    return createIndexes(entity, error);
+}
+
+bool SqlStore::createIndexes(const EntityDescriptor &entity, StoreError *error)
+{
+    for (const FieldDescriptor &f : entity.fields) {
+        if (!f.indexed)
+            continue;
+        const QString table = f.deferred ? longTableName(entity) : entity.name;
+        if (!exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                      .arg(quoted(entity.name + QLatin1Char('_') + f.name), quoted(table), quoted(f.name)),
+                  error, StoreError::Code::CannotOpen))
+            return false;
+    }
+    return true;
+}
+
+bool SqlStore::splitEntityTable(const EntityDescriptor &entity, StoreError *error)
+{
+    // The highest key ever given: deleted rows' keys are never given again.
+    std::optional<qint64> sequence;
+    {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+        q.addBindValue(entity.name);
+        if (q.exec() && q.next() && !q.value(0).isNull())
+            sequence = q.value(0).toLongLong();
+    }
+    const QString building = QStringLiteral("zn_split_") + entity.name;
+    const QString pk = QStringLiteral("pk");
+    const QString rowColumns = (QStringList{pk} + fieldColumns(entity, false)).join(QStringLiteral(", "));
+    const QString longColumns = (QStringList{pk} + fieldColumns(entity, true)).join(QStringLiteral(", "));
+    const QString old = quoted(entity.name);
+    if (!exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(building)), error, StoreError::Code::CannotOpen))
+        return false;
+    QStringList columns{QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
+    columns += columnDefinitions(entity, false);
+    QStringList longDefs{QStringLiteral("pk INTEGER PRIMARY KEY")};
+    longDefs += columnDefinitions(entity, true);
+    const QStringList steps{
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(longTableName(entity)), longDefs.join(QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(quoted(longTableName(entity)), longColumns, old),
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(building), columns.join(QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(quoted(building), rowColumns, old),
+        QStringLiteral("DROP TABLE %1").arg(old),
+        QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(building), old),
+    };
+    for (const QString &step : steps) {
+        if (!exec(step, error, StoreError::Code::CannotOpen))
+            return false;
+    }
+    // Indexes on the long fields went with the old table too.
+    if (!createIndexes(entity, error))
+        return false;
+    if (sequence) {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?"));
+        q.addBindValue(*sequence);
+        q.addBindValue(entity.name);
+        if (!q.exec()) {
+            if (error)
+                *error = StoreError(StoreError::Code::CannotOpen, sqlError(q.lastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<StoreError> SqlStore::createWholeViews(const QString &location)
+{
+    for (const EntityDescriptor *entity : m_schema.entities) {
+        if (!entity->hasDeferredFields())
+            continue;
+        QStringList columns{QStringLiteral("r.pk AS pk")};
+        for (const FieldDescriptor &f : entity->fields)
+            columns.append((f.deferred ? QStringLiteral("l.") : QStringLiteral("r.")) + quoted(f.name)
+                           + QStringLiteral(" AS ") + quoted(f.name));
+        StoreError err;
+        // Temporary: it belongs to this connection and never to the file.
+        if (!exec(QStringLiteral("CREATE TEMP VIEW %1 AS SELECT %2 FROM main.%3 AS r LEFT JOIN main.%4 AS l ON l.pk = r.pk")
+                      .arg(quoted(wholeViewName(*entity)), columns.join(QStringLiteral(", ")), quoted(entity->name),
+                           quoted(longTableName(*entity))),
+                  &err, StoreError::Code::CannotOpen))
+            return lastFailure(location, err.message);
+    }
     return std::nullopt;
+}
+
+QString SqlStore::readSource(const EntityDescriptor &entity, bool withDeferred)
+{
+    return quoted(entity.hasDeferredFields() && withDeferred ? wholeViewName(entity) : entity.name);
+}
+
+bool SqlStore::touchesDeferred(const EntityDescriptor &entity, const FetchDescriptor &descriptor)
+{
+    const auto deferred = [&](int field) { return field >= 0 && field < entity.fields.size() && entity.fields[field].deferred; };
+    for (const Condition &c : descriptor.predicate.conditions()) {
+        if (deferred(c.field))
+            return true;
+    }
+    for (const SortDescriptor &s : descriptor.sortBy) {
+        if (deferred(s.field))
+            return true;
+    }
+    return false;
 }
 
 // A few overwritten pages leave a store that opens and fails every read;
@@ -481,44 +705,90 @@ bool SqlStore::runWrite(const QString &sql, const QVariantList &binds, StoreErro
 std::optional<qint64> SqlStore::insertRow(const EntityDescriptor &entity, const std::vector<QVariant> &values,
                                           StoreError *error)
 {
+    const bool split = entity.hasDeferredFields();
     QString &sql = m_insertSql[entity.name];
-    if (sql.isEmpty()) {
-        QStringList names, marks;
-        for (const FieldDescriptor &f : entity.fields) {
-            names.append(quoted(f.name));
-            marks.append(QStringLiteral("?"));
-        }
+    QString &longSql = m_insertSql[longTableName(entity)];
+    if (sql.isEmpty() || (split && longSql.isEmpty())) {
+        const QStringList names = fieldColumns(entity, false);
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quoted(entity.name), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+                  .arg(quoted(entity.name), names.join(QStringLiteral(", ")),
+                       QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        const QStringList longNames = QStringList{QStringLiteral("pk")} + fieldColumns(entity, true);
+        longSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(quoted(longTableName(entity)), longNames.join(QStringLiteral(", ")),
+                           QStringList(longNames.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
     }
     QVariantList binds;
+    QVariantList longBinds;
     binds.reserve(entity.fields.size());
-    for (int i = 0; i < entity.fields.size(); ++i)
-        binds.append(store::toSql(entity.fields[i].type, values[size_t(i)]));
+    for (int i = 0; i < entity.fields.size(); ++i) {
+        const FieldDescriptor &f = entity.fields[i];
+        (f.deferred ? longBinds : binds).append(store::toSql(f.type, values[size_t(i)]));
+    }
     if (!runWrite(sql, binds, error))
         return std::nullopt;
-    return qint64(sqlite3_last_insert_rowid(m_handle));
+    const qint64 rowId = sqlite3_last_insert_rowid(m_handle);
+    if (split) {
+        longBinds.prepend(rowId);
+        if (!runWrite(longSql, longBinds, error))
+            return std::nullopt;
+    }
+    return rowId;
 }
 
 std::optional<int> SqlStore::updateRow(const EntityDescriptor &entity, qint64 rowId, const QList<int> &fields,
                                        const std::vector<QVariant> &values, StoreError *error)
 {
     QStringList sets;
+    QStringList longNames;
     QVariantList binds;
+    QVariantList longBinds;
     for (int f : fields) {
-        sets.append(quoted(entity.fields[f].name) + QStringLiteral(" = ?"));
-        binds.append(store::toSql(entity.fields[f].type, values[size_t(f)]));
+        const FieldDescriptor &field = entity.fields[f];
+        const QVariant value = store::toSql(field.type, values[size_t(f)]);
+        if (field.deferred) {
+            longNames.append(quoted(field.name));
+            longBinds.append(value);
+        } else {
+            sets.append(quoted(field.name) + QStringLiteral(" = ?"));
+            binds.append(value);
+        }
     }
-    binds.append(rowId);
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE pk = ?").arg(quoted(entity.name), sets.join(QStringLiteral(", ")));
-    if (!runWrite(sql, binds, error))
-        return std::nullopt;
-    return sqlite3_changes(m_handle);
+    int affected = 0;
+    if (!sets.isEmpty()) {
+        binds.append(rowId);
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE pk = ?").arg(quoted(entity.name), sets.join(QStringLiteral(", ")));
+        if (!runWrite(sql, binds, error))
+            return std::nullopt;
+        affected = sqlite3_changes(m_handle);
+    } else {
+        sqlite3_stmt *stmt = readStatement(QStringLiteral("SELECT count(*) FROM %1 WHERE pk = ?").arg(quoted(entity.name)),
+                                           {rowId}, error, StoreError::Code::SaveFailed);
+        if (!stmt || !stepAll(stmt, [&] { affected = sqlite3_column_int(stmt, 0); }, error))
+            return std::nullopt;
+    }
+    if (affected > 0 && !longNames.isEmpty()) {
+        // The row's long fields, made if a salvaged row came without them.
+        QStringList updates;
+        for (const QString &name : std::as_const(longNames))
+            updates.append(name + QStringLiteral(" = excluded.") + name);
+        longBinds.prepend(rowId);
+        const QString sql = QStringLiteral("INSERT INTO %1 (pk, %2) VALUES (%3) ON CONFLICT(pk) DO UPDATE SET %4")
+                                .arg(quoted(longTableName(entity)), longNames.join(QStringLiteral(", ")),
+                                     QStringList(longBinds.size(), QStringLiteral("?")).join(QStringLiteral(", ")),
+                                     updates.join(QStringLiteral(", ")));
+        if (!runWrite(sql, longBinds, error))
+            return std::nullopt;
+    }
+    return affected;
 }
 
 bool SqlStore::deleteRow(const EntityDescriptor &entity, qint64 rowId, StoreError *error)
 {
-    return runWrite(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(entity.name)), {rowId}, error);
+    if (!runWrite(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(entity.name)), {rowId}, error))
+        return false;
+    return !entity.hasDeferredFields()
+           || runWrite(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(longTableName(entity))), {rowId}, error);
 }
 
 QString SqlStore::whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const
@@ -614,22 +884,38 @@ sqlite3_stmt *SqlStore::readStatement(const QString &sql, const QVariantList &bi
 std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_stmt *stmt, int firstColumn,
                                         bool skipDeferred) const
 {
-    std::vector<QVariant> values(size_t(entity.fields.size()));
-    int column = firstColumn;
-    const std::vector<QVariant> *blanks = nullptr;
-    if (skipDeferred) {
-        auto found = m_blanks.find(&entity);
-        if (found == m_blanks.end()) {
-            std::vector<QVariant> made;
-            for (const FieldDescriptor &f : entity.fields)
-                made.push_back(store::normalize(f.type, QVariant()));
-            found = m_blanks.insert(&entity, std::move(made));
-        }
-        blanks = &*found;
+    if (m_recentEntity != &entity) {
+        m_recentEntity = &entity;
+        m_recentText.assign(size_t(entity.fields.size()), RecentText{});
+        m_recentDeferredCount = entity.deferredFieldCount();
     }
+    const bool pack = skipDeferred && PersistentModel::packs(entity);
+    std::vector<QVariant> values;
+    values.reserve(size_t(entity.fields.size() - (pack ? m_recentDeferredCount : 0)));
+    int column = firstColumn;
     for (int i = 0; i < entity.fields.size(); ++i) {
         const FieldDescriptor &f = entity.fields[i];
-        values[size_t(i)] = blanks && f.deferred ? (*blanks)[size_t(i)] : readValue(f.type, stmt, column++);
+        if (skipDeferred && f.deferred) {
+            if (!pack)
+                values.emplace_back();
+            continue;
+        }
+        if (f.type == FieldType::Text && !f.deferred && sqlite3_column_type(stmt, column) == SQLITE_TEXT) {
+            const int bytes = sqlite3_column_bytes(stmt, column);
+            if (bytes <= 32) {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+                RecentText &recent = m_recentText[size_t(i)];
+                const QByteArrayView seen(text ? text : "", bytes);
+                if (!recent.value.isValid() || recent.utf8 != seen) {
+                    recent.utf8 = seen.toByteArray();
+                    recent.value = readValue(f.type, stmt, column);
+                }
+                values.push_back(recent.value);
+                ++column;
+                continue;
+            }
+        }
+        values.push_back(readValue(f.type, stmt, column++));
     }
     return values;
 }
@@ -680,8 +966,10 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
         return QStringList();
     }
     if (kind == SQLITE_TEXT && type == FieldType::Uuid && sqlite3_column_bytes(stmt, column) == 36) {
-        return QVariant::fromValue(QUuid::fromString(
-            QLatin1StringView(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)), 36)));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        if (auto id = parseUuid(text))
+            return QVariant::fromValue(*id);
+        return QVariant::fromValue(QUuid::fromString(QLatin1StringView(text, 36)));
     }
     QVariant raw;
     switch (kind) {
@@ -723,7 +1011,8 @@ QString SqlStore::selectSql(const EntityDescriptor &entity, const FetchDescripto
                             bool applyLimit, QVariantList &binds, bool skipDeferred) const
 {
     const QStringList names = wholeRows ? columnNames(entity, skipDeferred) : QStringList{QStringLiteral("pk")};
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), quoted(entity.name))
+    const bool withDeferred = touchesDeferred(entity, descriptor) || (wholeRows && !skipDeferred);
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), readSource(entity, withDeferred))
                   + whereClause(entity, descriptor, binds) + orderClause(entity, descriptor);
     if (applyLimit && descriptor.fetchLimit) {
         sql += QStringLiteral(" LIMIT ?");
@@ -756,6 +1045,16 @@ std::optional<QList<qint64>> SqlStore::selectRowIds(const EntityDescriptor &enti
     return ids;
 }
 
+qsizetype SqlStore::rowCountBound(const EntityDescriptor &entity)
+{
+    sqlite3_stmt *stmt = readStatement(QStringLiteral("SELECT max(pk) FROM %1").arg(quoted(entity.name)), {}, nullptr);
+    if (!stmt)
+        return 0;
+    qint64 bound = 0;
+    stepAll(stmt, [&] { bound = sqlite3_column_int64(stmt, 0); }, nullptr);
+    return qsizetype(std::clamp<qint64>(bound, 0, 1 << 20));
+}
+
 bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
                           const RowSink &sink, StoreError *error, bool skipDeferred)
 {
@@ -769,6 +1068,7 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
         unordered.sortBy.clear();
         unordered.fetchLimit.reset();
         std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
+        rows.reserve(size_t(rowCountBound(entity)));
         const auto keep = [&](qint64 rowId, std::vector<QVariant> values) {
             rows.emplace_back(rowId, std::move(values));
         };
@@ -786,6 +1086,16 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
             whole = whole && (type == FieldType::DateTime || type == FieldType::OptionalDateTime
                               || type == FieldType::Integer || type == FieldType::Bool);
         }
+        // Where a key sits in a row: packed rows leave the deferred fields out.
+        std::vector<size_t> keySlots;
+        for (const SortDescriptor &s : std::as_const(keys)) {
+            size_t slot = size_t(s.field);
+            if (skipDeferred && PersistentModel::packs(entity)) {
+                for (int i = 0; i < s.field; ++i)
+                    slot -= entity.fields[i].deferred ? 1 : 0;
+            }
+            keySlots.push_back(slot);
+        }
         if (whole) {
             // Each key read once as (absent, number): absent values first,
             // as compareValues() orders them.
@@ -795,7 +1105,7 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
                 for (qsizetype k = 0; k < width; ++k) {
                     const int field = keys.at(k).field;
                     const FieldType type = entity.fields[field].type;
-                    const QVariant &v = rows[r].second[size_t(field)];
+                    const QVariant &v = rows[r].second[keySlots[size_t(k)]];
                     const bool absent = store::isAbsent(type, v);
                     qint64 n = 0;
                     if (!absent)
@@ -808,19 +1118,46 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
             std::vector<char> reversed;
             for (const SortDescriptor &s : std::as_const(keys))
                 reversed.push_back(s.order == SortOrder::Reverse);
-            std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                const auto *x = numbers.data() + a * width;
-                const auto *y = numbers.data() + b * width;
-                for (qsizetype k = 0; k < width; ++k) {
-                    if (x[k] != y[k])
-                        return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
-                }
-                return rows[size_t(a)].first < rows[size_t(b)].first;
-            });
+            if (width == 1) {
+                // The common case, a list by date: sorted in place, no
+                // lookups through the row order.
+                struct Keyed {
+                    std::pair<bool, qint64> key;
+                    qint64 rowId;
+                    qsizetype index;
+                };
+                std::vector<Keyed> keyed(rows.size());
+                for (size_t r = 0; r < rows.size(); ++r)
+                    keyed[r] = {numbers[r], rows[r].first, qsizetype(r)};
+                const auto sortBy = [&](auto before) {
+                    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &x, const Keyed &y) {
+                        if (x.key != y.key)
+                            return before(x.key, y.key);
+                        return x.rowId < y.rowId;
+                    });
+                };
+                if (reversed[0])
+                    sortBy([](const auto &x, const auto &y) { return y < x; });
+                else
+                    sortBy([](const auto &x, const auto &y) { return x < y; });
+                for (size_t r = 0; r < keyed.size(); ++r)
+                    order[r] = keyed[r].index;
+            } else {
+                std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+                    const auto *x = numbers.data() + a * width;
+                    const auto *y = numbers.data() + b * width;
+                    for (qsizetype k = 0; k < width; ++k) {
+                        if (x[k] != y[k])
+                            return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
+                    }
+                    return rows[size_t(a)].first < rows[size_t(b)].first;
+                });
+            }
         } else {
             std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                for (const SortDescriptor &s : std::as_const(keys)) {
-                    const size_t f = size_t(s.field);
+                for (qsizetype k = 0; k < keys.size(); ++k) {
+                    const SortDescriptor &s = keys.at(k);
+                    const size_t f = keySlots[size_t(k)];
                     int c = store::compareValues(entity.fields[s.field].type, rows[size_t(a)].second[f],
                                                  rows[size_t(b)].second[f]);
                     if (s.order == SortOrder::Reverse)
@@ -870,9 +1207,17 @@ bool SqlStore::readFields(const EntityDescriptor &entity, const QList<int> &fiel
                           const FieldSink &sink, StoreError *error)
 {
     QStringList names{QStringLiteral("pk")};
-    for (int f : fields)
+    bool anyDeferred = false;
+    bool onlyDeferred = true;
+    for (int f : fields) {
         names.append(quoted(entity.fields[f].name));
-    const QString head = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), quoted(entity.name));
+        anyDeferred = anyDeferred || entity.fields[f].deferred;
+        onlyDeferred = onlyDeferred && entity.fields[f].deferred;
+    }
+    // Long fields alone come straight from their own table (every row has
+    // its line there); a row missing there reads as not found.
+    const QString source = anyDeferred && onlyDeferred ? quoted(longTableName(entity)) : readSource(entity, anyDeferred);
+    const QString head = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), source);
     std::vector<QVariant> values(size_t(fields.size()));
     const auto readAll = [&](sqlite3_stmt *stmt) {
         return stepAll(stmt, [&] {
@@ -903,7 +1248,8 @@ bool SqlStore::loadRows(const EntityDescriptor &entity, const QList<qint64> &row
                         StoreError *error, bool skipDeferred)
 {
     const QStringList names = columnNames(entity, skipDeferred);
-    const QString head = QStringLiteral("SELECT %1 FROM %2 WHERE pk IN (").arg(names.join(QStringLiteral(", ")), quoted(entity.name));
+    const QString head = QStringLiteral("SELECT %1 FROM %2 WHERE pk IN (")
+                             .arg(names.join(QStringLiteral(", ")), readSource(entity, !skipDeferred));
     for (qsizetype start = 0; start < rowIds.size(); start += kMaxBinds) {
         const qsizetype n = std::min<qsizetype>(kMaxBinds, rowIds.size() - start);
         // One statement shape per chunk size up to a power of two, padded
@@ -966,23 +1312,39 @@ QHash<QString, int> SqlStore::salvageFrom(const QString &path)
     if (!begin(&err))
         return copied;
     for (const EntityDescriptor *entity : m_schema.entities) {
-        QStringList names{QStringLiteral("pk")};
-        QStringList marks{QStringLiteral("?")};
-        for (const FieldDescriptor &f : entity->fields) {
-            names.append(quoted(f.name));
-            marks.append(QStringLiteral("?"));
-        }
-        const QByteArray select = QStringLiteral("SELECT %1 FROM %2 WHERE pk BETWEEN ? AND ?")
-                                      .arg(names.join(QStringLiteral(", ")), quoted(entity->name)).toUtf8();
-        const QByteArray insert = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
-                                      .arg(quoted(entity->name), names.join(QStringLiteral(", ")),
-                                           marks.join(QStringLiteral(", "))).toUtf8();
+        // The damaged file may keep long fields in the row table (written
+        // before they moved) or beside it.
+        const bool damagedSplit = entity->hasDeferredFields()
+                                  && damaged.number("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?",
+                                                    longTableName(*entity).toUtf8()).value_or(0) > 0;
+        QStringList names{QStringLiteral("r.pk")};
+        for (const FieldDescriptor &f : entity->fields)
+            names.append((damagedSplit && f.deferred ? QStringLiteral("l.") : QStringLiteral("r.")) + quoted(f.name));
+        QString source = quoted(entity->name) + QStringLiteral(" AS r");
+        if (damagedSplit)
+            source += QStringLiteral(" LEFT JOIN %1 AS l ON l.pk = r.pk").arg(quoted(longTableName(*entity)));
+        const QByteArray select = QStringLiteral("SELECT %1 FROM %2 WHERE r.pk BETWEEN ? AND ?")
+                                      .arg(names.join(QStringLiteral(", ")), source).toUtf8();
+        const auto insertSql = [](const QString &table, const QStringList &columns) {
+            return QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                .arg(quoted(table), columns.join(QStringLiteral(", ")),
+                     QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")))
+                .toUtf8();
+        };
+        const QByteArray insert = insertSql(entity->name, QStringList{QStringLiteral("pk")} + fieldColumns(*entity, false));
+        const QByteArray insertLong = entity->hasDeferredFields()
+                                          ? insertSql(longTableName(*entity), QStringList{QStringLiteral("pk")} + fieldColumns(*entity, true))
+                                          : QByteArray();
         sqlite3_stmt *from = nullptr;
         sqlite3_stmt *to = nullptr;
+        sqlite3_stmt *toLong = nullptr;
         if (sqlite3_prepare_v2(damaged.db, select.constData(), int(select.size()), &from, nullptr) != SQLITE_OK
-            || sqlite3_prepare_v2(m_handle, insert.constData(), int(insert.size()), &to, nullptr) != SQLITE_OK) {
+            || sqlite3_prepare_v2(m_handle, insert.constData(), int(insert.size()), &to, nullptr) != SQLITE_OK
+            || (!insertLong.isEmpty()
+                && sqlite3_prepare_v2(m_handle, insertLong.constData(), int(insertLong.size()), &toLong, nullptr) != SQLITE_OK)) {
             sqlite3_finalize(from);
             sqlite3_finalize(to);
+            sqlite3_finalize(toLong);
             continue;
         }
         // The highest key ever given, from wherever it can still be read.
@@ -999,10 +1361,24 @@ QHash<QString, int> SqlStore::salvageFrom(const QString &path)
             int rows = 0;
             while ((rc = sqlite3_step(from)) == SQLITE_ROW) {
                 sqlite3_reset(to);
-                for (int c = 0; c < sqlite3_column_count(from); ++c)
-                    sqlite3_bind_value(to, c + 1, sqlite3_column_value(from, c));
-                if (sqlite3_step(to) == SQLITE_DONE && sqlite3_changes(m_handle) > 0)
+                int column = 1;
+                int longColumn = 1;
+                sqlite3_bind_value(to, column++, sqlite3_column_value(from, 0));
+                if (toLong) {
+                    sqlite3_reset(toLong);
+                    sqlite3_bind_value(toLong, longColumn++, sqlite3_column_value(from, 0));
+                }
+                for (int i = 0; i < entity->fields.size(); ++i) {
+                    if (entity->fields[i].deferred)
+                        sqlite3_bind_value(toLong, longColumn++, sqlite3_column_value(from, i + 1));
+                    else
+                        sqlite3_bind_value(to, column++, sqlite3_column_value(from, i + 1));
+                }
+                if (sqlite3_step(to) == SQLITE_DONE && sqlite3_changes(m_handle) > 0) {
                     ++rows;
+                    if (toLong)
+                        sqlite3_step(toLong);
+                }
             }
             count += rows;
             return rc == SQLITE_DONE;
@@ -1018,6 +1394,7 @@ QHash<QString, int> SqlStore::salvageFrom(const QString &path)
         }
         sqlite3_finalize(from);
         sqlite3_finalize(to);
+        sqlite3_finalize(toLong);
         copied.insert(entity->name, count);
     }
     if (!commit(&err))

@@ -45,9 +45,14 @@ public:
     std::optional<QList<qint64>> selectRowIds(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
                                               bool applyLimit, StoreError *error);
 
+    // At least the number of rows of the entity, found without reading them
+    // (the highest row key), capped at a size worth reserving room for.
+    qsizetype rowCountBound(const EntityDescriptor &entity);
+
     using RowSink = std::function<void(qint64 rowId, std::vector<QVariant> values)>;
     // Rows matching the descriptor, in its order. With `skipDeferred` the
-    // deferred fields are left out and hold their type's blank value.
+    // deferred fields are left out: rows come packed (PersistentModel::packs())
+    // or hold an invalid QVariant in their places.
     bool selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
                     const RowSink &sink, StoreError *error, bool skipDeferred = false);
     // Rows by row id, in no particular order; missing ids are skipped.
@@ -71,6 +76,18 @@ private:
     bool runWrite(const QString &sql, const QVariantList &binds, StoreError *error);
     std::optional<StoreError> prepareSchema(const QString &location, bool existing);
     std::optional<StoreError> checkIntegrity(const QString &location);
+    // An entity's row table, its long-field table and indexes.
+    bool createEntityTables(const EntityDescriptor &entity, StoreError *error);
+    bool createIndexes(const EntityDescriptor &entity, StoreError *error);
+    // Moves an entity's long fields out of its row table into their own,
+    // keeping every row key and the highest key ever given. Inside the
+    // caller's transaction.
+    bool splitEntityTable(const EntityDescriptor &entity, StoreError *error);
+    std::optional<StoreError> createWholeViews(const QString &location);
+    // Where a read finds its columns: the row table alone, or the whole
+    // rows when long fields are read, compared or sorted on.
+    static QString readSource(const EntityDescriptor &entity, bool withDeferred);
+    static bool touchesDeferred(const EntityDescriptor &entity, const FetchDescriptor &descriptor);
     // What an SQLite failure while opening means for the person at the
     // screen: a lock, permissions, a full disk, damage or incompatibility.
     static StoreError openFailure(int sqliteCode, const QString &location, const QString &detail);
@@ -95,7 +112,15 @@ private:
     QSqlDatabase m_db;
     QHash<QString, sqlite3_stmt *> m_readStatements;
     QHash<QString, QString> m_insertSql; // by entity
-    mutable QHash<const EntityDescriptor *, std::vector<QVariant>> m_blanks; // deferred fields' stand-ins
+    // The last short text read per field: repeated values (a status) share
+    // one string instead of each row decoding its own.
+    struct RecentText {
+        QByteArray utf8;
+        QVariant value;
+    };
+    mutable const EntityDescriptor *m_recentEntity = nullptr;
+    mutable std::vector<RecentText> m_recentText;
+    mutable int m_recentDeferredCount = 0;
     sqlite3 *m_handle = nullptr;
 };
 
