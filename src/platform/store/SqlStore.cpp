@@ -79,12 +79,12 @@ QStringList columnDefinitions(const EntityDescriptor &entity, bool deferred)
     return columns;
 }
 
-QStringList fieldColumns(const EntityDescriptor &entity, bool deferred, const QString &prefix = QString())
+QStringList fieldColumns(const EntityDescriptor &entity, bool deferred)
 {
     QStringList names;
     for (const FieldDescriptor &f : entity.fields) {
         if (f.deferred == deferred)
-            names.append(prefix + quoted(f.name));
+            names.append(quoted(f.name));
     }
     return names;
 }
@@ -932,19 +932,22 @@ QStringList SqlStore::columnNames(const EntityDescriptor &entity, bool skipDefer
 
 QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
 {
-    const int kind = sqlite3_column_type(stmt, column);
+    // One lookup of the column; the value calls skip the per-call checks of
+    // the column calls (a fetch makes a hundred thousand of them).
+    sqlite3_value *value = sqlite3_column_value(stmt, column);
+    const int kind = sqlite3_value_type(value);
     // The common shapes are decoded here directly; anything unusual
     // (NaN kept as text, a foreign type) takes the general path.
     if (kind == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::OptionalText)) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        return store::textFromUtf8(text, sqlite3_column_bytes(stmt, column));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return store::textFromUtf8(text, sqlite3_value_bytes(value));
     }
     if (kind == SQLITE_FLOAT && (type == FieldType::Real || type == FieldType::OptionalReal)) {
-        return sqlite3_column_double(stmt, column);
+        return sqlite3_value_double(value);
     }
     if (kind == SQLITE_FLOAT && (type == FieldType::DateTime || type == FieldType::OptionalDateTime)) {
         // As store::fromSql() reads it: a UTC instant, millisecond exact.
-        return QDateTime::fromMSecsSinceEpoch(std::llround(sqlite3_column_double(stmt, column) * 1000.0), Qt::UTC);
+        return QDateTime::fromMSecsSinceEpoch(std::llround(sqlite3_value_double(value) * 1000.0), Qt::UTC);
     }
     if (kind == SQLITE_NULL
         && (type == FieldType::OptionalText || type == FieldType::OptionalReal
@@ -952,21 +955,21 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
         return QVariant();
     }
     if (kind == SQLITE_INTEGER && type == FieldType::Integer) {
-        return qlonglong(sqlite3_column_int64(stmt, column));
+        return qlonglong(sqlite3_value_int64(value));
     }
     if (kind == SQLITE_INTEGER && type == FieldType::Bool) {
-        return sqlite3_column_int64(stmt, column) != 0;
+        return sqlite3_value_int64(value) != 0;
     }
     if (kind == SQLITE_BLOB && type == FieldType::Data) {
-        const void *data = sqlite3_column_blob(stmt, column);
-        return QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
+        const void *data = sqlite3_value_blob(value);
+        return QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_value_bytes(value));
     }
-    if (kind == SQLITE_TEXT && type == FieldType::StringList && sqlite3_column_bytes(stmt, column) == 2
-        && std::memcmp(sqlite3_column_text(stmt, column), "[]", 2) == 0) {
+    if (kind == SQLITE_TEXT && type == FieldType::StringList && sqlite3_value_bytes(value) == 2
+        && std::memcmp(sqlite3_value_text(value), "[]", 2) == 0) {
         return QStringList();
     }
-    if (kind == SQLITE_TEXT && type == FieldType::Uuid && sqlite3_column_bytes(stmt, column) == 36) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+    if (kind == SQLITE_TEXT && type == FieldType::Uuid && sqlite3_value_bytes(value) == 36) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
         if (auto id = parseUuid(text))
             return QVariant::fromValue(*id);
         return QVariant::fromValue(QUuid::fromString(QLatin1StringView(text, 36)));
@@ -976,19 +979,19 @@ QVariant SqlStore::readValue(FieldType type, sqlite3_stmt *stmt, int column)
     case SQLITE_NULL:
         break;
     case SQLITE_INTEGER:
-        raw = qlonglong(sqlite3_column_int64(stmt, column));
+        raw = qlonglong(sqlite3_value_int64(value));
         break;
     case SQLITE_FLOAT:
-        raw = sqlite3_column_double(stmt, column);
+        raw = sqlite3_value_double(value);
         break;
     case SQLITE_BLOB: {
-        const void *data = sqlite3_column_blob(stmt, column);
-        raw = QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_column_bytes(stmt, column));
+        const void *data = sqlite3_value_blob(value);
+        raw = QByteArray(data ? static_cast<const char *>(data) : "", sqlite3_value_bytes(value));
         break;
     }
     default: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        raw = store::textFromUtf8(text ? text : "", sqlite3_column_bytes(stmt, column));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        raw = store::textFromUtf8(text ? text : "", sqlite3_value_bytes(value));
         break;
     }
     }
@@ -1055,120 +1058,158 @@ qsizetype SqlStore::rowCountBound(const EntityDescriptor &entity)
     return qsizetype(std::clamp<qint64>(bound, 0, 1 << 20));
 }
 
+std::optional<std::vector<qsizetype>> SqlStore::readInOrder(const EntityDescriptor &entity,
+                                                            const FetchDescriptor &descriptor, const RowSink &sink,
+                                                            StoreError *error, bool skipDeferred)
+{
+    // Sorting whole rows drags every text through SQLite's sorter, and
+    // ordering the row keys first costs a second pass. The rows come from
+    // one plain scan and are ordered here, by the rules the live queries
+    // keep their results in (the same as SQLite's).
+    FetchDescriptor unordered = descriptor;
+    unordered.sortBy.clear();
+    unordered.fetchLimit.reset();
+    QVariantList binds;
+    const QString sql = selectSql(entity, unordered, true, false, binds, skipDeferred);
+    sqlite3_stmt *stmt = readStatement(sql, binds, error);
+    if (!stmt)
+        return std::nullopt;
+
+    QList<SortDescriptor> keys;
+    bool whole = true; // every key a date or a whole number
+    for (const SortDescriptor &s : descriptor.sortBy) {
+        if (s.field < 0 || s.field >= entity.fields.size())
+            continue;
+        keys.append(s);
+        const FieldType type = entity.fields[s.field].type;
+        whole = whole && (type == FieldType::DateTime || type == FieldType::OptionalDateTime
+                          || type == FieldType::Integer || type == FieldType::Bool);
+    }
+    // Where a key sits in a row: packed rows leave the deferred fields out.
+    std::vector<size_t> keySlots;
+    for (const SortDescriptor &s : std::as_const(keys)) {
+        size_t slot = size_t(s.field);
+        if (skipDeferred && PersistentModel::packs(entity)) {
+            for (int i = 0; i < s.field; ++i)
+                slot -= entity.fields[i].deferred ? 1 : 0;
+        }
+        keySlots.push_back(slot);
+    }
+    const qsizetype width = keys.size();
+
+    // What the reading keeps of each row once its values are handed on:
+    // its key and, for dates and whole numbers, each sort key as (present,
+    // number) (absent values first, as compareValues() orders them), else
+    // the key values themselves.
+    std::vector<qint64> rowIds;
+    std::vector<std::pair<bool, qint64>> numbers;
+    std::vector<QVariant> keyValues;
+    const size_t expected = size_t(rowCountBound(entity));
+    rowIds.reserve(expected);
+    if (whole)
+        numbers.reserve(expected * size_t(width));
+    else
+        keyValues.reserve(expected * size_t(width));
+    const auto noteKeys = [&](const std::vector<QVariant> &values) {
+        for (qsizetype k = 0; k < width; ++k) {
+            const QVariant &v = values[keySlots[size_t(k)]];
+            if (!whole) {
+                keyValues.push_back(v);
+                continue;
+            }
+            const FieldType type = entity.fields[keys.at(k).field].type;
+            const bool absent = store::isAbsent(type, v);
+            qint64 n = 0;
+            if (!absent)
+                n = type == FieldType::DateTime || type == FieldType::OptionalDateTime ? v.toDateTime().toMSecsSinceEpoch()
+                                                                                        : v.toLongLong();
+            numbers.emplace_back(!absent, n);
+        }
+    };
+
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const qint64 rowId = sqlite3_column_int64(stmt, 0);
+        std::vector<QVariant> values = readRow(entity, stmt, 1, skipDeferred);
+        rowIds.push_back(rowId);
+        noteKeys(values);
+        sink(rowId, std::move(values));
+    }
+    const bool ok = rc == SQLITE_DONE;
+    if (!ok && error)
+        *error = StoreError(StoreError::Code::FetchFailed, QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    sqlite3_reset(stmt);
+    if (!ok)
+        return std::nullopt;
+
+    std::vector<qsizetype> order(rowIds.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<char> reversed;
+    for (const SortDescriptor &s : std::as_const(keys))
+        reversed.push_back(s.order == SortOrder::Reverse);
+    if (whole && width == 1) {
+        // The common case, a list by date: sorted in place, no lookups
+        // through the row order.
+        struct Keyed {
+            std::pair<bool, qint64> key;
+            qint64 rowId;
+            qsizetype index;
+        };
+        std::vector<Keyed> keyed(rowIds.size());
+        for (size_t r = 0; r < rowIds.size(); ++r)
+            keyed[r] = {numbers[r], rowIds[r], qsizetype(r)};
+        const auto sortBy = [&](auto before) {
+            std::sort(keyed.begin(), keyed.end(), [&](const Keyed &x, const Keyed &y) {
+                if (x.key != y.key)
+                    return before(x.key, y.key);
+                return x.rowId < y.rowId;
+            });
+        };
+        if (reversed[0])
+            sortBy([](const auto &x, const auto &y) { return y < x; });
+        else
+            sortBy([](const auto &x, const auto &y) { return x < y; });
+        for (size_t r = 0; r < keyed.size(); ++r)
+            order[r] = keyed[r].index;
+    } else if (whole) {
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            const auto *x = numbers.data() + a * width;
+            const auto *y = numbers.data() + b * width;
+            for (qsizetype k = 0; k < width; ++k) {
+                if (x[k] != y[k])
+                    return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
+            }
+            return rowIds[size_t(a)] < rowIds[size_t(b)];
+        });
+    } else {
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            for (qsizetype k = 0; k < width; ++k) {
+                int c = store::compareValues(entity.fields[keys.at(k).field].type, keyValues[size_t(a * width + k)],
+                                             keyValues[size_t(b * width + k)]);
+                if (reversed[size_t(k)])
+                    c = -c;
+                if (c != 0)
+                    return c < 0;
+            }
+            return rowIds[size_t(a)] < rowIds[size_t(b)];
+        });
+    }
+    return order;
+}
+
 bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool applyLimit,
                           const RowSink &sink, StoreError *error, bool skipDeferred)
 {
     if (!descriptor.sortBy.isEmpty() && !(applyLimit && descriptor.fetchLimit)
         && ordersInMemory(entity, descriptor, skipDeferred)) {
-        // Sorting whole rows drags every text through SQLite's sorter, and
-        // ordering the row keys first costs a second pass. The rows come
-        // from one plain scan and are ordered here, by the rules the live
-        // queries keep their results in (the same as SQLite's).
-        FetchDescriptor unordered = descriptor;
-        unordered.sortBy.clear();
-        unordered.fetchLimit.reset();
         std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
         rows.reserve(size_t(rowCountBound(entity)));
-        const auto keep = [&](qint64 rowId, std::vector<QVariant> values) {
+        const auto order = readInOrder(entity, descriptor, [&](qint64 rowId, std::vector<QVariant> values) {
             rows.emplace_back(rowId, std::move(values));
-        };
-        if (!selectRows(entity, unordered, false, keep, error, skipDeferred))
+        }, error, skipDeferred);
+        if (!order)
             return false;
-        std::vector<qsizetype> order(rows.size());
-        std::iota(order.begin(), order.end(), 0);
-        QList<SortDescriptor> keys;
-        bool whole = true; // every key a date or a whole number
-        for (const SortDescriptor &s : descriptor.sortBy) {
-            if (s.field < 0 || s.field >= entity.fields.size())
-                continue;
-            keys.append(s);
-            const FieldType type = entity.fields[s.field].type;
-            whole = whole && (type == FieldType::DateTime || type == FieldType::OptionalDateTime
-                              || type == FieldType::Integer || type == FieldType::Bool);
-        }
-        // Where a key sits in a row: packed rows leave the deferred fields out.
-        std::vector<size_t> keySlots;
-        for (const SortDescriptor &s : std::as_const(keys)) {
-            size_t slot = size_t(s.field);
-            if (skipDeferred && PersistentModel::packs(entity)) {
-                for (int i = 0; i < s.field; ++i)
-                    slot -= entity.fields[i].deferred ? 1 : 0;
-            }
-            keySlots.push_back(slot);
-        }
-        if (whole) {
-            // Each key read once as (absent, number): absent values first,
-            // as compareValues() orders them.
-            const qsizetype width = keys.size();
-            std::vector<std::pair<bool, qint64>> numbers(rows.size() * size_t(width));
-            for (size_t r = 0; r < rows.size(); ++r) {
-                for (qsizetype k = 0; k < width; ++k) {
-                    const int field = keys.at(k).field;
-                    const FieldType type = entity.fields[field].type;
-                    const QVariant &v = rows[r].second[keySlots[size_t(k)]];
-                    const bool absent = store::isAbsent(type, v);
-                    qint64 n = 0;
-                    if (!absent)
-                        n = type == FieldType::DateTime || type == FieldType::OptionalDateTime
-                            ? v.toDateTime().toMSecsSinceEpoch()
-                            : v.toLongLong();
-                    numbers[r * size_t(width) + size_t(k)] = {!absent, n};
-                }
-            }
-            std::vector<char> reversed;
-            for (const SortDescriptor &s : std::as_const(keys))
-                reversed.push_back(s.order == SortOrder::Reverse);
-            if (width == 1) {
-                // The common case, a list by date: sorted in place, no
-                // lookups through the row order.
-                struct Keyed {
-                    std::pair<bool, qint64> key;
-                    qint64 rowId;
-                    qsizetype index;
-                };
-                std::vector<Keyed> keyed(rows.size());
-                for (size_t r = 0; r < rows.size(); ++r)
-                    keyed[r] = {numbers[r], rows[r].first, qsizetype(r)};
-                const auto sortBy = [&](auto before) {
-                    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &x, const Keyed &y) {
-                        if (x.key != y.key)
-                            return before(x.key, y.key);
-                        return x.rowId < y.rowId;
-                    });
-                };
-                if (reversed[0])
-                    sortBy([](const auto &x, const auto &y) { return y < x; });
-                else
-                    sortBy([](const auto &x, const auto &y) { return x < y; });
-                for (size_t r = 0; r < keyed.size(); ++r)
-                    order[r] = keyed[r].index;
-            } else {
-                std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                    const auto *x = numbers.data() + a * width;
-                    const auto *y = numbers.data() + b * width;
-                    for (qsizetype k = 0; k < width; ++k) {
-                        if (x[k] != y[k])
-                            return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
-                    }
-                    return rows[size_t(a)].first < rows[size_t(b)].first;
-                });
-            }
-        } else {
-            std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                for (qsizetype k = 0; k < keys.size(); ++k) {
-                    const SortDescriptor &s = keys.at(k);
-                    const size_t f = keySlots[size_t(k)];
-                    int c = store::compareValues(entity.fields[s.field].type, rows[size_t(a)].second[f],
-                                                 rows[size_t(b)].second[f]);
-                    if (s.order == SortOrder::Reverse)
-                        c = -c;
-                    if (c != 0)
-                        return c < 0;
-                }
-                return rows[size_t(a)].first < rows[size_t(b)].first;
-            });
-        }
-        for (qsizetype i : order)
+        for (qsizetype i : *order)
             sink(rows[size_t(i)].first, std::move(rows[size_t(i)].second));
         return true;
     }
