@@ -11,6 +11,7 @@
 #include <QUuid>
 #include <QSqlError>
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -89,37 +90,37 @@ QStringList fieldColumns(const EntityDescriptor &entity, bool deferred)
     return names;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+// Hex digit values by character, -1 for anything else.
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> values{};
+    values.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        values[size_t('0' + c)] = static_cast<signed char>(c);
+    for (int c = 0; c < 6; ++c) {
+        values[size_t('A' + c)] = static_cast<signed char>(10 + c);
+        values[size_t('a' + c)] = static_cast<signed char>(10 + c);
+    }
+    return values;
+}();
 
 // The 36 characters of a UUID as the store writes them, read without the
 // general parser (a journal reads one per entry); anything else is left
 // to QUuid::fromString().
 std::optional<QUuid> parseUuid(const char *text)
 {
+    if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
+        return std::nullopt;
+    static constexpr int kPairs[16] = {0, 2, 4, 6, 9, 11, 14, 16, 19, 21, 24, 26, 28, 30, 32, 34};
     char bytes[16];
-    int n = 0;
-    for (int i = 0; i < 36; ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (text[i] != '-')
-                return std::nullopt;
-            continue;
-        }
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes[n++] = char(high << 4 | low);
-        ++i;
+    int bad = 0;
+    for (int n = 0; n < 16; ++n) {
+        const int high = kHexValues[static_cast<unsigned char>(text[kPairs[n]])];
+        const int low = kHexValues[static_cast<unsigned char>(text[kPairs[n] + 1])];
+        bad |= high | low; // negative if either is not a digit
+        bytes[n] = char((high & 0xF) << 4 | (low & 0xF));
     }
+    if (bad < 0)
+        return std::nullopt;
     return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
 }
 

@@ -252,3 +252,39 @@ TEST(ModelContainer, SqlSignificantTextIsStoredVerbatim)
     ASSERT_EQ(c->mainContext()->fetch<Note>().size(), 1);
     EXPECT_EQ(c->mainContext()->fetch<Note>().first()->title(), nasty);
 }
+
+// Identifiers are written upper-case; one written otherwise by hand or by
+// another tool reads as QUuid itself would read it, and one that is no UUID
+// reads as the null one.
+TEST(ModelContainer, IdentifiersReadAsQUuidReadsThem)
+{
+    zn::test::TempDir dir;
+    const QStringList written{
+        QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"),
+        QStringLiteral("0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0"),
+        QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1FG"),
+        QStringLiteral("0F1E2D3C+4B5A-6978-8796-A5B4C3D2E1F0"),
+        QStringLiteral("{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F}"),
+    };
+    {
+        auto c = zn::test::openNotes(dir.path());
+        ASSERT_TRUE(c);
+        for (int i = 0; i < written.size(); ++i)
+            c->mainContext()->insert(std::make_unique<Note>(QString::number(i)));
+        ASSERT_FALSE(c->mainContext()->save());
+    }
+    for (int i = 0; i < written.size(); ++i)
+        tamper(dir.file(QStringLiteral("notes.store")),
+               QStringLiteral("UPDATE \"Note\" SET uid = '%1' WHERE title = '%2'").arg(written[i]).arg(i));
+    auto c = zn::test::openNotes(dir.path());
+    ASSERT_TRUE(c);
+    FetchDescriptor byTitle;
+    byTitle.sortBy = {{Note::Title, SortOrder::Forward}};
+    const QList<Note *> notes = c->mainContext()->fetch<Note>(byTitle);
+    ASSERT_EQ(notes.size(), written.size());
+    for (int i = 0; i < written.size(); ++i)
+        EXPECT_EQ(notes[i]->value(Note::Uid).toUuid(), QUuid::fromString(written[i])) << written[i].toStdString();
+    EXPECT_FALSE(notes[0]->value(Note::Uid).toUuid().isNull());
+    EXPECT_EQ(notes[1]->value(Note::Uid).toUuid(), notes[0]->value(Note::Uid).toUuid());
+    EXPECT_TRUE(notes[2]->value(Note::Uid).toUuid().isNull());
+}
