@@ -220,7 +220,7 @@ PersistentModel *ModelContext::adopt(const EntityDescriptor &entity, qint64 rowI
 }
 
 PersistentModel *ModelContext::adoptInto(QHash<qint64, PersistentModel *> &table, const EntityDescriptor &entity,
-                                         qint64 rowId, std::vector<QVariant> values, bool partial, bool listNow)
+                                         qint64 rowId, std::vector<QVariant> values, bool partial)
 {
     if (PersistentModel *existing = table.value(rowId, nullptr))
         return existing;
@@ -229,18 +229,14 @@ PersistentModel *ModelContext::adoptInto(QHash<qint64, PersistentModel *> &table
     raw->m_context = this;
     raw->m_rowId = rowId;
     raw->adoptStored(std::move(values), partial);
-    if (partial && listNow)
-        listPartial(raw);
+    if (partial) {
+        raw->m_partialSlot = m_partialObjects.size();
+        m_partialObjects.push_back(raw);
+        ++m_partialCount;
+    }
     m_owned.push_back(std::move(object));
     table.insert(rowId, raw);
     return raw;
-}
-
-void ModelContext::listPartial(PersistentModel *object)
-{
-    object->m_partialSlot = m_partialObjects.size();
-    m_partialObjects.push_back(object);
-    ++m_partialCount;
 }
 
 QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
@@ -293,24 +289,6 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
         m_owned.reserve(m_owned.size() + size_t(expected));
         if (lazy)
             m_partialObjects.reserve(m_partialObjects.size() + size_t(expected));
-        if (!descriptor.sortBy.isEmpty() && !descriptor.fetchLimit && SqlStore::ordersInMemory(entity, descriptor, lazy)) {
-            // Objects are made while the store is still being read, then
-            // put in order; long fields are read later in that order.
-            std::vector<PersistentModel *> made;
-            made.reserve(size_t(expected));
-            const auto order = sql.readInOrder(entity, descriptor, [&](qint64 rowId, std::vector<QVariant> values) {
-                made.push_back(adoptInto(table, entity, rowId, std::move(values), lazy, false));
-            }, &err, lazy);
-            if (!order)
-                return readFailed();
-            for (qsizetype i : *order) {
-                PersistentModel *object = made[size_t(i)];
-                results.append(object);
-                if (lazy)
-                    listPartial(object);
-            }
-            return results;
-        }
         const bool ok = sql.selectRows(entity, descriptor, true, [&](qint64 rowId, std::vector<QVariant> values) {
             results.append(adoptInto(table, entity, rowId, std::move(values), lazy));
         }, &err, lazy);

@@ -119,11 +119,8 @@ private:
     void mergeChanges(const StoreChanges &changes, ModelContext *origin);
     PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
                            bool partial = false);
-    // `listNow` false leaves a partial object off the fetch-order list for
-    // the caller to add with listPartial() once the order is known.
     PersistentModel *adoptInto(QHash<qint64, PersistentModel *> &table, const EntityDescriptor &entity, qint64 rowId,
-                               std::vector<QVariant> values, bool partial, bool listNow = true);
-    void listPartial(PersistentModel *object);
+                               std::vector<QVariant> values, bool partial);
     PersistentModel *liveObject(const EntityDescriptor &entity, qint64 rowId) const;
     void noteChanged(PersistentModel *object);
 

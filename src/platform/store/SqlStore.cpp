@@ -1203,6 +1203,8 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
 {
     if (!descriptor.sortBy.isEmpty() && !(applyLimit && descriptor.fetchLimit)
         && ordersInMemory(entity, descriptor, skipDeferred)) {
+        // Handed on in order, so objects made from them lie in memory in
+        // the order a list walks them.
         std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
         rows.reserve(size_t(rowCountBound(entity)));
         const auto order = readInOrder(entity, descriptor, [&](qint64 rowId, std::vector<QVariant> values) {

@@ -59,15 +59,6 @@ public:
     bool loadRows(const EntityDescriptor &entity, const QList<qint64> &rowIds, const RowSink &sink,
                   StoreError *error, bool skipDeferred = false);
 
-    // Whether a fetch's rows can be ordered after reading them.
-    static bool ordersInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool skipDeferred);
-    // Every row matching the descriptor (its limit aside), handed to `sink`
-    // in the order the store keeps them, then the indexes of those rows in
-    // the descriptor's order: a caller making objects needs no copy of the
-    // rows to order them. For a descriptor ordersInMemory() accepts.
-    std::optional<std::vector<qsizetype>> readInOrder(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
-                                                      const RowSink &sink, StoreError *error, bool skipDeferred);
-
     using FieldSink = std::function<void(qint64 rowId, const std::vector<QVariant> &values)>;
     // Chosen fields of every row (`rowIds` null) or of the given rows, in no
     // particular order, without making objects.
@@ -107,6 +98,13 @@ private:
     sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error,
                                 StoreError::Code code = StoreError::Code::FetchFailed);
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
+    // Whether a fetch's rows can be ordered after reading them.
+    static bool ordersInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool skipDeferred);
+    // Every row matching the descriptor (its limit aside), handed to `sink`
+    // in the order the store keeps them, then the indexes of those rows in
+    // the descriptor's order. For a descriptor ordersInMemory() accepts.
+    std::optional<std::vector<qsizetype>> readInOrder(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                                      const RowSink &sink, StoreError *error, bool skipDeferred);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds, bool skipDeferred = false) const;
     static QStringList columnNames(const EntityDescriptor &entity, bool skipDeferred);
