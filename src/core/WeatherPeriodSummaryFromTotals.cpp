@@ -53,7 +53,7 @@ ModelContainer *containerOfQueryResults(const QList<JournalEntry *> &entries)
 {
     for (StoreQuery *query : StoreQuery::liveQueries()) {
         if (&query->entity() != &JournalEntry::entityDescriptor() || query->results().size() != entries.size()
-            || query->lastError() || query->descriptor().fetchLimit)
+            || query->lastError() || query->descriptor().fetchLimit || !query->isComplete())
             continue;
         const QList<PersistentModel *> &results = query->results();
         if (!std::equal(results.cbegin(), results.cend(), entries.cbegin(),

@@ -5,6 +5,8 @@
 #include "platform/store/StoreQuery.h"
 #include "support/TestSupport.h"
 
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -305,4 +307,47 @@ TEST_F(StoreDayTotalsTest, AfterARestartTheTotalsAreBuiltFromTheWindowsEntries)
     JournalDayTotals &direct = JournalDayTotals::of(*third->container);
     ASSERT_TRUE(direct.refresh(calendar, thirdQuery.resultsAs<JournalEntry>()));
     EXPECT_EQ(viewOf(direct), fromStore());
+}
+
+// A window's query holds only the newest entries until the window appears;
+// a summary of those is theirs, never taken for the whole journal's, and
+// the totals kept beside the store stay the store's.
+TEST_F(StoreDayTotalsTest, AQueryHoldingItsFirstRowsOnlyIsNotTakenForTheWholeJournal)
+{
+    {
+        ModelContext writer(container.get());
+        for (int i = 0; i < 60; ++i)
+            add(writer, now.addSecs(-i * 5 * 3600), (i % 11 - 5) / 5.0, {{QStringLiteral("rain"), 1 + i % 3}});
+        ASSERT_FALSE(writer.save());
+    }
+    detail::resetWeatherSummaryMemo();
+    auto restarted = makeStoreContainerIn(dir.path(), false);
+    ASSERT_TRUE(restarted);
+    StoreQuery query(restarted->container->mainContext(), JournalEntry::entityDescriptor(),
+                     allEntriesNewestFirstDescriptor(), 10);
+    ASSERT_FALSE(query.isComplete());
+    const QList<JournalEntry *> first = query.resultsAs<JournalEntry>();
+    ASSERT_EQ(first.size(), 10);
+    EXPECT_EQ(first.first()->timestamp(), now);
+    for (WeatherPeriod period : allWeatherPeriods())
+        expectSameSummary(WeatherPeriodSummary::summary(first, period, calendar, now),
+                          detail::weatherSummaryFromEntries(first, period, calendar, now), "first rows");
+    auto other = makeStoreContainerIn(dir.path(), false);
+    JournalDayTotals &fromStore = JournalDayTotals::of(*other->container);
+    ASSERT_TRUE(fromStore.refresh(calendar));
+    EXPECT_EQ(viewOf(JournalDayTotals::of(*restarted->container)), viewOf(fromStore));
+
+    QSignalSpy reset(&query, &StoreQuery::resultsReset);
+    query.complete();
+    EXPECT_TRUE(query.isComplete());
+    EXPECT_EQ(reset.count(), 1);
+    const QList<JournalEntry *> all = query.resultsAs<JournalEntry>();
+    ASSERT_EQ(all.size(), 60);
+    EXPECT_TRUE(std::equal(first.cbegin(), first.cend(), all.cbegin())); // the same objects, in place
+    const quint64 fromTotals = detail::weatherSummaryFromTotalsCount();
+    expectSameSummary(WeatherPeriodSummary::summary(all, WeatherPeriod::Year, calendar, now),
+                      detail::weatherSummaryFromEntries(all, WeatherPeriod::Year, calendar, now), "every row");
+    EXPECT_EQ(detail::weatherSummaryFromTotalsCount(), fromTotals + 1);
+    query.complete(); // nothing more to fetch
+    EXPECT_EQ(reset.count(), 1);
 }

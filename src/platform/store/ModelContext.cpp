@@ -278,12 +278,17 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
     // Long texts wait in the store until read, so the first screenful of
     // a large journal does not wait for all of them.
     const bool lazy = entity.hasDeferredFields();
-    if (!overlay && m_live.value(entity.name).isEmpty()) {
+    // Holding few of the rows (nothing yet, or a first screenful), the rows
+    // are read whole in one pass; the objects held stand for their rows.
+    const qsizetype held = m_live.value(entity.name).size();
+    const qsizetype rows = sql.rowCountBound(entity);
+    if (!overlay && (held == 0 || (!descriptor.fetchLimit && held * 4 < rows))) {
+        const qsizetype expected = descriptor.fetchLimit ? std::min<qsizetype>(rows, std::max(0, *descriptor.fetchLimit))
+                                                         : rows;
         QList<PersistentModel *> results;
         QHash<qint64, PersistentModel *> &table = m_live[entity.name];
         // Room for every row at once: a large journal's first fetch would
         // otherwise grow each list many times over.
-        const qsizetype expected = sql.rowCountBound(entity);
         results.reserve(expected);
         table.reserve(expected);
         m_owned.reserve(m_owned.size() + size_t(expected));

@@ -807,15 +807,16 @@ QString SqlStore::whereClause(const EntityDescriptor &entity, const FetchDescrip
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
 
-QString SqlStore::orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const
+QString SqlStore::orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool limited) const
 {
     QStringList parts;
     for (const SortDescriptor &s : descriptor.sortBy) {
         if (s.field < 0 || s.field >= entity.fields.size())
             continue;
         // "+column": indexes serve the WHERE clause only. Walking a whole
-        // table through an index to save a sort costs a lookup per row.
-        parts.append(QLatin1Char('+') + quoted(entity.fields[s.field].name)
+        // table through an index to save a sort costs a lookup per row; for
+        // the first few rows the walk is what makes the read short.
+        parts.append((limited ? QString() : QStringLiteral("+")) + quoted(entity.fields[s.field].name)
                      + (s.order == SortOrder::Forward ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
     }
     parts.append(QStringLiteral("pk ASC"));
@@ -1017,7 +1018,8 @@ QString SqlStore::selectSql(const EntityDescriptor &entity, const FetchDescripto
     const QStringList names = wholeRows ? columnNames(entity, skipDeferred) : QStringList{QStringLiteral("pk")};
     const bool withDeferred = touchesDeferred(entity, descriptor) || (wholeRows && !skipDeferred);
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), readSource(entity, withDeferred))
-                  + whereClause(entity, descriptor, binds) + orderClause(entity, descriptor);
+                  + whereClause(entity, descriptor, binds)
+                  + orderClause(entity, descriptor, applyLimit && descriptor.fetchLimit);
     if (applyLimit && descriptor.fetchLimit) {
         sql += QStringLiteral(" LIMIT ?");
         binds.append(qlonglong(std::max(0, *descriptor.fetchLimit)));

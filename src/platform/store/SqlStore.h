@@ -93,7 +93,7 @@ private:
     static StoreError openFailure(int sqliteCode, const QString &location, const QString &detail);
     StoreError lastFailure(const QString &location, const QString &detail) const;
     QString whereClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, QVariantList &binds) const;
-    QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor) const;
+    QString orderClause(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool limited) const;
     // A cached statement reset and bound to `binds`; null on failure.
     sqlite3_stmt *readStatement(const QString &sql, const QVariantList &binds, StoreError *error,
                                 StoreError::Code code = StoreError::Code::FetchFailed);

@@ -20,10 +20,17 @@ QList<StoreQuery *> &registry()
 
 StoreQuery::StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor,
                        QObject *parent)
+    : StoreQuery(context, entity, std::move(descriptor), 0, parent)
+{
+}
+
+StoreQuery::StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor,
+                       int firstRows, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_entity(&entity)
     , m_descriptor(std::move(descriptor))
+    , m_firstRows(firstRows)
 {
     if (context) {
         connect(context, &ModelContext::changesApplied, this, &StoreQuery::applyChanges);
@@ -52,18 +59,34 @@ void StoreQuery::setDescriptor(FetchDescriptor descriptor)
     refetch();
 }
 
+void StoreQuery::complete()
+{
+    if (!m_complete)
+        refetch();
+}
+
 void StoreQuery::refetch()
 {
     ++m_refetchCount;
     Q_EMIT resultsAboutToBeReset();
     m_unsettled.clear();
+    // Only the first fetch may stop at the first rows, and only of an
+    // ordered, unlimited descriptor (the first rows of anything else mean
+    // nothing to a view).
+    FetchDescriptor descriptor = m_descriptor;
+    const bool firstOnly = m_firstRows > 0 && !descriptor.fetchLimit && !descriptor.sortBy.isEmpty();
+    if (firstOnly)
+        descriptor.fetchLimit = m_firstRows;
+    m_firstRows = 0;
+    m_complete = !firstOnly;
     if (!m_context) {
         m_results.clear();
+        m_complete = true;
         m_error = StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
     } else {
         // fetch() fills the error only on failure, always with a message.
         StoreError err;
-        m_results = m_context->fetch(*m_entity, m_descriptor, &err);
+        m_results = m_context->fetch(*m_entity, descriptor, &err);
         m_error = err.message.isEmpty() ? std::nullopt : std::optional<StoreError>(err);
         noteUnsaved();
     }
@@ -79,8 +102,9 @@ void StoreQuery::noteUnsaved()
 void StoreQuery::applyChanges(const StoreChanges &changes)
 {
     // A limit can pull in a row that no change names; a failed or closed
-    // query has nothing to build on.
-    if (!m_context || m_error || m_descriptor.fetchLimit) {
+    // query has nothing to build on, nor one still holding its first rows
+    // only.
+    if (!m_context || m_error || m_descriptor.fetchLimit || !m_complete) {
         refetch();
         return;
     }

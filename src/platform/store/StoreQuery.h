@@ -30,6 +30,12 @@ class StoreQuery : public QObject
 public:
     StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor,
                QObject *parent = nullptr);
+    // Starts with only the first `firstRows` results of an ordered
+    // descriptor, so a view can show its first screenful without waiting
+    // for the rest of a large table; complete() brings in the rest, as does
+    // any save or any other fetch.
+    StoreQuery(ModelContext *context, const EntityDescriptor &entity, FetchDescriptor descriptor, int firstRows,
+               QObject *parent = nullptr);
     ~StoreQuery() override;
 
     // Every live query that exists, oldest first. Lets code that is handed
@@ -67,6 +73,11 @@ public:
     // Fetches everything now; normally called for you.
     void refetch();
 
+    // Whether results() holds every result, not only the first rows.
+    bool isComplete() const { return m_complete; }
+    // Fetches the rest if results() holds only the first rows.
+    void complete();
+
     // How many updates were full fetches (tests and benchmarks tell the two
     // kinds of update apart with it).
     int refetchCount() const { return m_refetchCount; }
@@ -100,6 +111,8 @@ private:
     QList<PersistentModel *> m_unsettled;
     std::optional<StoreError> m_error;
     int m_refetchCount = 0;
+    int m_firstRows = 0; // for the first fetch only
+    bool m_complete = true;
 };
 
 } // namespace zn

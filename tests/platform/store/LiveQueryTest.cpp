@@ -248,3 +248,40 @@ TEST_F(LiveQueryTest, ManyRowsAtOnceFetchOnce)
     EXPECT_EQ(query.refetchCount(), before + 1);
     EXPECT_EQ(query.results().size(), 1000);
 }
+
+// A query started with its first rows only: those are the first rows of the
+// whole answer, the rest comes with complete() or with the first save, and
+// a query without an order ignores the request.
+TEST_F(LiveQueryTest, FirstRowsFirstThenEverything)
+{
+    for (int i = 0; i < 40; ++i)
+        add(writer, QStringLiteral("n%1").arg(i, 2, 10, QLatin1Char('0')), (i * 7) % 10 / 10.0, i % 5 == 0);
+    ASSERT_FALSE(writer.save());
+    ModelContext reference(container.get());
+    const QStringList whole = titles(reference.fetch(Note::entityDescriptor(), unflaggedByScore()));
+    ASSERT_EQ(whole.size(), 32);
+
+    StoreQuery query(&views, Note::entityDescriptor(), unflaggedByScore(), 5);
+    EXPECT_FALSE(query.isComplete());
+    EXPECT_EQ(titles(query.results()), whole.mid(0, 5));
+    RowMirror mirror(query);
+    query.complete();
+    EXPECT_TRUE(query.isComplete());
+    EXPECT_EQ(titles(query.results()), whole);
+    EXPECT_EQ(mirror.rows(), query.results());
+
+    // Completed by a save, which it then shows.
+    ModelContext other(container.get());
+    StoreQuery saved(&other, Note::entityDescriptor(), unflaggedByScore(), 5);
+    ASSERT_FALSE(saved.isComplete());
+    add(writer, QStringLiteral("late"), 0.95);
+    ASSERT_FALSE(writer.save());
+    EXPECT_TRUE(saved.isComplete());
+    EXPECT_EQ(titles(saved.results()), QStringList{QStringLiteral("late")} + whole);
+
+    FetchDescriptor unordered;
+    unordered.predicate = Predicate::where(Note::Flag, CompareOp::Equal, false);
+    StoreQuery plain(&views, Note::entityDescriptor(), unordered, 5);
+    EXPECT_TRUE(plain.isComplete());
+    EXPECT_EQ(plain.results().size(), 33);
+}

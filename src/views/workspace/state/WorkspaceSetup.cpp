@@ -10,6 +10,7 @@
 #include "core/MoodAnalysis.h"
 #include "core/TextUnits.h"
 #include "platform/store/ModelContext.h"
+#include "platform/store/StoreQuery.h"
 #include "reflections/CapabilityDetector.h"
 
 #include <QFutureWatcher>
@@ -53,6 +54,8 @@ bool sameScore(double a, double b)
 
 void WorkspaceViewModel::handleAppear()
 {
+    // Every entry from here on: set-up, lists, searches and summaries.
+    m_allEntries->complete();
     m_editor->setModelContext(m_context);
     m_editor->setInsightCoordinator(m_insightCoordinator);
     configureVoiceSession();

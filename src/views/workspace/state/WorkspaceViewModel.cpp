@@ -44,7 +44,12 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     connect(m_voice.get(), &VoiceRecordingSession::transcriptChanged, this, &WorkspaceViewModel::updateToolbar);
     connect(this, &WorkspaceViewModel::destinationChanged, this, &WorkspaceViewModel::updateToolbar);
 
-    m_allEntries = StoreQuery::create<JournalEntry>(m_context, allEntriesNewestFirstDescriptor(), this);
+    // The newest entries first: enough for the first screenful, which then
+    // shows without waiting for the rest of a large journal. The rest comes
+    // in when the workspace appears (after its first frame), before the
+    // set-up that reads every entry.
+    m_allEntries = new StoreQuery(m_context, JournalEntry::entityDescriptor(), allEntriesNewestFirstDescriptor(),
+                                  kFirstScreenfulEntries, this);
     connect(m_allEntries, &StoreQuery::resultsChanged, this, &WorkspaceViewModel::onEntriesFetched);
     onEntriesFetched();
 

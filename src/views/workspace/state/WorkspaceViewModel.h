@@ -76,6 +76,8 @@ public:
     static constexpr double kRescoreThreshold = 0.08;
     // Journals with more entries are re-scored off the UI thread.
     static constexpr int kBackgroundRescoreMinimum = 300;
+    // Entries read before the workspace first appears.
+    static constexpr int kFirstScreenfulEntries = 200;
 
     explicit WorkspaceViewModel(WorkspaceServices services, QObject *parent = nullptr);
     ~WorkspaceViewModel() override;
