@@ -273,15 +273,15 @@ QList<PersistentModel *> ModelContext::fetch(const EntityDescriptor &entity, con
     }
     overlay = overlay || !changed.isEmpty();
 
-    // A context that holds nothing of this entity yet reads whole rows at
-    // once instead of ids first.
     // Long texts wait in the store until read, so the first screenful of
     // a large journal does not wait for all of them.
     const bool lazy = entity.hasDeferredFields();
     // Holding few of the rows (nothing yet, or a first screenful), the rows
-    // are read whole in one pass; the objects held stand for their rows.
+    // are read whole in one pass instead of ids first; the objects held
+    // stand for their rows.
     const qsizetype held = m_live.value(entity.name).size();
-    const qsizetype rows = sql.rowCountBound(entity);
+    // The row count is looked up only where a fetch may read every row.
+    const qsizetype rows = !overlay && (held == 0 || !descriptor.fetchLimit) ? sql.rowCountBound(entity) : 0;
     if (!overlay && (held == 0 || (!descriptor.fetchLimit && held * 4 < rows))) {
         const qsizetype expected = descriptor.fetchLimit ? std::min<qsizetype>(rows, std::max(0, *descriptor.fetchLimit))
                                                          : rows;

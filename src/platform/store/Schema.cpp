@@ -46,9 +46,4 @@ QString ModelConfiguration::storeFilePath() const
     return QDir(folder).filePath(name + QStringLiteral(".store"));
 }
 
-int EntityDescriptor::deferredFieldCount() const
-{
-    return int(std::count_if(fields.cbegin(), fields.cend(), [](const FieldDescriptor &f) { return f.deferred; }));
-}
-
 } // namespace zn

@@ -47,7 +47,6 @@ struct EntityDescriptor
 
     int fieldIndex(const QString &fieldName) const;
     bool hasDeferredFields() const;
-    int deferredFieldCount() const;
     QList<int> deferredFields() const;
 };
 

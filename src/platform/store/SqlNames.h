@@ -13,9 +13,6 @@
 
 namespace zn::sql {
 
-inline constexpr auto kMetaTable = "zn_metadata";
-inline constexpr auto kVersionKey = "schemaVersion";
-
 inline QString quoted(const QString &identifier)
 {
     return QLatin1Char('"') + identifier + QLatin1Char('"');
@@ -42,16 +39,19 @@ inline QString wholeViewName(const EntityDescriptor &entity)
     return QStringLiteral("zn_whole_") + entity.name;
 }
 
-// "name TYPE" of the fields kept in the row table (`deferred` false) or in
-// the long table (true).
-inline QStringList columnDefinitions(const EntityDescriptor &entity, bool deferred)
+// The columns of an entity's row table (`longFields` false: its row key,
+// never given twice, and the fields a list reads) or of its long-field
+// table (true: the same key and the deferred fields), as CREATE TABLE
+// takes them.
+inline QString tableDefinition(const EntityDescriptor &entity, bool longFields)
 {
-    QStringList columns;
+    QStringList columns{longFields ? QStringLiteral("pk INTEGER PRIMARY KEY")
+                                   : QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
     for (const FieldDescriptor &f : entity.fields) {
-        if (f.deferred == deferred)
+        if (f.deferred == longFields)
             columns.append(quoted(f.name) + QLatin1Char(' ') + store::columnType(f.type));
     }
-    return columns;
+    return columns.join(QStringLiteral(", "));
 }
 
 inline QStringList fieldColumns(const EntityDescriptor &entity, bool deferred)

@@ -410,9 +410,10 @@ std::optional<qint64> SqlStore::insertRow(const EntityDescriptor &entity, const 
                                           StoreError *error)
 {
     const bool split = entity.hasDeferredFields();
-    QString &sql = m_insertSql[entity.name];
-    QString &longSql = m_insertSql[longTableName(entity)];
-    if (sql.isEmpty() || (split && longSql.isEmpty())) {
+    InsertSql &statements = m_insertSql[&entity];
+    QString &sql = statements.row;
+    QString &longSql = statements.longFields;
+    if (sql.isEmpty()) {
         const QStringList names = fieldColumns(entity, false);
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(entity.name), names.join(QStringLiteral(", ")),
@@ -592,7 +593,7 @@ std::vector<QVariant> SqlStore::readRow(const EntityDescriptor &entity, sqlite3_
     if (m_recentEntity != &entity) {
         m_recentEntity = &entity;
         m_recentText.assign(size_t(entity.fields.size()), RecentText{});
-        m_recentDeferredCount = entity.deferredFieldCount();
+        m_recentDeferredCount = int(entity.deferredFields().size());
     }
     const bool pack = skipDeferred && PersistentModel::packs(entity);
     std::vector<QVariant> values;
@@ -764,23 +765,10 @@ qsizetype SqlStore::rowCountBound(const EntityDescriptor &entity)
     return qsizetype(std::clamp<qint64>(bound, 0, 1 << 20));
 }
 
-std::optional<std::vector<qsizetype>> SqlStore::readInOrder(const EntityDescriptor &entity,
-                                                            const FetchDescriptor &descriptor, const RowSink &sink,
-                                                            StoreError *error, bool skipDeferred)
+std::vector<qsizetype> SqlStore::orderInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                               const std::vector<std::pair<qint64, std::vector<QVariant>>> &rows,
+                                               bool packed)
 {
-    // Sorting whole rows drags every text through SQLite's sorter, and
-    // ordering the row keys first costs a second pass. The rows come from
-    // one plain scan and are ordered here, by the rules the live queries
-    // keep their results in (the same as SQLite's).
-    FetchDescriptor unordered = descriptor;
-    unordered.sortBy.clear();
-    unordered.fetchLimit.reset();
-    QVariantList binds;
-    const QString sql = selectSql(entity, unordered, true, false, binds, skipDeferred);
-    sqlite3_stmt *stmt = readStatement(sql, binds, error);
-    if (!stmt)
-        return std::nullopt;
-
     QList<SortDescriptor> keys;
     bool whole = true; // every key a date or a whole number
     for (const SortDescriptor &s : descriptor.sortBy) {
@@ -793,67 +781,51 @@ std::optional<std::vector<qsizetype>> SqlStore::readInOrder(const EntityDescript
     }
     // Where a key sits in a row: packed rows leave the deferred fields out.
     std::vector<size_t> keySlots;
+    std::vector<char> reversed;
     for (const SortDescriptor &s : std::as_const(keys)) {
         size_t slot = size_t(s.field);
-        if (skipDeferred && PersistentModel::packs(entity)) {
+        if (packed) {
             for (int i = 0; i < s.field; ++i)
                 slot -= entity.fields[i].deferred ? 1 : 0;
         }
         keySlots.push_back(slot);
+        reversed.push_back(s.order == SortOrder::Reverse);
     }
     const qsizetype width = keys.size();
-
-    // What the reading keeps of each row once its values are handed on:
-    // its key and, for dates and whole numbers, each sort key as (present,
-    // number) (absent values first, as compareValues() orders them), else
-    // the key values themselves.
-    std::vector<qint64> rowIds;
-    std::vector<std::pair<bool, qint64>> numbers;
-    std::vector<QVariant> keyValues;
-    const size_t expected = size_t(rowCountBound(entity));
-    rowIds.reserve(expected);
-    if (whole)
-        numbers.reserve(expected * size_t(width));
-    else
-        keyValues.reserve(expected * size_t(width));
-    const auto noteKeys = [&](const std::vector<QVariant> &values) {
-        for (qsizetype k = 0; k < width; ++k) {
-            const QVariant &v = values[keySlots[size_t(k)]];
-            if (!whole) {
-                keyValues.push_back(v);
-                continue;
+    std::vector<qsizetype> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (!whole) {
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            for (qsizetype k = 0; k < width; ++k) {
+                const size_t f = keySlots[size_t(k)];
+                int c = store::compareValues(entity.fields[keys.at(k).field].type, rows[size_t(a)].second[f],
+                                             rows[size_t(b)].second[f]);
+                if (reversed[size_t(k)])
+                    c = -c;
+                if (c != 0)
+                    return c < 0;
             }
+            return rows[size_t(a)].first < rows[size_t(b)].first;
+        });
+        return order;
+    }
+
+    // Each key read once as (present, number): absent values first, as
+    // compareValues() orders them.
+    std::vector<std::pair<bool, qint64>> numbers(rows.size() * size_t(width));
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (qsizetype k = 0; k < width; ++k) {
             const FieldType type = entity.fields[keys.at(k).field].type;
+            const QVariant &v = rows[r].second[keySlots[size_t(k)]];
             const bool absent = store::isAbsent(type, v);
             qint64 n = 0;
             if (!absent)
                 n = type == FieldType::DateTime || type == FieldType::OptionalDateTime ? v.toDateTime().toMSecsSinceEpoch()
                                                                                         : v.toLongLong();
-            numbers.emplace_back(!absent, n);
+            numbers[r * size_t(width) + size_t(k)] = {!absent, n};
         }
-    };
-
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const qint64 rowId = sqlite3_column_int64(stmt, 0);
-        std::vector<QVariant> values = readRow(entity, stmt, 1, skipDeferred);
-        rowIds.push_back(rowId);
-        noteKeys(values);
-        sink(rowId, std::move(values));
     }
-    const bool ok = rc == SQLITE_DONE;
-    if (!ok && error)
-        *error = StoreError(StoreError::Code::FetchFailed, QString::fromUtf8(sqlite3_errmsg(m_handle)));
-    sqlite3_reset(stmt);
-    if (!ok)
-        return std::nullopt;
-
-    std::vector<qsizetype> order(rowIds.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::vector<char> reversed;
-    for (const SortDescriptor &s : std::as_const(keys))
-        reversed.push_back(s.order == SortOrder::Reverse);
-    if (whole && width == 1) {
+    if (width == 1) {
         // The common case, a list by date: sorted in place, no lookups
         // through the row order.
         struct Keyed {
@@ -861,9 +833,9 @@ std::optional<std::vector<qsizetype>> SqlStore::readInOrder(const EntityDescript
             qint64 rowId;
             qsizetype index;
         };
-        std::vector<Keyed> keyed(rowIds.size());
-        for (size_t r = 0; r < rowIds.size(); ++r)
-            keyed[r] = {numbers[r], rowIds[r], qsizetype(r)};
+        std::vector<Keyed> keyed(rows.size());
+        for (size_t r = 0; r < rows.size(); ++r)
+            keyed[r] = {numbers[r], rows[r].first, qsizetype(r)};
         const auto sortBy = [&](auto before) {
             std::sort(keyed.begin(), keyed.end(), [&](const Keyed &x, const Keyed &y) {
                 if (x.key != y.key)
@@ -877,29 +849,17 @@ std::optional<std::vector<qsizetype>> SqlStore::readInOrder(const EntityDescript
             sortBy([](const auto &x, const auto &y) { return x < y; });
         for (size_t r = 0; r < keyed.size(); ++r)
             order[r] = keyed[r].index;
-    } else if (whole) {
-        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-            const auto *x = numbers.data() + a * width;
-            const auto *y = numbers.data() + b * width;
-            for (qsizetype k = 0; k < width; ++k) {
-                if (x[k] != y[k])
-                    return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
-            }
-            return rowIds[size_t(a)] < rowIds[size_t(b)];
-        });
-    } else {
-        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-            for (qsizetype k = 0; k < width; ++k) {
-                int c = store::compareValues(entity.fields[keys.at(k).field].type, keyValues[size_t(a * width + k)],
-                                             keyValues[size_t(b * width + k)]);
-                if (reversed[size_t(k)])
-                    c = -c;
-                if (c != 0)
-                    return c < 0;
-            }
-            return rowIds[size_t(a)] < rowIds[size_t(b)];
-        });
+        return order;
     }
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const auto *x = numbers.data() + a * width;
+        const auto *y = numbers.data() + b * width;
+        for (qsizetype k = 0; k < width; ++k) {
+            if (x[k] != y[k])
+                return reversed[size_t(k)] ? y[k] < x[k] : x[k] < y[k];
+        }
+        return rows[size_t(a)].first < rows[size_t(b)].first;
+    });
     return order;
 }
 
@@ -908,16 +868,23 @@ bool SqlStore::selectRows(const EntityDescriptor &entity, const FetchDescriptor 
 {
     if (!descriptor.sortBy.isEmpty() && !(applyLimit && descriptor.fetchLimit)
         && ordersInMemory(entity, descriptor, skipDeferred)) {
-        // Handed on in order, so objects made from them lie in memory in
-        // the order a list walks them.
+        // Sorting whole rows drags every text through SQLite's sorter, and
+        // ordering the row keys first costs a second pass. The rows come
+        // from one plain scan and are ordered here, by the rules the live
+        // queries keep their results in (the same as SQLite's); they are
+        // handed on in order, so objects made from them lie in memory in the
+        // order a list walks them.
+        FetchDescriptor unordered = descriptor;
+        unordered.sortBy.clear();
+        unordered.fetchLimit.reset();
         std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
         rows.reserve(size_t(rowCountBound(entity)));
-        const auto order = readInOrder(entity, descriptor, [&](qint64 rowId, std::vector<QVariant> values) {
+        const auto keep = [&](qint64 rowId, std::vector<QVariant> values) {
             rows.emplace_back(rowId, std::move(values));
-        }, error, skipDeferred);
-        if (!order)
+        };
+        if (!selectRows(entity, unordered, false, keep, error, skipDeferred))
             return false;
-        for (qsizetype i : *order)
+        for (qsizetype i : orderInMemory(entity, descriptor, rows, skipDeferred && PersistentModel::packs(entity)))
             sink(rows[size_t(i)].first, std::move(rows[size_t(i)].second));
         return true;
     }

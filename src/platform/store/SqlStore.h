@@ -100,11 +100,12 @@ private:
     bool stepAll(sqlite3_stmt *stmt, const std::function<void()> &onRow, StoreError *error);
     // Whether a fetch's rows can be ordered after reading them.
     static bool ordersInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool skipDeferred);
-    // Every row matching the descriptor (its limit aside), handed to `sink`
-    // in the order the store keeps them, then the indexes of those rows in
-    // the descriptor's order. For a descriptor ordersInMemory() accepts.
-    std::optional<std::vector<qsizetype>> readInOrder(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
-                                                      const RowSink &sink, StoreError *error, bool skipDeferred);
+    // The order `descriptor` puts `rows` in, as indexes into them; rows
+    // `packed` leave the deferred fields out. For a descriptor
+    // ordersInMemory() accepts.
+    static std::vector<qsizetype> orderInMemory(const EntityDescriptor &entity, const FetchDescriptor &descriptor,
+                                                const std::vector<std::pair<qint64, std::vector<QVariant>>> &rows,
+                                                bool packed);
     QString selectSql(const EntityDescriptor &entity, const FetchDescriptor &descriptor, bool wholeRows,
                       bool applyLimit, QVariantList &binds, bool skipDeferred = false) const;
     static QStringList columnNames(const EntityDescriptor &entity, bool skipDeferred);
@@ -116,7 +117,11 @@ private:
     QString m_connectionName;
     QSqlDatabase m_db;
     QHash<QString, sqlite3_stmt *> m_readStatements;
-    QHash<QString, QString> m_insertSql; // by entity
+    struct InsertSql {
+        QString row;
+        QString longFields;
+    };
+    QHash<const EntityDescriptor *, InsertSql> m_insertSql;
     // The last short text read per field: repeated values (a status) share
     // one string instead of each row decoding its own.
     struct RecentText {

@@ -13,14 +13,19 @@
 
 namespace zn {
 
-using sql::columnDefinitions;
 using sql::fieldColumns;
-using sql::kMetaTable;
-using sql::kVersionKey;
 using sql::longTableName;
 using sql::quoted;
 using sql::sqlError;
+using sql::tableDefinition;
 using sql::wholeViewName;
+
+namespace {
+
+constexpr auto kMetaTable = "zn_metadata";
+constexpr auto kVersionKey = "schemaVersion";
+
+} // namespace
 
 std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool existing)
 {
@@ -163,19 +168,13 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
 
 bool SqlStore::createEntityTables(const EntityDescriptor &entity, StoreError *error)
 {
-    QStringList columns{QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
-    columns += columnDefinitions(entity, false);
-    if (!exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity.name), columns.join(QStringLiteral(", "))), error,
+    if (!exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity.name), tableDefinition(entity, false)), error,
               StoreError::Code::CannotOpen))
         return false;
-    if (entity.hasDeferredFields()) {
-        QStringList longColumns{QStringLiteral("pk INTEGER PRIMARY KEY")};
-        longColumns += columnDefinitions(entity, true);
-        if (!exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                      .arg(quoted(longTableName(entity)), longColumns.join(QStringLiteral(", "))),
-                  error, StoreError::Code::CannotOpen))
-            return false;
-    }
+    if (entity.hasDeferredFields()
+        && !exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(longTableName(entity)), tableDefinition(entity, true)),
+                 error, StoreError::Code::CannotOpen))
+        return false;
     return createIndexes(entity, error);
 }
 
@@ -211,14 +210,10 @@ bool SqlStore::splitEntityTable(const EntityDescriptor &entity, StoreError *erro
     const QString old = quoted(entity.name);
     if (!exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(building)), error, StoreError::Code::CannotOpen))
         return false;
-    QStringList columns{QStringLiteral("pk INTEGER PRIMARY KEY AUTOINCREMENT")};
-    columns += columnDefinitions(entity, false);
-    QStringList longDefs{QStringLiteral("pk INTEGER PRIMARY KEY")};
-    longDefs += columnDefinitions(entity, true);
     const QStringList steps{
-        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(longTableName(entity)), longDefs.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(longTableName(entity)), tableDefinition(entity, true)),
         QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(quoted(longTableName(entity)), longColumns, old),
-        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(building), columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(building), tableDefinition(entity, false)),
         QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(quoted(building), rowColumns, old),
         QStringLiteral("DROP TABLE %1").arg(old),
         QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoted(building), old),
