@@ -207,7 +207,14 @@ void JournalDayTotals::noteSaved(const StoreChanges &changes)
     if (!m_built)
         return;
     const QString &entity = JournalEntry::entityDescriptor().name;
+    // Updates that wrote none of the summed fields (a reflection's status
+    // set over a whole journal) leave every total as it is.
+    const auto written = changes.updatedFields.constFind(entity);
+    const bool updatesCount = written == changes.updatedFields.cend()
+        || std::any_of(totalFields().cbegin(), totalFields().cend(), [&](int f) { return written->contains(f); });
     for (const auto *ids : {&changes.inserted, &changes.updated, &changes.deleted}) {
+        if (ids == &changes.updated && !updatesCount)
+            continue;
         for (qint64 id : ids->value(entity))
             m_pending.insert(id);
     }

@@ -34,6 +34,27 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const Schema &schema, const
     return container;
 }
 
+ModelContainer::ConnectionOpener ModelContainer::connectionOpener() const
+{
+    if (m_configuration.isStoredInMemoryOnly)
+        return {};
+    // Copies: the opener may run after this container has gone.
+    return [schema = m_schema, configuration = m_configuration, injector = m_injector](StoreError *error) {
+        std::unique_ptr<ModelContainer> other(new ModelContainer(schema, configuration));
+        other->m_sql = SqlStore::openAnother(other->m_schema, configuration, error);
+        if (!other->m_sql)
+            return std::unique_ptr<ModelContainer>();
+        other->m_injector = injector;
+        return other;
+    };
+}
+
+void ModelContainer::announceChanges(const StoreChanges &changes)
+{
+    if (!changes.isEmpty())
+        Q_EMIT didSave(changes, nullptr);
+}
+
 ModelContext *ModelContainer::mainContext()
 {
     if (!m_mainContext)

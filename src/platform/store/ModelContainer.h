@@ -5,6 +5,7 @@
 #include "platform/store/StoreError.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QObject>
 
@@ -24,6 +25,9 @@ struct StoreChanges
     QHash<QString, QList<qint64>> inserted;
     QHash<QString, QList<qint64>> updated;
     QHash<QString, QList<qint64>> deleted;
+    // Every field written to any of the updated rows, by entity name; an
+    // entity missing here may have had any field written.
+    QHash<QString, QSet<int>> updatedFields;
 
     bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
 };
@@ -50,6 +54,22 @@ public:
     // The context the views share; lives as long as the container.
     ModelContext *mainContext();
 
+    // Opens a second connection to this store, for one piece of work on
+    // another thread (a large write that must not hold up the window): call
+    // it on that thread, and use the container it gives, the contexts made
+    // on that and their objects there only, until it goes, there too. The
+    // main connection's contexts learn of its saves only through
+    // announceChanges(). Gives null with `error` when the store cannot be
+    // reached so.
+    using ConnectionOpener = std::function<std::unique_ptr<ModelContainer>(StoreError *error)>;
+    // Empty for a store held in memory, which has no second connection.
+    ConnectionOpener connectionOpener() const;
+    // Tells this container's contexts, and through them their live queries,
+    // that another connection saved these rows, as after a save of their
+    // own. Rows it deleted should not be held here: their long fields, if
+    // never read, are gone.
+    void announceChanges(const StoreChanges &changes);
+
     // Chosen fields of saved rows, read straight from the store without
     // making objects: every row of the entity when `rowIds` is null, else
     // those rows (missing ones skipped). For summaries kept beside the
@@ -62,8 +82,9 @@ public:
     // store file of the same schema; rows copied per entity name.
     QHash<QString, int> salvageRowsFrom(const QString &damagedStorePath);
 
-    // Test hook: called inside every save transaction just before commit; an
-    // error it returns aborts the save as a failing disk would.
+    // Test hook: called inside every save transaction just before commit, on
+    // the saving thread (connections opened later share it); an error it
+    // returns aborts the save as a failing disk would.
     using SaveFailureInjector = std::function<std::optional<StoreError>()>;
     void setSaveFailureInjector(SaveFailureInjector injector);
 

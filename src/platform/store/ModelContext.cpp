@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace zn {
 namespace {
@@ -78,11 +79,33 @@ void ModelContext::noteChanged(PersistentModel *object)
     m_dirtyObjects.insert(object);
 }
 
+std::optional<StoreError> ModelContext::saveHoldingTheStore(const std::function<void()> &change)
+{
+    ZN_ASSERT_OWN_THREAD();
+    if (!m_container || !m_container->m_sql)
+        return closedError();
+    SqlStore &sql = *m_container->m_sql;
+    StoreError err;
+    if (!sql.begin(&err)) {
+        err.code = StoreError::Code::SaveFailed;
+        err.message = QStringLiteral("The journal could not be saved: %1").arg(err.message);
+        return err;
+    }
+    m_holdingTheStore = true;
+    change();
+    const std::optional<StoreError> result = save();
+    m_holdingTheStore = false;
+    return result;
+}
+
 std::optional<StoreError> ModelContext::save()
 {
     ZN_ASSERT_OWN_THREAD();
     if (!m_container || !m_container->m_sql)
         return closedError();
+    // Inside saveHoldingTheStore() the transaction is open already, and
+    // every way out of here ends it.
+    const bool begun = std::exchange(m_holdingTheStore, false);
 
     QList<PersistentModel *> updates;
     for (PersistentModel *m : std::as_const(m_dirtyObjects)) {
@@ -91,14 +114,19 @@ std::optional<StoreError> ModelContext::save()
     }
     // Write in a stable order so equal runs produce equal files.
     std::sort(updates.begin(), updates.end(), [](auto *a, auto *b) { return a->m_rowId < b->m_rowId; });
+    SqlStore &sql = *m_container->m_sql;
     if (m_pendingInserts.isEmpty() && m_pendingDeletes.isEmpty() && updates.isEmpty()) {
+        if (begun)
+            sql.rollback();
         m_dirtyObjects.clear();
         return std::nullopt;
     }
-    if (!m_container->m_configuration.allowsSave)
+    if (!m_container->m_configuration.allowsSave) {
+        if (begun)
+            sql.rollback();
         return StoreError(StoreError::Code::SaveFailed, QStringLiteral("This journal store is read-only."));
+    }
 
-    SqlStore &sql = *m_container->m_sql;
     StoreError err;
     auto failed = [&](StoreError e) -> std::optional<StoreError> {
         sql.rollback();
@@ -112,7 +140,7 @@ std::optional<StoreError> ModelContext::save()
     for (PersistentModel *m : std::as_const(m_pendingDeletes))
         Q_EMIT m_container->rowsAboutToBeDeleted(m->entity().name, {m->m_rowId});
 
-    if (!sql.begin(&err))
+    if (!begun && !sql.begin(&err))
         return failed(err);
 
     QList<qint64> insertedIds;
@@ -158,6 +186,7 @@ std::optional<StoreError> ModelContext::save()
             m->markDeleted();
             continue;
         }
+        changes.updatedFields[m->entity().name].unite(m->m_dirty);
         m->markSaved();
         changes.updated[m->entity().name].append(m->m_rowId);
     }
@@ -408,6 +437,22 @@ void ModelContext::mergeChanges(const StoreChanges &changes, ModelContext *origi
         }
         if (held.isEmpty())
             continue;
+        // Only the fields the save wrote are read again, when it says which:
+        // a status set over a whole journal reads no text.
+        const auto written = changes.updatedFields.constFind(it.key());
+        if (written != changes.updatedFields.constEnd() && written->size() < entity->fields.size()) {
+            QList<int> fields = written->values();
+            std::sort(fields.begin(), fields.end());
+            std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
+            m_container->m_sql->readFields(*entity, fields, &held, [&](qint64 rowId, const std::vector<QVariant> &values) {
+                rows.emplace_back(rowId, values);
+            }, nullptr);
+            for (const auto &[rowId, values] : rows) {
+                if (PersistentModel *m = liveObject(*entity, rowId))
+                    m->refreshStoredFields(fields, values);
+            }
+            continue;
+        }
         // Rows are read to the end before any object announces its change:
         // an observer that fetches from the same connection would otherwise
         // restart the statement being read and cut the refresh short.

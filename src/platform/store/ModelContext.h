@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -53,6 +54,11 @@ public:
     // On failure nothing is written and every pending change stays, so the
     // save can be retried.
     std::optional<StoreError> save();
+
+    // Holds the store for writing, runs `change`, then saves, all in one
+    // transaction: what `change` fetches is what the store holds as the
+    // save lands, since no other connection can write in between.
+    std::optional<StoreError> saveHoldingTheStore(const std::function<void()> &change);
 
     // Drops unsaved changes: pending inserts become deleted objects, pending
     // deletes are undone, changed fields return to their stored values.
@@ -136,6 +142,7 @@ private:
     size_t m_partialCount = 0; // of m_partialObjects not yet read through
     size_t m_deferredBatch = 64;
     bool m_autosave = false;
+    bool m_holdingTheStore = false;
 };
 
 } // namespace zn

@@ -59,12 +59,17 @@ const QVariant &PersistentModel::partialValue(int field) const
         completeLoad(); // unpacks
         return m_values[size_t(field)];
     }
+    return m_values[placeOf(field)];
+}
+
+size_t PersistentModel::placeOf(int field) const
+{
     if (!m_packed)
-        return m_values[size_t(field)];
+        return size_t(field);
     // The field's place among the fields kept: those before it, less the
     // deferred ones.
     const quint64 before = field == 0 ? 0 : m_deferredMask & (~quint64(0) >> (64 - field));
-    return m_values[size_t(field - std::popcount(before))];
+    return size_t(field - std::popcount(before));
 }
 
 void PersistentModel::unpack()
@@ -188,6 +193,38 @@ void PersistentModel::adoptStored(std::vector<QVariant> values, bool partial)
             if (m_entity->fields[i].deferred)
                 m_deferredMask |= quint64(1) << i;
         }
+    }
+}
+
+void PersistentModel::refreshStoredFields(const QList<int> &fields, const std::vector<QVariant> &values)
+{
+    bool anyChange = false;
+    for (qsizetype k = 0; k < fields.size(); ++k) {
+        const int i = fields[k];
+        const FieldDescriptor &f = m_entity->fields[i];
+        // Nobody has read it: the store gives the new value when asked.
+        if (f.deferred && m_partial)
+            continue;
+        // A packed object (read only, so nothing unsaved) stays packed.
+        QVariant &value = m_values[placeOf(i)];
+        const QVariant &fresh = values[size_t(k)];
+        if (!m_stored.empty())
+            m_stored[size_t(i)] = fresh;
+        if (m_dirty.contains(i)) {
+            // Our unsaved value wins; drop the mark if the store caught up.
+            if (store::sameValue(f.type, value, fresh))
+                m_dirty.remove(i);
+        } else if (!store::sameValue(f.type, value, fresh)) {
+            value = fresh;
+            anyChange = true;
+            Q_EMIT fieldChanged(i);
+        }
+    }
+    if (m_dirty.isEmpty())
+        m_stored.clear();
+    if (anyChange) {
+        noteWrite();
+        Q_EMIT changed();
     }
 }
 

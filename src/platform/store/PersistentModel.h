@@ -117,6 +117,8 @@ private:
     // Fresh from a fetch. A partial row comes packed when packs() allows.
     void adoptStored(std::vector<QVariant> values, bool partial = false);
     const QVariant &partialValue(int field) const;
+    // Where a field that is not deferred sits in m_values.
+    size_t placeOf(int field) const;
     // A packed row spread out to every field's place, the deferred ones
     // holding nothing until read; done before anything but a read.
     void unpack();
@@ -126,6 +128,9 @@ private:
     void settleAsBlank();
     void fillDeferred(const QList<int> &fields, const std::vector<QVariant> &values);
     void refreshStored(std::vector<QVariant> values); // merge another context's save
+    // The same for a save that wrote only `fields` (ascending), whose values
+    // come in that order; an unread deferred field stays unread.
+    void refreshStoredFields(const QList<int> &fields, const std::vector<QVariant> &values);
     void markSaved();
     void revert();
     void markDeleted();

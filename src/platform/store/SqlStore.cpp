@@ -289,26 +289,59 @@ std::unique_ptr<SqlStore> SqlStore::open(const Schema &schema, const ModelConfig
     } createdFile{created ? location : QString()};
 
     std::unique_ptr<SqlStore> store(new SqlStore(schema));
-    store->m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), store->m_connectionName);
-    if (!store->m_db.isValid())
-        return fail(StoreError(StoreError::Code::CannotOpen,
-                               QStringLiteral("The SQLite driver for the journal store is not installed.")));
-    store->m_db.setDatabaseName(location);
-    // A lock held for a moment (another program's save) is waited out; a
-    // longer one is reported, never taken for damage.
-    store->m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!store->m_db.open()) {
-        bool isNumber = false;
-        const int code = store->m_db.lastError().nativeErrorCode().toInt(&isNumber);
-        return fail(openFailure(isNumber ? code : SQLITE_CANTOPEN, location, sqlError(store->m_db.lastError())));
-    }
-    const QVariant handle = store->m_db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        store->m_handle = *static_cast<sqlite3 *const *>(handle.constData());
+    StoreError err;
+    if (!store->connect(location, &err))
+        return fail(err);
     if (auto e = store->prepareSchema(location, !created && !configuration.isStoredInMemoryOnly))
         return fail(*e);
     createdFile.keep = true;
     return store;
+}
+
+std::unique_ptr<SqlStore> SqlStore::openAnother(const Schema &schema, const ModelConfiguration &configuration,
+                                                StoreError *error)
+{
+    auto fail = [&](StoreError e) -> std::unique_ptr<SqlStore> {
+        if (error)
+            *error = std::move(e);
+        return nullptr;
+    };
+    // A second connection to memory would open a second, empty store.
+    if (configuration.isStoredInMemoryOnly)
+        return fail(StoreError(StoreError::Code::Unavailable,
+                               QStringLiteral("A store held in memory has no second connection.")));
+    const QString location = configuration.storeFilePath();
+    std::unique_ptr<SqlStore> store(new SqlStore(schema));
+    StoreError err;
+    if (!store->connect(location, &err) || !store->prepareConnection(&err))
+        return fail(err);
+    if (auto e = store->createWholeViews(location))
+        return fail(*e);
+    return store;
+}
+
+bool SqlStore::connect(const QString &location, StoreError *error)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!m_db.isValid()) {
+        *error = StoreError(StoreError::Code::CannotOpen,
+                            QStringLiteral("The SQLite driver for the journal store is not installed."));
+        return false;
+    }
+    m_db.setDatabaseName(location);
+    // A lock held for a moment (another program's save) is waited out; a
+    // longer one is reported, never taken for damage.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!m_db.open()) {
+        bool isNumber = false;
+        const int code = m_db.lastError().nativeErrorCode().toInt(&isNumber);
+        *error = openFailure(isNumber ? code : SQLITE_CANTOPEN, location, sqlError(m_db.lastError()));
+        return false;
+    }
+    const QVariant handle = m_db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_handle = *static_cast<sqlite3 *const *>(handle.constData());
+    return true;
 }
 
 StoreError SqlStore::openFailure(int code, const QString &location, const QString &detail)

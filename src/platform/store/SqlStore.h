@@ -29,6 +29,10 @@ class SqlStore
 public:
     static std::unique_ptr<SqlStore> open(const Schema &schema, const ModelConfiguration &configuration,
                                           StoreError *error);
+    // Another connection to a store file that open() has set up already,
+    // for the calling thread: no checks, no changes to the file.
+    static std::unique_ptr<SqlStore> openAnother(const Schema &schema, const ModelConfiguration &configuration,
+                                                 StoreError *error);
     ~SqlStore();
 
     bool begin(StoreError *error);
@@ -75,6 +79,9 @@ private:
     bool exec(const QString &sql, StoreError *error, StoreError::Code code);
     bool runWrite(const QString &sql, const QVariantList &binds, StoreError *error);
     std::optional<StoreError> prepareSchema(const QString &location, bool existing);
+    bool connect(const QString &location, StoreError *error);
+    // The settings every connection needs (they hold per connection).
+    bool prepareConnection(StoreError *error);
     std::optional<StoreError> checkIntegrity(const QString &location);
     // An entity's row table, its long-field table and indexes.
     bool createEntityTables(const EntityDescriptor &entity, StoreError *error);
