@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QUuid>
 
 namespace zn {
@@ -12,6 +13,13 @@ class InsightQueue
 public:
     virtual ~InsightQueue() = default;
     virtual void enqueueEntry(const QUuid &entryId) = 0;
+    // Many entries at once (an import's), with the same outcome as handing
+    // them over one by one in this order.
+    virtual void enqueueEntries(const QList<QUuid> &entryIds)
+    {
+        for (const QUuid &id : entryIds)
+            enqueueEntry(id);
+    }
 };
 
 } // namespace zn

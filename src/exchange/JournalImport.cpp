@@ -3,8 +3,10 @@
 #include "core/JournalEntry.h"
 #include "core/TextUnits.h"
 #include "exchange/ExportFormat.h"
+#include "platform/base/BackgroundWork.h"
 #include "platform/base/SystemLog.h"
 #include "platform/panels/FilePanels.h"
+#include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
 
 #include <QFile>
@@ -22,6 +24,11 @@ namespace {
 JournalImportError importError(JournalImportError::Kind kind, QString detail = {})
 {
     return {kind, std::move(detail), 0};
+}
+
+JournalImportError storeClosed()
+{
+    return importError(JournalImportError::Kind::StoreFailed, QStringLiteral("The journal store is closed."));
 }
 
 // Every field an import writes, so a refused save can put an entry back
@@ -260,6 +267,14 @@ std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalE
 
 std::variant<ImportResult, JournalImportError> readJournalImportFile(const QString &path, ModelContext &context)
 {
+    auto read = readJournalImportDocument(path);
+    if (auto *error = std::get_if<JournalImportError>(&read))
+        return *error;
+    return mergeJournalImport(std::get<JournalExportDocument>(read), context);
+}
+
+std::variant<JournalExportDocument, JournalImportError> readJournalImportDocument(const QString &path)
+{
     using Kind = JournalImportError::Kind;
     QFile file(path);
     const QFileInfo info(path);
@@ -293,10 +308,70 @@ std::variant<ImportResult, JournalImportError> readJournalImportFile(const QStri
         return JournalImportError{Kind::UnsupportedVersion, {}, document.formatVersion};
     if (document.entries.isEmpty())
         return importError(Kind::EmptyFile);
-    return mergeJournalImport(document, context);
+    return decoded;
 }
 
-void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCompletion done)
+namespace {
+
+// What the worker made of the file: the merge's outcome and what its save
+// wrote, or, where the store has no second connection, the document for
+// the caller's thread to merge.
+struct BackgroundImport
+{
+    std::variant<ImportResult, JournalImportError> outcome = ImportResult{};
+    StoreChanges changes;
+    std::optional<JournalExportDocument> toMergeHere;
+};
+
+BackgroundImport importOnConnection(const QString &path, const ModelContainer::ConnectionOpener &openConnection)
+{
+    BackgroundImport out;
+    auto read = readJournalImportDocument(path);
+    if (auto *error = std::get_if<JournalImportError>(&read)) {
+        out.outcome = std::move(*error);
+        return out;
+    }
+    StoreError error;
+    const std::unique_ptr<ModelContainer> connection = openConnection ? openConnection(&error) : nullptr;
+    if (!connection) {
+        out.toMergeHere = std::move(std::get<JournalExportDocument>(read));
+        return out;
+    }
+    ModelContext context(connection.get());
+    QObject::connect(connection.get(), &ModelContainer::didSave,
+                     [&out](const StoreChanges &changes, ModelContext *) { out.changes = changes; });
+    out.outcome = mergeJournalImport(std::get<JournalExportDocument>(read), context);
+    return out;
+}
+
+} // namespace
+
+void importInBackground(const QString &path, ModelContext &context, JournalImportCompletion done)
+{
+    // Reading, decoding and the merge with its one save all happen on a
+    // second connection to the store, on a worker, while the window goes
+    // on; back here the contexts only learn which rows changed.
+    QPointer<ModelContext> guard(&context);
+    QPointer<ModelContainer> container(context.container());
+    runThenOnMainThread(
+        storeWorkPool(),
+        [path, openConnection = container->connectionOpener()] { return importOnConnection(path, openConnection); },
+        [guard, container, done = std::move(done)](BackgroundImport imported) {
+            if (imported.toMergeHere) {
+                if (guard)
+                    done(mergeJournalImport(*imported.toMergeHere, *guard));
+                else
+                    done(storeClosed());
+                return;
+            }
+            if (container)
+                container->announceChanges(imported.changes);
+            done(std::move(imported.outcome));
+        });
+}
+
+void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCompletion done,
+                      std::function<void()> started)
 {
     OpenPanelRequest request;
     request.title = QStringLiteral("Import Journal");
@@ -305,16 +380,19 @@ void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCo
     request.prompt = QStringLiteral("Import");
     request.fileTypes = {jsonFileType()};
     QPointer<ModelContext> guard(&context);
-    panels.chooseFileToOpen(request, [guard, done = std::move(done)](std::optional<QString> path) {
+    panels.chooseFileToOpen(request, [guard, done = std::move(done), started = std::move(started)](
+                                         std::optional<QString> path) {
         if (!path || path->isEmpty()) {
             done(importError(JournalImportError::Kind::Cancelled));
             return;
         }
-        if (!guard) {
-            done(importError(JournalImportError::Kind::StoreFailed, QStringLiteral("The journal store is closed.")));
+        if (!guard || !guard->container()) {
+            done(storeClosed());
             return;
         }
-        done(readJournalImportFile(*path, *guard));
+        if (started)
+            started();
+        importInBackground(*path, *guard, done);
     });
 }
 

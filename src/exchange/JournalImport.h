@@ -64,16 +64,32 @@ std::variant<JournalExportDocument, JournalImportError> decodeJournalExport(cons
 std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalExportDocument &document,
                                                                   ModelContext &context);
 
-// Reads, decodes, checks the version and that there are entries, then
-// merges. The first failing check leaves the store untouched. Only regular
-// files up to kJournalImportMaxFileBytes are read (a pipe could block).
+// Reads, decodes, checks the version and that there are entries: every
+// check before the merge. Touches no store, so any thread may call it. Only
+// regular files up to kJournalImportMaxFileBytes are read (a pipe could
+// block).
+std::variant<JournalExportDocument, JournalImportError> readJournalImportDocument(const QString &path);
+
+// readJournalImportDocument(), then the merge. The first failing check
+// leaves the store untouched.
 std::variant<ImportResult, JournalImportError> readJournalImportFile(const QString &path, ModelContext &context);
 
-// The import flow: asks for a file, then readJournalImportFile. `done` is
-// called exactly once, on the main thread, possibly before this returns;
-// Cancelled when the panel was dismissed.
 using JournalImportCompletion = std::function<void(std::variant<ImportResult, JournalImportError>)>;
-void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCompletion done);
+
+// readJournalImportFile() into the store behind `context` while the main
+// thread goes on: reading, decoding, the merge and its one save run on a
+// worker with a connection of their own (on the main thread where the
+// store has no second connection), and the store's contexts and live
+// queries then learn which rows changed. `done` is called once, on the
+// main thread, after that.
+void importInBackground(const QString &path, ModelContext &context, JournalImportCompletion done);
+
+// The import flow: asks for a file, then importInBackground(). `started`
+// is called once a file was chosen, as the work begins. `done` is called
+// exactly once, on the main thread, possibly before this returns;
+// Cancelled when the panel was dismissed.
+void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCompletion done,
+                      std::function<void()> started = {});
 
 // The line shown after a successful import.
 QString importSummaryMessage(int added, int updated, int inFile, const QList<QUuid> &pending);

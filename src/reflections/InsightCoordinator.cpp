@@ -6,12 +6,15 @@
 #include "core/JournalQueries.h"
 #include "core/MoodAnalysis.h"
 #include "core/WeeklyReflectionRecord.h"
+#include "platform/base/BackgroundWork.h"
 #include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
 #include "reflections/ReflectionDates.h"
 #include "reflections/WeeklyReflectionRun.h"
 
 #include <QFuture>
+#include <QHash>
+#include <QSet>
 #include <QMetaObject>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -275,27 +278,41 @@ std::optional<QString> InsightCoordinator::capabilitySentence() const
 
 void InsightCoordinator::enqueueEntry(const QUuid &id)
 {
+    enqueueEntries({id});
+}
+
+void InsightCoordinator::enqueueEntries(const QList<QUuid> &ids)
+{
+    if (ids.isEmpty())
+        return;
+    // Nothing between two hand-overs of one batch could change the answers
+    // below: one check stands for all.
     if (!enhancedAnalysisOn()) {
-        markEntryUnavailable(id, kSettingsOff);
+        markEntriesUnavailable(ids, kSettingsOff);
         return;
     }
     if (m_capability)
         m_capability->refresh();
     if (!canGenerate()) {
-        markEntryUnavailable(id, capabilityMessage());
+        markEntriesUnavailable(ids, capabilityMessage());
         return;
     }
 
-    if (!m_entryQueue.contains(id)) {
-        QList<QUuid> queue = m_entryQueue;
+    QList<QUuid> queue = m_entryQueue;
+    QSet<QUuid> queued(queue.cbegin(), queue.cend());
+    for (const QUuid &id : ids) {
+        if (queued.contains(id))
+            continue;
+        queued.insert(id);
         // The running entry goes to the back: it runs again, from its new
-        // text, once the current run is over.
+        // text, once the current run is over. Any other goes to the front,
+        // so the last handed over runs first.
         if (isEntryInFlight(id))
             queue.append(id);
         else
             queue.prepend(id);
-        setEntryQueue(queue);
     }
+    setEntryQueue(queue);
 
     if (m_weeklyTask) {
         const QString key = m_weeklyTask->key;
@@ -375,15 +392,88 @@ void InsightCoordinator::markEntryUnavailable(const QUuid &id, const std::option
     markEntry(id, InsightStatus::Unavailable, message, [](const JournalEntry &) { return true; });
 }
 
+void InsightCoordinator::markEntriesUnavailable(const QList<QUuid> &ids, const std::optional<QString> &message)
+{
+    markEntries(ids, InsightStatus::Unavailable, message, [](const JournalEntry &) { return true; });
+}
+
+namespace {
+
+// A few entries are fetched one by one; more through one read of the
+// journal, and many are marked on a connection of their own, off the UI
+// thread (a whole import's worth would hold it for long).
+constexpr qsizetype kFetchOneByOne = 8;
+constexpr qsizetype kMarkInBackground = 64;
+
+void markIn(ModelContext &context, const QList<QUuid> &ids, InsightStatus status,
+            const std::optional<QString> &message, bool (*applies)(const JournalEntry &))
+{
+    // Each id stands for the entry a fetch by id gives: the oldest, should
+    // ids ever repeat.
+    QHash<QUuid, JournalEntry *> byId;
+    if (ids.size() > kFetchOneByOne) {
+        FetchDescriptor oldestFirst;
+        oldestFirst.sortBy = {{JournalEntry::Timestamp, SortOrder::Forward}};
+        const QList<JournalEntry *> all = context.fetch<JournalEntry>(oldestFirst);
+        byId.reserve(all.size());
+        for (auto it = all.crbegin(); it != all.crend(); ++it)
+            byId.insert((*it)->id(), *it);
+    }
+    for (const QUuid &id : ids) {
+        JournalEntry *entry = ids.size() > kFetchOneByOne ? byId.value(id) : fetchEntry(context, id);
+        if (entry && applies(*entry)) {
+            entry->setInsightStatus(status);
+            entry->setInsightFailureMessage(message);
+        }
+    }
+    saveIgnoringErrors(context);
+}
+
+} // namespace
+
 void InsightCoordinator::markEntry(const QUuid &id, InsightStatus status, const std::optional<QString> &message,
                                    bool (*applies)(const JournalEntry &))
 {
-    if (!m_modelContainer)
+    markEntries({id}, status, message, applies);
+}
+
+void InsightCoordinator::markEntries(const QList<QUuid> &ids, InsightStatus status,
+                                     const std::optional<QString> &message, bool (*applies)(const JournalEntry &))
+{
+    if (!m_modelContainer || ids.isEmpty())
         return;
-    ModelContext context(m_modelContainer.get());
-    JournalEntry *entry = fetchEntry(context, id);
-    if (entry && applies(*entry))
-        settle(context, *entry, status, message);
+    ModelContainer::ConnectionOpener openConnection = m_modelContainer->connectionOpener();
+    if (ids.size() < kMarkInBackground || !openConnection) {
+        ModelContext context(m_modelContainer.get());
+        markIn(context, ids, status, message, applies);
+        return;
+    }
+    std::weak_ptr<ModelContainer> container = m_modelContainer;
+    runThenOnMainThread(
+        storeWorkPool(),
+        [ids, status, message, applies, openConnection]() -> std::optional<StoreChanges> {
+            const std::unique_ptr<ModelContainer> connection = openConnection(nullptr);
+            if (!connection)
+                return std::nullopt;
+            StoreChanges written;
+            QObject::connect(connection.get(), &ModelContainer::didSave,
+                             [&written](const StoreChanges &changes, ModelContext *) { written = changes; });
+            ModelContext context(connection.get());
+            markIn(context, ids, status, message, applies);
+            return written;
+        },
+        [container, ids, status, message, applies](const std::optional<StoreChanges> &written) {
+            const std::shared_ptr<ModelContainer> target = container.lock();
+            if (!target)
+                return;
+            if (written) {
+                target->announceChanges(*written);
+                return;
+            }
+            // No second connection after all: the marks are made here.
+            ModelContext context(target.get());
+            markIn(context, ids, status, message, applies);
+        });
 }
 
 void InsightCoordinator::markWeeklyPending(const QString &key)

@@ -79,6 +79,10 @@ public:
 
     // Asks for a reflection of one entry; returns at once.
     void enqueueEntry(const QUuid &id) override;
+    // Asks for many in one step: the queue ends as after one enqueueEntry()
+    // per id in this order, and entries that cannot be reflected on are
+    // marked in one save.
+    void enqueueEntries(const QList<QUuid> &ids) override;
     // Starts the worker unless one runs; the weather view sets
     // weeklyRequested first to ask for the 7-day reflection.
     void startProcessingIfNeeded();
@@ -144,8 +148,11 @@ private:
 
     void markEntryFailed(const QUuid &id, const QString &message);
     void markEntryUnavailable(const QUuid &id, const std::optional<QString> &message);
+    void markEntriesUnavailable(const QList<QUuid> &ids, const std::optional<QString> &message);
     void markEntry(const QUuid &id, InsightStatus status, const std::optional<QString> &message,
                    bool (*applies)(const JournalEntry &));
+    void markEntries(const QList<QUuid> &ids, InsightStatus status, const std::optional<QString> &message,
+                     bool (*applies)(const JournalEntry &));
     void markWeeklyPending(const QString &key);
 
     void scheduleWorker();

@@ -87,8 +87,7 @@ void SettingsModel::importJournal()
                          self->m_exchanging = false;
                          if (const auto *result = std::get_if<ImportResult>(&outcome)) {
                              if (InsightQueue *queue = self->m_services.insightQueue)
-                                 for (const QUuid &id : result->pending)
-                                     queue->enqueueEntry(id);
+                                 queue->enqueueEntries(result->pending);
                              self->setSettingsMessage(importSummaryMessage(*result));
                              return;
                          }

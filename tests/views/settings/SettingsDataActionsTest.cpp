@@ -89,6 +89,8 @@ TEST(SettingsImport, QueuesReturnedEntriesInOrderBeforeTheSummary)
 
     h.panels.scriptAnswer(path);
     h.view->model().importJournal();
+    // Read and merged off the UI thread, as in the main window.
+    ASSERT_TRUE(waitUntil([&] { return h.view->model().settingsMessage().has_value(); }));
     EXPECT_EQ(h.storedEntries(), 2);
     ASSERT_EQ(h.queue.ids.size(), 2);
     EXPECT_EQ(QSet<QUuid>(h.queue.ids.begin(), h.queue.ids.end()), (QSet<QUuid>{first, second}));
@@ -101,6 +103,7 @@ TEST(SettingsImport, QueuesReturnedEntriesInOrderBeforeTheSummary)
     h.dialogs.dismissAlert();
     h.panels.scriptAnswer(path);
     h.view->model().importJournal();
+    ASSERT_TRUE(waitUntil([&] { return h.view->model().settingsMessage().has_value(); }));
     EXPECT_TRUE(h.lastAlert().startsWith(QStringLiteral("Import complete: 2 updated (2 in file)."))) << h.lastAlert().toStdString();
     EXPECT_EQ(h.storedEntries(), 2);
 }
@@ -127,7 +130,7 @@ TEST(SettingsImport, BadFilesShowTheirMessageQueueNothingAndLeaveTheStore)
     for (const Case &c : cases) {
         h.panels.scriptAnswer(writeFile(h.dir, QString::fromLatin1(c.name), c.bytes));
         h.view->model().importJournal();
-        ASSERT_TRUE(h.view->model().settingsMessage()) << c.name;
+        ASSERT_TRUE(waitUntil([&] { return h.view->model().settingsMessage().has_value(); })) << c.name;
         messages << *h.view->model().settingsMessage();
         EXPECT_FALSE(messages.last().isEmpty()) << c.name;
         h.dialogs.dismissAlert();
@@ -135,7 +138,7 @@ TEST(SettingsImport, BadFilesShowTheirMessageQueueNothingAndLeaveTheStore)
     // A file that is gone by the time it is read.
     h.panels.scriptAnswer(h.dir.file(QStringLiteral("missing.json")));
     h.view->model().importJournal();
-    ASSERT_TRUE(h.view->model().settingsMessage());
+    ASSERT_TRUE(waitUntil([&] { return h.view->model().settingsMessage().has_value(); }));
     messages << *h.view->model().settingsMessage();
     h.dialogs.dismissAlert();
 

@@ -19,20 +19,22 @@ void JournalFileExchange::exportJournal(const QList<JournalEntry *> &entries, Do
     });
 }
 
-void JournalFileExchange::importJournal(ModelContext &context, Done done)
+void JournalFileExchange::importJournal(ModelContext &context, Done done, Started started)
 {
-    runJournalImport(context, *m_panels,
-                     [done = std::move(done)](std::variant<ImportResult, JournalImportError> outcome) {
-                         if (const auto *result = std::get_if<ImportResult>(&outcome)) {
-                             done(ExchangeOutcome::succeeded(importSummaryMessage(*result), result->pending));
-                             return;
-                         }
-                         const auto &error = std::get<JournalImportError>(outcome);
-                         if (error.kind == JournalImportError::Kind::Cancelled)
-                             done(ExchangeOutcome::cancelled());
-                         else
-                             done(ExchangeOutcome::failed(error.message()));
-                     });
+    runJournalImport(
+        context, *m_panels,
+        [done = std::move(done)](std::variant<ImportResult, JournalImportError> outcome) {
+            if (const auto *result = std::get_if<ImportResult>(&outcome)) {
+                done(ExchangeOutcome::succeeded(importSummaryMessage(*result), result->pending));
+                return;
+            }
+            const auto &error = std::get<JournalImportError>(outcome);
+            if (error.kind == JournalImportError::Kind::Cancelled)
+                done(ExchangeOutcome::cancelled());
+            else
+                done(ExchangeOutcome::failed(error.message()));
+        },
+        std::move(started));
 }
 
 } // namespace zn

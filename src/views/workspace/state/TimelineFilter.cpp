@@ -181,31 +181,122 @@ void TimelineFilter::setEntries(const QList<JournalEntry *> &entries)
 
     std::vector<Row> rows;
     rows.reserve(size_t(entries.size()));
+    m_liveBytes = 0;
     for (qsizetype index = 0; index < entries.size(); ++index) {
         JournalEntry *entry = entries[index];
-        QString source = entry->rawText();
-        // A moved-from row has an empty source and never matches a second
-        // time, except an empty text, which folds to nothing anyway. The
-        // stored instant is read raw: only its order matters here.
-        const qint64 when = entry->value(JournalEntry::Timestamp).toDateTime().toMSecsSinceEpoch();
-        const double score = entry->sentimentScore();
-        if (Row *old = oldRow(index, entry); old && sameText(old->source, source)) {
-            rows.push_back(Row{entry, std::move(old->source), old->offset, old->length, when, score});
-            continue;
+        Row row = readRow(entry);
+        // The text folded last stays, to be checked against the entry's
+        // when next needed. A moved-from row has an empty source and never
+        // matches a second time, except an empty text, which folds to
+        // nothing anyway.
+        if (Row *old = oldRow(index, entry)) {
+            row.source = std::move(old->source);
+            row.offset = old->offset;
+            row.length = old->length;
         }
-        const QByteArray folded = fold(source);
-        rows.push_back(Row{entry, std::move(source), m_arena.size(), folded.size(), when, score});
-        m_arena.append(folded);
+        m_liveBytes += row.length;
+        rows.push_back(std::move(row));
     }
     m_rows = std::move(rows);
-    m_liveBytes = 0;
-    for (const Row &row : m_rows)
-        m_liveBytes += row.length;
-    if (m_arena.size() > 2 * m_liveBytes + 4096)
-        compact();
+    m_unfolded = qsizetype(m_rows.size());
+    m_foldCursor = 0;
+    compactIfSparse();
     m_entries = entries;
     // Scores and timestamps may have moved too: no narrowing across this.
     ++m_generation;
+}
+
+TimelineFilter::Row TimelineFilter::readRow(JournalEntry *entry)
+{
+    // The stored instant is read raw: only its order matters here.
+    return Row{entry, QString(), 0, 0, entry->value(JournalEntry::Timestamp).toDateTime().toMSecsSinceEpoch(),
+               entry->sentimentScore()};
+}
+
+void TimelineFilter::insertEntry(qsizetype index, JournalEntry *entry)
+{
+    m_rows.insert(m_rows.begin() + index, readRow(entry));
+    m_entries.insert(index, entry);
+    ++m_unfolded;
+    m_foldCursor = std::min(m_foldCursor, index);
+    ++m_generation;
+}
+
+void TimelineFilter::removeEntry(qsizetype index)
+{
+    const Row &row = m_rows[size_t(index)];
+    m_liveBytes -= row.length;
+    if (!row.folded)
+        --m_unfolded;
+    if (index < m_foldCursor)
+        --m_foldCursor;
+    m_rows.erase(m_rows.begin() + index);
+    m_entries.removeAt(index);
+    compactIfSparse();
+    ++m_generation;
+}
+
+void TimelineFilter::refreshEntry(qsizetype index)
+{
+    Row &row = m_rows[size_t(index)];
+    const Row fresh = readRow(row.entry);
+    row.timestampMs = fresh.timestampMs;
+    row.score = fresh.score;
+    row.judged = false;
+    unfold(row);
+    m_foldCursor = std::min(m_foldCursor, index);
+    ++m_generation;
+}
+
+void TimelineFilter::unfold(Row &row)
+{
+    if (row.folded) {
+        row.folded = false;
+        ++m_unfolded;
+    }
+}
+
+void TimelineFilter::foldRow(Row &row)
+{
+    if (row.folded)
+        return;
+    QString text = row.entry->rawText();
+    if (!sameText(row.source, text)) {
+        m_liveBytes -= row.length;
+        const QByteArray folded = fold(text);
+        row.offset = m_arena.size();
+        row.length = folded.size();
+        m_arena.append(folded);
+        m_liveBytes += row.length;
+        row.source = std::move(text);
+    }
+    row.folded = true;
+    --m_unfolded;
+}
+
+qsizetype TimelineFilter::foldSome(qsizetype rows)
+{
+    for (; m_unfolded > 0 && rows > 0 && m_foldCursor < qsizetype(m_rows.size()); ++m_foldCursor) {
+        Row &row = m_rows[size_t(m_foldCursor)];
+        if (!row.folded) {
+            foldRow(row);
+            --rows;
+        }
+    }
+    compactIfSparse();
+    return m_unfolded;
+}
+
+void TimelineFilter::foldAll()
+{
+    if (m_unfolded > 0)
+        foldSome(qsizetype(m_rows.size()));
+}
+
+void TimelineFilter::compactIfSparse()
+{
+    if (m_arena.size() > 2 * m_liveBytes + 4096)
+        compact();
 }
 
 void TimelineFilter::compact()
@@ -246,13 +337,21 @@ QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
 
     if (!key) {
         m_last.reset();
-        if (!criteria.dayStart && criteria.mood == MoodFilter::All)
+        if (!criteria.dayStart && criteria.mood == MoodFilter::All) {
+            m_judgement.reset();
             return m_entries;
-        for (const Row &row : m_rows)
-            if (passesDayAndMood(row, day, criteria.mood))
+        }
+        m_judgement = Judgement{day, criteria.mood, std::nullopt};
+        for (Row &row : m_rows) {
+            row.passes = passesDayAndMood(row, day, criteria.mood);
+            row.judged = true;
+            if (row.passes)
                 out.append(row.entry);
+        }
         return out;
     }
+    m_judgement = Judgement{day, criteria.mood, key};
+    foldAll();
 
     // Only a search over the very same rows that extends the last key may
     // reuse its result; a combining mark in the new key could end a match
@@ -265,9 +364,15 @@ QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
     const size_t candidates = narrows ? m_last->rows.size() : m_rows.size();
     next.rows.reserve(candidates);
     out.reserve(qsizetype(candidates));
+    // Rows a narrowed search skips did not pass the search it narrows.
+    for (Row &row : m_rows) {
+        row.passes = false;
+        row.judged = true;
+    }
     auto consider = [&](int index) {
-        const Row &row = m_rows[size_t(index)];
+        Row &row = m_rows[size_t(index)];
         if (passesDayAndMood(row, day, criteria.mood) && containsFolded(foldedText(row), needle)) {
+            row.passes = true;
             next.rows.push_back(index);
             out.append(row.entry);
         }
@@ -280,6 +385,27 @@ QList<JournalEntry *> TimelineFilter::apply(const TimelineCriteria &criteria)
             consider(index);
     }
     m_last = std::move(next);
+    return out;
+}
+
+QList<JournalEntry *> TimelineFilter::reapply()
+{
+    if (!m_judgement)
+        return m_entries;
+    const Judgement &j = *m_judgement;
+    QList<JournalEntry *> out;
+    for (Row &row : m_rows) {
+        if (!row.judged) {
+            row.passes = passesDayAndMood(row, j.day, j.mood);
+            if (row.passes && j.key) {
+                foldRow(row);
+                row.passes = containsFolded(foldedText(row), QByteArrayView(*j.key));
+            }
+            row.judged = true;
+        }
+        if (row.passes)
+            out.append(row.entry);
+    }
     return out;
 }
 

@@ -34,6 +34,10 @@ struct TimelineCriteria
 // buffer is compacted once half of it is stale. A search that extends the
 // previous one narrows the previous result.
 //
+// Texts are read and folded only when a search needs them, or ahead of
+// that a few rows at a time through foldSome(), so taking a whole journal
+// reads no text at all.
+//
 // The search is case-insensitive and diacritic-sensitive; precomposed and
 // decomposed spellings match alike, and a match never ends inside a
 // character that carries combining marks.
@@ -45,8 +49,22 @@ public:
     void setEntries(const QList<JournalEntry *> &entries);
     const QList<JournalEntry *> &entries() const { return m_entries; }
 
+    // Single changes of that list, in place: only the row named is read.
+    void insertEntry(qsizetype index, JournalEntry *entry);
+    void removeEntry(qsizetype index);
+    // The entry's text, time or score may have changed.
+    void refreshEntry(qsizetype index);
+
+    // Folds the texts of up to `rows` rows not folded yet; how many are left.
+    qsizetype foldSome(qsizetype rows);
+    qsizetype unfoldedRows() const { return m_unfolded; }
+
     // The entries passing every criterion, order kept.
     QList<JournalEntry *> apply(const TimelineCriteria &criteria);
+    // The last apply()'s answer for the rows as they are now: rows added or
+    // read again since then are judged by the same criteria, every other
+    // row keeps its answer.
+    QList<JournalEntry *> reapply();
 
     // Lower-cased (full case folding where Qt has it), NFC, as UTF-8.
     static QByteArray fold(const QString &text);
@@ -68,6 +86,13 @@ private:
         qsizetype length;
         qint64 timestampMs;
         double score;
+        // Whether the row passed the last criteria, and whether that answer
+        // is still good for the row as it is.
+        bool passes = false;
+        bool judged = false;
+        // Whether the folded text is the entry's text now; until then
+        // `source` holds the text folded last, if any.
+        bool folded = false;
     };
 
     QByteArrayView foldedText(const Row &row) const
@@ -83,11 +108,18 @@ private:
     };
     static DayRange dayRange(const TimelineCriteria &criteria);
     static bool passesDayAndMood(const Row &row, const DayRange &day, MoodFilter mood);
+    static Row readRow(JournalEntry *entry);
+    void foldRow(Row &row);
+    void foldAll();
+    void unfold(Row &row);
+    void compactIfSparse();
 
     QList<JournalEntry *> m_entries;
     std::vector<Row> m_rows;
     QByteArray m_arena;
     qsizetype m_liveBytes = 0;
+    qsizetype m_unfolded = 0;
+    qsizetype m_foldCursor = 0; // rows before it are folded
     quint64 m_generation = 0;
 
     // The last search, for narrowing the next keystroke.
@@ -100,6 +132,15 @@ private:
         std::vector<int> rows;
     };
     std::optional<LastSearch> m_last;
+
+    // The criteria of the last apply(), none while nothing narrows.
+    struct Judgement
+    {
+        DayRange day;
+        MoodFilter mood = MoodFilter::All;
+        std::optional<QByteArray> key;
+    };
+    std::optional<Judgement> m_judgement;
 };
 
 } // namespace zn

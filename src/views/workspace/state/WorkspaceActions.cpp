@@ -176,15 +176,45 @@ void WorkspaceViewModel::importJournal()
         return;
     m_exchanging = true;
     QPointer<WorkspaceViewModel> self(this);
-    m_exchange->importJournal(*m_context, [self](const ExchangeOutcome &outcome) {
-        if (self)
-            self->finishImport(outcome);
-    });
+    m_exchange->importJournal(
+        *m_context,
+        [self](const ExchangeOutcome &outcome) {
+            if (self)
+                self->finishImport(outcome);
+        },
+        [self] {
+            if (self)
+                self->setImporting(true);
+        });
+}
+
+void WorkspaceViewModel::setImporting(bool importing)
+{
+    if (m_importing == importing)
+        return;
+    m_importing = importing;
+    Q_EMIT importingChanged(importing);
+    if (!importing) {
+        m_importProgressTimer.stop();
+        setShowsImportProgress(false);
+        return;
+    }
+    // A short import comes and goes without a flicker of progress.
+    m_importProgressTimer.start(kImportProgressDelay, [this] { setShowsImportProgress(true); });
+}
+
+void WorkspaceViewModel::setShowsImportProgress(bool shown)
+{
+    if (m_showsImportProgress == shown)
+        return;
+    m_showsImportProgress = shown;
+    Q_EMIT showsImportProgressChanged(shown);
 }
 
 void WorkspaceViewModel::finishImport(const ExchangeOutcome &outcome)
 {
     m_exchanging = false;
+    setImporting(false);
     switch (outcome.kind) {
     case ExchangeOutcome::Kind::Cancelled:
         return;
@@ -195,9 +225,12 @@ void WorkspaceViewModel::finishImport(const ExchangeOutcome &outcome)
         break;
     }
     if (m_insightCoordinator)
-        for (const QUuid &id : outcome.pendingReflections)
-            m_insightCoordinator->enqueueEntry(id);
+        m_insightCoordinator->enqueueEntries(outcome.pendingReflections);
     setExportStatusMessage(outcome.message);
+    // The file was read while the window stayed in use: someone who began
+    // a new entry or a recording meanwhile keeps it and their screen.
+    if (m_editor->hasDraftText() || m_voice->isInProgress())
+        return;
     setDayFilter(std::nullopt);
     navigate(WorkspaceDestination::Timeline);
     setSelection(std::nullopt);

@@ -40,12 +40,15 @@ class WorkspaceExchange
 {
 public:
     using Done = std::function<void(const ExchangeOutcome &)>;
+    using Started = std::function<void()>;
 
     virtual ~WorkspaceExchange() = default;
     // Writes the given entries (newest first, no drafts) to a chosen file.
     virtual void exportJournal(const QList<JournalEntry *> &entries, Done done) = 0;
-    // Merges a chosen export file into the store behind `context`.
-    virtual void importJournal(ModelContext &context, Done done) = 0;
+    // Merges a chosen export file into the store behind `context`. The file
+    // is read in the background: `started` says when that begins, once a
+    // file was chosen; the window goes on until `done`.
+    virtual void importJournal(ModelContext &context, Done done, Started started) = 0;
 };
 
 // The JSON journal file export and import, through the given panels
@@ -56,7 +59,7 @@ public:
     explicit JournalFileExchange(FilePanels &panels) : m_panels(&panels) {}
 
     void exportJournal(const QList<JournalEntry *> &entries, Done done) override;
-    void importJournal(ModelContext &context, Done done) override;
+    void importJournal(ModelContext &context, Done done, Started started) override;
 
 private:
     FilePanels *m_panels;

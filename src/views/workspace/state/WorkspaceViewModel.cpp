@@ -13,6 +13,8 @@
 #include "views/workspace/state/WorkspaceCommandListeners.h"
 #include "views/workspace/state/WorkspaceExchange.h"
 
+#include <algorithm>
+
 namespace zn {
 
 WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *parent)
@@ -28,6 +30,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
                                    : nullptr)
     , m_editor(std::make_unique<EditorSession>(*m_clock))
     , m_filter(std::make_unique<TimelineFilter>())
+    , m_importProgressTimer(*m_clock, this)
 {
     if (!services.voice.clock)
         services.voice.clock = m_clock;
@@ -47,11 +50,29 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     // The newest entries first: enough for the first screenful, which then
     // shows without waiting for the rest of a large journal. The rest comes
     // in when the workspace appears (after its first frame), before the
-    // set-up that reads every entry.
-    m_allEntries = new StoreQuery(m_context, JournalEntry::entityDescriptor(), allEntriesNewestFirstDescriptor(),
+    // set-up that reads every entry. Draft rows are never listed, so the
+    // query's results are the journal and its row changes apply as they are.
+    FetchDescriptor journal = allEntriesNewestFirstDescriptor();
+    journal.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, false);
+    m_allEntries = new StoreQuery(m_context, JournalEntry::entityDescriptor(), std::move(journal),
                                   kFirstScreenfulEntries, this);
-    connect(m_allEntries, &StoreQuery::resultsChanged, this, &WorkspaceViewModel::onEntriesFetched);
-    onEntriesFetched();
+    connect(m_allEntries, &StoreQuery::resultsReset, this, &WorkspaceViewModel::onEntriesReset);
+    connect(m_allEntries, &StoreQuery::rowInserted, this, &WorkspaceViewModel::onEntryInserted);
+    connect(m_allEntries, &StoreQuery::rowRemoved, this, &WorkspaceViewModel::onEntryRemoved);
+    connect(m_allEntries, &StoreQuery::rowChanged, this, &WorkspaceViewModel::onEntryWritten);
+    connect(m_allEntries, &StoreQuery::resultsChanged, this, &WorkspaceViewModel::settleEntries);
+    const auto idleTimer = [this](void (WorkspaceViewModel::*slot)()) {
+        auto *timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setInterval(0);
+        connect(timer, &QTimer::timeout, this, slot);
+        return timer;
+    };
+    m_foldTimer = idleTimer(&WorkspaceViewModel::foldSome);
+    m_announceTimer = idleTimer(&WorkspaceViewModel::announceSome);
+    onEntriesReset();
+    m_listWasReset = false; // nobody listens yet
+    settleEntries();
 
     WorkspaceCommandListeners::Actions actions;
     for (WorkspaceCommand command : allWorkspaceCommands())
@@ -81,42 +102,141 @@ CapabilityDetector *WorkspaceViewModel::capability() const
 
 // --- entries -----------------------------------------------------------------
 
-void WorkspaceViewModel::onEntriesFetched()
+void WorkspaceViewModel::beginEntryChanges()
 {
-    QList<JournalEntry *> journal;
+    if (m_entryChangesOpen)
+        return;
+    m_entryChangesOpen = true;
+    m_journalBefore = m_journalEntries; // shared until the first change
+}
+
+void WorkspaceViewModel::watch(JournalEntry *entry)
+{
+    // The context keeps its objects to the end: one connection each. A
+    // change is reported with the next refresh, once it is saved.
+    if (m_watched.contains(entry))
+        return;
+    m_watched.insert(entry);
+    // Not through sender(): its cost grows with the connections to us.
+    connect(entry, &PersistentModel::changed, this, [this, entry] { m_changedSinceFetch.insert(entry); });
+}
+
+void WorkspaceViewModel::onEntriesReset()
+{
+    beginEntryChanges();
     const QList<PersistentModel *> &results = m_allEntries->results();
+    QList<JournalEntry *> journal;
     journal.reserve(results.size());
-    QHash<QUuid, JournalEntry *> byId;
-    byId.reserve(results.size());
     for (PersistentModel *model : results) {
         auto *entry = static_cast<JournalEntry *>(model);
-        if (entry->isDraft() || entry->isDeleted())
-            continue;
         journal.append(entry);
-        connect(entry, &PersistentModel::changed, this, &WorkspaceViewModel::onEntryChanged, Qt::UniqueConnection);
+        watch(entry);
     }
     // Ids repeat only by accident; keep the first, as a list search would.
+    QHash<QUuid, JournalEntry *> byId;
+    byId.reserve(journal.size());
     for (auto it = journal.crbegin(); it != journal.crend(); ++it)
         byId.insert((*it)->id(), *it);
+    m_idsRepeat = byId.size() != journal.size();
     m_byId = std::move(byId);
-
-    const bool listChanged = journal != m_journalEntries;
     m_journalEntries = std::move(journal);
     m_filter->setEntries(m_journalEntries);
-    if (listChanged)
-        Q_EMIT journalEntriesChanged();
+    m_refilterAll = true;
+    m_listWasReset = true;
+}
+
+void WorkspaceViewModel::indexInserted(JournalEntry *entry, qsizetype index)
+{
+    const QUuid id = entry->id();
+    const auto found = m_byId.constFind(id);
+    if (found == m_byId.cend()) {
+        m_byId.insert(id, entry);
+        return;
+    }
+    m_idsRepeat = true;
+    if (m_journalEntries.indexOf(*found) > index)
+        m_byId.insert(id, entry);
+}
+
+void WorkspaceViewModel::indexRemoved(JournalEntry *entry)
+{
+    const QUuid id = entry->id();
+    if (m_byId.value(id) != entry)
+        return;
+    m_byId.remove(id);
+    if (!m_idsRepeat)
+        return;
+    for (JournalEntry *other : std::as_const(m_journalEntries)) {
+        if (other->id() == id) {
+            m_byId.insert(id, other);
+            return;
+        }
+    }
+}
+
+void WorkspaceViewModel::onEntryInserted(int index)
+{
+    beginEntryChanges();
+    auto *entry = static_cast<JournalEntry *>(m_allEntries->results().at(index));
+    m_journalEntries.insert(index, entry);
+    m_filter->insertEntry(index, entry);
+    indexInserted(entry, index);
+    watch(entry);
+}
+
+void WorkspaceViewModel::onEntryRemoved(int index)
+{
+    beginEntryChanges();
+    JournalEntry *entry = m_journalEntries.takeAt(index);
+    m_filter->removeEntry(index);
+    indexRemoved(entry);
+}
+
+void WorkspaceViewModel::onEntryWritten(int index)
+{
+    beginEntryChanges();
+    m_filter->refreshEntry(index);
+}
+
+void WorkspaceViewModel::settleEntries()
+{
+    const bool open = std::exchange(m_entryChangesOpen, false);
+    const QList<JournalEntry *> before = std::exchange(m_journalBefore, {});
+    if (open && before != m_journalEntries)
+        m_journalChangePending = true;
 
     // A dialog about an entry deleted meanwhile has nothing left to ask.
     if (m_entryPendingDelete && m_entryPendingDelete->isDeleted())
         setEntryPendingDelete(nullptr);
-    refilter();
+    takeFiltered(std::exchange(m_refilterAll, false) ? m_filter->apply(criteria()) : m_filter->reapply());
+    scheduleFolding();
+    // After a whole new list of a long journal (a large save, the rest of
+    // the journal read at start) the lists here are current at once and the
+    // views catch up a moment later: reading a journal and drawing it never
+    // hold the window up in one go.
+    if (std::exchange(m_listWasReset, false) && m_journalEntries.size() > kAnnounceLaterAbove)
+        m_announceTimer->start();
+    else
+        announceEntries();
 }
 
-void WorkspaceViewModel::onEntryChanged()
+void WorkspaceViewModel::scheduleFolding()
 {
-    // Reported with the next refresh, once the change is saved.
-    if (auto *entry = qobject_cast<JournalEntry *>(sender()))
-        m_changedSinceFetch.insert(entry);
+    if (m_filter->unfoldedRows() > 0 && !m_foldTimer->isActive())
+        m_foldTimer->start();
+}
+
+void WorkspaceViewModel::foldSome()
+{
+    // A few milliseconds a turn, so a keystroke never waits behind it.
+    constexpr qsizetype kRowsPerTurn = 256;
+    if (m_filter->foldSome(kRowsPerTurn) > 0)
+        m_foldTimer->start();
+}
+
+bool WorkspaceViewModel::isSettingUp() const
+{
+    return m_rescoreRunning || m_filter->unfoldedRows() > 0;
 }
 
 QDateTime WorkspaceViewModel::dayAfter(const QDateTime &dayStart) const
@@ -124,7 +244,7 @@ QDateTime WorkspaceViewModel::dayAfter(const QDateTime &dayStart) const
     return m_calendar->startOfDay(m_calendar->addingDays(dayStart, 1));
 }
 
-void WorkspaceViewModel::refilter()
+TimelineCriteria WorkspaceViewModel::criteria() const
 {
     TimelineCriteria criteria;
     if (m_dayFilter) {
@@ -133,20 +253,66 @@ void WorkspaceViewModel::refilter()
     }
     criteria.mood = m_moodFilter;
     criteria.searchText = m_searchText;
-    QList<JournalEntry *> next = m_filter->apply(criteria);
+    return criteria;
+}
 
+void WorkspaceViewModel::refilter()
+{
+    takeFiltered(m_filter->apply(criteria()));
+    announceEntries();
+}
+
+void WorkspaceViewModel::takeFiltered(QList<JournalEntry *> next)
+{
+    if (next == m_filteredEntries)
+        return;
+    m_filteredEntries = std::move(next);
+    m_filteredChangePending = true;
+}
+
+void WorkspaceViewModel::announceSome()
+{
+    // The journal's views first, the timeline a turn later: each redraws
+    // the whole list.
+    if (m_journalChangePending && m_filteredChangePending) {
+        m_journalChangePending = false;
+        Q_EMIT journalEntriesChanged();
+        m_announceTimer->start();
+        return;
+    }
+    announceEntries();
+}
+
+void WorkspaceViewModel::announceEntries()
+{
+    m_announceTimer->stop();
+    if (std::exchange(m_journalChangePending, false))
+        Q_EMIT journalEntriesChanged();
     const QSet<JournalEntry *> changed = std::exchange(m_changedSinceFetch, {});
-    if (next != m_filteredEntries) {
-        m_filteredEntries = std::move(next);
+    if (std::exchange(m_filteredChangePending, false)) {
         Q_EMIT filteredEntriesChanged();
         return;
     }
     if (changed.isEmpty())
         return;
+    // In list order. A few changed entries are looked up one by one; many
+    // are picked out in one pass over the list.
     QList<JournalEntry *> updated;
-    for (JournalEntry *entry : std::as_const(m_filteredEntries))
-        if (changed.contains(entry))
+    if (changed.size() <= 32) {
+        QList<std::pair<qsizetype, JournalEntry *>> found;
+        for (JournalEntry *entry : changed) {
+            const qsizetype at = m_filteredEntries.indexOf(entry);
+            if (at >= 0)
+                found.append({at, entry});
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto &[at, entry] : std::as_const(found))
             updated.append(entry);
+    } else {
+        for (JournalEntry *entry : std::as_const(m_filteredEntries))
+            if (changed.contains(entry))
+                updated.append(entry);
+    }
     if (!updated.isEmpty())
         Q_EMIT filteredEntriesUpdated(updated);
 }

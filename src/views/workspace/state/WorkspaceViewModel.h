@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/JournalEntry.h"
+#include "platform/base/Clock.h"
 #include "platform/audio/AudioInputEngine.h"
 #include "views/workspace/state/WorkspaceTypes.h"
 #include "voice/VoiceRecordingSession.h"
@@ -12,8 +13,10 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QUuid>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +34,7 @@ class ModelContext;
 class NotificationCenter;
 class StoreQuery;
 class TimelineFilter;
+struct TimelineCriteria;
 class WorkspaceCommandListeners;
 class WorkspaceExchange;
 
@@ -78,6 +82,8 @@ public:
     static constexpr int kBackgroundRescoreMinimum = 300;
     // Entries read before the workspace first appears.
     static constexpr int kFirstScreenfulEntries = 200;
+    // A whole new list of more entries reaches the views a moment later.
+    static constexpr int kAnnounceLaterAbove = 1000;
 
     explicit WorkspaceViewModel(WorkspaceServices services, QObject *parent = nullptr);
     ~WorkspaceViewModel() override;
@@ -180,6 +186,12 @@ public:
     void exportJournal();
     void importJournal();
     bool isExchanging() const { return m_exchanging; }
+    // From the choice of a file to the end of its merge; the window stays
+    // in use meanwhile.
+    bool isImporting() const { return m_importing; }
+    // Once an import has run this long the window says that it works.
+    static constexpr std::chrono::milliseconds kImportProgressDelay{500};
+    bool showsImportProgress() const { return m_showsImportProgress; }
     void presentPrivacyPromise();
 
     // Guarded forms for the views.
@@ -198,6 +210,9 @@ public:
     // Brings stored scores in line with the mood analysis; one save.
     void rescoreEntries();
     bool isRescoring() const { return m_rescoreRunning; }
+    // Work left for idle moments still runs: the re-score, or texts of the
+    // journal the search has not read yet.
+    bool isSettingUp() const;
     // Journals above this size are scored on a worker thread.
     void setBackgroundRescoreMinimum(int entries) { m_backgroundRescoreMinimum = entries; }
     // Runs when the editor's selected entry changed (delivered after the
@@ -239,11 +254,15 @@ Q_SIGNALS:
     // Either toolbar Save may have appeared or gone.
     void toolbarChanged();
     void rescoreFinished();
+    void importingChanged(bool importing);
+    void showsImportProgressChanged(bool shown);
 
-private:
+public:
+    // What a re-score reads of an entry and what it makes of it.
     struct RescoreItem;
     struct RescoreResult;
 
+private:
     void setDestination(WorkspaceDestination destination);
     void setSelection(const std::optional<QUuid> &id);
     void setLastJournalSelection(const std::optional<QUuid> &id);
@@ -256,15 +275,36 @@ private:
     void setPendingNavigation(Action action);
     void runPendingNavigation();
 
-    void onEntriesFetched();
-    void onEntryChanged();
+    // The query's changes, applied as they come; settleEntries() announces
+    // them once the query's update is over.
+    void onEntriesReset();
+    void onEntryInserted(int index);
+    void onEntryRemoved(int index);
+    void onEntryWritten(int index);
+    void settleEntries();
+    // Texts the search will need are read a few hundred at a time between
+    // other events.
+    void scheduleFolding();
+    void foldSome();
+    void beginEntryChanges();
+    void watch(JournalEntry *entry);
+    void indexInserted(JournalEntry *entry, qsizetype index);
+    void indexRemoved(JournalEntry *entry);
     void refilter();
+    TimelineCriteria criteria() const;
+    void takeFiltered(QList<JournalEntry *> next);
+    // The signals for what changed in the lists since they were last sent:
+    // all at once, or spread over the next turns of the event loop.
+    void announceEntries();
+    void announceSome();
     QDateTime dayAfter(const QDateTime &dayStart) const;
 
     void updateToolbar();
     void finishImport(const ExchangeOutcome &outcome);
+    void setImporting(bool importing);
+    void setShowsImportProgress(bool shown);
     void recoverOrphanedDrafts();
-    void applyRescore(const QList<RescoreResult> &results);
+    void rescoreHere();
 
     NotificationCenter *m_center;
     Clock *m_clock;
@@ -283,7 +323,20 @@ private:
     QList<JournalEntry *> m_journalEntries;
     QList<JournalEntry *> m_filteredEntries;
     QHash<QUuid, JournalEntry *> m_byId;
+    bool m_idsRepeat = false;
+    // Every entry ever listed, each connected once.
+    QSet<JournalEntry *> m_watched;
     QSet<JournalEntry *> m_changedSinceFetch;
+    // The query update under way: the list as it was before it, and
+    // whether the filter must judge every row again.
+    bool m_entryChangesOpen = false;
+    QList<JournalEntry *> m_journalBefore;
+    bool m_refilterAll = false;
+    bool m_listWasReset = false;
+    bool m_journalChangePending = false;
+    bool m_filteredChangePending = false;
+    QTimer *m_foldTimer = nullptr;
+    QTimer *m_announceTimer = nullptr;
 
     WorkspaceDestination m_destination = WorkspaceDestination::Timeline;
     std::optional<QUuid> m_selection;
@@ -301,6 +354,9 @@ private:
     std::optional<QUuid> m_lastJournalSelection;
 
     bool m_exchanging = false;
+    bool m_importing = false;
+    bool m_showsImportProgress = false;
+    ClockTimer m_importProgressTimer;
     bool m_rescoreRunning = false;
     int m_backgroundRescoreMinimum = kBackgroundRescoreMinimum;
     bool m_lastShowsTypedSave = false;

@@ -1,5 +1,7 @@
 #include "views/workspace/timeline/TimelineListModel.h"
 
+#include <algorithm>
+
 #include "core/CalendarProvider.h"
 #include "core/JournalEntry.h"
 #include "platform/base/Clock.h"
@@ -222,6 +224,27 @@ void TimelineListModel::setEntries(const QList<JournalEntry *> &entries)
 
 void TimelineListModel::entriesUpdated(const QList<JournalEntry *> &entries)
 {
+    if (entries.size() > kMeasuredUpdates) {
+        // Many at once (a status set over a whole import): every card is
+        // made again when next drawn, and one layout, which the view runs
+        // in batches, measures them, instead of each card measured here.
+        int first = -1;
+        int last = -1;
+        for (JournalEntry *entry : entries) {
+            const int row = rowOf(entry);
+            if (row < 0)
+                continue;
+            if (std::optional<Cached> &known = m_faces[size_t(m_rows[size_t(row)].slot)])
+                known->stale = true;
+            first = first < 0 ? row : std::min(first, row);
+            last = std::max(last, row);
+        }
+        if (first >= 0) {
+            Q_EMIT dataChanged(index(first), index(last));
+            Q_EMIT rowHeightChanged(index(first));
+        }
+        return;
+    }
     for (JournalEntry *entry : entries) {
         const int row = rowOf(entry);
         if (row < 0)

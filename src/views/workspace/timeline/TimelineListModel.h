@@ -75,10 +75,13 @@ public:
     void setLocale(const QLocale &locale);
 
 Q_SIGNALS:
-    // A row's height may have changed (its title or chips did).
+    // A row's height may have changed (its title or chips did); the view
+    // lays the rows out again.
     void rowHeightChanged(const QModelIndex &index);
 
 private:
+    // More updated entries than this are measured again by one layout.
+    static constexpr qsizetype kMeasuredUpdates = 64;
     struct Cached
     {
         EntryCardFace face;

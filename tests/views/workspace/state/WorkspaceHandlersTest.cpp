@@ -212,6 +212,10 @@ TEST_F(WorkspaceHandlersTest, ImportQueuesReflectionsAndReturnsToAnUnfilteredTim
     vm().dismissExportStatus();
     h.panels.scriptAnswer(path);
     vm().perform(WorkspaceCommand::ImportJournal);
+    // The file is read in the background; the window goes on meanwhile.
+    EXPECT_TRUE(vm().isImporting());
+    ASSERT_TRUE(waitUntil([&] { return vm().exportStatusMessage().has_value(); }));
+    EXPECT_FALSE(vm().isImporting());
 
     EXPECT_EQ(h.panels.openRequests().size(), 1);
     EXPECT_TRUE(h.queue.ids.contains(removed));
@@ -235,7 +239,7 @@ TEST_F(WorkspaceHandlersTest, AFailedImportShowsItsReasonAndACancelShowsNothing)
     vm().navigate(WorkspaceDestination::Calendar);
     h.panels.scriptAnswer(path);
     vm().importJournal();
-    ASSERT_TRUE(vm().exportStatusMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return vm().exportStatusMessage().has_value(); }));
     EXPECT_TRUE(vm().exportStatusMessage()->startsWith(QStringLiteral("This doesn’t look like a Zephyrnote journal export.")));
     EXPECT_EQ(vm().destination(), WorkspaceDestination::Calendar); // nothing else changes
 
