@@ -1,5 +1,7 @@
 #include "exchange/JournalExport.h"
 
+#include <algorithm>
+
 #include "core/CalendarProvider.h"
 #include "core/JournalEntry.h"
 #include "core/WeatherLabel.h"
@@ -137,6 +139,10 @@ QString JournalExportError::message() const
         return QStringLiteral("Export cancelled.");
     case Kind::NoEntries:
         return QStringLiteral("There are no journal entries to export.");
+    case Kind::TooLarge:
+        return QStringLiteral("This journal is too large to export as one file: a journal file holds at most %1 MB, "
+                              "the most Zephyrnote can import again.")
+            .arg(kJournalFileMaxBytes / (1024 * 1024));
     }
     return {};
 }
@@ -161,7 +167,8 @@ std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalEx
     qsizetype estimate = 256;
     for (const JournalEntryExportDTO &r : document.entries)
         estimate += 600 + 3 * (r.text.size() + r.insight.value_or(QString()).size());
-    JsonWriter w(estimate);
+    JsonWriter w(std::min<qsizetype>(estimate, kJournalFileMaxBytes + 1));
+    const auto tooLarge = [] { return JournalExportError{JournalExportError::Kind::TooLarge, {}}; };
     // Keys in ascending order, as a sorted-keys encoder writes them.
     w.beginObject();
     w.key("app"_L1);
@@ -171,6 +178,9 @@ std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalEx
     for (const JournalEntryExportDTO &r : document.entries) {
         if (auto error = writeRecord(w, r))
             return *error;
+        // Said as soon as it is known, not after encoding the rest.
+        if (w.size() > kJournalFileMaxBytes)
+            return tooLarge();
     }
     w.endArray();
     w.key("entryCount"_L1);
@@ -184,6 +194,8 @@ std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalEx
     w.endObject();
     QByteArray bytes = w.take();
     bytes.append('\n');
+    if (bytes.size() > kJournalFileMaxBytes)
+        return tooLarge();
     return bytes;
 }
 

@@ -38,6 +38,12 @@ struct JournalEntryExportDTO
 
 inline constexpr int kJournalExportFormatVersion = 1;
 
+// The largest journal file, both ways: the export refuses to write a larger
+// one and the import to read one, so whatever is exported imports again and
+// a wrong pick cannot exhaust memory. An export of 10,000 entries of 150
+// words with reflections is about 17 MB.
+inline constexpr qint64 kJournalFileMaxBytes = 96LL * 1024 * 1024;
+
 struct JournalExportDocument
 {
     int formatVersion = kJournalExportFormatVersion;
@@ -51,7 +57,7 @@ struct JournalExportDocument
 
 struct JournalExportError
 {
-    enum class Kind { EncodingFailed, WriteFailed, Cancelled, NoEntries };
+    enum class Kind { EncodingFailed, WriteFailed, Cancelled, NoEntries, TooLarge };
 
     Kind kind = Kind::EncodingFailed;
     QString detail; // the underlying reason, for the first two kinds
@@ -66,7 +72,8 @@ JournalExportDocument makeJournalExportDocument(const QList<const JournalEntry *
 
 // The document as pretty-printed UTF-8 JSON with sorted keys, upper-case
 // ids and whole-second UTC dates. Fails (EncodingFailed, naming the entry)
-// on a score or duration that is not a finite number.
+// on a score or duration that is not a finite number, and (TooLarge) as
+// soon as the file passes kJournalFileMaxBytes.
 std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalExportDocument &document);
 std::variant<QByteArray, JournalExportError> encodeJournalExport(const QList<const JournalEntry *> &entries,
                                                                  const QDateTime &now = QDateTime::currentDateTimeUtc());

@@ -285,17 +285,20 @@ std::variant<JournalExportDocument, JournalImportError> readJournalImportDocumen
         return importError(Kind::Unreadable, QStringLiteral("That is not a regular file."));
     if (!file.open(QIODevice::ReadOnly))
         return importError(Kind::Unreadable, file.errorString());
-    const auto tooLarge = [] {
-        return importError(Kind::Unreadable, QStringLiteral("The file is larger than %1 MB, too large for a "
-                                                            "journal export.")
-                                                 .arg(kJournalImportMaxFileBytes / (1024 * 1024)));
+    // Told before anything is read: a file too large is never half read.
+    const auto tooLarge = [](qint64 size) {
+        constexpr qint64 kMB = 1024 * 1024;
+        return importError(Kind::Unreadable, QStringLiteral("The file is too large: it holds %1 MB, and a "
+                                                            "journal export holds at most %2 MB.")
+                                                 .arg((size + kMB - 1) / kMB)
+                                                 .arg(kJournalImportMaxFileBytes / kMB));
     };
     if (file.size() > kJournalImportMaxFileBytes)
-        return tooLarge();
+        return tooLarge(file.size());
     // At most one byte past the limit, should the file grow meanwhile.
     const QByteArray bytes = file.read(kJournalImportMaxFileBytes + 1);
     if (bytes.size() > kJournalImportMaxFileBytes)
-        return tooLarge();
+        return tooLarge(bytes.size());
     if (file.error() != QFileDevice::NoError)
         return importError(Kind::Unreadable, file.errorString());
     file.close();

@@ -48,9 +48,8 @@ struct ImportResult
     QList<QUuid> pending;
 };
 
-// Largest file the import reads, so a wrong pick cannot exhaust memory. An
-// export of 10,000 entries of 150 words with reflections is about 17 MB.
-inline constexpr qint64 kJournalImportMaxFileBytes = 96LL * 1024 * 1024;
+// Largest file the import reads: the largest the export writes.
+inline constexpr qint64 kJournalImportMaxFileBytes = kJournalFileMaxBytes;
 
 // Strict decoding of an export file: the document's six keys and each
 // record's id, timestamp and text present with the right types, every

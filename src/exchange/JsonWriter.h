@@ -30,6 +30,8 @@ public:
     void value(int number);
     void value(const QStringList &texts);
 
+    // Bytes written so far.
+    qsizetype size() const { return m_out.size(); }
     QByteArray take() { return std::move(m_out); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "core/CalendarProvider.h"
 #include "core/JournalQueries.h"
+#include "exchange/JournalImport.h"
 
 #include <QDir>
 
@@ -219,6 +220,41 @@ TEST_F(JournalExportFlowTest, OnlyDraftsEndsBeforeAnyPanel)
     EXPECT_EQ(error->message(), QStringLiteral("There are no journal entries to export."));
     EXPECT_EQ(m_panels.requestCount(), 0);
     EXPECT_TRUE(run({}).has_value());
+}
+
+// One limit both ways, so whatever the export writes the import reads
+// again; each side says so before doing the work.
+TEST_F(JournalExportFlowTest, ExportAndImportShareOneLimitAndSaySoUpFront)
+{
+    // Each U+0001 takes six bytes in the file: this one entry would pass it.
+    seed(QStringLiteral("x"))->setRawText(QString(qsizetype(kJournalFileMaxBytes / 6 + 1), QChar(1)));
+    const auto error = run(allEntries());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind, JournalExportError::Kind::TooLarge);
+    EXPECT_EQ(error->message(), QStringLiteral("This journal is too large to export as one file: a journal file "
+                                               "holds at most 96 MB, the most Zephyrnote can import again."));
+    EXPECT_EQ(m_panels.requestCount(), 0);
+
+    // The import refuses a larger file on its size, before reading a byte,
+    // naming both sizes; one of exactly the limit it reads.
+    const QString larger = m_dir.file(QStringLiteral("larger.json"));
+    const QString largest = m_dir.file(QStringLiteral("largest.json"));
+    for (const auto &[path, size] : {std::pair{larger, kJournalFileMaxBytes + 1}, std::pair{largest, kJournalFileMaxBytes}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    }
+    EXPECT_EQ(kJournalImportMaxFileBytes, kJournalFileMaxBytes);
+    const QByteArray before = storeDump();
+    auto refused = readJournalImportFile(larger, *m_context);
+    ASSERT_TRUE(std::holds_alternative<JournalImportError>(refused));
+    EXPECT_EQ(std::get<JournalImportError>(refused).message(),
+              QStringLiteral("Couldn’t read file: The file is too large: it holds 97 MB, and a journal export holds "
+                             "at most 96 MB."));
+    auto read = readJournalImportFile(largest, *m_context);
+    ASSERT_TRUE(std::holds_alternative<JournalImportError>(read));
+    EXPECT_EQ(std::get<JournalImportError>(read).kind, JournalImportError::Kind::InvalidJSON); // zeros, read whole
+    EXPECT_EQ(storeDump(), before);
 }
 
 TEST_F(JournalExportFlowTest, EncodingFailureEndsBeforeAnyPanel)
