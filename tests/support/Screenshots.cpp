@@ -16,6 +16,13 @@ void shoot(QWidget &widget, const QString &name)
     widget.show();
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
+    shootAsItIs(widget, name);
+}
+
+void shootAsItIs(QWidget &widget, const QString &name)
+{
+    widget.show();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QPixmap shot = widget.grab();
     EXPECT_TRUE(shot.save(screenshotPath(name))) << name.toStdString();
 }

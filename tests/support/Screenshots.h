@@ -18,6 +18,9 @@ namespace zn::test {
 // Shows `widget`, lets it lay out and saves what it paints as `name`; a
 // failed save fails the test.
 void shoot(QWidget &widget, const QString &name);
+// The same without running anything else that waits in the event loop (the
+// end of some background work, say): only pending layouts are done first.
+void shootAsItIs(QWidget &widget, const QString &name);
 
 // The looks every screen is checked in: both palettes, light then dark.
 QList<ZephyrTheme> everyTheme();

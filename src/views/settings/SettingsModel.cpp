@@ -4,7 +4,9 @@
 #include "core/InsightQueue.h"
 #include "core/JournalQueries.h"
 #include "exchange/JournalExport.h"
+#include "exchange/ImportActivity.h"
 #include "exchange/JournalImport.h"
+#include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
 #include "reflections/CapabilityDetector.h"
 
@@ -19,6 +21,7 @@ SettingsModel::SettingsModel(SettingsServices services, QObject *parent)
     , m_services(services)
     , m_capabilityGuard(services.capability)
     , m_monitorGuard(services.iCloudMonitor)
+    , m_importActivity(new ImportActivity(services.clock ? *services.clock : Clock::system(), this))
 {
 }
 
@@ -80,21 +83,27 @@ void SettingsModel::importJournal()
         return;
     m_exchanging = true;
     QPointer<SettingsModel> self(this);
-    runJournalImport(*m_services.context, *m_services.panels,
-                     [self](std::variant<ImportResult, JournalImportError> outcome) {
-                         if (!self)
-                             return;
-                         self->m_exchanging = false;
-                         if (const auto *result = std::get_if<ImportResult>(&outcome)) {
-                             if (InsightQueue *queue = self->m_services.insightQueue)
-                                 queue->enqueueEntries(result->pending);
-                             self->setSettingsMessage(importSummaryMessage(*result));
-                             return;
-                         }
-                         const auto &error = std::get<JournalImportError>(outcome);
-                         if (error.kind != JournalImportError::Kind::Cancelled)
-                             self->setSettingsMessage(error.message());
-                     });
+    runJournalImport(
+        *m_services.context, *m_services.panels,
+        [self](std::variant<ImportResult, JournalImportError> outcome) {
+            if (!self)
+                return;
+            self->m_exchanging = false;
+            self->m_importActivity->finish();
+            if (const auto *result = std::get_if<ImportResult>(&outcome)) {
+                if (InsightQueue *queue = self->m_services.insightQueue)
+                    queue->enqueueEntries(result->pending);
+                self->setSettingsMessage(importSummaryMessage(*result));
+                return;
+            }
+            const auto &error = std::get<JournalImportError>(outcome);
+            if (error.kind != JournalImportError::Kind::Cancelled)
+                self->setSettingsMessage(error.message());
+        },
+        [self] {
+            if (self)
+                self->m_importActivity->start();
+        });
 }
 
 void SettingsModel::answerDeleteConfirm(bool deleteEverything)

@@ -10,6 +10,8 @@ namespace zn {
 
 class AppSettings;
 class CapabilityDetector;
+class Clock;
+class ImportActivity;
 class FilePanels;
 class ICloudAccountMonitor;
 class InsightQueue;
@@ -27,6 +29,7 @@ struct SettingsServices
     ModelContext *context = nullptr;
     FilePanels *panels = nullptr;
     NotificationCenter *notificationCenter = nullptr; // null: the default centre
+    Clock *clock = nullptr;                           // null: the system clock
 };
 
 // The settings window's state and actions without any widget: the message
@@ -43,8 +46,11 @@ public:
     std::optional<QString> settingsMessage() const { return m_settingsMessage; }
     bool showDeleteConfirm() const { return m_showDeleteConfirm; }
     bool showPrivacy() const { return m_showPrivacy; }
-    // An export or import is waiting for its panel.
+    // An export or import is waiting for its panel, or an import runs.
     bool isExchanging() const { return m_exchanging; }
+    // From the choice of a file to the end of its merge, as in the main
+    // window.
+    const ImportActivity &importActivity() const { return *m_importActivity; }
 
     // Each time the window is shown: the capability now, the account
     // status right after, without waiting for it.
@@ -90,6 +96,7 @@ private:
     bool m_showDeleteConfirm = false;
     bool m_showPrivacy = false;
     bool m_exchanging = false;
+    ImportActivity *m_importActivity;
 };
 
 } // namespace zn

@@ -3,6 +3,7 @@
 #include "app/marks/TextStyles.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/ICloudAccountMonitor.h"
+#include "exchange/ImportActivity.h"
 #include "reflections/CapabilityDetector.h"
 #include "views/settings/SettingsForm.h"
 #include "views/settings/SettingsModel.h"
@@ -216,6 +217,14 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     auto *importButton = formButton(QStringLiteral("Import Journal…"));
     connect(importButton, &QPushButton::clicked, &m_model, &SettingsModel::importJournal);
     data->addWidget(importButton, Qt::AlignLeft);
+    // A long import says that it works; the button waits for it.
+    const ImportActivity &imports = model.importActivity();
+    auto *importing = new BusyNote(QStringLiteral("Importing journal…"));
+    importing->setVisible(false);
+    data->addWidget(importing, Qt::AlignLeft);
+    connect(&imports, &ImportActivity::showsProgressChanged, importing, &QWidget::setVisible);
+    connect(&imports, &ImportActivity::runningChanged, importButton,
+            [importButton](bool running) { importButton->setEnabled(!running); });
     data->addCaption(QStringLiteral("Merges a Zephyrnote export JSON into this library. Matching IDs are updated; "
                                     "new IDs are added. Entries only on this Mac that aren’t in the file are left alone."));
     auto *deleteButton = formButton(QStringLiteral("Delete All Journal Data…"));

@@ -4,12 +4,14 @@
 #include "SettingsHarness.h"
 
 #include "core/WeeklyReflectionRecord.h"
+#include "exchange/ImportActivity.h"
 #include "exchange/JournalImport.h"
+#include "support/Screenshots.h"
 #include "views/settings/SettingsTabs.h"
 
-#include <QPushButton>
-
 #include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
 
 namespace zn::test {
 namespace {
@@ -87,10 +89,24 @@ TEST(SettingsImport, QueuesReturnedEntriesInOrderBeforeTheSummary)
     h.dialogs.dismissAlert();
     ASSERT_FALSE(deleteAllJournalData(h.context()).has_value());
 
+    h.view->tabs()->setCurrentIndex(h.view->tabs()->indexOf(h.view->privacyTab()));
+    h.view->show();
+    h.settle();
     h.panels.scriptAnswer(path);
     h.view->model().importJournal();
-    // Read and merged off the UI thread, as in the main window.
+    // Read and merged off the UI thread, as in the main window; the button
+    // waits for it.
+    QPushButton *importButton = h.view->privacyTab()->button(QStringLiteral("Import Journal…"));
+    ASSERT_NE(importButton, nullptr);
+    EXPECT_TRUE(h.view->model().importActivity().isRunning());
+    EXPECT_FALSE(importButton->isEnabled());
+    // Had it taken half a second, the window would say so.
+    h.clock.advance(ImportActivity::kProgressDelay);
+    EXPECT_TRUE(h.view->model().importActivity().showsProgress());
+    shootAsItIs(*h.view, QStringLiteral("settings-import-under-way.png"));
     ASSERT_TRUE(waitUntil([&] { return h.view->model().settingsMessage().has_value(); }));
+    EXPECT_TRUE(importButton->isEnabled());
+    EXPECT_FALSE(h.view->model().importActivity().showsProgress());
     EXPECT_EQ(h.storedEntries(), 2);
     ASSERT_EQ(h.queue.ids.size(), 2);
     EXPECT_EQ(QSet<QUuid>(h.queue.ids.begin(), h.queue.ids.end()), (QSet<QUuid>{first, second}));

@@ -10,6 +10,7 @@
 #include "core/JournalEntry.h"
 #include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
+#include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/model/ScriptedLanguageModel.h"
@@ -75,6 +76,7 @@ struct SettingsHarness
         services.context = container->mainContext();
         services.panels = &panels;
         services.notificationCenter = &center;
+        services.clock = &clock;
         view = std::make_unique<SettingsRootView>(services, &dialogs, &system);
     }
 
@@ -111,6 +113,7 @@ struct SettingsHarness
     FakeFilePanels panels;
     FakeDialogPresenter dialogs;
     NotificationCenter center;
+    ManualClock clock;
     RecordingQueue queue;
     ManualSystemAppearance system;
     std::unique_ptr<SettingsRootView> view;

@@ -5,6 +5,7 @@
 
 #include <QFocusEvent>
 #include <QPaintEvent>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlockFormat>
@@ -337,6 +338,23 @@ void Spinner::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     m_timer.stop();
+}
+
+BusyNote::BusyNote(const QString &text, QWidget *parent)
+    : QWidget(parent)
+    , m_label(new InkLabel(text, textStyleFont(TextStyle::Caption), InkRole::InkSecondary))
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(new Spinner(this), 0, Qt::AlignVCenter);
+    row->addWidget(m_label, 0, Qt::AlignVCenter);
+    setAccessibleName(text);
+}
+
+QString BusyNote::text() const
+{
+    return m_label->text();
 }
 
 // --- DetailButton ----------------------------------------------------------------

@@ -122,6 +122,19 @@ private:
     int m_step = 0;
 };
 
+// Work under way: a spinner with a caption beside it, for the whole time
+// the note is shown.
+class BusyNote : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BusyNote(const QString &text, QWidget *parent = nullptr);
+    QString text() const;
+
+private:
+    InkLabel *m_label;
+};
+
 // The pane's buttons, painted from the theme:
 //  - Prominent: accent capsule, light label (the empty desk's Write);
 //  - Bordered: translucent capsule with a hairline edge (Voice);

@@ -184,37 +184,14 @@ void WorkspaceViewModel::importJournal()
         },
         [self] {
             if (self)
-                self->setImporting(true);
+                self->m_importActivity->start();
         });
-}
-
-void WorkspaceViewModel::setImporting(bool importing)
-{
-    if (m_importing == importing)
-        return;
-    m_importing = importing;
-    Q_EMIT importingChanged(importing);
-    if (!importing) {
-        m_importProgressTimer.stop();
-        setShowsImportProgress(false);
-        return;
-    }
-    // A short import comes and goes without a flicker of progress.
-    m_importProgressTimer.start(kImportProgressDelay, [this] { setShowsImportProgress(true); });
-}
-
-void WorkspaceViewModel::setShowsImportProgress(bool shown)
-{
-    if (m_showsImportProgress == shown)
-        return;
-    m_showsImportProgress = shown;
-    Q_EMIT showsImportProgressChanged(shown);
 }
 
 void WorkspaceViewModel::finishImport(const ExchangeOutcome &outcome)
 {
     m_exchanging = false;
-    setImporting(false);
+    m_importActivity->finish();
     switch (outcome.kind) {
     case ExchangeOutcome::Kind::Cancelled:
         return;

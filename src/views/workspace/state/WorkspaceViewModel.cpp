@@ -30,7 +30,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
                                    : nullptr)
     , m_editor(std::make_unique<EditorSession>(*m_clock))
     , m_filter(std::make_unique<TimelineFilter>())
-    , m_importProgressTimer(*m_clock, this)
+    , m_importActivity(new ImportActivity(*m_clock, this))
 {
     if (!services.voice.clock)
         services.voice.clock = m_clock;

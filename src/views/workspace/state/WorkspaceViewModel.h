@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/JournalEntry.h"
-#include "platform/base/Clock.h"
+#include "exchange/ImportActivity.h"
 #include "platform/audio/AudioInputEngine.h"
 #include "views/workspace/state/WorkspaceTypes.h"
 #include "voice/VoiceRecordingSession.h"
@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QUuid>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -187,11 +186,9 @@ public:
     void importJournal();
     bool isExchanging() const { return m_exchanging; }
     // From the choice of a file to the end of its merge; the window stays
-    // in use meanwhile.
-    bool isImporting() const { return m_importing; }
-    // Once an import has run this long the window says that it works.
-    static constexpr std::chrono::milliseconds kImportProgressDelay{500};
-    bool showsImportProgress() const { return m_showsImportProgress; }
+    // in use meanwhile, and says that it works once that takes a while.
+    const ImportActivity &importActivity() const { return *m_importActivity; }
+    bool isImporting() const { return m_importActivity->isRunning(); }
     void presentPrivacyPromise();
 
     // Guarded forms for the views.
@@ -254,8 +251,6 @@ Q_SIGNALS:
     // Either toolbar Save may have appeared or gone.
     void toolbarChanged();
     void rescoreFinished();
-    void importingChanged(bool importing);
-    void showsImportProgressChanged(bool shown);
 
 public:
     // What a re-score reads of an entry and what it makes of it.
@@ -301,8 +296,6 @@ private:
 
     void updateToolbar();
     void finishImport(const ExchangeOutcome &outcome);
-    void setImporting(bool importing);
-    void setShowsImportProgress(bool shown);
     void recoverOrphanedDrafts();
     void rescoreHere();
 
@@ -354,9 +347,7 @@ private:
     std::optional<QUuid> m_lastJournalSelection;
 
     bool m_exchanging = false;
-    bool m_importing = false;
-    bool m_showsImportProgress = false;
-    ClockTimer m_importProgressTimer;
+    ImportActivity *m_importActivity;
     bool m_rescoreRunning = false;
     int m_backgroundRescoreMinimum = kBackgroundRescoreMinimum;
     bool m_lastShowsTypedSave = false;

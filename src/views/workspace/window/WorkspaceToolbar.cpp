@@ -3,6 +3,7 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
 #include "views/kit/TextStyles.h"
+#include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
 
 #include <QAction>
@@ -23,6 +24,15 @@ WorkspaceToolbar::WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *paren
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setIconSize(QSize(18, 18));
     setContentsMargins(8, 4, 8, 4);
+
+    // A long import says that it works at the leading end; the window
+    // stays in use meanwhile.
+    m_importNote = new BusyNote(QStringLiteral("Importing journal…"), this);
+    m_importNote->setContentsMargins(8, 0, 8, 0);
+    m_importNoteItem = addWidget(m_importNote);
+    const ImportActivity &imports = m_workspace->importActivity();
+    m_importNoteItem->setVisible(imports.showsProgress());
+    connect(&imports, &ImportActivity::showsProgressChanged, m_importNoteItem, &QAction::setVisible);
 
     // The items sit at the trailing end, where a window's primary actions go.
     auto *spacer = new QWidget(this);

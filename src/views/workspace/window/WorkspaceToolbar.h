@@ -13,7 +13,8 @@ namespace zn {
 class WorkspaceViewModel;
 
 // The window's toolbar: Write, Voice, Save (only while there is something
-// to save) and Export, on the theme's window colour.
+// to save) and Export, on the theme's window colour; at its leading end a
+// note while a long import runs.
 class WorkspaceToolbar : public QToolBar
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     QAction *detailItem() const { return m_detailItem; }
     // The titles of the items shown now, in order.
     QStringList shownTitles() const;
+    // "Importing journal…", shown while a long import runs.
+    QWidget *importNote() const { return m_importNote; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -42,6 +45,8 @@ private:
     QHash<ToolbarItem, QAction *> m_actions;
     QPointer<QAction> m_detailAction;
     QAction *m_detailItem = nullptr;
+    QWidget *m_importNote = nullptr;
+    QAction *m_importNoteItem = nullptr;
 };
 
 } // namespace zn

@@ -33,11 +33,13 @@ public:
     ~WindowHarness() { host.reset(); }
 
     // The view in a window of its own, shown, set up.
-    JournalWorkspaceView &make(QSize size = QSize(1180, 780))
+    JournalWorkspaceView &make(QSize size = QSize(1180, 780)) { return make(services(), size); }
+
+    JournalWorkspaceView &make(WorkspaceServices bundle, QSize size = QSize(1180, 780))
     {
         host = std::make_unique<QWidget>();
         new ThemeScope(host.get(), m_theme);
-        view = new JournalWorkspaceView(services(), &dialogs, host.get());
+        view = new JournalWorkspaceView(std::move(bundle), &dialogs, host.get());
         host->resize(size);
         view->resize(size);
         host->show();
