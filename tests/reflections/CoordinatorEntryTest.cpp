@@ -1,6 +1,7 @@
 #include "CoordinatorTestHarness.h"
 
 #include "core/MoodAnalysis.h"
+#include "support/JournalTestStore.h"
 
 #include <cmath>
 #include <limits>
@@ -408,6 +409,57 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Other", [] { throw std::runtime_error("disk on fire"); }, InsightStatus::Failed,
                   "Summary isn’t available right now.", "disk on fire"}),
     [](const ::testing::TestParamInfo<ErrorCase> &info) { return std::string(info.param.name); });
+
+// An import hands its entries over as one list: the queue ends as after one
+// enqueueEntry() each, in order, and entries that cannot be reflected on
+// are marked in one save, a whole import's worth off the UI thread.
+TEST_F(CoordinatorEntryTest, ManyHandedOverAtOnceEndAsOneByOneWithOneSaveOfMarks)
+{
+    useGatedEntryGenerator();
+    const QUuid a = addEntry(QStringLiteral("Entry A about the garden."));
+    const QUuid b = addEntry(QStringLiteral("Entry B about the office."));
+    const QUuid c = addEntry(QStringLiteral("Entry C about the sea."));
+    const QUuid d = addEntry(QStringLiteral("Entry D about the hills."));
+    coordinator->enqueueEntry(a);
+    ASSERT_TRUE(waitUntil([&] { return entryGate.arrivals() == 1; }));
+    int queueChanges = 0;
+    const auto counting = QObject::connect(coordinator.get(), &InsightCoordinator::entryQueueChanged,
+                                           [&queueChanges] { ++queueChanges; });
+    // One by one: b, c to the front, the running a to the back, b again
+    // unchanged, d to the front.
+    coordinator->enqueueEntries({b, c, a, b, d});
+    EXPECT_EQ(coordinator->entryQueue(), QList<QUuid>({d, c, b, a}));
+    EXPECT_EQ(queueChanges, 1);
+    QObject::disconnect(counting);
+    entryGate.release(10);
+    ASSERT_TRUE(waitIdle());
+    for (const QUuid &id : {a, b, c, d})
+        EXPECT_EQ(stored(id)->insightStatus(), InsightStatus::Ready);
+
+    // With the setting off, few entries and many: each marked with the
+    // plain sentence, in one save, nothing queued.
+    settings->setEnhancedAnalysisEnabled(false);
+    for (const int count : {3, 100}) {
+        QList<QUuid> ids;
+        for (int i = 0; i < count; ++i)
+            ids << addEntry(QStringLiteral("Imported entry %1").arg(i));
+        QList<StoreChanges> saves;
+        QObject listener;
+        QObject::connect(container.get(), &ModelContainer::didSave, &listener,
+                         [&](const StoreChanges &changes, ModelContext *) { saves << changes; });
+        coordinator->enqueueEntries(ids);
+        ASSERT_TRUE(waitUntil([&] { return !saves.isEmpty(); })) << count;
+        drainEvents();
+        ASSERT_EQ(saves.size(), 1) << count;
+        EXPECT_EQ(saves.first().updated.value(JournalEntry::entityDescriptor().name).size(), count);
+        for (const QUuid &id : std::as_const(ids)) {
+            ASSERT_EQ(stored(id)->insightStatus(), InsightStatus::Unavailable) << count;
+            ASSERT_EQ(stored(id)->insightFailureMessage(), QStringLiteral("Enhanced analysis is turned off in Settings."));
+        }
+        EXPECT_TRUE(coordinator->entryQueue().isEmpty());
+        EXPECT_FALSE(coordinator->running());
+    }
+}
 
 TEST_F(CoordinatorEntryTest, GenerationFailedAndEmptyCarryTheErrorsDescription)
 {
