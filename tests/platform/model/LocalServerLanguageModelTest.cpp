@@ -1,6 +1,6 @@
 #include "platform/model/LocalServerLanguageModel.h"
 
-#include "FakeModelServer.h"
+#include "support/FakeModelServer.h"
 #include "TestThreads.h"
 #include "platform/base/SystemLog.h"
 
