@@ -249,8 +249,10 @@ TEST(SettingsScreenshots, EachTabInBothPalettesAndSchemes)
             SettingsHarness h;
             h.system.setColorScheme(scheme);
             h.settings.setPalette(palette);
-            h.model.setUnavailable(lm::UnavailableReason::ModelNotReady);
-            h.monitor.setStoreNote(QStringLiteral("Using the local store."));
+            // A new user's first look: no model server at the default address.
+            h.model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
+            h.model.setUnavailable(lm::UnavailableReason::NoServer);
+            h.monitor.setStoreNote(QStringLiteral("Using on-device storage only."));
             h.view->show();
             h.settle();
             if (!h.accounts->pending.empty())
