@@ -5,7 +5,12 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStandardPaths>
+
+#include <csignal>
+
+#include <sys/prctl.h>
 
 namespace zn::test {
 namespace {
@@ -44,10 +49,31 @@ QString AccessibilityBus::start()
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (program.isEmpty())
         return QStringLiteral("dbus-daemon is not installed (Debian package dbus-daemon)");
+    // A bus that starts no services: nothing runs on it but the program
+    // and this test.
+    const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    if (!m_folder.isValid() || !file.open(QIODevice::WriteOnly))
+        return QStringLiteral("cannot write the bus configuration");
+    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig>\n"
+               "  <type>session</type>\n"
+               "  <listen>unix:dir=" + m_folder.path().toLocal8Bit() + "</listen>\n"
+               "  <auth>EXTERNAL</auth>\n"
+               "  <policy context=\"default\">\n"
+               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+               "    <allow eavesdrop=\"true\"/>\n"
+               "    <allow own=\"*\"/>\n"
+               "  </policy>\n"
+               "</busconfig>\n");
+    file.close();
     m_daemon = std::make_unique<QProcess>();
     m_daemon->setStandardErrorFile(QProcess::nullDevice());
-    m_daemon->start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                              QStringLiteral("--print-address=1")});
+    // It ends with this test process, even one killed on its time-out.
+    m_daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    m_daemon->start(program, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                              QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
     if (!m_daemon->waitForStarted(5000))
         return QStringLiteral("dbus-daemon did not start: ") + m_daemon->errorString();
     QByteArray written;

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <memory>
@@ -68,6 +69,7 @@ private:
     std::optional<QString> applicationService(const QString &application);
     QString nameOf(const QString &service, const QString &path);
 
+    QTemporaryDir m_folder;
     std::unique_ptr<QProcess> m_daemon;
     QString m_address;
     std::optional<QDBusConnection> m_connection;

@@ -82,18 +82,16 @@ protected:
     // its shortcut and turns to the Intelligence tab.
     void openIntelligenceTab(const QString &modelAddress)
     {
-        QProcessEnvironment environment = home.environment(display.name(), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), modelAddress);
-        bus.addTo(environment);
-        app.setProcessEnvironment(environment);
-        app.start(binary, {});
-        ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), modelAddress);
+        bus.addTo(extra);
+        launch(QStringLiteral("xcb"), extra);
+        if (HasFatalFailure())
+            return;
         const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
         ASSERT_TRUE(window) << whatHappened().toStdString();
         mainWindow = *window;
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow});
-        ASSERT_TRUE(xdotool(display.name(), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
-                                             QStringLiteral("ctrl+comma")}));
+        keys(mainWindow, {QStringLiteral("ctrl+comma")});
         ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Settings"), 10s)) << whatHappened().toStdString();
 
         const auto tab = waitFor([](const AccessibilityBus::Node &n) {
@@ -137,9 +135,8 @@ protected:
 
     void quit()
     {
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow});
-        xdotool(display.name(), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+q")});
-        if (!app.waitForFinished(15000)) {
+        keys(mainWindow, {QStringLiteral("ctrl+q")});
+        if (!waitForExit(15s)) {
             ADD_FAILURE() << "the program did not quit on Ctrl+Q";
             app.kill();
             app.waitForFinished(3000);
