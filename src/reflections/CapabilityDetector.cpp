@@ -68,7 +68,8 @@ void CapabilityDetector::refresh()
     }
 
     // Without a model there is nothing to ask: the framework is simply absent.
-    const lm::Availability state = m_model ? m_model->availability() : lm::Availability::no(lm::UnavailableReason::Other);
+    const lm::Availability state =
+        m_model ? m_model->availability() : lm::Availability::no(lm::UnavailableReason::Other);
     setModelState(state);
     if (m_model && m_model->isAvailable()) {
         setVerdict(Availability::Available, kReady);

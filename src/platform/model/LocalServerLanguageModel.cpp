@@ -254,7 +254,9 @@ LocalServerLanguageModel::ProbeResult LocalServerLanguageModel::probe() const
     if (answer.status != 200) {
         result.availability = Availability::no(
             UnavailableReason::Other,
-            QStringLiteral("The model server at %1 answered its health check with HTTP %2.").arg(address()).arg(answer.status));
+            QStringLiteral("The model server at %1 answered its health check with HTTP %2.")
+                .arg(address())
+                .arg(answer.status));
         return result;
     }
     result.availability = Availability::yes();
