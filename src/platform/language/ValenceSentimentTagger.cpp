@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -398,32 +399,32 @@ bool isNegatingPrefix(QStringView part)
 }
 
 // The valence of a hyphenated compound the lexicon does not list, from its
-// parts; `compound` is the whole word, hyphens and all.
-double compoundValence(QStringView compound, const QList<QStringView> &parts, const Lexicon &lex)
+// parts.
+double compoundValence(QStringView compound, const Lexicon &lex)
 {
-    if (parts.size() >= 2 && isNegatingPrefix(parts.first())) {
-        // Where WordNet knows the compound as the opposite of something
-        // ("non-violent", "non-toxic"), it turns its root around as "not"
-        // would. Otherwise it names a thing of its own, and its root counts
-        // for nothing: "non-stop", "a not-for-profit", "anti-terrorism laws".
-        QString joined = compound.toString();
-        joined.remove(kHyphen);
-        if (!lex.wordNet->hasAntonym(joined) && !lex.wordNet->hasAntonym(compound.toString()))
-            return 0.0;
-        const QStringView root = compound.mid(parts.first().size() + 1);
-        return compoundValence(root, parts.mid(1), lex) * kNegationScale;
-    }
-    // "X-free" is without X: like the lexicon's -less words ("painless",
-    // "joyless"), it turns X around, and "free" adds nothing of its own
-    // ("duty-free", "sugar-free").
-    if (parts.size() >= 2 && parts.last() == QLatin1String("free")) {
-        const QStringView without = compound.first(compound.size() - parts.last().size() - 1);
-        return compoundValence(without, parts.first(parts.size() - 1), lex) * kNegationScale;
+    const qsizetype firstHyphen = compound.indexOf(kHyphen);
+    const qsizetype lastHyphen = compound.lastIndexOf(kHyphen);
+    if (firstHyphen > 0 && lastHyphen + 1 < compound.size()) {
+        if (isNegatingPrefix(compound.left(firstHyphen))) {
+            // Where WordNet knows the compound as the opposite of something
+            // ("non-violent", "non-toxic"), it turns its root around as "not"
+            // would. Otherwise it names a thing of its own, and its root
+            // counts for nothing: "non-stop", "a not-for-profit",
+            // "anti-terrorism laws".
+            QString written = compound.toString();
+            const bool opposite = lex.wordNet->hasAntonym(written) || lex.wordNet->hasAntonym(written.remove(kHyphen));
+            return opposite ? compoundValence(compound.mid(firstHyphen + 1), lex) * kNegationScale : 0.0;
+        }
+        // "X-free" is without X: like the lexicon's -less words ("painless",
+        // "joyless"), it turns X around, and "free" adds nothing of its own
+        // ("duty-free", "sugar-free").
+        if (compound.mid(lastHyphen + 1) == QLatin1String("free"))
+            return compoundValence(compound.left(lastHyphen), lex) * kNegationScale;
     }
     // Otherwise the parts' valences, as one word ("bad-tempered",
     // "super-quick"); single letters take none ("X-ray", "U-turn").
     double sum = 0.0, boost = 0.0;
-    for (QStringView part : parts) {
+    for (QStringView part : compound.tokenize(kHyphen, Qt::SkipEmptyParts)) {
         if (isSingleLetter(part))
             continue;
         const auto it = lex.words.constFind(part);
@@ -459,13 +460,15 @@ void describe(Token &t, const Lexicon &lex)
     auto it = lex.words.constFind(w);
     // A hyphenated compound is one word: listed as written or run together
     // ("sub-par", "over-priced"), else made up from its parts.
-    QString joined;
     if (it == lex.words.constEnd() && t.compound) {
-        joined = w.toString();
-        joined.remove(kHyphen);
-        it = lex.words.constFind(QStringView(joined));
+        QVarLengthArray<QChar, 64> joined;
+        for (QChar c : w) {
+            if (c != kHyphen)
+                joined.append(c);
+        }
+        it = lex.words.constFind(QStringView(joined.constData(), joined.size()));
         if (it == lex.words.constEnd()) {
-            t.rated = compoundValence(w, w.split(kHyphen, Qt::SkipEmptyParts), lex);
+            t.rated = compoundValence(w, lex);
             return;
         }
     }
@@ -481,7 +484,7 @@ void describe(Token &t, const Lexicon &lex)
     }
     // An inflected form the list does not carry ("survivors") may take the
     // valence of the listed word it comes from; resolveInflections decides.
-    if (!t.isWord || w.size() < 5 || w.size() > 60 || !joined.isEmpty())
+    if (!t.isWord || t.compound || w.size() < 5 || w.size() > 60)
         return;
     static const std::array<std::pair<QLatin1String, QLatin1String>, 8> kEndings{{
         {QLatin1String("ies"), QLatin1String("y")}, {QLatin1String("es"), QLatin1String("")},
@@ -514,31 +517,30 @@ void describe(Token &t, const Lexicon &lex)
 // the same spelling, and "wines" is never "win".
 void resolveInflections(std::vector<Token> &tokens, const QString &sentence, const Lexicon &lex)
 {
-    std::optional<std::vector<WordToken>> tagged; // the sentence's word classes, made when first needed
+    const WordNetTagger &wordNet = *lex.wordNet;
+    std::vector<Token *> undecided; // forms WordNet reads in other classes as well
     for (Token &t : tokens) {
         if (!t.lemmaInfo)
             continue;
-        const LexicalClass cls = *t.lemmaInfo->ratedClass;
         const QString word = t.word.toString();
-        const QStringList forms = lex.wordNet->baseForms(word, cls);
-        if (forms.size() != 1 || forms.first() != t.lemma)
+        const LexicalClass cls = *t.lemmaInfo->ratedClass;
+        if (wordNet.soleBaseForm(word, cls) != t.lemma)
             continue;
-        // A form WordNet reads in this class only is tagged so wherever it
-        // stands; otherwise the tagger decides from the sentence.
-        bool otherReadings = false;
-        for (LexicalClass other : {LexicalClass::Noun, LexicalClass::Verb, LexicalClass::Adjective, LexicalClass::Adverb}) {
-            if (other != cls && !lex.wordNet->baseForms(word, other).isEmpty())
-                otherReadings = true;
-        }
-        if (otherReadings) {
-            if (!tagged)
-                tagged = lex.wordNet->tag(sentence, QStringLiteral("en"));
-            const auto at = std::find_if(tagged->begin(), tagged->end(),
-                                         [&](const WordToken &w) { return w.start == t.start; });
-            if (at == tagged->end() || at->lexicalClass != cls)
-                continue;
-        }
-        t.rated = t.lemmaInfo->valence;
+        if (wordNet.formClasses(word).size() == 1)
+            t.rated = t.lemmaInfo->valence;
+        else
+            undecided.push_back(&t);
+    }
+    if (undecided.empty())
+        return;
+    // The tagger decides from the words before; what follows the last
+    // undecided word does not matter.
+    const Token &last = *undecided.back();
+    const std::vector<WordToken> tagged = wordNet.tag(sentence.left(last.start + last.word.size()), QStringLiteral("en"));
+    for (Token *t : undecided) {
+        const auto at = std::find_if(tagged.begin(), tagged.end(), [&](const WordToken &w) { return w.start == t->start; });
+        if (at != tagged.end() && at->lexicalClass == *t->lemmaInfo->ratedClass)
+            t->rated = t->lemmaInfo->valence;
     }
 }
 

@@ -246,6 +246,7 @@ struct WordNetTagger::Data {
     struct Reading {
         std::array<int, PosCount> weight{};  // 0 = not a form of this class
         std::array<QString, PosCount> lemma; // the best attested base form
+        std::array<quint8, PosCount> forms{}; // how many base forms
         bool any = false;
     };
     // Readings of the forms seen so far: journals reuse their words, and the
@@ -268,7 +269,9 @@ struct WordNetTagger::Data {
         if (loaded) {
             for (int pos = 0; pos < PosCount; ++pos) {
                 int best = 0;
-                for (const auto &f : morphy(word, pos)) {
+                const QStringList forms = morphy(word, pos);
+                r.forms[size_t(pos)] = quint8(std::min<qsizetype>(forms.size(), 255));
+                for (const auto &f : forms) {
                     const int w = weight(f, pos);
                     if (w > best) {
                         best = w;
@@ -488,6 +491,26 @@ QList<LexicalClass> WordNetTagger::lemmaClasses(const QString &word) const
     for (int pos = 0; pos < PosCount; ++pos) {
         if (d.listed(key, pos))
             classes.append(kPosClass[size_t(pos)]);
+    }
+    return classes;
+}
+
+QString WordNetTagger::soleBaseForm(const QString &word, LexicalClass cls) const
+{
+    const auto pos = size_t(std::find(kPosClass.begin(), kPosClass.end(), cls) - kPosClass.begin());
+    if (pos >= kPosClass.size())
+        return {};
+    const Data::Reading r = data().reading(normaliseApostrophes(word.toLower()));
+    return r.forms[pos] == 1 ? r.lemma[pos] : QString();
+}
+
+QList<LexicalClass> WordNetTagger::formClasses(const QString &word) const
+{
+    const Data::Reading r = data().reading(normaliseApostrophes(word.toLower()));
+    QList<LexicalClass> classes;
+    for (size_t pos = 0; pos < kPosClass.size(); ++pos) {
+        if (r.forms[pos] > 0)
+            classes.append(kPosClass[pos]);
     }
     return classes;
 }

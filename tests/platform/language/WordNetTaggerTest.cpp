@@ -155,6 +155,13 @@ TEST(WordNetTagger, ClassesAndAntonymsOfBaseForms)
     // An inflection is no base form of its own, whatever it inflects.
     EXPECT_TRUE(wn.lemmaClasses(QStringLiteral("survivors")).isEmpty());
     EXPECT_TRUE(wn.lemmaClasses(QStringLiteral("zorblax")).isEmpty());
+    // Forms: the one base form per class, and the classes a form reads in.
+    EXPECT_EQ(wn.soleBaseForm(QStringLiteral("Wines"), C::Noun), QStringLiteral("wine"));
+    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), C::Verb).isEmpty()); // "wine" and "win"
+    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), C::Adjective).isEmpty());
+    EXPECT_EQ(wn.formClasses(QStringLiteral("survivors")), QList<C>{C::Noun});
+    EXPECT_EQ(wn.formClasses(QStringLiteral("protecting")), (QList<C>{C::Verb, C::Adjective}));
+    EXPECT_TRUE(wn.formClasses(QStringLiteral("zorblax")).isEmpty());
     // "nonviolent" is recorded as the opposite of "violent"; "nonstop" and
     // "nonprofit" are words of their own.
     EXPECT_TRUE(wn.hasAntonym(QStringLiteral("nonviolent")));
@@ -171,6 +178,7 @@ TEST(WordNetTagger, ClassesAndAntonymsOfBaseForms)
     const WordNetTagger missing(empty.path());
     EXPECT_TRUE(missing.lemmaClasses(QStringLiteral("hand")).isEmpty());
     EXPECT_FALSE(missing.hasAntonym(QStringLiteral("nonviolent")));
+    EXPECT_TRUE(missing.formClasses(QStringLiteral("hands")).isEmpty());
 }
 
 TEST(WordNetTagger, ConcurrentFirstUseAndTaggingAgree)
