@@ -79,6 +79,17 @@ protected:
         return found;
     }
 
+    // The journal started afresh with a new entry begun; its window.
+    QString launchAndStartAnEntry()
+    {
+        home.markOnboardingDone();
+        launch();
+        const QString window = openJournal();
+        if (!window.isEmpty())
+            newEntry(window);
+        return window;
+    }
+
     std::optional<QString> focusedWindow() { return xdotool(display.name(), {QStringLiteral("getwindowfocus")}); }
 
     // Ends the program with `signal`; true when it ended with status 0.
@@ -91,11 +102,8 @@ protected:
 
 TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsAndSigtermKeepsEverything)
 {
-    home.markOnboardingDone();
-    launch();
-    const QString window = openJournal();
+    const QString window = launchAndStartAnEntry();
     ASSERT_FALSE(window.isEmpty());
-    newEntry(window);
 
     // A word at a time, as fast as a steady writer: never a pause of 0.3 s.
     struct Sent {
@@ -144,11 +152,8 @@ TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsAndS
 
 TEST_F(NothingLostEndToEnd, ASecondStartHandsOverToTheRunningCopy)
 {
-    home.markOnboardingDone();
-    launch();
-    const QString window = openJournal();
+    const QString window = launchAndStartAnEntry();
     ASSERT_FALSE(window.isEmpty());
-    newEntry(window);
     const QString draft = QStringLiteral("Written in the first copy");
     type(window, draft);
     // The settings window takes the keyboard from the journal.
