@@ -39,9 +39,11 @@ QString XvfbDisplay::start()
     m_server->setStandardErrorFile(QProcess::nullDevice());
     // A test process killed on its time-out takes its display with it.
     m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // -noreset: by default the server resets when its last client leaves,
+    // and a program started again at that moment finds no display.
     m_server->start(program, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                               QStringLiteral("0"), QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
-                              QStringLiteral("tcp")});
+                              QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server->waitForStarted(5000))
         return QStringLiteral("Xvfb did not start: ") + m_server->errorString();
     QByteArray written;
@@ -59,6 +61,18 @@ QString XvfbDisplay::start()
         return QStringLiteral("Xvfb named no display in 20 s");
     m_number = number;
     return {};
+}
+
+QString XvfbDisplay::state()
+{
+    // The end of a process is noticed only while it is waited on.
+    if (m_server && m_server->state() != QProcess::NotRunning)
+        m_server->waitForFinished(1);
+    if (!m_server || m_server->state() != QProcess::NotRunning)
+        return QStringLiteral("the display server runs");
+    return QStringLiteral("the display server ended (%1, status %2)")
+        .arg(m_server->exitStatus() == QProcess::CrashExit ? QStringLiteral("crashed") : QStringLiteral("exited"))
+        .arg(m_server->exitCode());
 }
 
 PrivateHome::PrivateHome()
@@ -149,8 +163,9 @@ QString EndToEndTest::whatHappened()
         state = app.exitStatus() == QProcess::CrashExit
             ? QStringLiteral("the program crashed")
             : QStringLiteral("the program ended with status %1").arg(app.exitCode());
-    return QStringLiteral("%1; visible windows: [%2]; its errors: %3")
-        .arg(state, names.join(QStringLiteral(", ")), QString::fromLocal8Bit(app.readAllStandardError()));
+    return QStringLiteral("%1; %2; visible windows: [%3]; its errors: %4")
+        .arg(state, display.state(), names.join(QStringLiteral(", ")),
+             QString::fromLocal8Bit(app.readAllStandardError()));
 }
 
 void EndToEndTest::SetUp()

@@ -29,6 +29,8 @@ public:
     // Why no display could be started (empty when it runs).
     QString start();
     QString name() const { return QStringLiteral(":%1").arg(m_number); }
+    // Whether the server still runs, and if not how it ended.
+    QString state();
 
 private:
     std::unique_ptr<QProcess> m_server;
