@@ -136,6 +136,8 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     m_moodScroller->setFrameShape(QFrame::NoFrame);
     m_moodScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_moodScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The chips are the stops; the strip that holds them is not one.
+    m_moodScroller->setFocusPolicy(Qt::NoFocus);
     m_moodScroller->setWidgetResizable(true);
     m_moodScroller->viewport()->setAutoFillBackground(false);
     auto *chipRow = new QWidget;
@@ -167,9 +169,9 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     connect(vm, &WorkspaceViewModel::filteredEntriesChanged, this, &EntryListView::refreshEntries);
     connect(vm, &WorkspaceViewModel::filteredEntriesUpdated, m_model, &TimelineListModel::entriesUpdated);
     connect(vm, &WorkspaceViewModel::selectionChanged, this, &EntryListView::refreshSelection);
-    connect(vm, &WorkspaceViewModel::searchTextChanged, this, &EntryListView::refreshFilters);
-    connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::refreshFilters);
-    connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::refreshFilters);
+    connect(vm, &WorkspaceViewModel::searchTextChanged, this, &EntryListView::filtersChanged);
+    connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::filtersChanged);
+    connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::filtersChanged);
     connect(vm, &WorkspaceViewModel::searchFocusRequested, this, &EntryListView::focusSearchField);
     connect(vm, &WorkspaceViewModel::searchFocusedChanged, this, [this](bool focused) {
         if (focused)
@@ -214,6 +216,22 @@ void EntryListView::refreshEntries()
     m_model->setEntries(m_workspace->filteredEntries());
     refreshSelection();
     refreshEmptyState();
+    // The workspace narrows its list right after announcing the new
+    // filter: the new list, too, shows from its top.
+    if (m_showFromTop) {
+        m_showFromTop = false;
+        m_timeline->scrollToTop();
+    }
+}
+
+void EntryListView::filtersChanged()
+{
+    refreshFilters();
+    // Results of another search or filter read from the first one, not
+    // from where the old list was scrolled to.
+    m_timeline->scrollToTop();
+    m_showFromTop = true;
+    QTimer::singleShot(0, this, [this] { m_showFromTop = false; });
 }
 
 void EntryListView::refreshFilters()
