@@ -135,7 +135,12 @@ TEST(JournalWindowFocus, EveryStopShowsARingInBothPalettesAndSchemes)
             for (const FocusStop &stop : stops)
                 names << stop.name;
             EXPECT_GE(stops.size(), 8) << names.join(", ").toStdString();
-            EXPECT_TRUE(names.filter(QStringLiteral("TimelineListView")).size() == 1) << names.join(", ").toStdString();
+            // The column reads from the top: search, chips, then the cards.
+            const qsizetype search = names.indexOf(QStringLiteral("QLineEdit \"Search your journal\""));
+            ASSERT_GE(search, 0) << names.join(", ").toStdString();
+            EXPECT_TRUE(names.value(search + 4).startsWith(QStringLiteral("zn::FilterChip \"Heavier")));
+            EXPECT_EQ(names.value(search + 5), QStringLiteral("zn::TimelineListView \"Timeline\""))
+                << names.join(", ").toStdString();
             EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
                 << palette << " " << appearance;
         }

@@ -110,15 +110,6 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     column->addWidget(header);
     column->addWidget(new Divider(this));
 
-    m_stack = new QStackedWidget(this);
-    m_empty = new EmptyStateView(m_stack);
-    m_model = new TimelineListModel(workspace.calendar(), workspace.clock(), this);
-    m_timeline = new TimelineListView(*m_model, m_stack);
-    m_timeline->setActions(m_actions);
-    m_stack->addWidget(m_timeline);
-    m_stack->addWidget(m_empty);
-    column->addWidget(m_stack, 1);
-
     auto *headerColumn = new QVBoxLayout(header);
     headerColumn->setContentsMargins(12, 12, 12, 12);
     headerColumn->setSpacing(10);
@@ -156,6 +147,17 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     m_moodScroller->setFixedHeight(chipRow->sizeHint().height());
     mood->addWidget(m_moodScroller);
     headerColumn->addLayout(mood);
+
+    // Made after the header, so Tab reads the column from the top: the
+    // search, the day banner, the chips, then the entries.
+    m_stack = new QStackedWidget(this);
+    m_empty = new EmptyStateView(m_stack);
+    m_model = new TimelineListModel(workspace.calendar(), workspace.clock(), this);
+    m_timeline = new TimelineListView(*m_model, m_stack);
+    m_timeline->setActions(m_actions);
+    m_stack->addWidget(m_timeline);
+    m_stack->addWidget(m_empty);
+    column->addWidget(m_stack, 1);
 
     // Bindings both ways: the workspace's state in, the user's changes out.
     connect(m_search, &SearchField::textEdited, this, [vm](const QString &text) { vm->setSearchText(text); });
