@@ -295,6 +295,12 @@ TEST(OnboardingFocus, EveryStopOfEveryStepShowsARingInBothPalettesAndSchemes)
                 EXPECT_EQ(test::stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
                     << "step " << step << ", " << rawValue(palette).toStdString()
                     << (scheme == ColorScheme::Dark ? " dark" : " light");
+                if (step == 0 && !stops.isEmpty()) {
+                    const QString name = QStringLiteral("onboarding-continue-focused-%1-%2.png")
+                                             .arg(rawValue(palette), scheme == ColorScheme::Dark ? QStringLiteral("dark")
+                                                                                                 : QStringLiteral("light"));
+                    EXPECT_TRUE(stops.first().focused.save(test::screenshotPath(name)));
+                }
                 if (step < 2)
                     h.view->model().advance();
                 QApplication::processEvents();
