@@ -171,25 +171,19 @@ protected:
             GTEST_SKIP() << why.toStdString();
     }
 
-    void launch(const QProcessEnvironment &extra = {})
+    // The program on the display, on the private bus, with `extra` added.
+    void launchOnBus(const QProcessEnvironment &extra = {})
     {
-        QProcessEnvironment env = home.environment(display.name(), QStringLiteral("xcb"));
+        QProcessEnvironment env = extra;
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
         env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        for (const QString &key : extra.keys())
-            env.insert(key, extra.value(key));
-        app.setProcessEnvironment(env);
-        app.start(binary, {});
-        ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
+        launch(QStringLiteral("xcb"), env);
     }
 
-    void keys(const QString &window, const QStringList &sequence)
+    // Keys at a person's pace, then a moment for the program to answer.
+    void press(const QString &window, const QStringList &sequence)
     {
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-        QStringList arguments{QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("--delay"),
-                              QStringLiteral("120")};
-        arguments << sequence;
-        ASSERT_TRUE(xdotool(display.name(), arguments)) << sequence.join(' ').toStdString();
+        keys(window, sequence, 120);
         QThread::msleep(300);
     }
 
@@ -302,17 +296,17 @@ TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
                             QStringLiteral("Middle: a long walk by the canal"),
                             QStringLiteral("Oldest: rain on the roof all night")};
     seed(texts);
-    launch();
+    launchOnBus();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
     ASSERT_TRUE(window) << whatHappened().toStdString();
     ASSERT_TRUE(showsName(QStringLiteral("Your desk is clear"), 15s)) << "the journal did not come up";
 
     // Find, then Tab over the four mood chips to the cards; the first is
     // ringed, two Downs go over the day headings to the oldest.
-    keys(*window, {QStringLiteral("ctrl+f")});
-    keys(*window, {QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"),
+    press(*window, {QStringLiteral("ctrl+f")});
+    press(*window, {QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"),
                    QStringLiteral("Tab")});
-    keys(*window, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+    press(*window, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
     // The reading page heads the entry with its date.
     const auto opened = [&](int index) {
         const QString heading = QLocale(QLocale::English, QLocale::UnitedStates)
@@ -326,17 +320,17 @@ TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
     EXPECT_TRUE(opened(2)) << "the oldest entry did not open: " << namesWithRole(tree(), {}).join(" | ").toStdString();
 
     // Home, then Space opens the newest.
-    keys(*window, {QStringLiteral("Home"), QStringLiteral("space")});
+    press(*window, {QStringLiteral("Home"), QStringLiteral("space")});
     EXPECT_TRUE(opened(0)) << namesWithRole(tree(), {}).join(" | ").toStdString();
 }
 
 TEST_F(KeyboardEndToEnd, OnTheFirstRunReturnContinuesAfterTheMenuBarHadTheFocus)
 {
-    launch();
+    launchOnBus();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Zephyrnote$"), 30s);
     ASSERT_TRUE(window) << whatHappened().toStdString();
     ASSERT_TRUE(showsName(QStringLiteral("Private by design"), 15s));
-    keys(*window, {QStringLiteral("F10"), QStringLiteral("Escape"), QStringLiteral("Escape"),
+    press(*window, {QStringLiteral("F10"), QStringLiteral("Escape"), QStringLiteral("Escape"),
                    QStringLiteral("Return")});
     EXPECT_TRUE(showsName(QStringLiteral("Choose your climate")))
         << namesWithRole(tree(), {}).join(" | ").toStdString();
@@ -345,24 +339,24 @@ TEST_F(KeyboardEndToEnd, OnTheFirstRunReturnContinuesAfterTheMenuBarHadTheFocus)
 TEST_F(KeyboardEndToEnd, EscapeAndCtrlWCloseTheSettingsWindowAndEscapeThePrivacySheet)
 {
     home.markOnboardingDone();
-    launch();
+    launchOnBus();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
     ASSERT_TRUE(window) << whatHappened().toStdString();
 
     for (const QString &close : {QStringLiteral("Escape"), QStringLiteral("ctrl+w")}) {
-        keys(*window, {QStringLiteral("ctrl+comma")});
+        press(*window, {QStringLiteral("ctrl+comma")});
         const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings$"), 10s);
         ASSERT_TRUE(settings) << whatHappened().toStdString();
-        keys(*settings, {close});
+        press(*settings, {close});
         QThread::msleep(300);
         EXPECT_FALSE(visible(QStringLiteral("^Settings$"))) << close.toStdString() << " left it open";
     }
 
     // Help ▸ Privacy Promise by its access keys, closed by Escape.
-    keys(*window, {QStringLiteral("alt+h"), QStringLiteral("p")});
+    press(*window, {QStringLiteral("alt+h"), QStringLiteral("p")});
     const auto sheet = waitForWindow(display.name(), QStringLiteral("^Privacy Promise$"), 10s);
     ASSERT_TRUE(sheet) << "Alt+H, P opened no privacy sheet: " << whatHappened().toStdString();
-    keys(*sheet, {QStringLiteral("Escape")});
+    press(*sheet, {QStringLiteral("Escape")});
     QThread::msleep(300);
     EXPECT_FALSE(visible(QStringLiteral("^Privacy Promise$")));
 }
@@ -376,19 +370,19 @@ TEST_F(KeyboardEndToEnd, TheStopRecordingQuestionReadsAsWrittenAndReturnKeepsThe
     home.markOnboardingDone();
     QProcessEnvironment audio;
     audio.insert(QStringLiteral("PULSE_SERVER"), pulse.address());
-    launch(audio);
+    launchOnBus(audio);
     const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
     ASSERT_TRUE(window) << whatHappened().toStdString();
 
     // Ctrl+R goes to Voice, and there starts a recording.
-    keys(*window, {QStringLiteral("ctrl+r")});
+    press(*window, {QStringLiteral("ctrl+r")});
     ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Voice$"), 10s)) << whatHappened().toStdString();
-    keys(*window, {QStringLiteral("ctrl+r")});
+    press(*window, {QStringLiteral("ctrl+r")});
     ASSERT_TRUE(showsName(QStringLiteral("Stop"), 20s))
         << "no recording: " << namesWithRole(tree(), {}).join(" | ").toStdString();
 
     // Leaving asks first; the question's buttons read as written.
-    keys(*window, {QStringLiteral("ctrl+n")});
+    press(*window, {QStringLiteral("ctrl+n")});
     ASSERT_TRUE(waitForTree(
         [](const QList<A11yNode> &nodes) {
             for (const A11yNode &node : nodes)
@@ -414,7 +408,7 @@ TEST_F(KeyboardEndToEnd, TheStopRecordingQuestionReadsAsWrittenAndReturnKeepsThe
         if (xdotool(display.name(), {QStringLiteral("getwindowname"), id}) == QStringLiteral("Zephyrnote"))
             question = id;
     ASSERT_TRUE(question) << whatHappened().toStdString();
-    keys(*question, {QStringLiteral("Return")});
+    press(*question, {QStringLiteral("Return")});
     EXPECT_TRUE(showsName(QStringLiteral("New entry"), 15s)) << namesWithRole(tree(), {}).join(" | ").toStdString();
     EXPECT_TRUE(waitForWindow(display.name(), QStringLiteral("^Timeline"), 10s));
 }

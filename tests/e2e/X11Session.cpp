@@ -195,9 +195,10 @@ void EndToEndTest::TearDown()
     }
 }
 
-void EndToEndTest::launch(const QString &platform)
+void EndToEndTest::launch(const QString &platform, const QProcessEnvironment &extra)
 {
     QProcessEnvironment env = home.environment(display.name(), platform);
+    env.insert(extra);
     started.mark(env);
     app.setProcessEnvironment(env);
     app.setProcessChannelMode(QProcess::SeparateChannels);
