@@ -60,7 +60,8 @@ public:
     void addTo(QProcessEnvironment &environment) const;
 
     // Every object of the application that calls itself `application`,
-    // depth first; empty while no such application is on the bus.
+    // depth first, without the items of a list longer than 40; empty while
+    // no such application is on the bus.
     QList<Node> objects(const QString &application);
     // Runs the object's first action ("press" for a tab or a button).
     bool press(const Node &node);

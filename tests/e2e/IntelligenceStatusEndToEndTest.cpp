@@ -82,10 +82,10 @@ protected:
     // its shortcut and turns to the Intelligence tab.
     void openIntelligenceTab(const QString &modelAddress)
     {
-        QProcessEnvironment environment = home.environment(display.name(), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), modelAddress);
-        bus.addTo(environment);
-        startMarked(app, binary, {}, environment);
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), modelAddress);
+        bus.addTo(extra);
+        launch(QStringLiteral("xcb"), extra);
         if (HasFatalFailure())
             return;
         const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
