@@ -105,7 +105,11 @@ void FormSection::addRow(const QString &title, QWidget *value)
     row->addWidget(label, 0, Qt::AlignVCenter);
     row->addStretch(1);
     row->addWidget(value, 0, Qt::AlignVCenter);
-    value->setAccessibleName(title);
+    // A control is known by its row's title. A shown value keeps its own
+    // text for assistive technology and is labelled by the title.
+    label->setBuddy(value);
+    if (!qobject_cast<QLabel *>(value))
+        value->setAccessibleName(title);
     m_rows->addLayout(row);
 }
 
@@ -130,6 +134,9 @@ FormPage::FormPage(QWidget *parent) : QWidget(parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of its own for Tab: the page scrolls to whichever control
+    // the keyboard reaches.
+    scroll->setFocusPolicy(Qt::NoFocus);
     // The window's backdrop shows through.
     scroll->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);

@@ -93,7 +93,7 @@ void SettingsModel::importJournal()
             if (const auto *result = std::get_if<ImportResult>(&outcome)) {
                 if (InsightQueue *queue = self->m_services.insightQueue)
                     queue->enqueueEntries(result->pending);
-                self->setSettingsMessage(importSummaryMessage(*result));
+                self->setSettingsMessage(importSummaryMessage(*result, self->m_services.capability));
                 return;
             }
             const auto &error = std::get<JournalImportError>(outcome);

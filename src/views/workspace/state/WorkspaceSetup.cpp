@@ -182,7 +182,9 @@ void WorkspaceViewModel::handleAppear()
 
 void WorkspaceViewModel::recoverOrphanedDrafts()
 {
-    if (!m_context)
+    // Only a program that holds the store alone may take a draft row for
+    // one that no editor holds: another's could be its live draft.
+    if (!m_context || !m_context->container() || !m_context->container()->ownsStore())
         return;
     // Draft rows that no editor holds were left by a crash or a kill. Their
     // text is in no list: the newest one with words becomes the entry being
