@@ -1,7 +1,5 @@
 #include "exchange/JournalExport.h"
 
-#include <algorithm>
-
 #include "core/CalendarProvider.h"
 #include "core/JournalEntry.h"
 #include "core/WeatherLabel.h"
@@ -13,6 +11,7 @@
 #include <QFileDevice>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -199,9 +198,40 @@ std::variant<QByteArray, JournalExportError> encodeJournalExport(const JournalEx
     return bytes;
 }
 
+namespace {
+
+// The fewest bytes `count` records can take in a file: each as short as a
+// record can be (no text, no reflection, the shortest label and score).
+qint64 leastFileBytes(qsizetype count)
+{
+    static const std::pair<qint64, qint64> firstAndNext = [] {
+        JournalExportDocument doc;
+        doc.exportedAt = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+        JournalEntryExportDTO shortest;
+        shortest.timestamp = doc.exportedAt;
+        shortest.weatherLabel = displayName(WeatherLabel::Sunny);
+        shortest.keywords = QMap<QString, int>();
+        shortest.themes = QStringList();
+        shortest.insightKeyPoints = QStringList();
+        const auto size = [&](int records) {
+            doc.entries = QList<JournalEntryExportDTO>(records, shortest);
+            return qint64(std::get<QByteArray>(encodeJournalExport(doc)).size());
+        };
+        const qint64 one = size(1);
+        return std::pair{one, size(2) - one};
+    }();
+    return count < 1 ? 0 : firstAndNext.first + (count - 1) * firstAndNext.second;
+}
+
+} // namespace
+
 std::variant<QByteArray, JournalExportError> encodeJournalExport(const QList<const JournalEntry *> &entries,
                                                                  const QDateTime &now)
 {
+    // A journal too large for one file whatever its texts is refused before
+    // any entry is read.
+    if (leastFileBytes(finished(entries).size()) > kJournalFileMaxBytes)
+        return JournalExportError{JournalExportError::Kind::TooLarge, {}};
     return encodeJournalExport(makeJournalExportDocument(entries, now));
 }
 

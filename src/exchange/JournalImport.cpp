@@ -335,16 +335,15 @@ BackgroundImport importOnConnection(const QString &path, const ModelContainer::C
         out.outcome = std::move(*error);
         return out;
     }
-    StoreError error;
-    const std::unique_ptr<ModelContainer> connection = openConnection ? openConnection(&error) : nullptr;
-    if (!connection) {
+    const JournalExportDocument &document = std::get<JournalExportDocument>(read);
+    const auto written = ModelContainer::workOnAnotherConnection(openConnection, [&](ModelContainer &connection) {
+        ModelContext context(&connection);
+        out.outcome = mergeJournalImport(document, context);
+    });
+    if (written)
+        out.changes = *written;
+    else
         out.toMergeHere = std::move(std::get<JournalExportDocument>(read));
-        return out;
-    }
-    ModelContext context(connection.get());
-    QObject::connect(connection.get(), &ModelContainer::didSave,
-                     [&out](const StoreChanges &changes, ModelContext *) { out.changes = changes; });
-    out.outcome = mergeJournalImport(std::get<JournalExportDocument>(read), context);
     return out;
 }
 

@@ -428,16 +428,11 @@ void InsightCoordinator::markEntries(const QList<QUuid> &ids, InsightStatus stat
     std::weak_ptr<ModelContainer> container = m_modelContainer;
     runThenOnMainThread(
         storeWorkPool(),
-        [ids, status, message, applies, openConnection]() -> std::optional<StoreChanges> {
-            const std::unique_ptr<ModelContainer> connection = openConnection(nullptr);
-            if (!connection)
-                return std::nullopt;
-            StoreChanges written;
-            QObject::connect(connection.get(), &ModelContainer::didSave,
-                             [&written](const StoreChanges &changes, ModelContext *) { written = changes; });
-            ModelContext context(connection.get());
-            markIn(context, ids, status, message, applies);
-            return written;
+        [ids, status, message, applies, openConnection] {
+            return ModelContainer::workOnAnotherConnection(openConnection, [&](ModelContainer &connection) {
+                ModelContext context(&connection);
+                markIn(context, ids, status, message, applies);
+            });
         },
         [container, ids, status, message, applies](const std::optional<StoreChanges> &written) {
             const std::shared_ptr<ModelContainer> target = container.lock();

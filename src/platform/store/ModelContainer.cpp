@@ -71,6 +71,32 @@ ModelContainer::ConnectionOpener ModelContainer::connectionOpener() const
     };
 }
 
+std::optional<StoreChanges> ModelContainer::workOnAnotherConnection(const ConnectionOpener &open,
+                                                                    const std::function<void(ModelContainer &)> &work)
+{
+    const std::unique_ptr<ModelContainer> connection = open ? open(nullptr) : nullptr;
+    if (!connection)
+        return std::nullopt;
+    StoreChanges written;
+    QObject::connect(connection.get(), &ModelContainer::didSave,
+                     [&written](const StoreChanges &changes, ModelContext *) { written.add(changes); });
+    work(*connection);
+    return written;
+}
+
+void StoreChanges::add(const StoreChanges &later)
+{
+    using Rows = QHash<QString, QList<qint64>>;
+    const std::pair<Rows *, const Rows *> lists[] = {
+        {&inserted, &later.inserted}, {&updated, &later.updated}, {&deleted, &later.deleted}};
+    for (const auto &[mine, theirs] : lists) {
+        for (auto it = theirs->cbegin(); it != theirs->cend(); ++it)
+            (*mine)[it.key()] += it.value();
+    }
+    for (auto it = later.updatedFields.cbegin(); it != later.updatedFields.cend(); ++it)
+        updatedFields[it.key()].unite(it.value());
+}
+
 void ModelContainer::announceChanges(const StoreChanges &changes)
 {
     if (!changes.isEmpty())

@@ -31,6 +31,8 @@ struct StoreChanges
     QHash<QString, QSet<int>> updatedFields;
 
     bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
+    // Adds what a later save wrote.
+    void add(const StoreChanges &later);
 };
 
 // One open store: a single SQLite connection (WAL, synchronous=FULL) plus
@@ -71,6 +73,11 @@ public:
     using ConnectionOpener = std::function<std::unique_ptr<ModelContainer>(StoreError *error)>;
     // Empty for a store held in memory, which has no second connection.
     ConnectionOpener connectionOpener() const;
+    // Opens a connection with `open` and runs `work` on it, on the calling
+    // thread; what all of its saves wrote, or none when no connection could
+    // be opened (`work` has not run then).
+    static std::optional<StoreChanges> workOnAnotherConnection(const ConnectionOpener &open,
+                                                               const std::function<void(ModelContainer &)> &work);
     // Tells this container's contexts, and through them their live queries,
     // that another connection saved these rows, as after a save of their
     // own. Rows it deleted should not be held here: their long fields, if

@@ -128,39 +128,33 @@ QList<JournalEntry *> finishedEntries(ModelContext &context)
 std::optional<StoreChanges> rescoreOnConnection(QList<RescoreItem> items,
                                                 const ModelContainer::ConnectionOpener &openConnection)
 {
-    const std::unique_ptr<ModelContainer> connection = openConnection(nullptr);
-    if (!connection)
-        return std::nullopt;
     const auto byRow = [](ModelContext &context) {
         QHash<qint64, JournalEntry *> rows;
         for (JournalEntry *entry : finishedEntries(context))
             rows.insert(entry->rowId(), entry);
         return rows;
     };
-    {
-        ModelContext reading(connection.get());
-        const QHash<qint64, JournalEntry *> stored = byRow(reading);
-        for (RescoreItem &item : items) {
-            if (item.text.isNull())
-                if (JournalEntry *entry = stored.value(item.rowId))
-                    item.text = entry->rawText();
+    return ModelContainer::workOnAnotherConnection(openConnection, [&](ModelContainer &connection) {
+        {
+            ModelContext reading(&connection);
+            const QHash<qint64, JournalEntry *> stored = byRow(reading);
+            for (RescoreItem &item : items) {
+                if (item.text.isNull())
+                    if (JournalEntry *entry = stored.value(item.rowId))
+                        item.text = entry->rawText();
+            }
         }
-    }
-    const QList<RescoreResult> results = QtConcurrent::blockingMapped(&backgroundPool(), items, rescore);
-    if (std::none_of(results.cbegin(), results.cend(), [](const RescoreResult &r) { return r.newScore.has_value(); }))
-        return StoreChanges{};
-
-    // Read again with the store held for the write: whatever the window
-    // saved since is seen, and nothing lands in between.
-    StoreChanges written;
-    QObject::connect(connection.get(), &ModelContainer::didSave,
-                     [&written](const StoreChanges &changes, ModelContext *) { written = changes; });
-    ModelContext writing(connection.get());
-    (void)writing.saveHoldingTheStore([&] {
-        const QHash<qint64, JournalEntry *> stored = byRow(writing);
-        setRescored(results, [&](const RescoreItem &item) { return stored.value(item.rowId); });
+        const QList<RescoreResult> results = QtConcurrent::blockingMapped(&backgroundPool(), items, rescore);
+        if (std::none_of(results.cbegin(), results.cend(), [](const RescoreResult &r) { return r.newScore.has_value(); }))
+            return;
+        // Read again with the store held for the write: whatever the window
+        // saved since is seen, and nothing lands in between.
+        ModelContext writing(&connection);
+        (void)writing.saveHoldingTheStore([&] {
+            const QHash<qint64, JournalEntry *> stored = byRow(writing);
+            setRescored(results, [&](const RescoreItem &item) { return stored.value(item.rowId); });
+        });
     });
-    return written;
 }
 
 } // namespace
