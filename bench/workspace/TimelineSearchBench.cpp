@@ -200,14 +200,15 @@ void BM_FilterRefreshAfterASave(benchmark::State &state)
 }
 BENCHMARK(BM_FilterRefreshAfterASave)->Arg(3650)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
-// Folding every text once, as at start-up.
+// Folding every text once, as the workspace does a few hundred at a time
+// after start-up.
 void BM_FoldWholeJournal(benchmark::State &state)
 {
     Journal &j = journal(int(state.range(0)));
     for (auto _ : state) {
         TimelineFilter filter;
         filter.setEntries(j.workspace->journalEntries());
-        benchmark::DoNotOptimize(filter.entries().size());
+        benchmark::DoNotOptimize(filter.foldSome(filter.entries().size()));
     }
 }
 BENCHMARK(BM_FoldWholeJournal)->Arg(3650)->Arg(10000)->Unit(benchmark::kMillisecond);
