@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <QStringList>
+
 #include <chrono>
 #include <functional>
 
@@ -31,5 +33,18 @@ QString sourcePath(const QString &relative);
 // Where a screen test writes its screenshot `name` (a PNG file name): the
 // build folder's "screenshots" folder, made on first use. Open them and look.
 QString screenshotPath(const QString &name);
+
+// A shell script run with a small tmpfs of its own: `size` (as mount takes
+// it, "4m") is mounted on the existing folder `mountPoint` in a private mount
+// namespace, and the script gets `mountPoint` as $1 and `arguments` after
+// it. Needs root and unshare; `skipReason` says why it could not run.
+struct SmallFileSystemRun
+{
+    QString skipReason;
+    QStringList lines; // of its standard output
+    QString errors;
+};
+SmallFileSystemRun runOnSmallFileSystem(const QString &mountPoint, const QString &size, const QString &script,
+                                        const QStringList &arguments = {});
 
 } // namespace zn::test
