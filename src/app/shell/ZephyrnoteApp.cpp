@@ -1,6 +1,7 @@
 #include "app/shell/ZephyrnoteApp.h"
 
 #include "app/settings/AppSettings.h"
+#include "app/settings/PrivateSettingsFiles.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/RootView.h"
@@ -44,8 +45,10 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
         if (env.trace)
             env.trace(QString::fromLatin1(name));
     };
-    if (!env.defaults)
+    if (!env.defaults) {
         env.defaults = &UserDefaults::standard();
+        keepSettingsFilesPrivate(env.defaults->fileName());
+    }
     if (!env.languageModel) {
         app->m_ownedModel = std::make_unique<lm::LocalServerLanguageModel>();
         env.languageModel = app->m_ownedModel.get();
