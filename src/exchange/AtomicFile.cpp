@@ -41,6 +41,12 @@ std::optional<QString> writeFileAtomically(const QString &path, const QByteArray
     const bool exists = ::stat(nativeTarget.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
         return reason(EISDIR);
+    // A device or pipe is never replaced by a file, nor is a file its
+    // owner made read-only.
+    if (exists && !S_ISREG(existing.st_mode))
+        return QStringLiteral("That is not a regular file.");
+    if (exists && ::access(nativeTarget.constData(), W_OK) != 0)
+        return reason(errno);
 
     // mkostemp() makes the file 0600 whatever the umask.
     QByteArray temporary = QFile::encodeName(info.absolutePath() + QStringLiteral("/.")
@@ -71,7 +77,7 @@ std::optional<QString> writeFileAtomically(const QString &path, const QByteArray
     // Some file systems report a full disk only when the data is flushed.
     if (::fsync(fd) != 0)
         return fail(errno);
-    if (exists && S_ISREG(existing.st_mode) && ::fchmod(fd, existing.st_mode & 07777) != 0)
+    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
         return fail(errno);
     if (::close(fd) != 0) {
         const int err = errno;
