@@ -329,6 +329,17 @@ TEST_F(JournalExportFlowTest, UnwritablePlacesReportWhy)
     EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
     EXPECT_TRUE(QFileInfo(m_dir.file(QStringLiteral("taken.json"))).isDir());
 
+    // A pipe is written to by whoever reads it, never replaced by a file.
+    const QString pipe = m_dir.file(QStringLiteral("pipe.json"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    m_panels.scriptAnswer(pipe);
+    error = run(allEntries());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
     // A folder nobody may write to, not even root.
     m_panels.scriptAnswer(QStringLiteral("/proc/zephyrnote-export.json"));
     error = run(allEntries());
