@@ -74,6 +74,11 @@ protected:
     void TearDown() override;
     // Starts the program on the display ("xcb") or without one ("offscreen").
     void launch(const QString &platform = QStringLiteral("xcb"));
+    // Starts `program` as launch() starts the program: marked, in a group of
+    // its own, ending with this test process. For a second copy, or the
+    // program inside a wrapper.
+    void startMarked(QProcess &process, const QString &program, const QStringList &arguments,
+                     QProcessEnvironment environment);
     // Keys to `window` as a person presses them (xdotool key names), and
     // text typed into it.
     void keys(const QString &window, const QStringList &sequence, int delayMs = 60);

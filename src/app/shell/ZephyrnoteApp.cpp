@@ -4,14 +4,17 @@
 #include "app/settings/PrivateSettingsFiles.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
+#include "app/shell/QuitController.h"
 #include "app/shell/RootView.h"
 #include "app/shell/SoftwareUpdater.h"
 #include "app/shell/ZephyrnoteCommands.h"
+#include "core/UnsavedTextFile.h"
 #include "platform/base/SystemLog.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/model/LocalServerLanguageModel.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
+#include "views/kit/QtDialogPresenter.h"
 #include "views/kit/QtFilePanel.h"
 #include "views/onboarding/OnboardingView.h"
 #include "views/settings/SettingsRootView.h"
@@ -78,6 +81,15 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
     app->m_container = made->container;
     app->m_usesCloudKit = made->cloudInUse;
     app->m_storeNote = made->note;
+    // Text that an ended session could not save comes back as a draft,
+    // which the journal then offers when it opens. Only the program that
+    // holds the store alone may do this.
+    const ModelConfiguration &configuration = app->m_container->configuration();
+    if (app->m_container->ownsStore() && !configuration.isStoredInMemoryOnly) {
+        app->m_unsaved = UnsavedTextFile::open(configuration.folder);
+        if (app->m_unsaved)
+            app->m_unsaved->restoreInto(*app->m_container->mainContext());
+    }
     return app;
 }
 
@@ -103,6 +115,7 @@ MainWindow *ZephyrnoteApp::mainWindow()
     };
     callbacks.checkForUpdates = [this] { m_updater->checkForUpdates(m_mainWindow); };
     callbacks.showSettings = [this] { showSettings(); };
+    callbacks.quit = [this] { m_quit->requestQuit(); };
 
     auto makeWorkspace = [this](QWidget *parent) {
         WorkspaceServices services;
@@ -127,10 +140,25 @@ MainWindow *ZephyrnoteApp::mainWindow()
     m_mainWindow = new MainWindow(*m_settings, *m_environment.defaults, std::move(callbacks), makeContent,
                                   m_environment.notificationCenter);
     m_mainWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto editor = [this]() -> EditorSession * {
+        JournalWorkspaceView *workspace = m_mainWindow ? m_mainWindow->rootView()->workspace() : nullptr;
+        return workspace ? &workspace->workspace().editor() : nullptr;
+    };
+    m_quit = new QuitController(editor, *new QtDialogPresenter(m_mainWindow), m_unsaved.get(), this);
+    m_mainWindow->setCloseGuard([this] { return m_quit->mayCloseWindow(); });
     if (auto *panels = dynamic_cast<QtFilePanel *>(m_environment.panels))
         panels->setWindow(m_mainWindow);
     m_mainWindow->restoreFrame();
     return m_mainWindow;
+}
+
+void ZephyrnoteApp::bringToFront()
+{
+    MainWindow *window = mainWindow();
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void ZephyrnoteApp::showSettings()

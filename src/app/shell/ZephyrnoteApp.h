@@ -21,7 +21,9 @@ class InsightCoordinator;
 class MainWindow;
 class ModelContainer;
 class NotificationCenter;
+class QuitController;
 class SoftwareUpdater;
+class UnsavedTextFile;
 class UserDefaults;
 struct VoiceSessionServices;
 
@@ -72,6 +74,13 @@ public:
 
     // The main window (made on first use; shown by the caller).
     MainWindow *mainWindow();
+    // How the program ends; made with the main window.
+    QuitController *quitController() const { return m_quit; }
+    // Text an ended session could not save, kept beside the store; null for
+    // a store in memory.
+    UnsavedTextFile *unsavedText() const { return m_unsaved.get(); }
+    // Shows the main window in front of the others, with the keyboard.
+    void bringToFront();
     void showSettings();
     QWidget *settingsWindow() const { return m_settingsWindow; }
 
@@ -94,7 +103,9 @@ private:
     std::shared_ptr<ModelContainer> m_container;
     bool m_usesCloudKit = false;
     std::optional<QString> m_storeNote;
+    std::unique_ptr<UnsavedTextFile> m_unsaved;
     QPointer<MainWindow> m_mainWindow;
+    QuitController *m_quit = nullptr;
     QPointer<QWidget> m_settingsWindow;
 };
 
