@@ -195,9 +195,11 @@ void EndToEndTest::TearDown()
     }
 }
 
-void EndToEndTest::launch(const QString &platform)
+void EndToEndTest::launch(const QString &platform, const QProcessEnvironment &extra)
 {
-    startMarked(app, binary, {}, home.environment(display.name(), platform));
+    QProcessEnvironment env = home.environment(display.name(), platform);
+    env.insert(extra);
+    startMarked(app, binary, {}, env);
 }
 
 void EndToEndTest::startMarked(QProcess &process, const QString &program, const QStringList &arguments,

@@ -72,8 +72,9 @@ class EndToEndTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Starts the program on the display ("xcb") or without one ("offscreen").
-    void launch(const QString &platform = QStringLiteral("xcb"));
+    // Starts the program on the display ("xcb") or without one ("offscreen"),
+    // with `extra` added to its environment.
+    void launch(const QString &platform = QStringLiteral("xcb"), const QProcessEnvironment &extra = {});
     // Starts `program` as launch() starts the program: marked, in a group of
     // its own, ending with this test process. For a second copy, or the
     // program inside a wrapper.

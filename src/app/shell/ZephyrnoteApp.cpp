@@ -2,6 +2,7 @@
 
 #include "app/settings/AppSettings.h"
 #include "app/settings/PrivateSettingsFiles.h"
+#include "app/theme/ApplicationPalette.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/QuitController.h"
@@ -59,6 +60,7 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
 
     app->m_settings = std::make_unique<AppSettings>(env.defaults);
     trace("settings");
+    app->m_palette = std::make_unique<ApplicationPalette>(app->m_settings.get());
     // The detector follows the model server's announcements by itself.
     app->m_capability = std::make_unique<CapabilityDetector>(env.languageModel);
     trace("capability");
@@ -111,6 +113,7 @@ MainWindow *ZephyrnoteApp::mainWindow()
                                     QMessageBox::Ok, m_mainWindow);
         box->setInformativeText(QStringLiteral("A private journal that reads the weather of your days."));
         box->setAttribute(Qt::WA_DeleteOnClose);
+        fitAlertWidth(box);
         box->open();
     };
     callbacks.checkForUpdates = [this] { m_updater->checkForUpdates(m_mainWindow); };
@@ -175,6 +178,10 @@ void ZephyrnoteApp::showSettings()
         services.notificationCenter = m_environment.notificationCenter;
         m_settingsWindow = new SettingsRootView(services);
     }
+    // Each opening comes over the journal, inside its screen's free area.
+    if (!m_settingsWindow->isVisible())
+        if (auto *settingsView = qobject_cast<SettingsRootView *>(m_settingsWindow.data()))
+            settingsView->placeOver(m_mainWindow);
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
@@ -197,6 +204,7 @@ int reportStartupFailure(const QString &message, bool showBox)
     systemLog(QStringLiteral("Zephyrnote: ") + message);
     if (showBox) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Zephyrnote"), message, QMessageBox::Ok);
+        fitAlertWidth(&box);
         box.exec(); // nothing else runs yet: waiting here is the whole program
     }
     return 1;

@@ -13,6 +13,7 @@
 namespace zn {
 
 class AccountStatusProvider;
+class ApplicationPalette;
 class AppSettings;
 class CapabilityDetector;
 class FilePanels;
@@ -50,7 +51,9 @@ struct AppEnvironment
 
 // The program: makes the settings, capability detector, reflection
 // coordinator, cloud-account monitor, update holder and then the store, in
-// that order, and owns them for the whole run. Opens the main window and
+// that order, and owns them for the whole run. From the settings on, the
+// application palette follows their theme, so dialogs and menus match the
+// windows. Opens the main window and
 // the settings window. Main thread only.
 class ZephyrnoteApp : public QObject
 {
@@ -96,6 +99,7 @@ private:
     std::unique_ptr<lm::LanguageModel> m_ownedModel;
     std::unique_ptr<FilePanels> m_ownedPanels;
     std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<ApplicationPalette> m_palette;
     std::unique_ptr<CapabilityDetector> m_capability;
     std::unique_ptr<InsightCoordinator> m_coordinator;
     std::unique_ptr<ICloudAccountMonitor> m_monitor;
