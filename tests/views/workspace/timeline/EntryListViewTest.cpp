@@ -276,8 +276,9 @@ TEST_F(EntryListViewTest, CardsShownAgainAtAnotherWidthAreSpacedForThatWidth)
     // Where each row begins: the room the rows before it were given.
     auto tops = [](TimelineListView &list) {
         QList<int> out;
+        const int first = list.visualRect(list.model()->index(0, 0)).top();
         for (int row = 0; row < list.model()->rowCount(); ++row)
-            out << list.visualRect(list.model()->index(row, 0)).top() - list.visualRect(list.model()->index(0, 0)).top();
+            out << list.visualRect(list.model()->index(row, 0)).top() - first;
         return out;
     };
     auto freshTops = [&](int width) {
