@@ -51,8 +51,8 @@ QList<qsizetype> charactersInOtherForms(const QTextLayout &layout)
     QList<qsizetype> out;
     for (int l = 0; l < layout.lineCount(); ++l) {
         const QTextLine line = layout.lineAt(l);
-        // Most lines are one run of one font drawn glyph for character: seen
-        // at a glance.
+        // Most lines are one run of one font, each character drawn with its
+        // own glyph: seen at a glance.
         const QList<QGlyphRun> lineRuns = line.glyphRuns();
         if (lineRuns.size() == 1
             && lineRuns.first().glyphIndexes()
@@ -112,8 +112,9 @@ void layOut(QTextLayout &layout, qreal width, bool wrap)
         }
         layout.endLayout();
         const QList<qsizetype> swapped = charactersInOtherForms(layout);
-        // Shaped alone a character can only be itself; a second look that
-        // still finds one means the font has no plain form of it.
+        // Shaped alone a character takes its own glyph; isolating can move a
+        // line break, so look again, but give up on a font that keeps
+        // changing a character even then.
         if (swapped.isEmpty() || attempt == 2)
             return;
         isolated += swapped;
