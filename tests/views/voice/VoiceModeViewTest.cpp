@@ -229,6 +229,8 @@ TEST_F(VoiceModeViewTest, StoppingShowsTheSpinnerThenTheReviewRow)
     EXPECT_TRUE(h.view->transcriptColumn()->liveBadge()->isHidden());
     EXPECT_EQ(body().mode(), TranscriptBodyMode::ReadOnlyEditor);
 
+    // The recogniser finalises once the heard audio has reached it.
+    ASSERT_TRUE(test::waitUntil([&] { return h.platform->lastAnalyzer()->finalizeCalls == 1; }));
     h.platform->lastAnalyzer()->completeHungFinalize();
     ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing, 10000ms));
     EXPECT_EQ(stage().title()->text(), "How does this read?");
