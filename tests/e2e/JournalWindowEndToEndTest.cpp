@@ -26,35 +26,6 @@ const QString kTyped = QStringLiteral("Walked by the river at dawn and felt calm
 class JournalWindowEndToEnd : public EndToEndTest
 {
 protected:
-    void launch(const QString &platform = QStringLiteral("xcb"))
-    {
-        app.setProcessEnvironment(home.environment(display.name(), platform));
-        app.setProcessChannelMode(QProcess::SeparateChannels);
-        app.start(binary, {});
-        ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
-    }
-
-    // Keys to the window as a person presses them.
-    void keys(const QString &window, const QStringList &sequence)
-    {
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-        QStringList arguments{QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("--delay"),
-                              QStringLiteral("60")};
-        arguments << sequence;
-        ASSERT_TRUE(xdotool(display.name(), arguments)) << sequence.join(' ').toStdString();
-    }
-
-    void type(const QString &window, const QString &text)
-    {
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-        ASSERT_TRUE(xdotool(display.name(), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), text}));
-    }
-
-    bool waitForExit(std::chrono::milliseconds timeout)
-    {
-        return app.state() == QProcess::NotRunning || app.waitForFinished(int(timeout.count()));
-    }
-
     // The saved (non-draft) entries in the program's store, read with a
     // store connection of this test's own.
     QStringList savedTexts()

@@ -22,20 +22,9 @@ using namespace std::chrono_literals;
 class OnboardingEndToEnd : public EndToEndTest
 {
 protected:
-    void launch()
-    {
-        app.setProcessEnvironment(home.environment(display.name(), QStringLiteral("xcb")));
-        app.start(binary, {});
-        ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
-    }
-
     void keys(const QString &window, const QStringList &sequence)
     {
-        xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-        QStringList arguments{QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("--delay"),
-                              QStringLiteral("120")};
-        arguments << sequence;
-        ASSERT_TRUE(xdotool(display.name(), arguments)) << sequence.join(' ').toStdString();
+        EndToEndTest::keys(window, sequence, 120);
         QThread::msleep(250);
     }
 
@@ -94,7 +83,7 @@ TEST_F(OnboardingEndToEnd, AFreshProfileWalksThroughTheStepsIntoTheJournalAndSta
     EXPECT_TRUE(stored("settings.onboardingCompleted").toBool());
 
     keys(*journal, {QStringLiteral("ctrl+q")});
-    ASSERT_TRUE(app.state() == QProcess::NotRunning || app.waitForFinished(15000));
+    ASSERT_TRUE(waitForExit(15s));
 
     // The next start goes straight to the journal.
     launch();

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace zn::test {
 
 XvfbDisplay::~XvfbDisplay()
@@ -33,9 +37,13 @@ QString XvfbDisplay::start()
     // clients: tests starting together never share a display.
     m_server = std::make_unique<QProcess>();
     m_server->setStandardErrorFile(QProcess::nullDevice());
+    // A test process killed on its time-out takes its display with it.
+    m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // -noreset: by default the server resets when its last client leaves,
+    // and a program started again at that moment finds no display.
     m_server->start(program, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                               QStringLiteral("0"), QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
-                              QStringLiteral("tcp")});
+                              QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server->waitForStarted(5000))
         return QStringLiteral("Xvfb did not start: ") + m_server->errorString();
     QByteArray written;
@@ -53,6 +61,18 @@ QString XvfbDisplay::start()
         return QStringLiteral("Xvfb named no display in 20 s");
     m_number = number;
     return {};
+}
+
+QString XvfbDisplay::state()
+{
+    // The end of a process is noticed only while it is waited on.
+    if (m_server && m_server->state() != QProcess::NotRunning)
+        m_server->waitForFinished(1);
+    if (!m_server || m_server->state() != QProcess::NotRunning)
+        return QStringLiteral("the display server runs");
+    return QStringLiteral("the display server ended (%1, status %2)")
+        .arg(m_server->exitStatus() == QProcess::CrashExit ? QStringLiteral("crashed") : QStringLiteral("exited"))
+        .arg(m_server->exitCode());
 }
 
 PrivateHome::PrivateHome()
@@ -85,8 +105,13 @@ QProcessEnvironment PrivateHome::environment(const QString &display, const QStri
     env.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), QStringLiteral("http://127.0.0.1:9"));
     if (!display.isEmpty())
         env.insert(QStringLiteral("DISPLAY"), display);
-    // A sanitizer build checks the program by the same rules as the tests.
-    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    // No session bus: libdbus would otherwise launch one for the display,
+    // a daemon that outlives the program (and, forked from a program under
+    // AddressSanitizer, can hang before it runs).
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+    // A sanitizer build checks the program by the same rules as the tests;
+    // the test run's own mark lets its script find anything left behind.
+    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "ZN_TEST_RUN"})
         if (qEnvironmentVariableIsSet(name))
             env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     return env;
@@ -138,8 +163,9 @@ QString EndToEndTest::whatHappened()
         state = app.exitStatus() == QProcess::CrashExit
             ? QStringLiteral("the program crashed")
             : QStringLiteral("the program ended with status %1").arg(app.exitCode());
-    return QStringLiteral("%1; visible windows: [%2]; its errors: %3")
-        .arg(state, names.join(QStringLiteral(", ")), QString::fromLocal8Bit(app.readAllStandardError()));
+    return QStringLiteral("%1; %2; visible windows: [%3]; its errors: %4")
+        .arg(state, display.state(), names.join(QStringLiteral(", ")),
+             QString::fromLocal8Bit(app.readAllStandardError()));
 }
 
 void EndToEndTest::SetUp()
@@ -157,9 +183,52 @@ void EndToEndTest::SetUp()
 void EndToEndTest::TearDown()
 {
     if (app.state() != QProcess::NotRunning) {
-        app.kill();
+        ::kill(-pid_t(app.processId()), SIGKILL);
         app.waitForFinished(3000);
     }
+    // The program's whole group has ended; anything still carrying the mark
+    // left the group on its own and would outlive the test.
+    if (const QList<qint64> left = started.running(); !left.isEmpty()) {
+        ADD_FAILURE() << "processes started by the program outlived it:\n"
+                      << MarkedProcesses::describe(left).toStdString();
+        started.killAll();
+    }
+}
+
+void EndToEndTest::launch(const QString &platform)
+{
+    QProcessEnvironment env = home.environment(display.name(), platform);
+    started.mark(env);
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::SeparateChannels);
+    // A group of its own, so the program and its children end together; and
+    // it ends with this test process, even one killed on its time-out.
+    app.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
+    app.start(binary, {});
+    ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
+}
+
+void EndToEndTest::keys(const QString &window, const QStringList &sequence, int delayMs)
+{
+    xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("--delay"),
+                          QString::number(delayMs)};
+    arguments << sequence;
+    ASSERT_TRUE(xdotool(display.name(), arguments)) << sequence.join(' ').toStdString();
+}
+
+void EndToEndTest::type(const QString &window, const QString &text)
+{
+    xdotool(display.name(), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(xdotool(display.name(), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), text}));
+}
+
+bool EndToEndTest::waitForExit(std::chrono::milliseconds timeout)
+{
+    return app.state() == QProcess::NotRunning || app.waitForFinished(int(timeout.count()));
 }
 
 } // namespace zn::test

@@ -3,6 +3,7 @@
 // A private X display (Xvfb) and a private home for one run of the real
 // program, both removed afterwards.
 
+#include "support/MarkedProcesses.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
@@ -28,6 +29,8 @@ public:
     // Why no display could be started (empty when it runs).
     QString start();
     QString name() const { return QStringLiteral(":%1").arg(m_number); }
+    // Whether the server still runs, and if not how it ended.
+    QString state();
 
 private:
     std::unique_ptr<QProcess> m_server;
@@ -60,12 +63,22 @@ std::optional<QString> waitForWindow(const QString &display, const QString &patt
                                      std::chrono::milliseconds timeout);
 
 // A run of the built program on its own display and home: skipped where the
-// program, xdotool or Xvfb is missing; the program is killed if still running.
+// program, xdotool or Xvfb is missing. The program runs in a process group
+// of its own and carries the test's mark; when the test ends the group is
+// killed if still running, and any process it started that outlived it
+// fails the test.
 class EndToEndTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Starts the program on the display ("xcb") or without one ("offscreen").
+    void launch(const QString &platform = QStringLiteral("xcb"));
+    // Keys to `window` as a person presses them (xdotool key names), and
+    // text typed into it.
+    void keys(const QString &window, const QStringList &sequence, int delayMs = 60);
+    void type(const QString &window, const QString &text);
+    bool waitForExit(std::chrono::milliseconds timeout);
     // For a failure message: whether the program still runs, the windows
     // on the display and what the program wrote to its error output.
     QString whatHappened();
@@ -73,6 +86,7 @@ protected:
     QString binary;
     XvfbDisplay display;
     PrivateHome home;
+    MarkedProcesses started;
     QProcess app;
 };
 

@@ -35,8 +35,7 @@ std::shared_ptr<const SentimentTagger> defaultSentimentTagger()
 
 std::shared_ptr<const WordTagger> defaultWordTagger()
 {
-    static const auto tagger = std::make_shared<const WordNetTagger>();
-    return tagger;
+    return WordNetTagger::shared();
 }
 
 std::shared_ptr<const LanguageRecognizer> defaultRecognizer()

@@ -2,10 +2,13 @@
 
 #include "platform/base/SystemLog.h"
 #include "platform/language/TextBoundaries.h"
+#include "platform/language/WordNetTagger.h"
 
 #include <QFile>
 #include <QHash>
+#include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -39,6 +42,11 @@ struct WordInfo {
     double boost = 0.0; // intensifier (+) or softener (-)
     bool rated = false; // listed with a valence
     bool negator = false;
+    // The word class the rating belongs to, where the data shows it: the
+    // lexicon rates a spelling, so only a word WordNet lists under one class
+    // has a known one ("calm" could be rated as the adjective or the verb,
+    // "survivor" only as the noun).
+    std::optional<LexicalClass> ratedClass;
 };
 
 // Keys are views of strings kept in `storage`, so lookups need no copies.
@@ -47,6 +55,9 @@ struct Lexicon {
     QHash<QStringView, WordInfo> words;
     QHash<QStringView, double> emoji;
     int ratedWords = 0;
+    // Word classes and base forms of the text's words, for inflected forms
+    // the lexicon does not list.
+    std::shared_ptr<const WordNetTagger> wordNet = WordNetTagger::shared();
 
     QStringView keep(const QString &s)
     {
@@ -121,10 +132,17 @@ const Lexicon &lexicon()
         for (const auto &w : down)
             entry(w).boost = -kBoost;
         for (const auto &w : wordList(
-                 "not no never none nobody nothing neither nor nowhere cannot without hardly barely scarcely "
+                 "not no never none nobody noone nothing neither nor nowhere cannot without hardly barely scarcely "
                  "rarely seldom dont doesnt didnt isnt arent wasnt werent cant couldnt shouldnt wouldnt wont "
                  "havent hasnt hadnt aint mustnt neednt darent mightnt shant"))
             entry(w).negator = true;
+        for (auto it = l.words.begin(); it != l.words.end(); ++it) {
+            if (!it->rated)
+                continue;
+            const QList<LexicalClass> classes = l.wordNet->lemmaClasses(it.key().toString());
+            if (classes.size() == 1)
+                it->ratedClass = classes.first();
+        }
         return l;
     }();
     return lex;
@@ -132,19 +150,48 @@ const Lexicon &lexicon()
 
 struct Token {
     QStringView word;  // lower-case, ASCII apostrophes (a view of the sentence or of an emoji key)
+    qsizetype start = -1; // where a word begins in the sentence
     bool caps = false; // written in capitals (two letters or more)
     bool isWord = true;
+    bool compound = false; // hyphenated
     bool clauseEnd = false; // a colon, dash, clause-ending comma or the like follows
     bool comma = false;     // a comma follows; whether it ends the clause depends on what comes next
     // Looked up once per token:
     double rated = 0.0; // lexicon valence
     double boost = 0.0; // intensifier (+) or softener (-)
     bool negator = false;
+    // A listed word this unlisted one may be an inflection of; it counts
+    // only once the word's class and base form are known to agree.
+    QStringView lemma;
+    const WordInfo *lemmaInfo = nullptr;
 };
 
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c.isMark() || c == u'\'';
+}
+
+// Joins the parts of a hyphenated compound ("non-violent", "duty-free").
+constexpr QChar kHyphen = u'-';
+
+// Typographic apostrophes and hyphens made ASCII, in one pass (the text is
+// only detached when it has one).
+void plainPunctuation(QString &text)
+{
+    const auto plain = [](QChar c) -> QChar {
+        switch (c.unicode()) {
+        case 0x2018: case 0x2019: return u'\'';
+        case 0x2010: case 0x2011: return kHyphen;
+        default: return c;
+        }
+    };
+    const QChar *begin = text.constData();
+    const QChar *end = begin + text.size();
+    const QChar *at = std::find_if(begin, end, [&](QChar c) { return plain(c) != c; });
+    if (at == end)
+        return;
+    for (QChar *c = text.data() + (at - begin), *stop = text.data() + text.size(); c != stop; ++c)
+        *c = plain(*c);
 }
 
 bool isComma(QChar c)
@@ -198,7 +245,7 @@ struct SentenceText {
     std::vector<QString> emojiKeys;
 };
 
-void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens)
+void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> &tokens, bool compound = false)
 {
     // Leading and trailing apostrophes are quotes, not part of the word.
     while (from < to && s.text.at(from) == u'\'')
@@ -208,6 +255,8 @@ void appendWord(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token
     if (from >= to)
         return;
     Token t;
+    t.start = from;
+    t.compound = compound;
     if (s.aligned) {
         int letters = 0, upper = 0;
         for (qsizetype i = from; i < to; ++i) {
@@ -276,16 +325,6 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
     }
     const QStringView piece = QStringView(s.text).mid(from, to - from);
     qsizetype i = from;
-    // A hyphenated word counts whole when the lexicon knows it.
-    if (s.aligned && piece.contains(u'-')) {
-        qsizetype end = to;
-        while (end > from && !s.text.at(end - 1).isLetterOrNumber())
-            --end;
-        if (end > from && lex.words.value(QStringView(s.lower).mid(from, end - from)).rated) {
-            appendWord(s, from, end, tokens);
-            i = end;
-        }
-    }
     // A dash standing alone between spaces separates clauses as well.
     const bool loneDash = piece.size() <= 2 && piece.count(u'-') == piece.size();
     if (loneDash && !tokens.empty())
@@ -296,10 +335,17 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
     while (i < to) {
         const QChar c = s.text.at(i);
         if (isWordChar(c)) {
+            // A hyphen between word characters keeps a compound one word.
             const qsizetype start = i;
-            while (i < to && isWordChar(s.text.at(i)))
+            bool compound = false;
+            while (i < to) {
+                if (s.text.at(i) == kHyphen && i + 1 < to && isWordChar(s.text.at(i + 1)))
+                    compound = true;
+                else if (!isWordChar(s.text.at(i)))
+                    break;
                 ++i;
-            appendWord(s, start, i, tokens);
+            }
+            appendWord(s, start, i, tokens, compound);
             continue;
         }
         char32_t cp = c.unicode();
@@ -332,6 +378,68 @@ void tokenise(SentenceText &s, qsizetype from, qsizetype to, std::vector<Token> 
     }
 }
 
+bool isAny(QStringView word, std::initializer_list<const char *> words)
+{
+    for (const char *w : words) {
+        if (word == QLatin1String(w))
+            return true;
+    }
+    return false;
+}
+
+bool isSingleLetter(QStringView w)
+{
+    return w.size() == 1 && w.at(0).isLetter();
+}
+
+// Prefixes that negate or oppose what follows them in a compound.
+bool isNegatingPrefix(QStringView part)
+{
+    return isAny(part, {"non", "un", "dis", "anti", "counter", "not", "no"});
+}
+
+// The valence of a hyphenated compound the lexicon does not list, from its
+// parts.
+double compoundValence(QStringView compound, const Lexicon &lex)
+{
+    const qsizetype firstHyphen = compound.indexOf(kHyphen);
+    const qsizetype lastHyphen = compound.lastIndexOf(kHyphen);
+    if (firstHyphen > 0 && lastHyphen + 1 < compound.size()) {
+        if (isNegatingPrefix(compound.left(firstHyphen))) {
+            // Where WordNet knows the compound as the opposite of something
+            // ("non-violent", "non-toxic"), it turns its root around as "not"
+            // would. Otherwise it names a thing of its own, and its root
+            // counts for nothing: "non-stop", "a not-for-profit",
+            // "anti-terrorism laws".
+            QString written = compound.toString();
+            const bool opposite = lex.wordNet->hasAntonym(written) || lex.wordNet->hasAntonym(written.remove(kHyphen));
+            return opposite ? compoundValence(compound.mid(firstHyphen + 1), lex) * kNegationScale : 0.0;
+        }
+        // "X-free" is without X: like the lexicon's -less words ("painless",
+        // "joyless"), it turns X around, and "free" adds nothing of its own
+        // ("duty-free", "sugar-free").
+        if (compound.mid(lastHyphen + 1) == QLatin1String("free"))
+            return compoundValence(compound.left(lastHyphen), lex) * kNegationScale;
+    }
+    // Otherwise the parts' valences, as one word ("bad-tempered",
+    // "super-quick"); single letters take none ("X-ray", "U-turn").
+    double sum = 0.0, boost = 0.0;
+    for (QStringView part : compound.tokenize(kHyphen, Qt::SkipEmptyParts)) {
+        if (isSingleLetter(part))
+            continue;
+        const auto it = lex.words.constFind(part);
+        if (it == lex.words.constEnd())
+            continue;
+        if (it->boost != 0.0)
+            boost += it->boost;
+        else if (it->rated)
+            sum += it->valence;
+    }
+    if (sum != 0.0)
+        sum += sum > 0 ? boost : -boost;
+    return sum;
+}
+
 // Fills in what the lexicon says of the token.
 void describe(Token &t, const Lexicon &lex)
 {
@@ -343,9 +451,27 @@ void describe(Token &t, const Lexicon &lex)
         }
     }
     const QStringView w = t.word;
+    // A single letter is an initial or a label ("L.A.", "plan B"), never
+    // the word the lexicon may rate under that spelling.
+    if (t.isWord && isSingleLetter(w))
+        return;
     if (t.isWord)
         t.negator = w.endsWith(QLatin1String("n't"));
-    const auto it = lex.words.constFind(w);
+    auto it = lex.words.constFind(w);
+    // A hyphenated compound is one word: listed as written or run together
+    // ("sub-par", "over-priced"), else made up from its parts.
+    if (it == lex.words.constEnd() && t.compound) {
+        QVarLengthArray<QChar, 64> joined;
+        for (QChar c : w) {
+            if (c != kHyphen)
+                joined.append(c);
+        }
+        it = lex.words.constFind(QStringView(joined.constData(), joined.size()));
+        if (it == lex.words.constEnd()) {
+            t.rated = compoundValence(w, lex);
+            return;
+        }
+    }
     if (it != lex.words.constEnd()) {
         if (t.isWord) {
             t.boost = it->boost;
@@ -356,8 +482,9 @@ void describe(Token &t, const Lexicon &lex)
             return;
         }
     }
-    // Inflected forms the list does not carry take their stem's valence.
-    if (!t.isWord || w.size() < 5 || w.size() > 60)
+    // An inflected form the list does not carry ("survivors") may take the
+    // valence of the listed word it comes from; resolveInflections decides.
+    if (!t.isWord || t.compound || w.size() < 5 || w.size() > 60)
         return;
     static const std::array<std::pair<QLatin1String, QLatin1String>, 8> kEndings{{
         {QLatin1String("ies"), QLatin1String("y")}, {QLatin1String("es"), QLatin1String("")},
@@ -374,10 +501,46 @@ void describe(Token &t, const Lexicon &lex)
         for (qsizetype k = 0; k < replacement.size(); ++k)
             stem[size_t(base + k)] = QLatin1Char(replacement.at(k));
         const auto s = lex.words.constFind(QStringView(stem.data(), base + replacement.size()));
-        if (s != lex.words.constEnd() && s->rated) {
-            t.rated = s->valence;
+        // Only a word whose rating has a known class can carry it.
+        if (s != lex.words.constEnd() && s->rated && s->ratedClass) {
+            t.lemma = s.key();
+            t.lemmaInfo = &*s;
             return;
         }
+    }
+}
+
+// An inflected form takes its listed word's valence only where the
+// inflection keeps that word's sense: the word tagger must class it as the
+// listed word is rated, and its only base form in that class must be the
+// listed word. So an adjective's rating stays off a verb or a plural noun of
+// the same spelling, and "wines" is never "win".
+void resolveInflections(std::vector<Token> &tokens, const QString &sentence, const Lexicon &lex)
+{
+    const WordNetTagger &wordNet = *lex.wordNet;
+    std::vector<Token *> undecided; // forms WordNet reads in other classes as well
+    for (Token &t : tokens) {
+        if (!t.lemmaInfo)
+            continue;
+        const QString word = t.word.toString();
+        const LexicalClass cls = *t.lemmaInfo->ratedClass;
+        if (wordNet.soleBaseForm(word, cls) != t.lemma)
+            continue;
+        if (wordNet.formClasses(word).size() == 1)
+            t.rated = t.lemmaInfo->valence;
+        else
+            undecided.push_back(&t);
+    }
+    if (undecided.empty())
+        return;
+    // The tagger decides from the words before; what follows the last
+    // undecided word does not matter.
+    const Token &last = *undecided.back();
+    const std::vector<WordToken> tagged = wordNet.tag(sentence.left(last.start + last.word.size()), QStringLiteral("en"));
+    for (Token *t : undecided) {
+        const auto at = std::find_if(tagged.begin(), tagged.end(), [&](const WordToken &w) { return w.start == t->start; });
+        if (at != tagged.end() && at->lexicalClass == *t->lemmaInfo->ratedClass)
+            t->rated = t->lemmaInfo->valence;
     }
 }
 
@@ -433,15 +596,6 @@ double unratedValence(const std::vector<Token> &tokens, size_t i)
     if (!tokens[i].negator || ratedWordAfter(tokens, i))
         return 0.0;
     return kLoneNegation;
-}
-
-bool isAny(QStringView word, std::initializer_list<const char *> words)
-{
-    for (const char *w : words) {
-        if (word == QLatin1String(w))
-            return true;
-    }
-    return false;
 }
 
 QStringView wordAt(const std::vector<Token> &tokens, qsizetype i)
@@ -627,8 +781,7 @@ double sentenceSum(QStringView sentence, bool &evidence)
     const Lexicon &lex = lexicon();
     SentenceText s;
     s.text = sentence.toString();
-    s.text.replace(QChar(0x2019), u'\'');
-    s.text.replace(QChar(0x2018), u'\'');
+    plainPunctuation(s.text);
     s.lower = lowerCased(s.text);
     s.aligned = s.lower.size() == s.text.size();
     const QString &text = s.text;
@@ -659,6 +812,7 @@ double sentenceSum(QStringView sentence, bool &evidence)
 
     for (Token &t : tokens)
         describe(t, lex);
+    resolveInflections(tokens, text, lex);
     resolveCommas(tokens);
     applyUsage(tokens);
     applyPretty(tokens);

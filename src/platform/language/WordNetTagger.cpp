@@ -236,6 +236,7 @@ std::optional<std::vector<std::pair<qsizetype, qsizetype>>> plainWordSegments(co
 struct WordNetTagger::Data {
     struct Entry {
         std::array<quint16, PosCount> weight{}; // tagged sense count + 1; 0 = not listed
+        bool antonym = false;                   // some sense has an antonym
     };
     QHash<QString, Entry> index;
     std::array<QHash<QString, QStringList>, PosCount> exceptions;
@@ -245,6 +246,7 @@ struct WordNetTagger::Data {
     struct Reading {
         std::array<int, PosCount> weight{};  // 0 = not a form of this class
         std::array<QString, PosCount> lemma; // the best attested base form
+        std::array<quint8, PosCount> forms{}; // how many base forms
         bool any = false;
     };
     // Readings of the forms seen so far: journals reuse their words, and the
@@ -267,7 +269,9 @@ struct WordNetTagger::Data {
         if (loaded) {
             for (int pos = 0; pos < PosCount; ++pos) {
                 int best = 0;
-                for (const auto &f : morphy(word, pos)) {
+                const QStringList forms = morphy(word, pos);
+                r.forms[size_t(pos)] = quint8(std::min<qsizetype>(forms.size(), 255));
+                for (const auto &f : forms) {
                     const int w = weight(f, pos);
                     if (w > best) {
                         best = w;
@@ -380,13 +384,17 @@ bool loadIndex(const QString &path, int pos, WordNetTagger::Data &data)
         f = skipField(f, lineEnd);                    // at p_cnt
         int pointers = 0;
         f = skipField(readInt(f, lineEnd, pointers), lineEnd);
-        for (int i = 0; i < pointers && f < lineEnd; ++i)
+        bool antonym = false;
+        for (int i = 0; i < pointers && f < lineEnd; ++i) {
+            antonym = antonym || (*f == '!' && f + 1 < lineEnd && f[1] == ' ');
             f = skipField(f, lineEnd);
+        }
         f = skipField(f, lineEnd); // past sense_cnt
         int tagged = 0;
         readInt(f, lineEnd, tagged);
         auto &entry = data.index[QString::fromLatin1(q, lemmaEnd - q)];
         entry.weight[size_t(pos)] = quint16(std::clamp(tagged + 1, 1, 65535));
+        entry.antonym = entry.antonym || antonym;
     }
     return true;
 }
@@ -423,6 +431,12 @@ WordNetTagger::~WordNetTagger() = default;
 QString WordNetTagger::defaultDataDir()
 {
     return QStringLiteral("/usr/share/wordnet");
+}
+
+std::shared_ptr<const WordNetTagger> WordNetTagger::shared()
+{
+    static const auto tagger = std::make_shared<const WordNetTagger>();
+    return tagger;
 }
 
 const WordNetTagger::Data &WordNetTagger::data() const
@@ -467,6 +481,45 @@ QStringList WordNetTagger::baseForms(const QString &word, LexicalClass cls) cons
         }
     }
     return {};
+}
+
+QList<LexicalClass> WordNetTagger::lemmaClasses(const QString &word) const
+{
+    QList<LexicalClass> classes;
+    const Data &d = data();
+    const QString key = normaliseApostrophes(word.toLower());
+    for (int pos = 0; pos < PosCount; ++pos) {
+        if (d.listed(key, pos))
+            classes.append(kPosClass[size_t(pos)]);
+    }
+    return classes;
+}
+
+QString WordNetTagger::soleBaseForm(const QString &word, LexicalClass cls) const
+{
+    const auto pos = size_t(std::find(kPosClass.begin(), kPosClass.end(), cls) - kPosClass.begin());
+    if (pos >= kPosClass.size())
+        return {};
+    const Data::Reading r = data().reading(normaliseApostrophes(word.toLower()));
+    return r.forms[pos] == 1 ? r.lemma[pos] : QString();
+}
+
+QList<LexicalClass> WordNetTagger::formClasses(const QString &word) const
+{
+    const Data::Reading r = data().reading(normaliseApostrophes(word.toLower()));
+    QList<LexicalClass> classes;
+    for (size_t pos = 0; pos < kPosClass.size(); ++pos) {
+        if (r.forms[pos] > 0)
+            classes.append(kPosClass[pos]);
+    }
+    return classes;
+}
+
+bool WordNetTagger::hasAntonym(const QString &word) const
+{
+    const Data &d = data();
+    const auto it = d.index.constFind(normaliseApostrophes(word.toLower()));
+    return it != d.index.constEnd() && it->antonym;
 }
 
 std::vector<std::pair<qsizetype, qsizetype>> WordNetTagger::wordSegments(const QString &text)

@@ -23,6 +23,9 @@ public:
     ~WordNetTagger() override;
 
     static QString defaultDataDir();
+    // The tagger over the default data folder, shared by everything in the
+    // process that needs WordNet, so its data loads once.
+    static std::shared_ptr<const WordNetTagger> shared();
 
     std::vector<WordToken> tag(const QString &text, const QString &language) const override;
 
@@ -31,6 +34,17 @@ public:
     // Base forms WordNet gives the word in one class (Noun, Verb, Adjective
     // or Adverb), most likely first; empty when it has none.
     QStringList baseForms(const QString &word, LexicalClass cls) const;
+    // The classes WordNet lists the word under as a base form of its own
+    // (not through an inflection), in the order Noun, Verb, Adjective, Adverb.
+    QList<LexicalClass> lemmaClasses(const QString &word) const;
+    // The one base form WordNet gives the word in a class; empty when it
+    // gives none or several ("wines" as a verb: "wine" and "win").
+    QString soleBaseForm(const QString &word, LexicalClass cls) const;
+    // The classes WordNet can read the word in, through any base form.
+    QList<LexicalClass> formClasses(const QString &word) const;
+    // Whether WordNet records an antonym for the word as a base form, in any
+    // class ("nonviolent": "violent").
+    bool hasAntonym(const QString &word) const;
 
     struct Data;
 

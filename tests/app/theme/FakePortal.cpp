@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace zn::test {
 
 PrivateSessionBus::PrivateSessionBus()
@@ -23,6 +26,8 @@ PrivateSessionBus::PrivateSessionBus()
                      .arg(m_dir.path())
                      .toUtf8());
     config.close();
+    // A test killed on its time-out takes its bus with it.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
                                                    QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     if (!m_daemon.waitForStarted(5000))

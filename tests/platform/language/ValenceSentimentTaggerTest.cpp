@@ -54,7 +54,7 @@ TEST(ValenceSentimentTagger, RulesShiftTheScore)
     EXPECT_LT(score("I don't think I will buy it."), 0.0);
     EXPECT_LT(score("The new medication didn't work."), 0.0);
     EXPECT_EQ(score("The new medication worked."), 0.0);
-    // Inflections the list lacks take their stem's valence.
+    // Inflections the list carries read as listed.
     EXPECT_GT(score("She encourages everyone."), 0.0);
     // Usage decides what some rated words mean.
     EXPECT_GT(score("I like this cafe."), 0.0);
@@ -68,6 +68,70 @@ TEST(ValenceSentimentTagger, RulesShiftTheScore)
     EXPECT_LT(score("It was pretty bad."), score("It was bad."));
     // "kind of" is not kindness.
     EXPECT_EQ(score("It was kind of a blur."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, InflectionsCarryOnlyWhereTheSenseStays)
+{
+    // An unlisted inflection takes its listed word's valence in the one
+    // class WordNet knows that word in ("animosity" is a noun, "accomplish"
+    // a verb)...
+    EXPECT_LT(score("They faced animosities at work."), 0.0);
+    EXPECT_GT(score("She is accomplishing a lot."), 0.0);
+    // ...as far as the word tagger reads the sentence that way: "protecting"
+    // is also an adjective.
+    EXPECT_GT(score("They were protecting the children."), 0.0);
+    EXPECT_EQ(score("A protecting layer covers the wall."), 0.0);
+    // Not from a word whose rated class is unknown ("clean" is an adjective,
+    // a verb, a noun and an adverb; "help", "hand" and "gift" nouns and
+    // verbs), nor to a plural noun from an adjective ("goods").
+    for (const char *s : {"Cleaned the kitchen.", "Picked up the dry cleaning.", "Helped Sam move boxes.",
+                          "Handed in the report.", "Washed my hands.", "Wrapped the gifts.", "Unloaded the goods."}) {
+        EXPECT_EQ(score(s), 0.0) << s;
+    }
+    // Never across lemmas: "wines" is "wine", not "win".
+    EXPECT_EQ(score("Bought two wines for dinner."), 0.0);
+    // Listed forms keep their rating.
+    EXPECT_GT(score("She helps everyone."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, HyphenatedCompoundsAreOneWord)
+{
+    // Listed compounds, with their hyphens or run together, read as listed;
+    // so do typographic hyphens.
+    EXPECT_LT(score("The service was sub-par."), 0.0);
+    EXPECT_LT(score("The drinks were over-priced."), 0.0);
+    EXPECT_EQ(score("The drinks were over\u2010priced."), score("The drinks were over-priced."));
+    // A negating prefix turns around what WordNet records it as the
+    // opposite of, and otherwise leaves the root out.
+    EXPECT_GT(score("It was a non-violent protest."), 0.0);
+    for (const char *s : {"Took the non-stop flight.", "She works for a not-for-profit.",
+                          "Read about anti-terrorism laws.", "Bought an anti-glare screen.",
+                          "The report is about non-profit funding.", "Took the non\u2011stop flight."}) {
+        EXPECT_EQ(score(s), 0.0) << s;
+    }
+    // "-free" is "without": nothing of its own, its first part turned around.
+    EXPECT_EQ(score("Went to the duty-free shop."), 0.0);
+    EXPECT_EQ(score("Bought sugar-free gum."), 0.0);
+    EXPECT_GT(score("It was a stress-free trip."), 0.0);
+    EXPECT_LT(score("It was a fun-free evening."), 0.0);
+    // Other compounds count their parts, as one word.
+    EXPECT_LT(score("My boss was bad-tempered."), 0.0);
+    EXPECT_LT(score("My boss was super-rude."), score("My boss was rude."));
+    // A negation reaches the whole compound; one inside it reaches nothing
+    // beyond ("no-one" is "nobody").
+    EXPECT_LT(score("It was not a stress-free trip."), 0.0);
+    EXPECT_LT(score("No-one was happy."), 0.0);
+    EXPECT_GT(score("A not-for-profit helps us."), 0.0);
+}
+
+TEST(ValenceSentimentTagger, SingleLettersCarryNothing)
+{
+    for (const char *s : {"We flew to L.A. on Monday.", "We drove from L.A. to San Diego.", "Plan B is the bus.",
+                          "Took an X-ray of my wrist.", "Sent it to J. L. Smith.", "l"}) {
+        EXPECT_EQ(score(s), 0.0) << s;
+    }
+    // The words around them still count.
+    EXPECT_GT(score("We loved L.A."), 0.0);
 }
 
 TEST(ValenceSentimentTagger, EmoticonsAndEmoji)
