@@ -9,7 +9,6 @@
 
 #include <QHBoxLayout>
 #include <QLinearGradient>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QVBoxLayout>
@@ -140,7 +139,7 @@ void VoiceStage::paintBackdrop(QPainter &painter, const ZephyrTheme &theme) cons
     painter.fillRect(area, glow);
 }
 
-void VoiceStage::paintEvent(QPaintEvent *event)
+void VoiceStage::paintEvent(QPaintEvent *)
 {
     // The backdrop changes with the size, the theme and the mood, not each
     // time the orb over it is drawn: it is drawn once and then copied.
@@ -155,9 +154,9 @@ void VoiceStage::paintEvent(QPaintEvent *event)
         paintBackdrop(painter, theme);
         m_backdropKey = key;
     }
+    // Only the part to be repainted is copied: the painter is clipped to it.
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    painter.drawPixmap(dirty, m_backdrop, QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+    painter.drawPixmap(QPointF(0, 0), m_backdrop);
 }
 
 } // namespace zn
