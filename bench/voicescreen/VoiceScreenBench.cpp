@@ -44,7 +44,7 @@ protected:
 void runEventLoopFor(int milliseconds)
 {
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
