@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTextCursor>
 
@@ -73,6 +74,49 @@ void BM_KeystrokeIn15kEntry(benchmark::State &state)
     state.counters["chars"] = double(pane.editor->draftText().size());
 }
 BENCHMARK(BM_KeystrokeIn15kEntry)->Unit(benchmark::kMillisecond);
+
+// A keystroke on which the autosave's longest wait falls due, while writing
+// steadily: arg 0 a new entry of 15,000 characters (its draft row is
+// written), 1 an edited entry of that length (it is scored and committed).
+// The keystroke only restarts the save's timers; the save runs from the
+// event loop right after it, before the next keystroke is read. Each is
+// timed apart ("key_ms", "save_ms"), and the whole is the iteration.
+void BM_KeystrokeWithASaveDue(benchmark::State &state)
+{
+    Pane pane(15'000);
+    const bool editing = state.range(0) == 1;
+    if (editing) {
+        pane.editor->openEntry(pane.entry, true);
+        pane.view->setEntry(pane.entry);
+    } else {
+        pane.editor->startNewDraft(longEntry(15'000));
+        pane.view->setEntry(nullptr);
+    }
+    DraftEditor *editor = pane.view->writingSurface()->editor();
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+
+    QElapsedTimer timer;
+    qint64 keyNs = 0;
+    qint64 saveNs = 0;
+    for (auto _ : state) {
+        timer.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor, &release);
+        keyNs += timer.nsecsElapsed();
+        timer.start();
+        pane.clock.advance(EditorSession::kAutosaveLongestWait);
+        saveNs += timer.nsecsElapsed();
+        pane.view->repaint();
+    }
+    const double iterations = double(state.iterations());
+    state.counters["key_ms"] = double(keyNs) / 1e6 / iterations;
+    state.counters["save_ms"] = double(saveNs) / 1e6 / iterations;
+}
+BENCHMARK(BM_KeystrokeWithASaveDue)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Opening an entry for reading (arg 1 = 0) or writing (1): the pane shows
 // its first frame.

@@ -8,6 +8,7 @@
 #include "platform/store/ModelContext.h"
 
 #include <cmath>
+#include <utility>
 
 namespace zn {
 namespace {
@@ -102,6 +103,7 @@ EditorSession::EditorSession(Clock &clock, QObject *parent)
     : QObject(parent)
     , m_clock(&clock)
     , m_autosaveTimer(clock, this)
+    , m_autosaveDeadlineTimer(clock, this)
     , m_savedIndicatorTimer(clock, this)
     , m_liveMood(clock)
 {
@@ -248,19 +250,29 @@ void EditorSession::onDraftTextChanged()
     const bool writing = m_mode == DetailMode::Editing || m_mode == DetailMode::ComposingDraft;
     if (writing) {
         setHasPendingAutosave(true);
-        // The mode is read when the timer fires, not now.
-        m_autosaveTimer.start(kAutosaveDelay, [this] {
-            if (m_mode == DetailMode::Editing)
-                commitDraft(false);
-            else if (m_mode == DetailMode::ComposingDraft)
-                saveDraftRow();
-        });
+        // The mode is read when the timer fires, not now. The pause restarts
+        // with every change; the longest wait runs from the first change
+        // not yet saved. Either saves from the event loop, never inside the
+        // keystroke that made it due.
+        m_autosaveTimer.start(kAutosaveDelay, [this] { runAutosave(); });
+        if (!m_autosaveDeadlineTimer.isActive())
+            m_autosaveDeadlineTimer.start(kAutosaveLongestWait, [this] { runAutosave(); });
     }
 
     // A result for the text before this change must not land any more.
     m_liveMood.cancel();
     if (writing)
         m_liveMood.schedule(m_draftText, kLiveMoodDelay);
+}
+
+void EditorSession::runAutosave()
+{
+    m_autosaveTimer.stop();
+    m_autosaveDeadlineTimer.stop();
+    if (m_mode == DetailMode::Editing)
+        commitDraft(false);
+    else if (m_mode == DetailMode::ComposingDraft)
+        saveDraftRow();
 }
 
 void EditorSession::showSavedIndicator()
@@ -275,11 +287,12 @@ void EditorSession::showSavedIndicator()
 void EditorSession::cancelAutosave()
 {
     m_autosaveTimer.stop();
+    m_autosaveDeadlineTimer.stop();
 }
 
 void EditorSession::cancelTasks()
 {
-    m_autosaveTimer.stop();
+    cancelAutosave();
     m_savedIndicatorTimer.stop();
     // Also drops an analysis already running, so nothing lands after the
     // session moved on.
@@ -305,7 +318,10 @@ void EditorSession::saveDraftRow()
     // As typed: trimming happens only when the draft is committed.
     row->setRawText(m_draftText);
     row->setIsDraft(true);
-    (void)m_modelContext->save();
+    // The editor shows nothing of a refusal here (a commit will); a flush
+    // before quitting asks for it.
+    if (auto error = m_modelContext->save())
+        m_lastSaveError = std::move(error);
     setHasPendingAutosave(false);
 }
 
@@ -387,7 +403,7 @@ void EditorSession::applyText(JournalEntry &entry, const QString &trimmedText)
 bool EditorSession::completeCommit(JournalEntry *entry, bool leaveEditing, bool textChanged)
 {
     if (const auto error = m_modelContext->save()) {
-        m_lastSaveFailed = true;
+        m_lastSaveError = error;
         setSaveStatus(SaveStatus::error(error->description()));
         return false;
     }
@@ -489,7 +505,7 @@ void EditorSession::beginEditing()
 
 void EditorSession::flushPendingEdits()
 {
-    m_autosaveTimer.stop();
+    cancelAutosave();
     if (m_mode == DetailMode::Editing) {
         if (m_draftText != m_committedBaselineText)
             commitDraft(false);
@@ -505,11 +521,14 @@ bool EditorSession::flushBeforeLeaving()
         return true;
     // Only a refused store save holds the editor back: an entry that no
     // longer exists, or a session without a store, has nowhere to save to.
-    m_lastSaveFailed = false;
+    return !flushBeforeQuitting();
+}
+
+std::optional<StoreError> EditorSession::flushBeforeQuitting()
+{
+    m_lastSaveError.reset();
     flushPendingEdits();
-    const bool refused = m_lastSaveFailed;
-    m_lastSaveFailed = false;
-    return !refused;
+    return std::exchange(m_lastSaveError, std::nullopt);
 }
 
 void EditorSession::clearSelection()

@@ -57,8 +57,10 @@ private:
 // Debounces: every change of the text schedules an autosave after 1.2 s and
 // a live-mood analysis after 0.5 s (run off the UI thread; for a long text it
 // also prepares what a commit of it stores); "saved" returns
-// to "idle" after 2.0 s. Main thread only; every property signal fires only
-// on a real change.
+// to "idle" after 2.0 s. While the text keeps changing without such a pause,
+// the autosave still runs 3 s after the first change it has not saved, so
+// steady writing is never more than 3 s from the store. Main thread only;
+// every property signal fires only on a real change.
 class EditorSession : public QObject
 {
     Q_OBJECT
@@ -69,6 +71,7 @@ class EditorSession : public QObject
 
 public:
     static constexpr Clock::Duration kAutosaveDelay{1200};
+    static constexpr Clock::Duration kAutosaveLongestWait{3000};
     static constexpr Clock::Duration kLiveMoodDelay{500};
     static constexpr Clock::Duration kSavedIndicatorDelay{2000};
 
@@ -124,6 +127,9 @@ public:
     bool commitDraft(bool leaveEditing);
     // Saves what is pending now instead of waiting for the autosave.
     void flushPendingEdits();
+    // The same, before the program ends: why the store refused, when it
+    // did; the text is then only in the editor.
+    std::optional<StoreError> flushBeforeQuitting();
     // Leaves the current entry (a composed draft is discarded) and resets.
     void clearSelection();
     // Cancels the autosave only (before a manual save).
@@ -160,6 +166,7 @@ private:
     void updateHasDraftText();
 
     void onDraftTextChanged();
+    void runAutosave();
     JournalEntry *fetchEntry(const std::optional<QUuid> &id) const;
     void saveDraftRow();
     // applyEntryText, with the analysis worked out ahead when there is one.
@@ -177,6 +184,7 @@ private:
     WeatherLabel m_liveWeather = WeatherLabel::Overcast;
     bool m_hasPendingAutosave = false;
     ClockTimer m_autosaveTimer;
+    ClockTimer m_autosaveDeadlineTimer;
     ClockTimer m_savedIndicatorTimer;
     QPointer<ModelContext> m_modelContext;
     QString m_committedBaselineText;
@@ -185,7 +193,8 @@ private:
     QPointer<QObject> m_insightCoordinatorObject;
     bool m_insightCoordinatorIsObject = false;
     bool m_hasDraftText = false;
-    bool m_lastSaveFailed = false;
+    // The latest refusal of the store, while a flush wants to know.
+    std::optional<StoreError> m_lastSaveError;
     LiveMoodRunner m_liveMood;
 };
 

@@ -4,6 +4,7 @@
 #include "core/JournalSchema.h"
 #include "platform/base/Clock.h"
 #include "platform/base/SystemLog.h"
+#include "platform/store/StoreLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -141,6 +142,18 @@ QString removeLocalStoreFiles()
 
 std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, StoreError *error)
 {
+    // Held through the whole chain, so no other program opens the store
+    // while old files are moved aside and a new one is made.
+    StoreError lockError;
+    const auto lock = StoreLock::acquire(folder, QDir(folder).filePath(QStringLiteral("default.store")), &lockError);
+    if (!lock && lockError.code == StoreError::Code::Busy) {
+        systemLog(QStringLiteral("Zephyrnote: Local store unavailable (%1). Leaving it in place.")
+                      .arg(lockError.description()));
+        if (error)
+            *error = lockError;
+        return std::nullopt;
+    }
+
     StoreError cloudError;
     if (auto result = makeStoreContainerIn(folder, true, &cloudError))
         return result;

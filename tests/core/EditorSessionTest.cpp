@@ -5,6 +5,7 @@
 #include "core/JournalQueries.h"
 #include "core/MoodAnalysis.h"
 #include "core/StoreFactory.h"
+#include "core/TextUnits.h"
 #include "MoodFakes.h"
 #include "support/TestSupport.h"
 
@@ -149,8 +150,10 @@ TEST_F(EditorSessionTest, TypingInEditingCommitsOnceAfterThePause)
     m_session->openEntry(entry, true);
     ASSERT_EQ(m_session->mode(), DetailMode::Editing);
 
+    // Two changes a second apart: within the longest wait, so only the
+    // pause saves.
     QString typed = QStringLiteral("Old words.");
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 2; ++i) {
         typed += QStringLiteral(" more");
         m_session->setDraftText(typed);
         EXPECT_TRUE(m_session->hasPendingAutosave());
@@ -180,6 +183,97 @@ TEST_F(EditorSessionTest, TypingInEditingCommitsOnceAfterThePause)
     EXPECT_EQ(m_session->saveStatus(), SaveStatus::idle());
     m_clock.advance(10s);
     EXPECT_EQ(m_queue.ids.size(), 1);
+}
+
+TEST_F(EditorSessionTest, SteadyWritingIsNeverMoreThanThreeSecondsFromTheStore)
+{
+    // A keystroke every 250 ms for ten seconds: no pause ever reaches 1.2 s.
+    // Whatever was typed 3 s ago is stored at every moment, and no keystroke
+    // saves by itself.
+    const auto writeSteadily = [this](const QUuid &id, const QString &start) {
+        struct Typed {
+            QDateTime at;
+            QString text;
+        };
+        QList<Typed> history;
+        QString typed = start;
+        int saves = 0;
+        const auto counter = QObject::connect(m_context, &ModelContext::didSave, [&] { ++saves; });
+        for (int i = 0; i < 40; ++i) {
+            typed += i % 6 == 5 ? QStringLiteral(" ") : QStringLiteral("w");
+            const int before = saves;
+            m_session->setDraftText(typed);
+            EXPECT_EQ(saves, before) << "a keystroke saved";
+            history.append({m_clock.now(), typed});
+            m_clock.advance(250ms);
+            const QString stored = this->stored(id)->rawText();
+            for (const Typed &t : std::as_const(history)) {
+                if (t.at.msecsTo(m_clock.now()) >= 3000) {
+                    EXPECT_TRUE(stored.startsWith(text::trimmed(t.text))) << i << ": " << stored.toStdString();
+                }
+            }
+        }
+        QObject::disconnect(counter);
+        // One save per longest wait, not one per keystroke.
+        EXPECT_GE(saves, 3);
+        EXPECT_LE(saves, 4);
+        return typed;
+    };
+
+    m_session->startNewDraft();
+    const QUuid rowId = *m_session->draftRowID();
+    const QString composed = writeSteadily(rowId, QString());
+    EXPECT_TRUE(stored(rowId)->isDraft());
+    EXPECT_TRUE(m_statuses.isEmpty());
+    // The pause still saves the rest, once.
+    m_clock.advance(1200ms);
+    EXPECT_EQ(stored(rowId)->rawText(), composed);
+    EXPECT_EQ(m_clock.pendingCount(), 0);
+
+    // Editing commits the same way, a reflection asked for with each commit.
+    JournalEntry *entry = seed(QStringLiteral("Old words."));
+    m_session->openEntry(entry, true);
+    m_statuses.clear();
+    const QString edited = writeSteadily(entry->id(), QStringLiteral("Old words."));
+    EXPECT_GE(m_queue.ids.size(), 3);
+    EXPECT_TRUE(m_statuses.contains(SaveStatus::saved()));
+    m_clock.advance(1200ms);
+    EXPECT_EQ(stored(entry->id())->rawText(), text::trimmed(edited));
+}
+
+TEST_F(EditorSessionTest, AFlushBeforeQuittingSaysWhyTheStoreRefused)
+{
+    // Nothing pending: nothing to say.
+    EXPECT_FALSE(m_session->flushBeforeQuitting());
+
+    // A new entry: its autosave shows nothing, but the flush says why.
+    m_session->startNewDraft();
+    const QUuid rowId = *m_session->draftRowID();
+    m_session->setDraftText(kHappy);
+    failSaves(QStringLiteral("No space left on device"));
+    m_clock.advance(1200ms);
+    EXPECT_TRUE(m_statuses.isEmpty());
+    const auto refused = m_session->flushBeforeQuitting();
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->description().contains(QStringLiteral("No space left on device")));
+    EXPECT_EQ(m_session->draftText(), kHappy);
+    EXPECT_EQ(m_session->mode(), DetailMode::ComposingDraft);
+    EXPECT_EQ(stored(rowId)->rawText(), QString());
+    m_container->setSaveFailureInjector({});
+    EXPECT_FALSE(m_session->flushBeforeQuitting());
+    EXPECT_EQ(stored(rowId)->rawText(), kHappy);
+
+    // An edited entry: the refusal also shows beside the editor.
+    JournalEntry *entry = seed(QStringLiteral("Before"));
+    m_session->openEntry(entry, true);
+    m_session->setDraftText(kGloomy);
+    failSaves(QStringLiteral("No space left on device"));
+    ASSERT_TRUE(m_session->flushBeforeQuitting());
+    EXPECT_TRUE(m_session->saveStatus().isError());
+    EXPECT_EQ(m_session->draftText(), kGloomy);
+    m_container->setSaveFailureInjector({});
+    EXPECT_FALSE(m_session->flushBeforeQuitting());
+    EXPECT_EQ(stored(entry->id())->rawText(), kGloomy);
 }
 
 TEST_F(EditorSessionTest, ComposingAutosavesTheRawTextIntoTheDraftRow)

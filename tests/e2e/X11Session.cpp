@@ -195,20 +195,27 @@ void EndToEndTest::TearDown()
     }
 }
 
-void EndToEndTest::launch(const QString &platform)
+void EndToEndTest::launch(const QString &platform, const QProcessEnvironment &extra)
 {
     QProcessEnvironment env = home.environment(display.name(), platform);
-    started.mark(env);
-    app.setProcessEnvironment(env);
-    app.setProcessChannelMode(QProcess::SeparateChannels);
+    env.insert(extra);
+    startMarked(app, binary, {}, env);
+}
+
+void EndToEndTest::startMarked(QProcess &process, const QString &program, const QStringList &arguments,
+                               QProcessEnvironment environment)
+{
+    started.mark(environment);
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
     // A group of its own, so the program and its children end together; and
     // it ends with this test process, even one killed on its time-out.
-    app.setChildProcessModifier([] {
+    process.setChildProcessModifier([] {
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     });
-    app.start(binary, {});
-    ASSERT_TRUE(app.waitForStarted(5000)) << app.errorString().toStdString();
+    process.start(program, arguments);
+    ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
 }
 
 void EndToEndTest::keys(const QString &window, const QStringList &sequence, int delayMs)

@@ -72,8 +72,14 @@ class EndToEndTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Starts the program on the display ("xcb") or without one ("offscreen").
-    void launch(const QString &platform = QStringLiteral("xcb"));
+    // Starts the program on the display ("xcb") or without one ("offscreen"),
+    // with `extra` added to its environment.
+    void launch(const QString &platform = QStringLiteral("xcb"), const QProcessEnvironment &extra = {});
+    // Starts `program` as launch() starts the program: marked, in a group of
+    // its own, ending with this test process. For a second copy, or the
+    // program inside a wrapper.
+    void startMarked(QProcess &process, const QString &program, const QStringList &arguments,
+                     QProcessEnvironment environment);
     // Keys to `window` as a person presses them (xdotool key names), and
     // text typed into it.
     void keys(const QString &window, const QStringList &sequence, int delayMs = 60);

@@ -122,8 +122,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Nothing typed is lost: an edited entry is saved, a new one kept as a
     // draft that the next start brings back.
-    if (JournalWorkspaceView *workspace = m_root ? m_root->workspace() : nullptr)
+    if (m_closeGuard) {
+        if (!m_closeGuard()) {
+            event->ignore();
+            return;
+        }
+    } else if (JournalWorkspaceView *workspace = m_root ? m_root->workspace() : nullptr) {
         workspace->workspace().editor().flushPendingEdits();
+    }
     m_saveTimer.stop();
     saveFrame();
     QMainWindow::closeEvent(event);

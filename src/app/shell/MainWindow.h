@@ -41,6 +41,10 @@ public:
     // Writes the frame under the autosave key now.
     void saveFrame();
 
+    // Asked before the window closes; false keeps it open. Without one,
+    // closing saves what is being typed and always closes.
+    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -55,6 +59,7 @@ private:
     ZephyrnoteCommands *m_commands;
     RootView *m_root;
     QTimer m_saveTimer;
+    std::function<bool()> m_closeGuard;
     bool m_restored = false;
 };
 

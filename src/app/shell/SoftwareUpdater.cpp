@@ -1,5 +1,7 @@
 #include "app/shell/SoftwareUpdater.h"
 
+#include "views/kit/QtDialogPresenter.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -35,6 +37,7 @@ void SoftwareUpdater::checkForUpdates(QWidget *window)
                                 QStringLiteral("Updates come from your system"), QMessageBox::Ok, window);
     box->setInformativeText(updateMessage());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    fitAlertWidth(box);
     if (window)
         box->setWindowModality(Qt::WindowModal);
     open = box;

@@ -1,16 +1,20 @@
 #include "app/shell/ZephyrnoteApp.h"
 
 #include "app/settings/AppSettings.h"
+#include "app/theme/ApplicationPalette.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
+#include "app/shell/QuitController.h"
 #include "app/shell/RootView.h"
 #include "app/shell/SoftwareUpdater.h"
 #include "app/shell/ZephyrnoteCommands.h"
+#include "core/UnsavedTextFile.h"
 #include "platform/base/SystemLog.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/model/LocalServerLanguageModel.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
+#include "views/kit/QtDialogPresenter.h"
 #include "views/kit/QtFilePanel.h"
 #include "views/onboarding/OnboardingView.h"
 #include "views/settings/SettingsRootView.h"
@@ -53,6 +57,7 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
 
     app->m_settings = std::make_unique<AppSettings>(env.defaults);
     trace("settings");
+    app->m_palette = std::make_unique<ApplicationPalette>(app->m_settings.get());
     // The detector follows the model server's announcements by itself.
     app->m_capability = std::make_unique<CapabilityDetector>(env.languageModel);
     trace("capability");
@@ -75,6 +80,15 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
     app->m_container = made->container;
     app->m_usesCloudKit = made->cloudInUse;
     app->m_storeNote = made->note;
+    // Text that an ended session could not save comes back as a draft,
+    // which the journal then offers when it opens. Only the program that
+    // holds the store alone may do this.
+    const ModelConfiguration &configuration = app->m_container->configuration();
+    if (app->m_container->ownsStore() && !configuration.isStoredInMemoryOnly) {
+        app->m_unsaved = UnsavedTextFile::open(configuration.folder);
+        if (app->m_unsaved)
+            app->m_unsaved->restoreInto(*app->m_container->mainContext());
+    }
     return app;
 }
 
@@ -96,10 +110,12 @@ MainWindow *ZephyrnoteApp::mainWindow()
                                     QMessageBox::Ok, m_mainWindow);
         box->setInformativeText(QStringLiteral("A private journal that reads the weather of your days."));
         box->setAttribute(Qt::WA_DeleteOnClose);
+        fitAlertWidth(box);
         box->open();
     };
     callbacks.checkForUpdates = [this] { m_updater->checkForUpdates(m_mainWindow); };
     callbacks.showSettings = [this] { showSettings(); };
+    callbacks.quit = [this] { m_quit->requestQuit(); };
 
     auto makeWorkspace = [this](QWidget *parent) {
         WorkspaceServices services;
@@ -124,10 +140,25 @@ MainWindow *ZephyrnoteApp::mainWindow()
     m_mainWindow = new MainWindow(*m_settings, *m_environment.defaults, std::move(callbacks), makeContent,
                                   m_environment.notificationCenter);
     m_mainWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto editor = [this]() -> EditorSession * {
+        JournalWorkspaceView *workspace = m_mainWindow ? m_mainWindow->rootView()->workspace() : nullptr;
+        return workspace ? &workspace->workspace().editor() : nullptr;
+    };
+    m_quit = new QuitController(editor, *new QtDialogPresenter(m_mainWindow), m_unsaved.get(), this);
+    m_mainWindow->setCloseGuard([this] { return m_quit->mayCloseWindow(); });
     if (auto *panels = dynamic_cast<QtFilePanel *>(m_environment.panels))
         panels->setWindow(m_mainWindow);
     m_mainWindow->restoreFrame();
     return m_mainWindow;
+}
+
+void ZephyrnoteApp::bringToFront()
+{
+    MainWindow *window = mainWindow();
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void ZephyrnoteApp::showSettings()
@@ -144,6 +175,10 @@ void ZephyrnoteApp::showSettings()
         services.notificationCenter = m_environment.notificationCenter;
         m_settingsWindow = new SettingsRootView(services);
     }
+    // Each opening comes over the journal, inside its screen's free area.
+    if (!m_settingsWindow->isVisible())
+        if (auto *settingsView = qobject_cast<SettingsRootView *>(m_settingsWindow.data()))
+            settingsView->placeOver(m_mainWindow);
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
@@ -166,6 +201,7 @@ int reportStartupFailure(const QString &message, bool showBox)
     systemLog(QStringLiteral("Zephyrnote: ") + message);
     if (showBox) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Zephyrnote"), message, QMessageBox::Ok);
+        fitAlertWidth(&box);
         box.exec(); // nothing else runs yet: waiting here is the whole program
     }
     return 1;

@@ -13,6 +13,7 @@
 namespace zn {
 
 class AccountStatusProvider;
+class ApplicationPalette;
 class AppSettings;
 class CapabilityDetector;
 class FilePanels;
@@ -21,7 +22,9 @@ class InsightCoordinator;
 class MainWindow;
 class ModelContainer;
 class NotificationCenter;
+class QuitController;
 class SoftwareUpdater;
+class UnsavedTextFile;
 class UserDefaults;
 struct VoiceSessionServices;
 
@@ -48,7 +51,9 @@ struct AppEnvironment
 
 // The program: makes the settings, capability detector, reflection
 // coordinator, cloud-account monitor, update holder and then the store, in
-// that order, and owns them for the whole run. Opens the main window and
+// that order, and owns them for the whole run. From the settings on, the
+// application palette follows their theme, so dialogs and menus match the
+// windows. Opens the main window and
 // the settings window. Main thread only.
 class ZephyrnoteApp : public QObject
 {
@@ -72,6 +77,13 @@ public:
 
     // The main window (made on first use; shown by the caller).
     MainWindow *mainWindow();
+    // How the program ends; made with the main window.
+    QuitController *quitController() const { return m_quit; }
+    // Text an ended session could not save, kept beside the store; null for
+    // a store in memory.
+    UnsavedTextFile *unsavedText() const { return m_unsaved.get(); }
+    // Shows the main window in front of the others, with the keyboard.
+    void bringToFront();
     void showSettings();
     QWidget *settingsWindow() const { return m_settingsWindow; }
 
@@ -87,6 +99,7 @@ private:
     std::unique_ptr<lm::LanguageModel> m_ownedModel;
     std::unique_ptr<FilePanels> m_ownedPanels;
     std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<ApplicationPalette> m_palette;
     std::unique_ptr<CapabilityDetector> m_capability;
     std::unique_ptr<InsightCoordinator> m_coordinator;
     std::unique_ptr<ICloudAccountMonitor> m_monitor;
@@ -94,7 +107,9 @@ private:
     std::shared_ptr<ModelContainer> m_container;
     bool m_usesCloudKit = false;
     std::optional<QString> m_storeNote;
+    std::unique_ptr<UnsavedTextFile> m_unsaved;
     QPointer<MainWindow> m_mainWindow;
+    QuitController *m_quit = nullptr;
     QPointer<QWidget> m_settingsWindow;
 };
 

@@ -103,13 +103,13 @@ ZephyrnoteCommands::ZephyrnoteCommands(QMenuBar *menuBar, ZephyrnoteMenuCallback
     const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
     const auto name = [](const char *n) { return QString::fromLatin1(n); };
 
-    m_appMenu = menuBar->addMenu(QStringLiteral("Zephyrnote"));
-    addCallback(m_appMenu, QStringLiteral("About Zephyrnote"), m_callbacks.showAbout);
-    addCallback(m_appMenu, QStringLiteral("Check for Updates…"), m_callbacks.checkForUpdates);
+    m_appMenu = menuBar->addMenu(QStringLiteral("&Zephyrnote"));
+    addCallback(m_appMenu, QStringLiteral("&About Zephyrnote"), m_callbacks.showAbout);
+    addCallback(m_appMenu, QStringLiteral("Check for &Updates…"), m_callbacks.checkForUpdates);
     m_appMenu->addSeparator();
-    addCallback(m_appMenu, QStringLiteral("Settings…"), m_callbacks.showSettings, ctrl(Qt::Key_Comma));
+    addCallback(m_appMenu, QStringLiteral("&Settings…"), m_callbacks.showSettings, ctrl(Qt::Key_Comma));
     m_appMenu->addSeparator();
-    addCallback(m_appMenu, QStringLiteral("Quit"), [this] {
+    addCallback(m_appMenu, QStringLiteral("&Quit"), [this] {
         if (m_callbacks.quit) {
             m_callbacks.quit();
             return;
@@ -121,41 +121,41 @@ ZephyrnoteCommands::ZephyrnoteCommands(QMenuBar *menuBar, ZephyrnoteMenuCallback
         }, Qt::QueuedConnection);
     }, ctrl(Qt::Key_Q));
 
-    m_fileMenu = menuBar->addMenu(QStringLiteral("File"));
-    addCommand(m_fileMenu, QStringLiteral("New Entry"), name(NewEntry), ctrl(Qt::Key_N));
-    addCommand(m_fileMenu, QStringLiteral("New Voice Entry"), name(GoVoice), ctrl(Qt::Key_R));
+    m_fileMenu = menuBar->addMenu(QStringLiteral("&File"));
+    addCommand(m_fileMenu, QStringLiteral("&New Entry"), name(NewEntry), ctrl(Qt::Key_N));
+    addCommand(m_fileMenu, QStringLiteral("New &Voice Entry"), name(GoVoice), ctrl(Qt::Key_R));
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, QStringLiteral("Save"), name(Save), ctrl(Qt::Key_S));
+    addCommand(m_fileMenu, QStringLiteral("&Save"), name(Save), ctrl(Qt::Key_S));
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, QStringLiteral("Export Journal…"), name(ExportJournal),
+    addCommand(m_fileMenu, QStringLiteral("&Export Journal…"), name(ExportJournal),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
-    addCommand(m_fileMenu, QStringLiteral("Import Journal…"), name(ImportJournal),
+    addCommand(m_fileMenu, QStringLiteral("&Import Journal…"), name(ImportJournal),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
 
-    m_editMenu = menuBar->addMenu(QStringLiteral("Edit"));
+    m_editMenu = menuBar->addMenu(QStringLiteral("&Edit"));
     buildEditItems();
     m_editMenu->addSeparator();
-    addCommand(m_editMenu, QStringLiteral("Find…"), name(FocusSearch), ctrl(Qt::Key_F));
+    addCommand(m_editMenu, QStringLiteral("&Find…"), name(FocusSearch), ctrl(Qt::Key_F));
 
-    m_viewMenu = menuBar->addMenu(QStringLiteral("View"));
-    addCommand(m_viewMenu, QStringLiteral("Timeline"), name(GoAll));
-    addCommand(m_viewMenu, QStringLiteral("Today’s Entries"), name(GoToday));
-    addCommand(m_viewMenu, QStringLiteral("Calendar"), name(GoCalendar));
-    addCommand(m_viewMenu, QStringLiteral("Emotional Weather"), name(GoWeather));
-    addCommand(m_viewMenu, QStringLiteral("Voice"), name(GoVoice));
+    m_viewMenu = menuBar->addMenu(QStringLiteral("&View"));
+    addCommand(m_viewMenu, QStringLiteral("&Timeline"), name(GoAll));
+    addCommand(m_viewMenu, QStringLiteral("Today’s &Entries"), name(GoToday));
+    addCommand(m_viewMenu, QStringLiteral("&Calendar"), name(GoCalendar));
+    addCommand(m_viewMenu, QStringLiteral("Emotional &Weather"), name(GoWeather));
+    addCommand(m_viewMenu, QStringLiteral("&Voice"), name(GoVoice));
 
-    m_entryMenu = menuBar->addMenu(QStringLiteral("Entry"));
-    addCommand(m_entryMenu, QStringLiteral("Previous Entry"), name(PreviousEntry), ctrl(Qt::Key_BracketLeft));
-    addCommand(m_entryMenu, QStringLiteral("Next Entry"), name(NextEntry), ctrl(Qt::Key_BracketRight));
+    m_entryMenu = menuBar->addMenu(QStringLiteral("E&ntry"));
+    addCommand(m_entryMenu, QStringLiteral("&Previous Entry"), name(PreviousEntry), ctrl(Qt::Key_BracketLeft));
+    addCommand(m_entryMenu, QStringLiteral("&Next Entry"), name(NextEntry), ctrl(Qt::Key_BracketRight));
     m_entryMenu->addSeparator();
-    addCommand(m_entryMenu, QStringLiteral("Delete…"), name(DeleteEntry), ctrl(Qt::Key_Backspace));
+    addCommand(m_entryMenu, QStringLiteral("&Delete…"), name(DeleteEntry), ctrl(Qt::Key_Backspace));
 
     if (qApp)
         qApp->installEventFilter(this);
 
-    m_helpMenu = menuBar->addMenu(QStringLiteral("Help"));
-    addCommand(m_helpMenu, QStringLiteral("Zephyrnote Help"), name(ShowPrivacyPromise));
-    addCommand(m_helpMenu, QStringLiteral("Privacy Promise"), name(ShowPrivacyPromise));
+    m_helpMenu = menuBar->addMenu(QStringLiteral("&Help"));
+    addCommand(m_helpMenu, QStringLiteral("Zephyrnote &Help"), name(ShowPrivacyPromise));
+    addCommand(m_helpMenu, QStringLiteral("&Privacy Promise"), name(ShowPrivacyPromise));
 }
 
 ZephyrnoteCommands::~ZephyrnoteCommands() = default;
@@ -205,14 +205,14 @@ void ZephyrnoteCommands::buildEditItems()
     // Text fields take these keys themselves while focused, so the menu's
     // shortcuts never double an edit.
     const Item items[] = {
-        {"Undo", EditOp::Undo, QKeySequence::Undo},
-        {"Redo", EditOp::Redo, QKeySequence::Redo},
+        {"&Undo", EditOp::Undo, QKeySequence::Undo},
+        {"&Redo", EditOp::Redo, QKeySequence::Redo},
         {nullptr, EditOp::Undo, QKeySequence::UnknownKey},
-        {"Cut", EditOp::Cut, QKeySequence::Cut},
-        {"Copy", EditOp::Copy, QKeySequence::Copy},
-        {"Paste", EditOp::Paste, QKeySequence::Paste},
-        {"Delete", EditOp::Delete, QKeySequence::UnknownKey},
-        {"Select All", EditOp::SelectAll, QKeySequence::SelectAll},
+        {"Cu&t", EditOp::Cut, QKeySequence::Cut},
+        {"&Copy", EditOp::Copy, QKeySequence::Copy},
+        {"&Paste", EditOp::Paste, QKeySequence::Paste},
+        {"&Delete", EditOp::Delete, QKeySequence::UnknownKey},
+        {"Select &All", EditOp::SelectAll, QKeySequence::SelectAll},
     };
     for (const Item &item : items) {
         if (!item.title) {

@@ -35,6 +35,9 @@ struct ZephyrnoteMenuCallbacks
 // Quit), "File", "Edit" (text editing forwarded to the focused text
 // widget, then "Find…"), "View", "Entry", "Help".
 //
+// Every title carries an access key (Alt+F opens "File", then N is "New
+// Entry"); no two in one menu share one.
+//
 // Each menu shortcut is the only shortcut on its key. When a router is
 // given, a key pressed while a screen has claimed it there goes to that
 // screen instead of posting; choosing the item with the mouse still posts.

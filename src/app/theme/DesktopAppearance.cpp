@@ -1,5 +1,7 @@
 #include "app/theme/DesktopAppearance.h"
 
+#include "app/theme/ApplicationPalette.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -157,11 +159,11 @@ void DesktopAppearance::update(const State &next)
 
 ColorScheme DesktopAppearance::schemeOfApplicationPalette()
 {
-    // Our windows set their own palettes and never the application's, so this
-    // is the desktop's (or the style's) idea of light or dark.
+    // The desktop's (or the style's) idea of light or dark: the palette from
+    // before a theme replaced the application's.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return ColorScheme::Light;
-    const QPalette palette = QGuiApplication::palette();
+    const QPalette palette = ApplicationPalette::desktopPalette();
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness()
                ? ColorScheme::Dark
                : ColorScheme::Light;

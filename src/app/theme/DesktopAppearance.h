@@ -13,7 +13,8 @@ namespace zn {
 // Reads the desktop's settings portal (org.freedesktop.portal.Settings)
 // without ever waiting on it: every query is asynchronous with a short
 // time-out, and until an answer comes (or when no portal runs) the scheme
-// follows the lightness of the application palette and the accessibility
+// follows the lightness of the desktop's application palette (the one from
+// before a theme replaced it, see ApplicationPalette) and the accessibility
 // wishes are off. Later portal changes arrive through its SettingChanged
 // signal.
 class DesktopAppearance : public SystemAppearance

@@ -84,19 +84,23 @@ AccessibilityPreferences ThemeScope::accessibilityFor(const QWidget *widget)
     return preferencesOf(SystemAppearance::shared());
 }
 
+ZephyrTheme themeFollowing(const AppSettings *settings, const SystemAppearance &system)
+{
+    ZephyrTheme theme;
+    theme.colorScheme = system.colorScheme();
+    if (settings) {
+        theme.palette = settings->palette();
+        // A chosen light or dark wins over the desktop for our windows.
+        theme.colorScheme = colorScheme(settings->appearance()).value_or(theme.colorScheme);
+    }
+    return theme;
+}
+
 ZephyrTheme ThemeScope::followedTheme() const
 {
     if (m_fixed)
         return *m_fixed;
-    ZephyrTheme theme;
-    const SystemAppearance &system = m_system ? *m_system : SystemAppearance::shared();
-    theme.colorScheme = system.colorScheme();
-    if (m_settings) {
-        theme.palette = m_settings->palette();
-        // A chosen light or dark wins over the desktop for our windows.
-        theme.colorScheme = colorScheme(m_settings->appearance()).value_or(theme.colorScheme);
-    }
-    return theme;
+    return themeFollowing(m_settings, m_system ? *m_system : SystemAppearance::shared());
 }
 
 void ThemeScope::recompute()

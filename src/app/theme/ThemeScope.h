@@ -21,6 +21,11 @@ struct AccessibilityPreferences
     friend bool operator==(const AccessibilityPreferences &, const AccessibilityPreferences &) = default;
 };
 
+// The theme the settings ask for: their palette, and their appearance's
+// scheme or, for `System`, the desktop's. No settings: warm in the
+// desktop's scheme.
+ZephyrTheme themeFollowing(const AppSettings *settings, const SystemAppearance &system);
+
 // Supplies the theme to one widget and everything under it (a window, or any
 // subtree that needs another theme). Every view asks `themeFor(this)` at
 // paint time; on a change the scope gives its host a palette made from the
@@ -31,8 +36,8 @@ struct AccessibilityPreferences
 // `AppSettings.appearance`, or from the system when that is `System`), or
 // with a fixed theme.
 //
-// Never give the application palette a theme's colours: the desktop
-// provider reads that palette to tell a light desktop from a dark one.
+// The application palette (dialogs, menus, file dialogs) follows the
+// settings through `ApplicationPalette`, not through a scope.
 class ThemeScope : public QObject
 {
     Q_OBJECT

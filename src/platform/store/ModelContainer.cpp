@@ -2,6 +2,8 @@
 
 #include "platform/store/ModelContext.h"
 #include "platform/store/SqlStore.h"
+#include "platform/store/StoreLock.h"
+#include "platform/base/SystemLog.h"
 
 namespace zn {
 
@@ -27,11 +29,31 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const Schema &schema, const
         return nullptr;
     }
     std::shared_ptr<ModelContainer> container(new ModelContainer(schema, configuration));
+    if (!configuration.isStoredInMemoryOnly) {
+        StoreError lockError;
+        container->m_lock = StoreLock::acquire(configuration.folder, configuration.storeFilePath(), &lockError);
+        if (!container->m_lock && lockError.code == StoreError::Code::Busy) {
+            if (error)
+                *error = lockError;
+            return nullptr;
+        }
+    }
     // The store keeps a reference to the container's own copy of the schema.
+    // Without a lock file it still opens where it can, or says itself what
+    // is wrong with its folder.
     container->m_sql = SqlStore::open(container->m_schema, configuration, error);
     if (!container->m_sql)
         return nullptr;
+    if (!container->ownsStore())
+        systemLog(QStringLiteral("Zephyrnote: The journal store “%1” is open without its folder’s lock; drafts "
+                                 "left by earlier runs stay where they are.")
+                      .arg(configuration.storeFilePath()));
     return container;
+}
+
+bool ModelContainer::ownsStore() const
+{
+    return m_configuration.isStoredInMemoryOnly || m_lock != nullptr;
 }
 
 ModelContext *ModelContainer::mainContext()

@@ -17,6 +17,7 @@ namespace zn {
 
 class ModelContext;
 class SqlStore;
+class StoreLock;
 
 // What one save wrote, by entity name.
 struct StoreChanges
@@ -38,7 +39,9 @@ public:
     // Opens the store of `configuration`, creating the file and its folder
     // (0700; file 0600) when new. Fails with Code::Incompatible when the file
     // is not a database, records another schema version or lacks a table or
-    // column, and with Code::Unavailable for a cloud configuration.
+    // column, with Code::Unavailable for a cloud configuration, and with
+    // Code::Busy, touching nothing, when another process holds the folder's
+    // StoreLock; the container holds that lock while it lives.
     static std::shared_ptr<ModelContainer> open(const Schema &schema,
                                                 const ModelConfiguration &configuration,
                                                 StoreError *error = nullptr);
@@ -46,6 +49,10 @@ public:
 
     const Schema &schema() const { return m_schema; }
     const ModelConfiguration &configuration() const { return m_configuration; }
+
+    // No other process can have this store open: it lives in memory, or
+    // this process holds its folder's lock.
+    bool ownsStore() const;
 
     // The context the views share; lives as long as the container.
     ModelContext *mainContext();
@@ -80,6 +87,7 @@ private:
     friend class ModelContext;
     Schema m_schema;
     ModelConfiguration m_configuration;
+    std::shared_ptr<StoreLock> m_lock;
     std::unique_ptr<SqlStore> m_sql;
     ModelContext *m_mainContext = nullptr;
     SaveFailureInjector m_injector;

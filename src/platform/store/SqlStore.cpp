@@ -3,6 +3,7 @@
 #include "platform/store/FieldValues.h"
 #include "platform/store/PersistentModel.h"
 #include "platform/store/SqlNames.h"
+#include "platform/store/StoreLock.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -101,14 +102,6 @@ bool diskIsFull(const QString &folder)
     if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
         return false;
     return quint64(fs.f_bavail) * quint64(fs.f_frsize) < 256 * 1024 || (fs.f_files > 0 && fs.f_favail == 0);
-}
-
-StoreError busyError(const QString &path)
-{
-    return StoreError(StoreError::Code::Busy,
-                      QStringLiteral("Another program is using the journal store “%1”, so Zephyrnote can’t open it now. "
-                                     "Nothing was moved or changed: close the other program and open Zephyrnote again.")
-                          .arg(path));
 }
 
 StoreError permissionError(const QString &path, const QString &detail)
@@ -316,7 +309,7 @@ StoreError SqlStore::openFailure(int code, const QString &location, const QStrin
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return busyError(location);
+        return storeBusyError(location);
     case SQLITE_FULL:
         return diskFullError(location);
     case SQLITE_NOTADB:

@@ -1,7 +1,10 @@
 #include "views/kit/PaintedButton.h"
 
+#include "views/kit/Mnemonics.h"
+
 #include <QEnterEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 
 namespace zn {
 
@@ -10,6 +13,14 @@ PaintedButton::PaintedButton(QWidget *parent)
 {
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void PaintedButton::setTitle(const QString &title)
+{
+    m_title = title;
+    setText(literalMnemonicText(title));
+    updateGeometry();
+    update();
 }
 
 void PaintedButton::enterEvent(QEnterEvent *event)
@@ -24,6 +35,21 @@ void PaintedButton::leaveEvent(QEvent *event)
     m_hovered = false;
     update();
     QAbstractButton::leaveEvent(event);
+}
+
+bool PaintedButton::event(QEvent *event)
+{
+    const bool handled = QAbstractButton::event(event);
+    // Tab on the only stop of a page keeps the focus here; the keyboard
+    // still asked for it, so the ring shows.
+    if (event->type() == QEvent::KeyPress && hasFocus() && !m_keyboardFocus) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            m_keyboardFocus = true;
+            update();
+        }
+    }
+    return handled;
 }
 
 void PaintedButton::focusInEvent(QFocusEvent *event)

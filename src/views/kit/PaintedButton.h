@@ -13,6 +13,11 @@ class PaintedButton : public QAbstractButton
 public:
     explicit PaintedButton(QWidget *parent = nullptr);
 
+    // The title as written; text() holds it with every "&" doubled, so the
+    // button takes no access key from it (a painted title has none).
+    void setTitle(const QString &title);
+    QString title() const { return m_title; }
+
     bool isHovered() const { return m_hovered; }
     // Focus reached by Tab, Backtab or a shortcut: the ring is for the
     // keyboard, not for the button just clicked.
@@ -24,8 +29,10 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
+    QString m_title;
     bool m_hovered = false;
     bool m_keyboardFocus = false;
 };

@@ -1,11 +1,44 @@
 #include "views/kit/QtDialogPresenter.h"
 
+#include "views/kit/Mnemonics.h"
+
 #include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zn {
+
+namespace {
+
+// The text column of an alert, about as wide as the desktop's own alerts.
+constexpr int kAlertTextWidth = 420;
+// What a small screen keeps free beside an alert.
+constexpr int kAlertScreenMargin = 120;
+
+} // namespace
+
+void fitAlertWidth(QMessageBox *box)
+{
+    if (!box)
+        return;
+    const QWidget *anchor = box->parentWidget() ? box->parentWidget() : box;
+    QScreen *screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    int width = kAlertTextWidth;
+    if (screen)
+        width = std::clamp(screen->availableGeometry().width() - kAlertScreenMargin, 160, kAlertTextWidth);
+    // The box sizes itself to its labels' minimum widths each time it is
+    // shown; a wrapped message alone asks for almost nothing.
+    for (const char *name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+        if (auto *label = box->findChild<QLabel *>(QLatin1String(name)))
+            label->setMinimumWidth(width);
+}
+
 namespace {
 
 // Texts come from data as often as not (file names, error messages), so they
@@ -18,8 +51,16 @@ QMessageBox *makeBox(QWidget *window, const QString &title, const QString &messa
     box->setIcon(QMessageBox::NoIcon);
     box->setTextFormat(Qt::PlainText);
     box->setText(title);
-    if (!message.isEmpty())
+    if (!message.isEmpty()) {
         box->setInformativeText(message.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+        // Over a message the title reads as a heading, as on any desktop.
+        if (auto *heading = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            QFont bold = heading->font();
+            bold.setBold(true);
+            heading->setFont(bold);
+        }
+    }
+    fitAlertWidth(box);
     return box;
 }
 
@@ -52,7 +93,7 @@ void QtDialogPresenter::showAlert(const AlertRequest &request, std::function<voi
     if (m_alert)
         m_alert->done(QDialog::Rejected); // answers the earlier alert as dismissed
     QMessageBox *box = makeBox(m_window, request.title, request.message);
-    QPushButton *ok = box->addButton(request.buttonTitle, QMessageBox::AcceptRole);
+    QPushButton *ok = box->addButton(literalMnemonicText(request.buttonTitle), QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok);
     connect(box, &QDialog::finished, this, [onDismissed = std::move(onDismissed)] {
@@ -78,7 +119,7 @@ void QtDialogPresenter::confirm(const ConfirmationRequest &request, std::functio
             role = QMessageBox::RejectRole;
         else if (button.role == DialogButtonRole::Destructive)
             role = QMessageBox::DestructiveRole;
-        QPushButton *pushButton = box->addButton(button.title, role);
+        QPushButton *pushButton = box->addButton(literalMnemonicText(button.title), role);
         buttons.append(pushButton);
         // Return never confirms a destructive action by accident.
         if (!defaultChosen && button.role == DialogButtonRole::Default) {

@@ -9,6 +9,12 @@
 
 namespace zn {
 
+// Gives a message box the width of a desktop alert, so a sentence of its
+// message takes one line (or two) rather than five and its window title
+// reads in full. Narrow screens keep a margin around it. Call before the
+// box is shown.
+void fitAlertWidth(QMessageBox *box);
+
 // Window-modal message boxes and dialogs over `window`, opened with open()
 // so the event loop keeps running while they are up.
 class QtDialogPresenter : public QObject, public DialogPresenter

@@ -1,5 +1,7 @@
 #include "views/kit/QtFilePanel.h"
 
+#include "views/kit/Mnemonics.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -43,7 +45,7 @@ QFileDialog *makeDialog(QWidget *window, const QString &title, const QString &me
     auto *dialog = new QFileDialog(window, title, startFolder());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setLabelText(QFileDialog::Accept, prompt);
+    dialog->setLabelText(QFileDialog::Accept, literalMnemonicText(prompt));
     if (!message.isEmpty()) {
         if (auto *grid = qobject_cast<QGridLayout *>(dialog->layout())) {
             auto *label = new QLabel(message, dialog);

@@ -4,6 +4,7 @@
 #include "app/theme/ThemeScope.h"
 #include "app/theme/ZephyrTheme.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/onboarding/OnboardingModel.h"
 
 #include <QFocusEvent>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zn {
@@ -90,16 +92,15 @@ void PaletteCard::paintEvent(QPaintEvent *)
         painter.drawRoundedRect(preview.adjusted(inset, inset, -inset, -inset), kPreviewRadius - inset,
                                 kPreviewRadius - inset);
     }
-    if (hasFocus() && m_keyboardFocus) {
-        QColor ring = theme.accent();
-        ring.setAlphaF(0.45f);
-        painter.setPen(QPen(ring, 1.5, Qt::DashLine));
-        painter.drawRoundedRect(preview.adjusted(-3, -3, 3, 3), kPreviewRadius + 3, kPreviewRadius + 3);
-    }
-
     const QFont titleFont = textStyleFont(TextStyle::Headline);
     const QFontMetrics titleMetrics(titleFont);
     qreal y = preview.bottom() + kCardSpacing;
+    if (hasFocus() && m_keyboardFocus) {
+        // Around the title, so it never reads as the chosen card's border.
+        const qreal ringWidth = std::min<qreal>(width(), titleMetrics.horizontalAdvance(text()) + 20);
+        const QRectF ring((width() - ringWidth) / 2, y - 3, ringWidth, titleMetrics.height() + 6);
+        paintFocusRing(painter, ring, 7, theme);
+    }
     painter.setFont(titleFont);
     painter.setPen(theme.primaryInk());
     painter.drawText(QRectF(0, y, width(), titleMetrics.height()), Qt::AlignHCenter | Qt::AlignTop, text());

@@ -7,6 +7,7 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
 #include "views/onboarding/OnboardingParts.h"
+#include "views/workspace/state/ShortcutRouter.h"
 #include "views/workspace/detail/DetailWidgets.h"
 
 #include <QHBoxLayout>
@@ -50,7 +51,6 @@ OnboardingView::OnboardingView(AppSettings &settings, std::function<void()> onFi
     , m_scope(new ThemeScope(this, &settings, m_system))
     , m_background(new ClimateBackground(this))
 {
-    setFocusPolicy(Qt::StrongFocus);
     m_background->lower();
 
     auto *outer = new QHBoxLayout(this);
@@ -72,13 +72,28 @@ OnboardingView::OnboardingView(AppSettings &settings, std::function<void()> onFi
     layout->addWidget(m_steps);
     layout->addStretch(1);
     layout->addWidget(makeButtonRow());
+    // The page itself is no stop for Tab (it would show no ring); focus
+    // given to it goes to the primary button.
+    setFocusPolicy(Qt::NoFocus);
+    setFocusProxy(m_primary);
 
-    // Return and the keypad's Enter are the primary button's keys anywhere
-    // in the screen; Back has none.
+    // Return and the keypad's Enter are the primary button's keys wherever
+    // the focus is in the window (a card, Back, the menu bar after F10 and
+    // Escape); Back has none. They go through the window's shortcut owner
+    // where there is one.
+    ShortcutRouter *router = ShortcutRouter::find(this);
     for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        const auto press = [button = QPointer<DetailButton>(m_primary)] {
+            if (button)
+                button->click();
+        };
+        if (router) {
+            router->claim(QKeySequence(key), this, press, Qt::WindowShortcut);
+            continue;
+        }
         auto *shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, m_primary, &QAbstractButton::click);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, press);
     }
 
     connect(&m_model, &OnboardingModel::stepChanged, this, &OnboardingView::showStep);
@@ -205,7 +220,7 @@ void OnboardingView::showStep(int step)
     keep.setRetainSizeWhenHidden(true);
     m_back->setSizePolicy(keep);
     m_back->setVisible(m_model.showsBack());
-    m_primary->setText(m_model.primaryTitle());
+    m_primary->setTitle(m_model.primaryTitle());
     m_primary->updateGeometry();
     if (QWidget *focused = focusWidget(); !focused || !focused->isVisible())
         setFocus();

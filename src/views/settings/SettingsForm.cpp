@@ -130,6 +130,9 @@ FormPage::FormPage(QWidget *parent) : QWidget(parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of its own for Tab: the page scrolls to whichever control
+    // the keyboard reaches.
+    scroll->setFocusPolicy(Qt::NoFocus);
     // The window's backdrop shows through.
     scroll->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);

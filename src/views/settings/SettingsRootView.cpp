@@ -4,12 +4,18 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
 #include "views/kit/DialogPresenter.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/QtDialogPresenter.h"
 #include "views/kit/QtFilePanel.h"
 #include "views/settings/SettingsTabs.h"
 #include "views/workspace/window/PrivacyPromiseView.h"
 
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTabWidget>
@@ -32,6 +38,45 @@ constexpr TabItem kTabs[] = {
     {"Privacy", "hand.raised"},
 };
 
+// The tab titles, ringed like every other control when the keyboard is on
+// them (the desktop style marks that focus barely, or not at all).
+class RingedTabBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QTabBar::paintEvent(event);
+        if (!hasFocus() || !m_keyboardFocus || currentIndex() < 0)
+            return;
+        QPainter painter(this);
+        paintFocusRing(painter, QRectF(tabRect(currentIndex())).adjusted(1, 1, -1, -1), 5, ThemeScope::themeFor(this));
+    }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        const Qt::FocusReason reason = event->reason();
+        m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+            || reason == Qt::ShortcutFocusReason;
+        QTabBar::focusInEvent(event);
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        m_keyboardFocus = true; // arrows move between the tabs
+        QTabBar::keyPressEvent(event);
+    }
+
+private:
+    bool m_keyboardFocus = false;
+};
+
+class RingedTabWidget : public QTabWidget
+{
+public:
+    RingedTabWidget() { setTabBar(new RingedTabBar); }
+};
+
 } // namespace
 
 SettingsRootView::SettingsRootView(SettingsServices services, DialogPresenter *presenter, SystemAppearance *system,
@@ -48,10 +93,15 @@ SettingsRootView::SettingsRootView(SettingsServices services, DialogPresenter *p
     m_scope = new ThemeScope(this, services.settings, system);
 
     setWindowTitle(QStringLiteral("Settings"));
-    setMinimumSize(kMinimumSize);
-    resize(kDefaultSize);
+    placeOver(nullptr);
+    // Closed from the keyboard as any settings window is.
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto *shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
 
-    m_tabs = new QTabWidget;
+    m_tabs = new RingedTabWidget;
     m_tabs->setDocumentMode(true);
     m_tabs->tabBar()->setExpanding(false);
     m_tabs->setIconSize(QSize(16, 16));
@@ -85,6 +135,47 @@ SettingsRootView::~SettingsRootView()
     if (auto *own = dynamic_cast<QtDialogPresenter *>(m_presenter); own && own->parent() == this)
         delete own;
     m_presenter = nullptr;
+}
+
+QRect SettingsRootView::frameOver(const QRect &anchor, const QRect &available, const QMargins &decoration)
+{
+    const QRect room = available.marginsRemoved(decoration);
+    const QSize size = kDefaultSize.boundedTo(room.size()).expandedTo(QSize(1, 1));
+    QRect frame(QPoint(), size);
+    frame.moveCenter(anchor.isValid() ? anchor.center() : room.center());
+    // Inside the free area, title bar included; a corner that would stick
+    // out moves in, the top left one last so it always shows.
+    if (frame.right() > room.right())
+        frame.moveRight(room.right());
+    if (frame.bottom() > room.bottom())
+        frame.moveBottom(room.bottom());
+    if (frame.left() < room.left())
+        frame.moveLeft(room.left());
+    if (frame.top() < room.top())
+        frame.moveTop(room.top());
+    return frame;
+}
+
+void SettingsRootView::placeOver(const QWidget *window)
+{
+    QScreen *screen = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        setMinimumSize(kMinimumSize);
+        resize(kDefaultSize);
+        return;
+    }
+    // The desktop's title bar and border, as the main window has them.
+    QMargins decoration;
+    if (window && window->isVisible()) {
+        const QRect outer = window->frameGeometry();
+        const QRect inner = window->geometry();
+        decoration = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                              outer.bottom() - inner.bottom());
+    }
+    const QRect available = screen->availableGeometry();
+    const QRect frame = frameOver(window ? window->geometry() : QRect(), available, decoration);
+    setMinimumSize(kMinimumSize.boundedTo(frame.size()));
+    setGeometry(frame);
 }
 
 void SettingsRootView::updateTabIcons()

@@ -2,7 +2,9 @@
 
 #include "views/settings/SettingsModel.h"
 
+#include <QMargins>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -23,6 +25,8 @@ class ThemeScope;
 // in the window's own theme (the settings' palette and appearance). Each
 // time it is shown it refreshes the capability detector and the account
 // status. Outcomes of the data actions show in one "Settings" alert.
+// Escape and Ctrl+W close it. On a screen too small for its sizes it opens
+// inside the free area and its tabs scroll.
 class SettingsRootView : public QWidget
 {
     Q_OBJECT
@@ -36,6 +40,15 @@ public:
     explicit SettingsRootView(SettingsServices services, DialogPresenter *presenter = nullptr,
                               SystemAppearance *system = nullptr, QWidget *parent = nullptr);
     ~SettingsRootView() override;
+
+    // The window's frame (without the desktop's title bar, which
+    // `decoration` adds around it) centred over `anchor` and kept inside
+    // `available`: the default size and minimum where there is room, the
+    // room there is where not. An invalid anchor centres it in `available`.
+    static QRect frameOver(const QRect &anchor, const QRect &available, const QMargins &decoration = {});
+    // Sizes and places the window over `window` (the main window), on its
+    // screen; null means the primary screen's middle.
+    void placeOver(const QWidget *window);
 
     SettingsModel &model() { return *m_model; }
     QTabWidget *tabs() const { return m_tabs; }

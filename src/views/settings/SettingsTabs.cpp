@@ -4,6 +4,7 @@
 #include "app/settings/AppSettings.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "reflections/CapabilityDetector.h"
+#include "views/kit/Mnemonics.h"
 #include "views/settings/SettingsForm.h"
 #include "views/settings/SettingsModel.h"
 #include "views/settings/SettingsTexts.h"
@@ -38,7 +39,7 @@ InkLabel *valueLabel(const QString &text = {})
 
 QPushButton *formButton(const QString &title)
 {
-    auto *button = new QPushButton(title);
+    auto *button = new QPushButton(literalMnemonicText(title));
     button->setAutoDefault(false);
     button->setCursor(Qt::PointingHandCursor);
     // Room around the title, as a form button has on any desktop style.

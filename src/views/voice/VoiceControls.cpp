@@ -3,6 +3,7 @@
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -57,7 +58,7 @@ VoiceButton::VoiceButton(const VoiceControl &control, QWidget *parent)
     : PaintedButton(parent)
     , m_control(control)
 {
-    setText(control.title);
+    setTitle(control.title);
     setAccessibleName(control.title);
     setEnabled(control.enabled);
     setFocusPolicy(Qt::StrongFocus);
@@ -88,7 +89,7 @@ QFont VoiceButton::titleFont() const
 QSize VoiceButton::sizeHint() const
 {
     const QFontMetrics fm(titleFont());
-    int label = fm.horizontalAdvance(text());
+    int label = fm.horizontalAdvance(title());
     if (!m_control.symbol.isEmpty())
         label += int(std::ceil(symbolBoxForFontPixelSize(titleFont().pixelSize()))) + kSymbolGap;
     const bool large = m_control.size == VoiceControlSize::Large;
@@ -139,24 +140,25 @@ void VoiceButton::paintEvent(QPaintEvent *)
     if (!isEnabled())
         title = withAlpha(title, title.alphaF() * 0.5);
 
-    if (hasFocus()) {
-        painter.setPen(QPen(withAlpha(theme.accent(), 0.7), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+    if (hasKeyboardFocus()) {
+        if (m_control.style == VoiceButtonStyle::Prominent)
+            paintFocusRing(painter, frame, radius, withAlpha(title, 0.95), FocusRingGround::Accent);
+        else
+            paintFocusRing(painter, frame, radius, theme);
     }
 
     const QFont font = titleFont();
     painter.setFont(font);
     const QFontMetricsF fm(font);
     const qreal symbol = m_control.symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font.pixelSize());
-    const qreal labelWidth = fm.horizontalAdvance(text()) + (symbol > 0 ? symbol + kSymbolGap : 0);
+    const qreal labelWidth = fm.horizontalAdvance(this->title()) + (symbol > 0 ? symbol + kSymbolGap : 0);
     qreal x = (width() - labelWidth) / 2.0;
     if (symbol > 0) {
         drawSymbol(painter, m_control.symbol, QRectF(x, (height() - symbol) / 2.0, symbol, symbol), title);
         x += symbol + kSymbolGap;
     }
     painter.setPen(title);
-    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, this->title());
 }
 
 // --- VoiceSpinner -------------------------------------------------------------

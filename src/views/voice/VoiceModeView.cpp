@@ -88,20 +88,6 @@ void VoiceModeView::bindSession()
     connect(s, &QObject::destroyed, this, [this] { setEnabled(false); });
 }
 
-namespace {
-
-// The router of the window this screen is in: the main window keeps one as
-// a direct child.
-ShortcutRouter *findRouter(QWidget *from)
-{
-    for (QWidget *w = from; w; w = w->parentWidget())
-        if (auto *router = w->findChild<ShortcutRouter *>(QString(), Qt::FindDirectChildrenOnly))
-            return router;
-    return nullptr;
-}
-
-} // namespace
-
 void VoiceModeView::claimKeys()
 {
     // Called when built with a router, else on first showing, when the
@@ -110,7 +96,7 @@ void VoiceModeView::claimKeys()
         return;
     m_keysClaimed = true;
     if (!m_router)
-        m_router = findRouter(this);
+        m_router = ShortcutRouter::find(this);
     const auto start = [this] { pressStartKey(); };
     const auto save = [this] { pressSaveKey(); };
     const auto stop = [this] { pressStopKey(); };

@@ -110,7 +110,7 @@ TEST(MainWindowTest, FTenOpensTheMenusFromTheKeyboard)
     QTest::keyClick(window, Qt::Key_F10);
     settleEvents();
     ASSERT_TRUE(window->menuBar()->activeAction());
-    EXPECT_EQ(window->menuBar()->activeAction()->text(), QStringLiteral("Zephyrnote"));
+    EXPECT_EQ(window->menuBar()->activeAction()->text(), QStringLiteral("&Zephyrnote"));
     QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : window, Qt::Key_Escape);
 }
 

@@ -138,8 +138,8 @@ TEST(ZephyrnoteAppTest, CheckForUpdatesSitsBelowAboutAndSaysWhereUpdatesComeFrom
     MainWindow *window = app.mainWindow();
     const QList<QAction *> items = window->commands()->applicationMenu()->actions();
     ASSERT_GE(items.size(), 2);
-    EXPECT_EQ(items[0]->text(), QStringLiteral("About Zephyrnote"));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("Check for Updates…"));
+    EXPECT_EQ(items[0]->text(), QStringLiteral("&About Zephyrnote"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Check for &Updates…"));
     EXPECT_TRUE(items[1]->isEnabled());
     EXPECT_TRUE(items[1]->shortcut().isEmpty());
     EXPECT_TRUE(SoftwareUpdater::updateMessage().contains(QStringLiteral("package manager")));

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -34,6 +35,16 @@ struct Item
 
 const Item kSeparator{QStringLiteral("-"), {}, {}};
 
+// A title as the menu shows it: without the mark of its access key.
+QString shown(const QAction *action)
+{
+    QString text = action->text();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i) == QLatin1Char('&'))
+            text.remove(i, 1); // "&&" leaves one "&", skipped next
+    return text;
+}
+
 QList<Item> itemsOf(const QMenu *menu)
 {
     QList<Item> out;
@@ -41,7 +52,7 @@ QList<Item> itemsOf(const QMenu *menu)
         if (action->isSeparator())
             out.append(kSeparator);
         else
-            out.append({action->text(), action->shortcut().toString(QKeySequence::PortableText),
+            out.append({shown(action), action->shortcut().toString(QKeySequence::PortableText),
                         ZephyrnoteCommands::postedName(action)});
     }
     return out;
@@ -92,7 +103,7 @@ TEST_F(CommandsTest, MenusHoldTheirItemsInOrderWithNativeShortcuts)
 {
     QStringList titles;
     for (QAction *menu : window.menuBar()->actions())
-        titles.append(menu->text());
+        titles.append(shown(menu));
     EXPECT_EQ(titles, (QStringList{QStringLiteral("Zephyrnote"), QStringLiteral("File"), QStringLiteral("Edit"),
                                    QStringLiteral("View"), QStringLiteral("Entry"), QStringLiteral("Help")}));
 
@@ -145,7 +156,7 @@ TEST_F(CommandsTest, EveryKeyHasOneOwnerAndCtrlEAndCtrlIAreFree)
             continue;
         EXPECT_FALSE(owners.contains(key)) << key.toStdString() << " on " << action->text().toStdString()
                                            << " and " << owners.value(key).toStdString();
-        owners.insert(key, action->text());
+        owners.insert(key, shown(action));
         EXPECT_TRUE(action->isEnabled());
     }
     EXPECT_FALSE(owners.contains(QStringLiteral("Ctrl+E")));
@@ -260,7 +271,7 @@ TEST_F(ShownWindowTest, EditItemsWorkOnTheFocusedTextField)
     ASSERT_EQ(QApplication::focusWidget(), line);
     auto editItem = [&](const QString &title) {
         for (QAction *action : commands->editMenu()->actions())
-            if (action->text() == title)
+            if (shown(action) == title)
                 return action;
         return static_cast<QAction *>(nullptr);
     };
@@ -285,6 +296,53 @@ TEST_F(ShownWindowTest, EditItemsWorkOnTheFocusedTextField)
     EXPECT_EQ(line->text(), QStringLiteral("two words"));
     QTest::keyClick(screen, Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(posted, QStringList{QStringLiteral("zep.command.deleteEntry")});
+}
+
+} // namespace
+} // namespace zn
+
+namespace zn {
+namespace {
+
+TEST_F(ShownWindowTest, EveryMenuAndItemHasItsOwnAccessKeyAndAltOpensTheMenu)
+{
+    // One key per menu title across the bar, one per item within a menu.
+    QSet<QChar> titleKeys;
+    for (QAction *menuAction : window.menuBar()->actions()) {
+        const QKeySequence title = QKeySequence::mnemonic(menuAction->text());
+        ASSERT_FALSE(title.isEmpty()) << shown(menuAction).toStdString();
+        const QChar key = QChar(title[0].key()).toUpper();
+        EXPECT_FALSE(titleKeys.contains(key)) << shown(menuAction).toStdString();
+        titleKeys.insert(key);
+        QSet<QChar> itemKeys;
+        for (QAction *action : menuAction->menu()->actions()) {
+            if (action->isSeparator())
+                continue;
+            const qsizetype mark = action->text().indexOf(QLatin1Char('&'));
+            ASSERT_GE(mark, 0) << shown(action).toStdString() << " has no access key";
+            const QChar itemKey = action->text().at(mark + 1).toUpper();
+            EXPECT_FALSE(itemKeys.contains(itemKey)) << shown(action).toStdString() << " repeats " << itemKey.toLatin1();
+            itemKeys.insert(itemKey);
+        }
+    }
+
+    // Alt+F opens File, where N is "New Entry"; Escape closes it again.
+    QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+    QCoreApplication::processEvents();
+    auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(popup, nullptr) << "Alt+F opened no menu";
+    EXPECT_EQ(popup, commands->fileMenu());
+    QTest::keyClick(popup, Qt::Key_N);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posted, QStringList{QString::fromLatin1(Notifications::NewEntry)});
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    // Alt+N: the Entry menu ("E&ntry"), not another with N.
+    QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), commands->entryMenu());
+    if (QWidget *open = QApplication::activePopupWidget())
+        QTest::keyClick(open, Qt::Key_Escape);
 }
 
 } // namespace

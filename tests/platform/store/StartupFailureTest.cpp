@@ -102,6 +102,50 @@ TEST(StoreStartup, LockHeldByAnotherProgramIsReportedAndNothingMoves)
     EXPECT_EQ(entriesIn(dir.path()), kEntries);
 }
 
+TEST(StoreStartup, AStoreOpenInOneProgramIsBusyForAnotherAndLeftByteForByte)
+{
+    test::TempDir dir;
+    fillJournal(dir.path());
+    const auto snapshot = [&] {
+        QStringList files;
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
+            files << name + QLatin1Char(' ') + QString::fromLatin1(readFile(dir.file(name)).toBase64());
+        return files;
+    };
+    auto held = makeModelContainerIn(dir.path());
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(held->container->ownsStore());
+    // Within this program every container of the folder shares the lock.
+    auto again = makeModelContainerIn(dir.path());
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->container->ownsStore());
+    again.reset();
+
+    const QStringList before = snapshot();
+    const QString busy = openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()});
+    EXPECT_TRUE(busy.startsWith(QStringLiteral("error %1 ").arg(int(StoreError::Code::Busy)))) << busy.toStdString();
+    EXPECT_TRUE(busy.contains(QStringLiteral("Another program is using the journal store"))) << busy.toStdString();
+    expectPlainMessage(busy);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(recovered(dir.path()).isEmpty());
+
+    held.reset();
+    EXPECT_EQ(openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()}),
+              QStringLiteral("ok %1").arg(kEntries));
+
+    // The lock of a program that was killed is taken over at once.
+    QProcess writer;
+    writer.start(QStringLiteral(ZN_STORE_WRITER), {dir.path()});
+    ASSERT_TRUE(writer.waitForReadyRead(10'000)) << writer.readAllStandardError().toStdString();
+    ::kill(pid_t(writer.processId()), SIGKILL);
+    ASSERT_TRUE(writer.waitForFinished());
+    StoreError error;
+    auto taken = makeModelContainerIn(dir.path(), &error);
+    ASSERT_TRUE(taken) << error.description().toStdString();
+    EXPECT_TRUE(taken->container->ownsStore());
+    EXPECT_GT(fetchAllEntries(*taken->container->mainContext()).size(), kEntries);
+}
+
 TEST(StoreStartup, UnreadableFilesAreReportedAndOpenOnceReadableAgain)
 {
     test::TempDir dir;

@@ -2,12 +2,16 @@
 #include "app/theme/SystemAppearance.h"
 #include "app/theme/ThemeScope.h"
 #include "platform/base/UserDefaults.h"
+#include "support/FocusWalk.h"
 #include "support/TestSupport.h"
 #include "views/onboarding/OnboardingParts.h"
 #include "views/onboarding/OnboardingView.h"
 #include "views/workspace/detail/DetailWidgets.h"
+#include "views/workspace/state/ShortcutRouter.h"
 
 #include <QApplication>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -233,6 +237,74 @@ TEST(OnboardingScreenshots, EachStepInBothPalettesAndSchemes)
                 h.view->primaryButton()->click();
             }
             EXPECT_EQ(h.finishedCalls, 1);
+        }
+    }
+}
+
+TEST(OnboardingSteps, ReturnAdvancesWhereverTheFocusIsInTheWindowMenuBarIncluded)
+{
+    // The screen inside a main window with a menu bar and the window's
+    // shortcut owner, as the program builds it.
+    test::TempDir dir;
+    UserDefaults defaults(dir.file(QStringLiteral("defaults.ini")));
+    AppSettings settings(&defaults);
+    ManualSystemAppearance system;
+    QMainWindow window;
+    auto *router = new ShortcutRouter(&window);
+    window.menuBar()->addMenu(QStringLiteral("&File"))->addAction(QStringLiteral("&Quit"));
+    auto *view = new OnboardingView(settings, [] {}, &system, &window);
+    window.setCentralWidget(view);
+    window.resize(900, 640);
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    ASSERT_NE(router, nullptr);
+
+    // Focus on the Back button: Return still runs the primary button.
+    QTest::keyClick(&window, Qt::Key_Return);
+    ASSERT_EQ(view->step(), 1);
+    view->backButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view->backButton(), Qt::Key_Return);
+    EXPECT_EQ(view->step(), 2);
+    // Focus left in the menu bar (F10, then Escape twice): Return too.
+    view->backButton()->click();
+    ASSERT_EQ(view->step(), 1);
+    window.menuBar()->setFocus(Qt::ShortcutFocusReason);
+    QApplication::processEvents();
+    QTest::keyClick(window.menuBar(), Qt::Key_Enter);
+    EXPECT_EQ(view->step(), 2);
+    EXPECT_EQ(settings.palette(), ColorPalettePreference::Warm);
+}
+
+TEST(OnboardingFocus, EveryStopOfEveryStepShowsARingInBothPalettesAndSchemes)
+{
+    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+        for (const ColorPalettePreference palette : allColorPalettePreferences()) {
+            OnboardingHarness h(scheme);
+            h.settings->setPalette(palette);
+            h.show();
+            for (int step = 0; step < 3; ++step) {
+                const QList<test::FocusStop> stops = test::walkTabStops(h.view.get());
+                QStringList names;
+                for (const test::FocusStop &stop : stops)
+                    names << stop.name;
+                // The primary button is a stop on every step, Back from the
+                // second on, the two cards on the second.
+                EXPECT_EQ(stops.size(), step == 0 ? 1 : step == 1 ? 4 : 2) << names.join(", ").toStdString();
+                EXPECT_EQ(test::stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
+                    << "step " << step << ", " << rawValue(palette).toStdString()
+                    << (scheme == ColorScheme::Dark ? " dark" : " light");
+                if (step == 0 && !stops.isEmpty()) {
+                    const QString name = QStringLiteral("onboarding-continue-focused-%1-%2.png")
+                                             .arg(rawValue(palette), scheme == ColorScheme::Dark ? QStringLiteral("dark")
+                                                                                                 : QStringLiteral("light"));
+                    EXPECT_TRUE(stops.first().focused.save(test::screenshotPath(name)));
+                }
+                if (step < 2)
+                    h.view->model().advance();
+                QApplication::processEvents();
+            }
         }
     }
 }

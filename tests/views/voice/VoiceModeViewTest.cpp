@@ -32,7 +32,7 @@ protected:
     {
         QStringList out;
         for (VoiceButton *b : tray().buttons())
-            out << b->text();
+            out << b->title();
         return out;
     }
 

@@ -127,7 +127,7 @@ CalendarNavButton::CalendarNavButton(const QString &symbol, const QString &text,
     , m_ink(ink)
     , m_contentSize(contentSize)
 {
-    setText(text);
+    setTitle(text);
     setFont(font);
     setAccessibleName(accessibleName);
     setToolTip(accessibleName);
@@ -139,7 +139,7 @@ QSize CalendarNavButton::sizeHint() const
     QSize content = m_contentSize;
     if (m_symbol.isEmpty()) {
         const QFontMetrics fm(font());
-        content.setWidth(std::max(content.width(), fm.horizontalAdvance(text()) + 2 * kBorderedPadding));
+        content.setWidth(std::max(content.width(), fm.horizontalAdvance(title()) + 2 * kBorderedPadding));
     }
     if (m_frame == Frame::Bordered)
         content += QSize(2 * kBorderedInset, 2 * kBorderedInset);
@@ -186,7 +186,7 @@ void CalendarNavButton::paintEvent(QPaintEvent *)
         drawSymbol(painter, m_symbol, symbolRect, ink, SymbolRendering::Monochrome, weight);
     } else {
         painter.setPen(ink);
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        painter.drawText(rect(), Qt::AlignCenter, title());
     }
 }
 

@@ -26,11 +26,22 @@ int sundayBasedWeekday(int qtDayOfWeek)
 
 QStringList orderedWeekdaySymbols(const QLocale &locale)
 {
-    QStringList sundayFirst;
-    sundayFirst.reserve(7);
-    sundayFirst.append(locale.dayName(Qt::Sunday, QLocale::NarrowFormat));
-    for (int day = Qt::Monday; day <= Qt::Saturday; ++day)
-        sundayFirst.append(locale.dayName(day, QLocale::NarrowFormat));
+    const auto sundayFirstOf = [](const QLocale &names) {
+        QStringList days;
+        days.reserve(7);
+        days.append(names.dayName(Qt::Sunday, QLocale::NarrowFormat));
+        for (int day = Qt::Monday; day <= Qt::Saturday; ++day)
+            days.append(names.dayName(day, QLocale::NarrowFormat));
+        return days;
+    };
+    QStringList sundayFirst = sundayFirstOf(locale);
+    // A locale without names of its own (C, POSIX) numbers the days; the
+    // initials then are the English ones, as every date on screen is.
+    const auto hasLetter = [](const QString &symbol) {
+        return std::any_of(symbol.cbegin(), symbol.cend(), [](QChar c) { return c.isLetter(); });
+    };
+    if (!std::all_of(sundayFirst.cbegin(), sundayFirst.cend(), hasLetter))
+        sundayFirst = sundayFirstOf(QLocale(QLocale::English, QLocale::UnitedStates));
 
     const int first = sundayBasedWeekday(locale.firstDayOfWeek()) - 1;
     return sundayFirst.mid(first) + sundayFirst.mid(0, first);

@@ -28,7 +28,8 @@ struct DayWeatherStat {
 // is a multiple of seven.
 using MonthSlots = QList<std::optional<QDateTime>>;
 
-// The very short weekday symbols of the locale ("S", "M", …), rotated so the
+// The very short weekday symbols of the locale ("S", "M", …; the English
+// ones where the locale has only numbers, as C and POSIX do), rotated so the
 // locale's first day of the week comes first.
 QStringList orderedWeekdaySymbols(const QLocale &locale = QLocale());
 

@@ -4,6 +4,7 @@
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/weather/emotional/WeatherPageLogic.h"
 #include "views/workspace/detail/DetailWidgets.h"
 
@@ -142,7 +143,7 @@ void WeatherGlyph::paintEvent(QPaintEvent *)
 TintedButton::TintedButton(const QString &title, const QString &symbolName, QWidget *parent)
     : PaintedButton(parent), m_symbol(symbolName)
 {
-    setText(title);
+    setTitle(title);
     setFont(textStyleFont(TextStyle::Body));
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -151,7 +152,7 @@ QSize TintedButton::sizeHint() const
 {
     const QFontMetricsF fm(font());
     const qreal symbol = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font().pixelSize()) + 5;
-    return QSize(int(std::ceil(fm.horizontalAdvance(text()) + symbol + 20)), int(std::ceil(fm.height() + 10)));
+    return QSize(int(std::ceil(fm.horizontalAdvance(title()) + symbol + 20)), int(std::ceil(fm.height() + 10)));
 }
 
 void TintedButton::paintEvent(QPaintEvent *)
@@ -167,15 +168,12 @@ void TintedButton::paintEvent(QPaintEvent *)
     painter.setBrush(withAlpha(accent, isDown() ? 0.22 : (isHovered() && isEnabled() ? 0.16 : 0.10)));
     painter.setPen(QPen(withAlpha(accent, 0.35), 1));
     painter.drawRoundedRect(frame, 7, 7);
-    if (hasFocus()) {
-        painter.setPen(QPen(withAlpha(accent, 0.7), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), 6, 6);
-    }
+    if (hasKeyboardFocus())
+        paintFocusRing(painter, frame, 7, theme);
 
     const QFontMetricsF fm(font());
     const qreal box = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font().pixelSize());
-    const qreal contentWidth = fm.horizontalAdvance(text()) + (box > 0 ? box + 5 : 0);
+    const qreal contentWidth = fm.horizontalAdvance(title()) + (box > 0 ? box + 5 : 0);
     qreal x = (width() - contentWidth) / 2;
     if (box > 0) {
         drawSymbol(painter, m_symbol, QRectF(x, (height() - box) / 2, box, box), accent);
@@ -183,7 +181,7 @@ void TintedButton::paintEvent(QPaintEvent *)
     }
     painter.setFont(font());
     painter.setPen(accent);
-    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, title());
 }
 
 // --- SummaryCard -----------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 
 #include <QFocusEvent>
 #include <QPaintEvent>
@@ -350,7 +351,7 @@ constexpr int kSymbolGap = 6;
 DetailButton::DetailButton(const QString &title, Style style, QWidget *parent)
     : PaintedButton(parent), m_style(style)
 {
-    setText(title);
+    setTitle(title);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
 }
@@ -365,7 +366,7 @@ QFont DetailButton::titleFont() const
 QSize DetailButton::sizeHint() const
 {
     const QFontMetrics fm(titleFont());
-    int label = fm.horizontalAdvance(text());
+    int label = fm.horizontalAdvance(title());
     if (!m_symbol.isEmpty())
         label += int(std::ceil(symbolBoxForFontPixelSize(titleFont().pixelSize()))) + kSymbolGap;
     label = std::max(label, m_minLabelWidth);
@@ -411,15 +412,14 @@ void DetailButton::paintEvent(QPaintEvent *)
         painter.setPen(QPen(theme.hairline(), 1));
         painter.drawPath(shape);
     }
-    if (hasKeyboardFocus()) {
-        painter.setPen(QPen(withAlpha(accent, 0.6), 2));
-        painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
-    }
+    if (hasKeyboardFocus())
+        paintFocusRing(painter, frame, radius, theme,
+                       m_style == Style::Prominent ? FocusRingGround::Accent : FocusRingGround::Surface);
 
     const QFont font = titleFont();
     const QFontMetricsF fm(font);
     const qreal symbolBox = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font.pixelSize());
-    const qreal labelWidth = fm.horizontalAdvance(text()) + (symbolBox > 0 ? symbolBox + kSymbolGap : 0);
+    const qreal labelWidth = fm.horizontalAdvance(title()) + (symbolBox > 0 ? symbolBox + kSymbolGap : 0);
     qreal x = (width() - labelWidth) / 2.0;
     if (symbolBox > 0) {
         const QRectF box(x, (height() - symbolBox) / 2.0, symbolBox, symbolBox);
@@ -428,7 +428,7 @@ void DetailButton::paintEvent(QPaintEvent *)
     }
     painter.setFont(font);
     painter.setPen(titleColor);
-    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, title());
 }
 
 } // namespace zn

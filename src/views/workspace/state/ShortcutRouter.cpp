@@ -16,6 +16,14 @@ ShortcutRouter::~ShortcutRouter()
         delete claim->ownShortcut.data();
 }
 
+ShortcutRouter *ShortcutRouter::find(QWidget *from)
+{
+    for (QWidget *w = from; w; w = w->parentWidget())
+        if (auto *router = w->findChild<ShortcutRouter *>(QString(), Qt::FindDirectChildrenOnly))
+            return router;
+    return nullptr;
+}
+
 void ShortcutRouter::registerMenuKey(const QKeySequence &key)
 {
     if (key.isEmpty() || m_menuKeys.contains(key))
@@ -32,7 +40,8 @@ bool ShortcutRouter::isMenuKey(const QKeySequence &key) const
     return m_menuKeys.contains(key);
 }
 
-int ShortcutRouter::claim(const QKeySequence &key, QWidget *scope, std::function<void()> handler)
+int ShortcutRouter::claim(const QKeySequence &key, QWidget *scope, std::function<void()> handler,
+                          Qt::ShortcutContext context)
 {
     if (key.isEmpty() || !scope || !handler)
         return 0;
@@ -43,9 +52,10 @@ int ShortcutRouter::claim(const QKeySequence &key, QWidget *scope, std::function
     claim->handler = std::move(handler);
     if (!isMenuKey(key)) {
         // Nobody else owns the key: one shortcut of its own, live only
-        // while the claiming screen has focus within its window.
+        // while the claiming screen has focus within its window (or, asked
+        // for, anywhere in the window).
         claim->ownShortcut = new QShortcut(key, scope);
-        claim->ownShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        claim->ownShortcut->setContext(context);
         const int id = claim->id;
         connect(claim->ownShortcut.data(), &QShortcut::activated, this, [this, id] {
             for (const auto &c : m_claims)

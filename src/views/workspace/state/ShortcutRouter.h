@@ -29,13 +29,20 @@ public:
     explicit ShortcutRouter(QObject *parent = nullptr);
     ~ShortcutRouter() override;
 
+    // The router of the window `from` is in (the window keeps it as a direct
+    // child of one of `from`'s ancestors); null when there is none.
+    static ShortcutRouter *find(QWidget *from);
+
     // Keys whose single shortcut is a menu action that calls dispatch().
     void registerMenuKey(const QKeySequence &key);
     bool isMenuKey(const QKeySequence &key) const;
 
     // Routes `key` to `handler` while `scope` is visible and enabled, until
-    // the returned claim is released or `scope` is destroyed.
-    int claim(const QKeySequence &key, QWidget *scope, std::function<void()> handler);
+    // the returned claim is released or `scope` is destroyed. A key no menu
+    // owns is live while the focus is within `scope`, or anywhere in its
+    // window with `Qt::WindowShortcut` (a page's default action).
+    int claim(const QKeySequence &key, QWidget *scope, std::function<void()> handler,
+              Qt::ShortcutContext context = Qt::WidgetWithChildrenShortcut);
     void release(int claimId);
 
     // Runs the live claim of `key`, if any. True when it did.

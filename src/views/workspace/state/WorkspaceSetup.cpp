@@ -9,6 +9,7 @@
 #include "core/JournalQueries.h"
 #include "core/MoodAnalysis.h"
 #include "core/TextUnits.h"
+#include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
 #include "platform/store/StoreQuery.h"
 #include "reflections/CapabilityDetector.h"
@@ -69,7 +70,9 @@ void WorkspaceViewModel::handleAppear()
 
 void WorkspaceViewModel::recoverOrphanedDrafts()
 {
-    if (!m_context)
+    // Only a program that holds the store alone may take a draft row for
+    // one that no editor holds: another's could be its live draft.
+    if (!m_context || !m_context->container() || !m_context->container()->ownsStore())
         return;
     // Draft rows that no editor holds were left by a crash or a kill. Their
     // text is in no list: the newest one with words becomes the entry being

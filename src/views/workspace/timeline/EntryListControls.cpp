@@ -2,6 +2,7 @@
 
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/workspace/timeline/EntryListRules.h"
 
 #include <QCoreApplication>
@@ -50,7 +51,7 @@ ListButton::ListButton(const QString &title, Style style, TextStyle font, QWidge
     , m_style(style)
     , m_font(font)
 {
-    setText(title);
+    setTitle(title);
     setFocusPolicy(Qt::TabFocus);
 }
 
@@ -74,7 +75,7 @@ QMargins ListButton::padding() const
 QSize ListButton::sizeHint() const
 {
     const QFontMetricsF fm(titleFont());
-    qreal width = fm.horizontalAdvance(text());
+    qreal width = fm.horizontalAdvance(title());
     if (!m_symbol.isEmpty())
         width += symbolBoxForFontPixelSize(titleFont().pixelSize()) + 6;
     const QMargins pad = padding();
@@ -114,17 +115,15 @@ void ListButton::paintEvent(QPaintEvent *)
         ink = theme.ink();
         break;
     }
-    if (hasFocus() && m_keyboardFocus) {
-        painter.setPen(QPen(withAlpha(accent, 0.8), 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(rounded(rect, m_style == Style::Plain ? 4 : radius));
-    }
+    if (hasFocus() && m_keyboardFocus)
+        paintFocusRing(painter, rect, m_style == Style::Plain ? 4 : radius, theme,
+                       m_style == Style::Prominent ? FocusRingGround::Accent : FocusRingGround::Surface);
 
     const QFont font = titleFont();
     const QFontMetricsF fm(font);
     const QMargins pad = padding();
     const qreal box = m_symbol.isEmpty() ? 0 : symbolBoxForFontPixelSize(font.pixelSize());
-    const qreal contentWidth = fm.horizontalAdvance(text()) + (box > 0 ? box + 6 : 0);
+    const qreal contentWidth = fm.horizontalAdvance(title()) + (box > 0 ? box + 6 : 0);
     qreal x = std::max<qreal>(pad.left(), (width() - contentWidth) / 2);
     if (box > 0) {
         drawSymbol(painter, m_symbol, QRectF(x, (height() - box) / 2, box, box), ink);
@@ -132,7 +131,7 @@ void ListButton::paintEvent(QPaintEvent *)
     }
     painter.setFont(font);
     painter.setPen(ink);
-    painter.drawText(QPointF(x, (height() - fm.height()) / 2 + fm.ascent()), text());
+    painter.drawText(QPointF(x, (height() - fm.height()) / 2 + fm.ascent()), title());
 }
 
 // --- SymbolView -------------------------------------------------------------------

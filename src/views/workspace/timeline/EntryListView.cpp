@@ -110,15 +110,6 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     column->addWidget(header);
     column->addWidget(new Divider(this));
 
-    m_stack = new QStackedWidget(this);
-    m_empty = new EmptyStateView(m_stack);
-    m_model = new TimelineListModel(workspace.calendar(), workspace.clock(), this);
-    m_timeline = new TimelineListView(*m_model, m_stack);
-    m_timeline->setActions(m_actions);
-    m_stack->addWidget(m_timeline);
-    m_stack->addWidget(m_empty);
-    column->addWidget(m_stack, 1);
-
     auto *headerColumn = new QVBoxLayout(header);
     headerColumn->setContentsMargins(12, 12, 12, 12);
     headerColumn->setSpacing(10);
@@ -136,6 +127,8 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     m_moodScroller->setFrameShape(QFrame::NoFrame);
     m_moodScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_moodScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The chips are the stops; the strip that holds them is not one.
+    m_moodScroller->setFocusPolicy(Qt::NoFocus);
     m_moodScroller->setWidgetResizable(true);
     m_moodScroller->viewport()->setAutoFillBackground(false);
     auto *chipRow = new QWidget;
@@ -155,6 +148,17 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     mood->addWidget(m_moodScroller);
     headerColumn->addLayout(mood);
 
+    // Made after the header, so Tab reads the column from the top: the
+    // search, the day banner, the chips, then the entries.
+    m_stack = new QStackedWidget(this);
+    m_empty = new EmptyStateView(m_stack);
+    m_model = new TimelineListModel(workspace.calendar(), workspace.clock(), this);
+    m_timeline = new TimelineListView(*m_model, m_stack);
+    m_timeline->setActions(m_actions);
+    m_stack->addWidget(m_timeline);
+    m_stack->addWidget(m_empty);
+    column->addWidget(m_stack, 1);
+
     // Bindings both ways: the workspace's state in, the user's changes out.
     connect(m_search, &SearchField::textEdited, this, [vm](const QString &text) { vm->setSearchText(text); });
     connect(m_search, &SearchField::focusChanged, this, [vm](bool focused) { vm->setSearchFocused(focused); });
@@ -167,9 +171,9 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     connect(vm, &WorkspaceViewModel::filteredEntriesChanged, this, &EntryListView::refreshEntries);
     connect(vm, &WorkspaceViewModel::filteredEntriesUpdated, m_model, &TimelineListModel::entriesUpdated);
     connect(vm, &WorkspaceViewModel::selectionChanged, this, &EntryListView::refreshSelection);
-    connect(vm, &WorkspaceViewModel::searchTextChanged, this, &EntryListView::refreshFilters);
-    connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::refreshFilters);
-    connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::refreshFilters);
+    connect(vm, &WorkspaceViewModel::searchTextChanged, this, &EntryListView::filtersChanged);
+    connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::filtersChanged);
+    connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::filtersChanged);
     connect(vm, &WorkspaceViewModel::searchFocusRequested, this, &EntryListView::focusSearchField);
     connect(vm, &WorkspaceViewModel::searchFocusedChanged, this, [this](bool focused) {
         if (focused)
@@ -214,6 +218,22 @@ void EntryListView::refreshEntries()
     m_model->setEntries(m_workspace->filteredEntries());
     refreshSelection();
     refreshEmptyState();
+    // The workspace narrows its list right after announcing the new
+    // filter: the new list, too, shows from its top.
+    if (m_showFromTop) {
+        m_showFromTop = false;
+        m_timeline->scrollToTop();
+    }
+}
+
+void EntryListView::filtersChanged()
+{
+    refreshFilters();
+    // Results of another search or filter read from the first one, not
+    // from where the old list was scrolled to.
+    m_timeline->scrollToTop();
+    m_showFromTop = true;
+    QTimer::singleShot(0, this, [this] { m_showFromTop = false; });
 }
 
 void EntryListView::refreshFilters()

@@ -58,6 +58,7 @@ private:
     void refreshEntries();
     void refreshSelection();
     void refreshFilters();
+    void filtersChanged();
     void refreshEmptyState();
     void focusSearchField();
     void runEmptyStateAction(EmptyStateAction action);
@@ -75,6 +76,8 @@ private:
     EmptyStateView *m_empty = nullptr;
     TimelineListModel *m_model = nullptr;
     TimelineListView *m_timeline = nullptr;
+    // A filter changed and the list it narrows to has not come yet.
+    bool m_showFromTop = false;
 };
 
 } // namespace zn

@@ -7,6 +7,7 @@
 #include "views/workspace/timeline/TimelinePainting.h"
 
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,6 +16,8 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScrollBar>
+
+#include <cmath>
 
 namespace zn {
 
@@ -183,6 +186,106 @@ void TimelineListView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // A double click is two clicks; the second press arms the release.
     mousePressEvent(event);
+}
+
+int TimelineListView::cardRowFrom(int row, int step) const
+{
+    const int rows = m_model->rowCount();
+    for (; row >= 0 && row < rows; row += step)
+        if (!m_model->isHeader(row))
+            return row;
+    return -1;
+}
+
+JournalEntry *TimelineListView::currentEntry() const
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || m_model->isHeader(current.row()))
+        return nullptr;
+    return m_model->entryAt(current.row());
+}
+
+QModelIndex TimelineListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const int rows = m_model->rowCount();
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    const int row = current.isValid() ? current.row() : -1;
+    int target = -1;
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        target = row < 0 ? cardRowFrom(0, 1) : cardRowFrom(row - 1, -1);
+        break;
+    case MoveDown:
+    case MoveNext:
+        target = row < 0 ? cardRowFrom(0, 1) : cardRowFrom(row + 1, 1);
+        break;
+    case MoveHome:
+        target = cardRowFrom(0, 1);
+        break;
+    case MoveEnd:
+        target = cardRowFrom(rows - 1, -1);
+        break;
+    case MovePageUp:
+    case MovePageDown: {
+        // A screenful as the list measures it, then the nearest card there.
+        const QModelIndex page = QListView::moveCursor(action, modifiers);
+        const int step = action == MovePageDown ? 1 : -1;
+        if (page.isValid()) {
+            target = cardRowFrom(page.row(), step);
+            if (target < 0)
+                target = cardRowFrom(page.row(), -step);
+        }
+        break;
+    }
+    default:
+        return QListView::moveCursor(action, modifiers);
+    }
+    // At either end the ring stays where it is.
+    if (target < 0)
+        return row >= 0 ? current : QModelIndex();
+    return m_model->index(target);
+}
+
+void TimelineListView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    QListView::scrollTo(index, hint);
+    if (!index.isValid() || m_model->isHeader(index.row()))
+        return;
+    // A card under the pinned heading is not in view: move it out from
+    // under, or bring its own heading in with it.
+    const QRectF card = m_delegate->cardRectFor(visualRect(index), index.row());
+    const QRectF band = pinnedHeaderBand();
+    if (!band.isEmpty() && card.top() < band.bottom())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - int(std::ceil(band.bottom() - card.top())));
+}
+
+void TimelineListView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason
+        && reason != Qt::OtherFocusReason)
+        return;
+    // The keyboard arrives: ring the selected card, else the one it was on,
+    // else the first.
+    int row = -1;
+    if (std::optional<QUuid> selected = m_model->selection())
+        for (int r = 0; r < m_model->rowCount() && row < 0; ++r)
+            if (!m_model->isHeader(r) && m_model->entryAt(r) && m_model->entryAt(r)->id() == *selected)
+                row = r;
+    if (row < 0 && currentEntry())
+        row = currentIndex().row();
+    if (row < 0)
+        row = cardRowFrom(0, 1);
+    m_delegate->setFocusRingVisible(true);
+    if (row >= 0) {
+        selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::NoUpdate);
+        scrollTo(m_model->index(row));
+    }
+    viewport()->update();
 }
 
 void TimelineListView::keyPressEvent(QKeyEvent *event)

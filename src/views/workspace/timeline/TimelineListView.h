@@ -14,8 +14,12 @@ class TimelineListModel;
 
 // The scrolling timeline: day headings and cards painted by the delegate,
 // the heading of the day at the top pinned while its cards scroll under it.
-// It never selects: a click or Return on a card asks `onSelect`, and the
-// highlight follows the model's selection alone.
+// It never selects: a click, Return or Space on a card asks `onSelect`, and
+// the selected look follows the model's selection alone.
+//
+// From the keyboard it is one stop of the Tab chain. Focus arriving there
+// rings the selected card (else the first); Up and Down, Home and End, Page
+// Up and Page Down move the ring from card to card, over the headings.
 class TimelineListView : public QListView
 {
     Q_OBJECT
@@ -40,6 +44,12 @@ public:
     // the caller owns it.
     QMenu *makeContextMenu(const QPoint &viewportPoint);
 
+    // The entry of the card the keyboard is on (ringed while the list has
+    // focus), or null.
+    JournalEntry *currentEntry() const;
+    // Keeps a row clear of the pinned heading when it is scrolled to.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -47,6 +57,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -54,6 +66,8 @@ protected:
 
 private:
     void styleScrollBar();
+    // The nearest card row from `row` on in `step`'s direction, or -1.
+    int cardRowFrom(int row, int step) const;
 
     TimelineListModel *m_model;
     TimelineDelegate *m_delegate;

@@ -42,6 +42,28 @@ TEST(WeekdaySymbols, FollowTheLocalesFirstDayOfWeek)
     EXPECT_EQ(MonthGrid(nullptr, kGermany).firstWeekday(), 2);
 }
 
+TEST(WeekdaySymbols, AreLettersInEveryLocaleTheEnglishOnesWhereTheLocaleOnlyNumbersTheDays)
+{
+    // C and POSIX name the days "1" to "7": the initials are the English
+    // ones, in the locale's own week order.
+    for (const QLocale &numbering : {QLocale::c(), QLocale(QStringLiteral("POSIX"))}) {
+        const QStringList symbols = orderedWeekdaySymbols(numbering);
+        ASSERT_EQ(symbols.size(), 7);
+        const int first = MonthGrid(nullptr, numbering).firstWeekday(); // 1 = Sunday
+        const QStringList english{"S", "M", "T", "W", "T", "F", "S"};
+        EXPECT_EQ(symbols, english.mid(first - 1) + english.mid(0, first - 1)) << numbering.name().toStdString();
+    }
+    // Locales with names of their own keep them, whatever their script.
+    for (const QLocale &named : {QLocale(QLocale::Japanese, QLocale::Japan), QLocale(QLocale::Arabic, QLocale::Egypt),
+                                 kGermany}) {
+        const QStringList symbols = orderedWeekdaySymbols(named);
+        EXPECT_EQ(symbols.first(), named.dayName(named.firstDayOfWeek(), QLocale::NarrowFormat))
+            << named.name().toStdString();
+        for (const QString &symbol : symbols)
+            EXPECT_TRUE(symbol.front().isLetter()) << named.name().toStdString() << ": " << symbol.toStdString();
+    }
+}
+
 class MonthDaysTest : public ::testing::Test
 {
 protected:

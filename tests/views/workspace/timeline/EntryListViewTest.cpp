@@ -363,6 +363,111 @@ TEST_F(EntryListViewTest, ASavedEntryRepaintsOnlyItsOwnCard)
     EXPECT_TRUE(QRegion(row).contains(recorder.painted.boundingRect())) << "painted beyond the changed card";
 }
 
+TEST_F(EntryListViewTest, TheKeyboardReachesTheCardsWalksThemOverTheHeadingsAndOpensOne)
+{
+    // Two days: today A, B, C; three days ago D, E.
+    for (const char *text : {"A", "B", "C"})
+        h.seed(QString::fromLatin1(text), 0.1, 1 + (text[0] - 'A'));
+    for (const char *text : {"D", "E"})
+        h.seed(QString::fromLatin1(text), -0.3, 72 + (text[0] - 'D'));
+    build();
+    host->activateWindow();
+    QApplication::setActiveWindow(host.get());
+    const auto ringed = [this] {
+        JournalEntry *entry = timeline().currentEntry();
+        return entry ? entry->rawText() : QStringLiteral("-");
+    };
+    const auto press = [this](Qt::Key key) {
+        QTest::keyClick(&timeline(), key);
+        drainEvents();
+    };
+
+    // From the search field, Tab goes over the chips straight to the cards:
+    // the strip that holds the chips is no stop of its own.
+    view->searchField()->lineEdit()->setFocus(Qt::TabFocusReason);
+    QStringList stops;
+    for (int i = 0; i < 8 && !timeline().hasFocus(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        drainEvents();
+        stops << QString::fromLatin1(QApplication::focusWidget()->metaObject()->className());
+    }
+    EXPECT_EQ(stops, (QStringList{"zn::FilterChip", "zn::FilterChip", "zn::FilterChip", "zn::FilterChip",
+                                  "zn::TimelineListView"}));
+    EXPECT_EQ(ringed(), QStringLiteral("A"));
+    EXPECT_TRUE(timeline().timelineDelegate().focusRingVisible());
+
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    EXPECT_EQ(ringed(), QStringLiteral("C"));
+    press(Qt::Key_Down); // over the older day's heading
+    EXPECT_EQ(ringed(), QStringLiteral("D"));
+    press(Qt::Key_Up);
+    EXPECT_EQ(ringed(), QStringLiteral("C"));
+    press(Qt::Key_End);
+    EXPECT_EQ(ringed(), QStringLiteral("E"));
+    press(Qt::Key_Down); // the end stays the end
+    EXPECT_EQ(ringed(), QStringLiteral("E"));
+    press(Qt::Key_Home);
+    EXPECT_EQ(ringed(), QStringLiteral("A"));
+    press(Qt::Key_Up);
+    EXPECT_EQ(ringed(), QStringLiteral("A"));
+    press(Qt::Key_PageDown);
+    EXPECT_NE(ringed(), QStringLiteral("-"));
+    press(Qt::Key_PageUp);
+    EXPECT_EQ(ringed(), QStringLiteral("A"));
+    EXPECT_TRUE(calls.isEmpty()) << calls.join(' ').toStdString(); // moving opens nothing
+
+    // Return and Space open the ringed card, through the workspace.
+    press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    press(Qt::Key_End);
+    press(Qt::Key_Space);
+    EXPECT_EQ(calls, (QStringList{"select:B", "select:E"}));
+
+    // Coming back by the keyboard rings the selected card.
+    h.vm->requestSelectEntry(h.vm->filteredEntries().at(3), false);
+    drainEvents();
+    view->searchField()->lineEdit()->setFocus(Qt::TabFocusReason);
+    timeline().setFocus(Qt::TabFocusReason);
+    drainEvents();
+    EXPECT_EQ(ringed(), QStringLiteral("D"));
+}
+
+TEST_F(EntryListViewTest, AChangedSearchOrFilterShowsTheListFromItsTop)
+{
+    for (int i = 0; i < 30; ++i)
+        h.seed(QStringLiteral("Walk %1 along the river").arg(i), i % 2 ? 0.5 : -0.5, 1 + i * 7);
+    build();
+    QScrollBar *bar = timeline().verticalScrollBar();
+    const auto scrollDown = [&] {
+        bar->setValue(bar->maximum() / 2);
+        drainEvents();
+        ASSERT_GT(bar->value(), 0);
+    };
+
+    scrollDown();
+    QTest::keyClicks(view->searchField()->lineEdit(), QStringLiteral("walk"));
+    drainEvents();
+    EXPECT_EQ(bar->value(), 0) << "after typing a search";
+
+    scrollDown();
+    view->moodChips()[1]->click();
+    drainEvents();
+    EXPECT_EQ(bar->value(), 0) << "after a mood chip";
+
+    scrollDown();
+    h.vm->setSearchText(QStringLiteral("river"));
+    drainEvents();
+    EXPECT_EQ(bar->value(), 0) << "after a search that keeps every entry";
+
+    // A list that changes by itself keeps its place.
+    scrollDown();
+    const int kept = bar->value();
+    h.seed(QStringLiteral("Walk once more by the river"), 0.6, 2000);
+    drainEvents(10);
+    EXPECT_EQ(bar->value(), kept);
+}
+
 TEST_F(EntryListViewTest, TheTopDaysHeadingStaysPinnedWhileItsCardsScroll)
 {
     for (int i = 0; i < 12; ++i)

@@ -1,0 +1,101 @@
+// Text an ending session could not save: kept beside the store, owner-only,
+// and put back as drafts by the next start, exactly once.
+#include "core/JournalEntry.h"
+#include "core/JournalQueries.h"
+#include "core/StoreFactory.h"
+#include "core/UnsavedTextFile.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace zn;
+
+namespace {
+
+QStringList draftTexts(ModelContext &context)
+{
+    QStringList texts;
+    for (JournalEntry *entry : fetchAllEntries(context))
+        if (entry->isDraft())
+            texts << entry->rawText();
+    return texts;
+}
+
+} // namespace
+
+TEST(UnsavedTextFile, KeptTextsComeBackOnceAsDraftsAndARefusedSaveKeepsThem)
+{
+    test::TempDir dir;
+    auto store = makeModelContainerIn(dir.path());
+    ASSERT_TRUE(store);
+    ModelContext *context = store->container->mainContext();
+    // The draft row an editor was writing into when the store refused.
+    JournalEntry *row = context->insert(std::make_unique<JournalEntry>(
+        QUuid::createUuid(), QDateTime::currentDateTime(), QStringLiteral("Dear diary, the"), std::nullopt, 0.0,
+        KeywordFrequencies{}, std::nullopt, QStringList{}, true));
+    ASSERT_FALSE(context->save());
+    const QUuid rowId = row->id();
+    const QDateTime when = QDateTime::fromString(QStringLiteral("2026-03-07T21:15:00Z"), Qt::ISODate);
+
+    {
+        auto file = UnsavedTextFile::open(dir.path());
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->pendingCount(), 0);
+        EXPECT_TRUE(file->keep(QStringLiteral("Dear diary, the rain “stopped” at last.\n"), rowId, when));
+        EXPECT_TRUE(file->keep(QStringLiteral("An edit of an older entry"), std::nullopt, when));
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(file->path()).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+
+    // The next start: a store that still refuses changes nothing anywhere.
+    auto file = UnsavedTextFile::open(dir.path());
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->pendingCount(), 2);
+    store->container->setSaveFailureInjector(
+        [] { return std::optional<StoreError>(StoreError(StoreError::Code::DiskFull, QStringLiteral("full"))); });
+    EXPECT_EQ(file->restoreInto(*context), 0);
+    store->container->setSaveFailureInjector({});
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_EQ(file->pendingCount(), 2);
+
+    // Once it takes them: the draft row gets its text, the edit a row of its
+    // own, and the file is empty.
+    EXPECT_EQ(file->restoreInto(*context), 2);
+    EXPECT_EQ(QFile(file->path()).size(), 0);
+    ModelContext reader(store->container.get());
+    QStringList drafts = draftTexts(reader);
+    drafts.sort();
+    EXPECT_EQ(drafts, QStringList({QStringLiteral("An edit of an older entry"),
+                                   QStringLiteral("Dear diary, the rain “stopped” at last.\n")}));
+    EXPECT_EQ(fetchEntry(reader, rowId)->rawText(), QStringLiteral("Dear diary, the rain “stopped” at last.\n"));
+    EXPECT_EQ(fetchEntry(reader, rowId)->timestamp(), when);
+    file.reset();
+    EXPECT_EQ(UnsavedTextFile::open(dir.path())->restoreInto(*context), 0);
+    EXPECT_EQ(draftTexts(reader).size(), 2);
+}
+
+TEST(UnsavedTextFile, AnUnreadableFileIsMovedAsideAndANewOneBegun)
+{
+    test::TempDir dir;
+    QFile half(dir.file(QString::fromLatin1(UnsavedTextFile::kFileName)));
+    ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+    half.write(R"({"format":1,"drafts":[{"text":"cut off wh)");
+    half.close();
+
+    auto file = UnsavedTextFile::open(dir.path());
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->pendingCount(), 0);
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("unsaved-text *.json")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(dir.file(aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll().contains("cut off wh"));
+    EXPECT_TRUE(file->keep(QStringLiteral("new"), std::nullopt, QDateTime::currentDateTimeUtc()));
+    EXPECT_EQ(UnsavedTextFile::open(dir.path())->pendingCount(), 1);
+}

@@ -1,0 +1,266 @@
+// The real program loses nothing typed: writing steadily and then killed it
+// keeps all but the last 3 s; ended by the session (SIGTERM) it keeps
+// everything; a second start hands over to the running copy; a quit on a
+// full disk asks, and the session ending there keeps the text for the next
+// start.
+
+#include "X11Session.h"
+
+#include "core/JournalEntry.h"
+#include "core/JournalQueries.h"
+#include "core/StoreFactory.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace zn::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QStringList kWords = {QStringLiteral("morning"), QStringLiteral("light"), QStringLiteral("on"),
+                            QStringLiteral("the"),     QStringLiteral("wet"),   QStringLiteral("roofs"),
+                            QStringLiteral("and"),     QStringLiteral("a"),     QStringLiteral("calm"),
+                            QStringLiteral("walk")};
+
+class NothingLostEndToEnd : public EndToEndTest
+{
+protected:
+    // The draft rows of the journal in `folder`, read once the program is
+    // gone (it holds the store alone while it runs).
+    static QStringList draftsIn(const QString &folder)
+    {
+        StoreError error;
+        auto made = makeStoreContainerIn(folder, false, &error);
+        if (!made) {
+            ADD_FAILURE() << error.description().toStdString();
+            return {};
+        }
+        QStringList texts;
+        for (JournalEntry *entry : fetchAllEntries(*made->container->mainContext()))
+            if (entry->isDraft())
+                texts << entry->rawText();
+        return texts;
+    }
+
+    QString openJournal()
+    {
+        const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
+        EXPECT_TRUE(window) << whatHappened().toStdString();
+        return window.value_or(QString());
+    }
+
+    void newEntry(const QString &window)
+    {
+        keys(window, {QStringLiteral("ctrl+n")});
+        QThread::msleep(300);
+    }
+
+    // A visible window of the program other than `main`: a dialog over it.
+    std::optional<QString> waitForDialogOver(const QString &main, std::chrono::milliseconds timeout)
+    {
+        std::optional<QString> found;
+        waitUntil([&] {
+            const auto ids = xdotool(display.name(), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                      QStringLiteral("--class"), QStringLiteral("zephyrnote")});
+            for (const QString &id : ids.value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                if (id != main)
+                    found = id;
+            return found.has_value();
+        }, timeout);
+        return found;
+    }
+
+    // The journal started afresh with a new entry begun; its window.
+    QString launchAndStartAnEntry()
+    {
+        home.markOnboardingDone();
+        launch();
+        const QString window = openJournal();
+        if (!window.isEmpty())
+            newEntry(window);
+        return window;
+    }
+
+    std::optional<QString> focusedWindow() { return xdotool(display.name(), {QStringLiteral("getwindowfocus")}); }
+
+    // Ends the program with `signal`; true when it ended with status 0.
+    bool endWith(int signal, qint64 pid = 0)
+    {
+        ::kill(pid_t(pid ? pid : app.processId()), signal);
+        return waitForExit(20s) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0;
+    }
+};
+
+TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsAndSigtermKeepsEverything)
+{
+    const QString window = launchAndStartAnEntry();
+    ASSERT_FALSE(window.isEmpty());
+
+    // A word at a time, as fast as a steady writer: never a pause of 0.3 s.
+    struct Sent {
+        qint64 at;
+        QString text;
+    };
+    QList<Sent> sent;
+    QString typed;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; clock.elapsed() < 10'000; ++i) {
+        const QString word = kWords.at(i % kWords.size()) + QLatin1Char(' ');
+        type(window, word);
+        typed += word;
+        sent.append({clock.elapsed(), typed});
+    }
+    ::kill(pid_t(app.processId()), SIGKILL);
+    const qint64 killedAt = clock.elapsed();
+    ASSERT_TRUE(waitForExit(10s));
+
+    const QStringList drafts = draftsIn(home.storeFolder());
+    ASSERT_EQ(drafts.size(), 1) << drafts.join(QStringLiteral(" | ")).toStdString();
+    const QString kept = drafts.first();
+    QString due;
+    for (const Sent &s : std::as_const(sent))
+        if (s.at <= killedAt - 3000)
+            due = s.text;
+    EXPECT_TRUE(typed.startsWith(kept)) << kept.toStdString();
+    EXPECT_GE(kept.size(), due.size()) << "kept " << kept.size() << " of " << typed.size() << " characters; "
+                                       << due.size() << " were typed 3 s before the kill";
+
+    // The next start opens at once, without waiting out the killed copy,
+    // and offers the words as the entry being written; a SIGTERM 0.2 s
+    // after the last keystroke keeps every one typed since.
+    launch();
+    const QString again = openJournal();
+    ASSERT_FALSE(again.isEmpty());
+    QThread::msleep(500); // the editor takes the keyboard once the draft is back
+    type(again, QStringLiteral("and the last words"));
+    QThread::msleep(200);
+    EXPECT_TRUE(endWith(SIGTERM)) << whatHappened().toStdString();
+    const QStringList finalDrafts = draftsIn(home.storeFolder());
+    EXPECT_EQ(finalDrafts, QStringList{kept + QStringLiteral("and the last words")})
+        << finalDrafts.join(QStringLiteral(" | ")).toStdString();
+}
+
+TEST_F(NothingLostEndToEnd, ASecondStartHandsOverToTheRunningCopy)
+{
+    const QString window = launchAndStartAnEntry();
+    ASSERT_FALSE(window.isEmpty());
+    const QString draft = QStringLiteral("Written in the first copy");
+    type(window, draft);
+    // The settings window takes the keyboard from the journal.
+    keys(window, {QStringLiteral("ctrl+comma")});
+    const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings"), 15s);
+    ASSERT_TRUE(settings) << whatHappened().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == settings; }, 5s));
+
+    QProcess second;
+    startMarked(second, binary, {}, home.environment(display.name(), QStringLiteral("xcb")));
+    ASSERT_TRUE(second.waitForFinished(20'000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return focusedWindow() == window; }, 5s))
+        << "the journal did not come to the front: focus on " << focusedWindow().value_or("?").toStdString();
+    EXPECT_EQ(started.running(), QList<qint64>{app.processId()});
+
+    // A program that finds the journal held without reaching its copy
+    // (another runtime folder) says so and ends with status 1.
+    TempDir otherRuntime;
+    QProcessEnvironment elsewhere = home.environment(QString(), QStringLiteral("offscreen"));
+    elsewhere.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime.path());
+    QProcess third;
+    startMarked(third, binary, {}, elsewhere);
+    ASSERT_TRUE(third.waitForFinished(20'000));
+    EXPECT_EQ(third.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(third.readAllStandardError())
+                    .contains(QStringLiteral("Another program is using the journal store")));
+
+    keys(window, {QStringLiteral("ctrl+q")});
+    ASSERT_TRUE(waitForExit(15s)) << whatHappened().toStdString();
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(draftsIn(home.storeFolder()), QStringList{draft});
+}
+
+TEST_F(NothingLostEndToEnd, AQuitOnAFullDiskAsksAndTheSessionEndingThereKeepsTheText)
+{
+    // The journal's folder on a small file system of its own, in a mount
+    // namespace, as the store's full-disk test does; copied out afterwards.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (unshare.isEmpty())
+        GTEST_SKIP() << "unshare is not installed";
+    home.markOnboardingDone();
+    const QString after = home.home() + QStringLiteral("/after");
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=4m tmpfs \"$1\" || exit 77; \"$2\" & echo \"pid $!\"; wait $!; status=$?; "
+        "mkdir -p \"$3\" && cp -a \"$1/Zephyrnote\" \"$3/\"; exit $status");
+    startMarked(app, unshare,
+                {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+                 QStringLiteral("-c"), script, QStringLiteral("sh"), home.dataFolder(), binary, after},
+                home.environment(display.name(), QStringLiteral("xcb")));
+    QElapsedTimer waited;
+    waited.start();
+    while (!app.canReadLine() && app.state() == QProcess::Running && waited.elapsed() < 10'000)
+        app.waitForReadyRead(100);
+    const QByteArray line = app.readLine().trimmed();
+    if (app.state() == QProcess::NotRunning && app.exitCode() == 77)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    ASSERT_TRUE(line.startsWith("pid ")) << line.toStdString() << whatHappened().toStdString();
+    const qint64 pid = line.mid(4).toLongLong();
+
+    const QString window = openJournal();
+    ASSERT_FALSE(window.isEmpty());
+    newEntry(window);
+    const QString before = QStringLiteral("Typed before the disk filled up. ");
+    type(window, before);
+    QThread::msleep(1500);
+
+    // The disk fills up behind the program's back.
+    QFile filler(QStringLiteral("/proc/%1/root%2/filler").arg(pid).arg(home.dataFolder()));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly)) << filler.errorString().toStdString();
+    const QByteArray block(64 * 1024, 'x');
+    while (filler.write(block) == block.size()) {
+    }
+    filler.close();
+    const QString after1 = QStringLiteral("And typed after it.");
+    type(window, after1);
+
+    keys(window, {QStringLiteral("ctrl+q")});
+    const auto question = waitForDialogOver(window, 15s);
+    ASSERT_TRUE(question) << whatHappened().toStdString();
+    keys(*question, {QStringLiteral("Escape")});
+    QThread::msleep(500);
+    EXPECT_EQ(app.state(), QProcess::Running) << whatHappened().toStdString();
+    EXPECT_TRUE(waitForWindow(display.name(), QStringLiteral("^Timeline"), 5s));
+
+    // The session ends the program: it cannot ask, and keeps the text.
+    EXPECT_TRUE(endWith(SIGTERM, pid)) << whatHappened().toStdString();
+    const QString kept = after + QStringLiteral("/Zephyrnote");
+    QFile unsaved(kept + QStringLiteral("/unsaved-text.json"));
+    ASSERT_TRUE(unsaved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(unsaved.readAll().contains((before + after1).toUtf8()));
+
+    // The next start, with room again, offers the text as the entry being
+    // written, and keeps it.
+    QProcessEnvironment env = home.environment(display.name(), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), after);
+    startMarked(app, binary, {}, env);
+    const QString again = openJournal();
+    ASSERT_FALSE(again.isEmpty());
+    keys(again, {QStringLiteral("ctrl+q")});
+    ASSERT_TRUE(waitForExit(15s)) << whatHappened().toStdString();
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(draftsIn(kept), QStringList{before + after1});
+}
+
+} // namespace
+} // namespace zn::test

@@ -1,0 +1,31 @@
+#pragma once
+
+// Walks a window's Tab chain as a keyboard user does and measures, at each
+// stop, how much the focused control's look changes with the focus: a stop
+// that looks the same with and without it has no visible focus ring.
+
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace zn::test {
+
+struct FocusStop
+{
+    QPointer<QWidget> widget;
+    QString name;        // class and accessible or object name, for messages
+    int ringPixels = 0;  // pixels that change clearly with the focus
+    QImage focused;      // the control and a small margin, focused
+};
+
+// Presses Tab in the shown, active `window` until the focus comes back to
+// the first stop or `limit` stops were seen.
+QList<FocusStop> walkTabStops(QWidget *window, int limit = 120);
+
+// The stops among `stops` whose ring shows fewer than `minimumPixels`
+// clearly changed pixels, by name.
+QStringList stopsWithoutRing(const QList<FocusStop> &stops, int minimumPixels = 12);
+
+} // namespace zn::test
