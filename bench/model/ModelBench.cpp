@@ -1,4 +1,4 @@
-#include "FakeModelServer.h"
+#include "support/FakeModelServer.h"
 #include "platform/model/LocalServerLanguageModel.h"
 #include "platform/model/LoopbackHttp.h"
 #include "reflections/EntryInsightResult.h"

@@ -12,7 +12,7 @@
 namespace zn {
 
 inline constexpr auto kLocalOnlyStoreNote =
-    "Using on-device storage only. Enable iCloud + CloudKit capability if sync is desired.";
+    "Using on-device storage only.";
 inline constexpr auto kRecreatedStoreNote = "Recreated local journal store after a schema change.";
 inline constexpr auto kContainerFailurePrefix = "Could not create ModelContainer even after store recovery: ";
 

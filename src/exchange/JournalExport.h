@@ -44,7 +44,7 @@ struct JournalExportDocument
     QDateTime exportedAt;
     QString app = QStringLiteral("Zephyrnote");
     // Files move between machines; readers ignore this value.
-    QString platform = QStringLiteral("macOS");
+    QString platform = QStringLiteral("Linux");
     int entryCount = 0;
     QList<JournalEntryExportDTO> entries;
 };

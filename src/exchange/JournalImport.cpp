@@ -6,6 +6,7 @@
 #include "platform/base/SystemLog.h"
 #include "platform/panels/FilePanels.h"
 #include "platform/store/ModelContext.h"
+#include "reflections/CapabilityDetector.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -318,7 +319,8 @@ void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCo
     });
 }
 
-QString importSummaryMessage(int added, int updated, int inFile, const QList<QUuid> &pending)
+QString importSummaryMessage(int added, int updated, int inFile, const QList<QUuid> &pending,
+                             const CapabilityDetector *capability)
 {
     if (added == 0 && updated == 0)
         return QStringLiteral("No changes — all %1 entries were already up to date.").arg(inFile);
@@ -329,8 +331,12 @@ QString importSummaryMessage(int added, int updated, int inFile, const QList<QUu
         parts.append(QStringLiteral("%1 updated").arg(updated));
     QString message = QStringLiteral("Import complete: %1 (%2 in file).").arg(parts.join(QStringLiteral(", ")))
                           .arg(inFile);
-    if (!pending.isEmpty())
-        message += QStringLiteral(" %1 will get reflections when Apple Intelligence is available.").arg(pending.size());
+    if (!pending.isEmpty()) {
+        message += QStringLiteral(" %1 will get reflections when the local language model is available.")
+                       .arg(pending.size());
+        if (capability && capability->availability() != CapabilityDetector::Availability::Available)
+            message += QLatin1Char(' ') + capability->statusDetail();
+    }
     return message;
 }
 

@@ -14,6 +14,8 @@
 
 namespace zn {
 
+class CapabilityDetector;
+
 class FilePanels;
 class JournalEntry;
 class ModelContext;
@@ -75,11 +77,14 @@ std::variant<ImportResult, JournalImportError> readJournalImportFile(const QStri
 using JournalImportCompletion = std::function<void(std::variant<ImportResult, JournalImportError>)>;
 void runJournalImport(ModelContext &context, FilePanels &panels, JournalImportCompletion done);
 
-// The line shown after a successful import.
-QString importSummaryMessage(int added, int updated, int inFile, const QList<QUuid> &pending);
-inline QString importSummaryMessage(const ImportResult &r)
+// The line shown after a successful import. When entries wait for
+// reflections that cannot run now, the capability detector's reason follows,
+// the same sentence the reflection cards give.
+QString importSummaryMessage(int added, int updated, int inFile, const QList<QUuid> &pending,
+                             const CapabilityDetector *capability = nullptr);
+inline QString importSummaryMessage(const ImportResult &r, const CapabilityDetector *capability = nullptr)
 {
-    return importSummaryMessage(r.added, r.updated, r.inFile, r.pending);
+    return importSummaryMessage(r.added, r.updated, r.inFile, r.pending, capability);
 }
 
 // Deletes every entry (drafts too) and every weekly record, and saves. On a

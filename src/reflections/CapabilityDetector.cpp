@@ -11,8 +11,28 @@ namespace zn {
 
 namespace {
 
-const QString kRequirementSuffix =
-    QStringLiteral(" Journaling and on-device NLP still work; Foundation Models reflections are unavailable.");
+// Every sentence a reflection area can give for the model's state, in one
+// place.
+const QString kRequirementSuffix = QStringLiteral(
+    " Journaling and on-device NLP still work; local language model reflections are unavailable.");
+const QString kReady = QStringLiteral("The local language model is ready. Reflections stay on this computer.");
+const QString kReadsDisagree =
+    QStringLiteral("The local language model isn’t fully ready yet. Try again in a moment.");
+const QString kGettingReady =
+    QStringLiteral("The local language model is still getting ready. Mood analysis already works.");
+const QString kUnaffected = QStringLiteral(" Journaling is unaffected.");
+const QString kNoModel = QStringLiteral("The local language model is unavailable.");
+const QString kReflectionToCome = QStringLiteral("A deeper reflection will appear here after analysis.");
+
+QString noServerSentence(const QString &address)
+{
+    if (address.isEmpty())
+        return QStringLiteral("No language model server is answering on this computer. Reflections start when a "
+                              "compatible server runs here. Journaling and mood analysis still work.");
+    return QStringLiteral("No language model server is answering at %1. Reflections start when a compatible "
+                          "server runs there. Journaling and mood analysis still work.")
+        .arg(address);
+}
 
 } // namespace
 
@@ -26,54 +46,57 @@ CapabilityDetector::CapabilityDetector(lm::LanguageModel *model, Clock *clock, Q
                 Qt::QueuedConnection);
 }
 
+QString CapabilityDetector::modelAddress() const
+{
+    return m_model ? m_model->address() : QString();
+}
+
+QString CapabilityDetector::placeholderText(Availability availability, const QString &statusDetail)
+{
+    return availability == Availability::Available ? kReflectionToCome : statusDetail;
+}
+
 void CapabilityDetector::refresh()
 {
     setIsChecking(false);
     setLastRefreshed(m_clock->now());
 
     if (const auto requirement = systemRequirementMessage()) {
-        setAvailability(Availability::UnsupportedPlatform);
-        setStatusDetail(*requirement + kRequirementSuffix);
-        return;
-    }
-
-    if (m_model && m_model->isAvailable()) {
-        setAvailability(Availability::Available);
-        setStatusDetail(QStringLiteral("On-device Foundation Models are ready. Reflections stay on this Mac."));
+        setModelState(std::nullopt);
+        setVerdict(Availability::UnsupportedPlatform, *requirement + kRequirementSuffix);
         return;
     }
 
     // Without a model there is nothing to ask: the framework is simply absent.
     const lm::Availability state =
         m_model ? m_model->availability() : lm::Availability::no(lm::UnavailableReason::Other);
+    setModelState(state);
+    if (m_model && m_model->isAvailable()) {
+        setVerdict(Availability::Available, kReady);
+        return;
+    }
     if (state.available) {
         // The two reads disagree: the model is on its way but not there yet.
-        setAvailability(Availability::ModelNotReady);
-        setStatusDetail(QStringLiteral("Apple Intelligence isn’t fully ready yet. Try again in a moment."));
+        setVerdict(Availability::ModelNotReady, kReadsDisagree);
         return;
     }
     switch (state.reason) {
-    case lm::UnavailableReason::DeviceNotEligible:
-        setAvailability(Availability::DeviceNotEligible);
-        setStatusDetail(QStringLiteral("This Mac isn’t eligible for Apple Intelligence, so enhanced reflections "
-                                       "can’t run. Your journal and mood language still work."));
-        return;
-    case lm::UnavailableReason::AppleIntelligenceNotEnabled:
-        setAvailability(Availability::NotEnabled);
-        setStatusDetail(QStringLiteral("Turn on Apple Intelligence in System Settings to enable enhanced "
-                                       "reflections. Basic mood analysis still works offline."));
+    case lm::UnavailableReason::NoServer:
+        setVerdict(Availability::FrameworkUnavailable, noServerSentence(modelAddress()));
         return;
     case lm::UnavailableReason::ModelNotReady:
-        setAvailability(Availability::ModelNotReady);
-        setStatusDetail(QStringLiteral("Apple Intelligence models are still downloading or warming up. "
-                                       "Reflections will appear when ready."));
+        setVerdict(Availability::ModelNotReady, kGettingReady);
         return;
     case lm::UnavailableReason::Other:
         break;
     }
-    setAvailability(Availability::FrameworkUnavailable);
-    setStatusDetail(
-        QStringLiteral("Foundation Models reported an unknown unavailable state. Journaling is unaffected."));
+    setVerdict(Availability::FrameworkUnavailable, (state.detail.isEmpty() ? kNoModel : state.detail) + kUnaffected);
+}
+
+void CapabilityDetector::setVerdict(Availability availability, const QString &detail)
+{
+    setAvailability(availability);
+    setStatusDetail(detail);
 }
 
 std::optional<QString> CapabilityDetector::systemRequirementMessage() const
@@ -86,6 +109,11 @@ std::optional<QString> CapabilityDetector::systemRequirementMessage() const
 QString CapabilityDetector::operatingSystemVersionString()
 {
     return versionTriple(QSysInfo::kernelVersion());
+}
+
+QString CapabilityDetector::operatingSystemName()
+{
+    return QSysInfo::prettyProductName();
 }
 
 bool CapabilityDetector::isAppleSilicon()
@@ -130,6 +158,14 @@ void CapabilityDetector::setIsChecking(bool value)
         return;
     m_isChecking = value;
     Q_EMIT isCheckingChanged();
+}
+
+void CapabilityDetector::setModelState(const std::optional<lm::Availability> &value)
+{
+    if (m_modelState == value)
+        return;
+    m_modelState = value;
+    Q_EMIT modelStateChanged();
 }
 
 void CapabilityDetector::setLastRefreshed(const QDateTime &value)

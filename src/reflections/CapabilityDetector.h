@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/model/LanguageModel.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -10,14 +12,13 @@ namespace zn {
 
 class Clock;
 
-namespace lm {
-class LanguageModel;
-}
 
 // Says whether language-model reflections can run right now and, if not,
-// why, in one sentence for the user. Lives on the main thread; changes when
-// someone calls refresh(), which reads cached model state and never blocks,
-// and when a model server announces that its availability changed.
+// why, in one sentence for the user. Every screen that explains why there
+// is no reflection shows this sentence, so the reason reads the same
+// everywhere. Lives on the main thread; changes when someone calls
+// refresh(), which reads cached model state and never blocks, and when a
+// model server announces that its availability changed.
 class CapabilityDetector : public QObject
 {
     Q_OBJECT
@@ -26,6 +27,11 @@ class CapabilityDetector : public QObject
     Q_PROPERTY(bool isChecking READ isChecking NOTIFY isCheckingChanged)
     Q_PROPERTY(QDateTime lastRefreshed READ lastRefreshedOrNull NOTIFY lastRefreshedChanged)
 public:
+    // A model server gives only Available, ModelNotReady (it answers, its
+    // model is loading) and FrameworkUnavailable (nothing answers, or
+    // anything else); UnsupportedPlatform follows systemRequirementMessage.
+    // The other two cases are kept so stored and shared values keep their
+    // meaning, and never arise here.
     enum class Availability : quint8 {
         Available,
         UnsupportedPlatform,
@@ -45,6 +51,16 @@ public:
     QString statusDetail() const { return m_statusDetail; }
     bool isChecking() const { return m_isChecking; }
     std::optional<QDateTime> lastRefreshed() const { return m_lastRefreshed; }
+    // What the model said at the last refresh (none before the first one,
+    // or when the system requirement already decided).
+    std::optional<lm::Availability> modelState() const { return m_modelState; }
+    // Where the user makes the model available: the model server's address.
+    QString modelAddress() const;
+
+    // What a reflection area shows when it has no reflection: a promise
+    // while reflections can run, else the status detail.
+    static QString placeholderText(Availability availability, const QString &statusDetail);
+    QString placeholderText() const { return placeholderText(m_availability, m_statusDetail); }
 
     void refresh();
 
@@ -55,7 +71,10 @@ public:
 
     // The running kernel's release as "major.minor.patch".
     static QString operatingSystemVersionString();
-    // Whether the processor is 64-bit ARM (shown in Settings only).
+    // The operating system's own name and version, e.g. "Debian GNU/Linux
+    // 12 (bookworm)".
+    static QString operatingSystemName();
+    // Whether the processor is 64-bit ARM.
     static bool isAppleSilicon();
 
     // "major.minor.patch" of the leading numbers of a release string such
@@ -67,6 +86,7 @@ Q_SIGNALS:
     void statusDetailChanged();
     void isCheckingChanged();
     void lastRefreshedChanged();
+    void modelStateChanged();
 
 private:
     QDateTime lastRefreshedOrNull() const { return m_lastRefreshed.value_or(QDateTime()); }
@@ -74,6 +94,8 @@ private:
     void setStatusDetail(const QString &value);
     void setIsChecking(bool value);
     void setLastRefreshed(const QDateTime &value);
+    void setModelState(const std::optional<lm::Availability> &value);
+    void setVerdict(Availability availability, const QString &detail);
 
     lm::LanguageModel *m_model;
     Clock *m_clock;
@@ -81,6 +103,7 @@ private:
     QString m_statusDetail = QStringLiteral("Checking…");
     bool m_isChecking = true;
     std::optional<QDateTime> m_lastRefreshed;
+    std::optional<lm::Availability> m_modelState;
 };
 
 } // namespace zn

@@ -131,7 +131,7 @@ QString EntryInsightGenerator::GenerateError::describe(Kind kind, const QString 
     case Kind::GenerationFailed:
         return message;
     case Kind::Unavailable:
-        return QStringLiteral("Foundation Models unavailable.");
+        return QStringLiteral("Local language model unavailable.");
     case Kind::Empty:
         return QStringLiteral("Empty entry.");
     case Kind::TimedOut:

@@ -215,29 +215,6 @@ void InsightCoordinator::configure(CapabilityDetector *capability, AppSettings *
     }
 }
 
-QString InsightCoordinator::unavailableMessage(CapabilityDetector::Availability availability)
-{
-    using A = CapabilityDetector::Availability;
-    switch (availability) {
-    case A::Available:
-        return QStringLiteral("A deeper reflection will appear here after analysis.");
-    case A::UnsupportedPlatform:
-        return QStringLiteral(
-            "Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood still work.");
-    case A::DeviceNotEligible:
-        return QStringLiteral(
-            "Enhanced reflections aren’t available on this Mac. Mood language from on-device NLP still works.");
-    case A::NotEnabled:
-        return QStringLiteral(
-            "Turn on Apple Intelligence in System Settings for deeper reflections. Mood chips still work.");
-    case A::ModelNotReady:
-        return QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works.");
-    case A::FrameworkUnavailable:
-        break;
-    }
-    return QStringLiteral("Enhanced reflections aren’t available in this environment.");
-}
-
 // ---------------------------------------------------------------- checks
 
 bool InsightCoordinator::enhancedAnalysisOn() const
@@ -261,7 +238,7 @@ std::optional<QString> InsightCoordinator::capabilityMessage() const
 {
     if (!m_capability)
         return std::nullopt;
-    return unavailableMessage(m_capability->availability());
+    return m_capability->placeholderText();
 }
 
 std::optional<QString> InsightCoordinator::capabilitySentence() const

@@ -88,9 +88,6 @@ public:
     // the entry is left "generating" with no run behind it.
     void failStaleInFlightEntry(const QUuid &id, double seconds);
 
-    // The plain sentence an entry gets when reflections cannot run.
-    static QString unavailableMessage(CapabilityDetector::Availability availability);
-
     bool isProcessing() const { return m_isProcessing; }
     std::optional<QString> lastError() const { return m_lastError; }
     std::optional<QString> currentActivity() const { return m_currentActivity; }

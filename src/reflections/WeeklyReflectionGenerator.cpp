@@ -19,7 +19,7 @@ QString WeeklyReflectionGenerator::GenerateError::describe(Kind kind, const QStr
     case Kind::GenerationFailed:
         return message;
     case Kind::Unavailable:
-        return QStringLiteral("Foundation Models unavailable.");
+        return QStringLiteral("Local language model unavailable.");
     case Kind::Empty:
         return QStringLiteral("No entries.");
     case Kind::TimedOut:

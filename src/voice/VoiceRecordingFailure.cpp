@@ -23,11 +23,14 @@ QString message(VoiceRecordingFailure failure)
 {
     switch (failure) {
     case VoiceRecordingFailure::permissionMicrophone:
-        return QStringLiteral("Microphone access is off. You can enable it in System Settings, or write instead.");
+        return QStringLiteral("Microphone access is off. You can enable it in the desktop\u2019s privacy settings, or "
+                              "write instead.");
     case VoiceRecordingFailure::permissionSpeech:
-        return QStringLiteral("Speech recognition isn\u2019t allowed. Enable it in System Settings, or write instead.");
+        return QStringLiteral("Speech recognition isn\u2019t allowed. Enable it in the desktop\u2019s privacy "
+                              "settings, or write instead.");
     case VoiceRecordingFailure::noInputDevice:
-        return QStringLiteral("We can\u2019t find a usable microphone. Check Input in System Settings.");
+        return QStringLiteral("We can\u2019t find a usable microphone. Check Input in the desktop\u2019s sound "
+                              "settings.");
     case VoiceRecordingFailure::engineStartFailed:
         return QStringLiteral("We couldn\u2019t start the microphone. Try again, or write instead.");
     case VoiceRecordingFailure::deviceChanged:

@@ -18,8 +18,8 @@
 namespace zn {
 namespace {
 
-const QString kAnalyzerLabel = QStringLiteral("On-device (SpeechAnalyzer)");
-const QString kRecognizerLabel = QStringLiteral("On-device (Speech)");
+// Both back ends run pocketsphinx on this computer.
+const QString kBackendLabel = QStringLiteral("On-device (pocketsphinx)");
 const QString kContinuedAfterDeviceChange = QStringLiteral("Audio device changed \u2014 continued recording.");
 const QString kSaveFailed = QStringLiteral("Couldn\u2019t save the entry.");
 
@@ -296,9 +296,7 @@ void VoiceRecordingSession::requestSpeechAuthorization(std::function<void(bool)>
 
 void VoiceRecordingSession::refreshBackendLabel()
 {
-    const auto backend = m_speech->backend();
-    setBackendLabel(backend == MacSpeechTranscriptionService::Backend::speechAnalyzer ? kAnalyzerLabel
-                                                                                      : kRecognizerLabel);
+    setBackendLabel(kBackendLabel);
 }
 
 void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)

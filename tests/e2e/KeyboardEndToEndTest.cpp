@@ -6,6 +6,7 @@
 // written. What the program shows is read through its accessibility tree,
 // which it publishes on a private bus of this test.
 
+#include "AccessibilityBus.h"
 #include "X11Session.h"
 
 #include "../voice/CapturePulseServer.h"
@@ -13,12 +14,6 @@
 #include "core/JournalEntry.h"
 #include "core/StoreFactory.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QRegularExpression>
@@ -34,129 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One node of the program's accessibility tree: its bus name and path.
-struct A11yRef
-{
-    QString service;
-    QDBusObjectPath path;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const A11yRef &ref)
-{
-    argument.beginStructure();
-    argument << ref.service << ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, A11yRef &ref)
-{
-    argument.beginStructure();
-    argument >> ref.service >> ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-} // namespace
-} // namespace zn::test
-
-Q_DECLARE_METATYPE(zn::test::A11yRef)
-
-namespace zn::test {
-namespace {
-
-const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
-const QString kRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
-
-// Answers the program's one question to the desktop's accessibility
-// service ("where is the accessibility bus?") with the private bus itself.
-// It lives on a thread of its own, so it answers while the test waits.
-class AccessibilityBusService : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.a11y.Bus")
-public:
-    explicit AccessibilityBusService(QString address) : m_address(std::move(address)) {}
-
-public Q_SLOTS:
-    QString GetAddress() { return m_address; }
-
-private:
-    QString m_address;
-};
-
-// A private message bus: the program takes it as its session bus (so it
-// starts no other) and publishes its accessibility tree on it.
-class PrivateBus
-{
-public:
-    ~PrivateBus()
-    {
-        m_thread.quit();
-        m_thread.wait(3000);
-        delete m_service;
-        if (m_connected)
-            QDBusConnection::disconnectFromBus(kName);
-        if (m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.terminate();
-            if (!m_daemon.waitForFinished(3000))
-                m_daemon.kill();
-            m_daemon.waitForFinished(1000);
-        }
-    }
-
-    QString start()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty())
-            return QStringLiteral("dbus-daemon is not installed (Debian package dbus-daemon)");
-        m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                 QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(5000))
-            return QStringLiteral("dbus-daemon did not start");
-        QElapsedTimer timer;
-        timer.start();
-        QByteArray written;
-        while (!written.contains('\n') && timer.elapsed() < 10000) {
-            m_daemon.waitForReadyRead(200);
-            written += m_daemon.readAllStandardOutput();
-        }
-        m_address = QString::fromLocal8Bit(written).trimmed();
-        if (m_address.isEmpty())
-            return QStringLiteral("dbus-daemon named no address");
-        QDBusConnection bus = QDBusConnection::connectToBus(m_address, kName);
-        m_connected = true;
-        if (!bus.isConnected())
-            return QStringLiteral("cannot reach the private bus: ") + bus.lastError().message();
-        qDBusRegisterMetaType<A11yRef>();
-        qDBusRegisterMetaType<QList<A11yRef>>();
-        m_service = new AccessibilityBusService(m_address);
-        m_service->moveToThread(&m_thread);
-        m_thread.start();
-        if (!bus.registerObject(QStringLiteral("/org/a11y/bus"), m_service, QDBusConnection::ExportAllSlots)
-            || !bus.registerService(QStringLiteral("org.a11y.Bus")))
-            return QStringLiteral("cannot offer the accessibility service: ") + bus.lastError().message();
-        return {};
-    }
-
-    QString address() const { return m_address; }
-    QDBusConnection bus() const { return QDBusConnection(kName); }
-
-private:
-    static inline const QString kName = QStringLiteral("zn-e2e-a11y");
-    QProcess m_daemon;
-    QString m_address;
-    bool m_connected = false;
-    QThread m_thread;
-    AccessibilityBusService *m_service = nullptr;
-};
-
-// Role and name of every node of the program's tree.
-struct A11yNode
-{
-    QString role;
-    QString name;
-};
+using A11yNode = AccessibilityBus::Node;
 
 class KeyboardEndToEnd : public EndToEndTest
 {
@@ -175,8 +48,7 @@ protected:
     void launchOnBus(const QProcessEnvironment &extra = {})
     {
         QProcessEnvironment env = extra;
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        bus.addTo(env);
         launch(QStringLiteral("xcb"), env);
     }
 
@@ -195,32 +67,7 @@ protected:
     }
 
     // Every node of the program's tree, read now.
-    QList<A11yNode> tree()
-    {
-        QList<A11yNode> nodes;
-        QDBusConnection connection = bus.bus();
-        const QStringList names = connection.interface()->registeredServiceNames().value();
-        for (const QString &service : names) {
-            if (!service.startsWith(QLatin1Char(':')) || service == connection.baseService())
-                continue;
-            QList<A11yRef> pending{{service, QDBusObjectPath(kRoot)}};
-            while (!pending.isEmpty() && nodes.size() < 4000) {
-                const A11yRef ref = pending.takeFirst();
-                QDBusMessage children = QDBusMessage::createMethodCall(ref.service, ref.path.path(), kAccessible,
-                                                                       QStringLiteral("GetChildren"));
-                const QDBusMessage reply = connection.call(children, QDBus::Block, 3000);
-                if (reply.type() != QDBusMessage::ReplyMessage)
-                    continue;
-                nodes.append({call(ref, QStringLiteral("GetRoleName")), property(ref, QStringLiteral("Name"))});
-                const auto list = qdbus_cast<QList<A11yRef>>(reply.arguments().value(0));
-                // The timeline's cards are many and say nothing new here.
-                if (nodes.last().role == u"list" && list.size() > 40)
-                    continue;
-                pending += list;
-            }
-        }
-        return nodes;
-    }
+    QList<A11yNode> tree() { return bus.objects(QStringLiteral("Zephyrnote")); }
 
     QStringList namesWithRole(const QList<A11yNode> &nodes, const QString &role)
     {
@@ -269,24 +116,7 @@ protected:
         ASSERT_FALSE(context.save().has_value());
     }
 
-    PrivateBus bus;
-
-private:
-    QString call(const A11yRef &ref, const QString &method)
-    {
-        const QDBusMessage reply = bus.bus().call(
-            QDBusMessage::createMethodCall(ref.service, ref.path.path(), kAccessible, method), QDBus::Block, 3000);
-        return reply.arguments().value(0).toString();
-    }
-    QString property(const A11yRef &ref, const QString &name)
-    {
-        QDBusMessage get = QDBusMessage::createMethodCall(ref.service, ref.path.path(),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
-        get << kAccessible << name;
-        const QDBusMessage reply = bus.bus().call(get, QDBus::Block, 3000);
-        return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant().toString();
-    }
+    AccessibilityBus bus;
 };
 
 TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)

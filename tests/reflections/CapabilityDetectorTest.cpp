@@ -36,19 +36,20 @@ struct ChangeCounter
         QObject::connect(&detector, &CapabilityDetector::isCheckingChanged, [this] { ++counts["isChecking"]; });
         QObject::connect(&detector, &CapabilityDetector::lastRefreshedChanged,
                          [this] { ++counts["lastRefreshed"]; });
+        QObject::connect(&detector, &CapabilityDetector::modelStateChanged, [this] { ++counts["modelState"]; });
     }
     std::map<std::string, int> counts;
 };
 
-// A system that falls short of the requirement, as a Mac on an old release
-// would.
+// A system that falls short of the requirement (none does here; the hook
+// stays for systems that do).
 class ShortSystemDetector final : public CapabilityDetector
 {
 public:
     using CapabilityDetector::CapabilityDetector;
     std::optional<QString> systemRequirementMessage() const override
     {
-        return QStringLiteral("This Mac is running macOS 15.6.1. Zephyrnote needs macOS 26 or later.");
+        return QStringLiteral("This system is too old.");
     }
 };
 
@@ -71,6 +72,7 @@ struct AvailabilityCase
     std::optional<bool> isAvailableOverride;
     A expected;
     const char *sentence;
+    const char *detail = ""; // what the model says went wrong
 };
 
 // Names the case in test listings.
@@ -87,8 +89,10 @@ TEST_P(CapabilityDetectorCases, EveryModelStateHasItsSentence)
 {
     const AvailabilityCase &c = GetParam();
     lm::ScriptedLanguageModel model;
-    model.setAvailability(c.reason ? lm::Availability::no(*c.reason) : lm::Availability::yes());
+    model.setAvailability(c.reason ? lm::Availability::no(*c.reason, QString::fromUtf8(c.detail))
+                                   : lm::Availability::yes());
     model.setIsAvailableOverride(c.isAvailableOverride);
+    model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
     ManualClock clock;
     CapabilityDetector detector(&model, &clock);
 
@@ -98,31 +102,38 @@ TEST_P(CapabilityDetectorCases, EveryModelStateHasItsSentence)
     EXPECT_EQ(detector.lastRefreshed(), clock.now());
     EXPECT_EQ(detector.availability(), c.expected);
     EXPECT_EQ(detector.statusDetail(), QString::fromUtf8(c.sentence));
+    EXPECT_EQ(detector.modelState(), model.availability());
+    EXPECT_EQ(detector.modelAddress(), QStringLiteral("http://127.0.0.1:8080"));
+    // A reflection area shows the same sentence, or its promise when a
+    // reflection can come.
+    EXPECT_EQ(detector.placeholderText(), c.expected == A::Available
+                                              ? QStringLiteral("A deeper reflection will appear here after analysis.")
+                                              : detector.statusDetail());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AllStates, CapabilityDetectorCases,
     ::testing::Values(
         AvailabilityCase{"Available", std::nullopt, std::nullopt, A::Available,
-                         "On-device Foundation Models are ready. Reflections stay on this Mac."},
-        AvailabilityCase{"DeviceNotEligible", UnavailableReason::DeviceNotEligible, std::nullopt,
-                         A::DeviceNotEligible,
-                         "This Mac isn’t eligible for Apple Intelligence, so enhanced reflections can’t run. Your "
-                         "journal and mood language still work."},
-        AvailabilityCase{"NotEnabled", UnavailableReason::AppleIntelligenceNotEnabled, std::nullopt, A::NotEnabled,
-                         "Turn on Apple Intelligence in System Settings to enable enhanced reflections. Basic mood "
-                         "analysis still works offline."},
+                         "The local language model is ready. Reflections stay on this computer."},
+        AvailabilityCase{"NoServer", UnavailableReason::NoServer, std::nullopt, A::FrameworkUnavailable,
+                         "No language model server is answering at http://127.0.0.1:8080. Reflections start when a "
+                         "compatible server runs there. Journaling and mood analysis still work."},
         AvailabilityCase{"ModelNotReady", UnavailableReason::ModelNotReady, std::nullopt, A::ModelNotReady,
-                         "Apple Intelligence models are still downloading or warming up. Reflections will appear "
-                         "when ready."},
+                         "The local language model is still getting ready. Mood analysis already works."},
+        // Any other failure gives its own description.
         AvailabilityCase{"OtherReason", UnavailableReason::Other, std::nullopt, A::FrameworkUnavailable,
-                         "Foundation Models reported an unknown unavailable state. Journaling is unaffected."},
+                         "The model server at http://127.0.0.1:8080 answered its health check with HTTP 500. "
+                         "Journaling is unaffected.",
+                         "The model server at http://127.0.0.1:8080 answered its health check with HTTP 500."},
+        AvailabilityCase{"OtherWithoutWords", UnavailableReason::Other, std::nullopt, A::FrameworkUnavailable,
+                         "The local language model is unavailable. Journaling is unaffected."},
         // The quick test says no while the detailed state says yes.
         AvailabilityCase{"ReadsDisagree", std::nullopt, false, A::ModelNotReady,
-                         "Apple Intelligence isn’t fully ready yet. Try again in a moment."},
+                         "The local language model isn’t fully ready yet. Try again in a moment."},
         // The quick test says yes: it decides, whatever the reason says.
         AvailabilityCase{"QuickTestWins", UnavailableReason::ModelNotReady, true, A::Available,
-                         "On-device Foundation Models are ready. Reflections stay on this Mac."}),
+                         "The local language model is ready. Reflections stay on this computer."}),
     [](const ::testing::TestParamInfo<AvailabilityCase> &info) { return std::string(info.param.name); });
 
 TEST(CapabilityDetectorTest, WithoutAModelTheFrameworkIsUnavailable)
@@ -131,7 +142,8 @@ TEST(CapabilityDetectorTest, WithoutAModelTheFrameworkIsUnavailable)
     detector.refresh();
     EXPECT_EQ(detector.availability(), A::FrameworkUnavailable);
     EXPECT_EQ(detector.statusDetail(),
-              QStringLiteral("Foundation Models reported an unknown unavailable state. Journaling is unaffected."));
+              QStringLiteral("The local language model is unavailable. Journaling is unaffected."));
+    EXPECT_TRUE(detector.modelAddress().isEmpty());
     EXPECT_FALSE(detector.isChecking());
 }
 
@@ -151,18 +163,19 @@ TEST(CapabilityDetectorTest, ASystemBelowTheRequirementNeverAsksTheModel)
     detector.refresh();
     EXPECT_EQ(detector.availability(), A::UnsupportedPlatform);
     EXPECT_EQ(detector.statusDetail(),
-              QStringLiteral("This Mac is running macOS 15.6.1. Zephyrnote needs macOS 26 or later. Journaling and "
-                             "on-device NLP still work; Foundation Models reflections are unavailable."));
+              QStringLiteral("This system is too old. Journaling and on-device NLP still work; local language "
+                             "model reflections are unavailable."));
     EXPECT_EQ(model.availabilityReads(), 0);
+    EXPECT_FALSE(detector.modelState().has_value());
 }
 
 TEST(CapabilityDetectorTest, RefreshFollowsTheModelBothWays)
 {
     lm::ScriptedLanguageModel model;
-    model.setUnavailable(UnavailableReason::AppleIntelligenceNotEnabled);
+    model.setUnavailable(UnavailableReason::NoServer);
     CapabilityDetector detector(&model);
     detector.refresh();
-    EXPECT_EQ(detector.availability(), A::NotEnabled);
+    EXPECT_EQ(detector.availability(), A::FrameworkUnavailable);
 
     model.setAvailability(lm::Availability::yes());
     detector.refresh();
@@ -176,7 +189,7 @@ TEST(CapabilityDetectorTest, RefreshFollowsTheModelBothWays)
 TEST(CapabilityDetectorTest, RefreshesWithTheSameOutcomeChangeOnlyTheTime)
 {
     lm::ScriptedLanguageModel model;
-    model.setUnavailable(UnavailableReason::DeviceNotEligible);
+    model.setUnavailable(UnavailableReason::ModelNotReady);
     ManualClock clock;
     CapabilityDetector detector(&model, &clock);
     ChangeCounter counter(detector);
@@ -186,6 +199,7 @@ TEST(CapabilityDetectorTest, RefreshesWithTheSameOutcomeChangeOnlyTheTime)
     EXPECT_EQ(counter.counts["statusDetail"], 1);
     EXPECT_EQ(counter.counts["isChecking"], 1);
     EXPECT_EQ(counter.counts["lastRefreshed"], 1);
+    EXPECT_EQ(counter.counts["modelState"], 1);
 
     clock.advance(std::chrono::seconds(3));
     detector.refresh();
@@ -193,6 +207,7 @@ TEST(CapabilityDetectorTest, RefreshesWithTheSameOutcomeChangeOnlyTheTime)
     EXPECT_EQ(counter.counts["statusDetail"], 1);
     EXPECT_EQ(counter.counts["isChecking"], 1);
     EXPECT_EQ(counter.counts["lastRefreshed"], 2);
+    EXPECT_EQ(counter.counts["modelState"], 1);
     EXPECT_EQ(detector.lastRefreshed(), clock.now());
 
     // Same instant again: nothing at all changes.
@@ -267,8 +282,31 @@ TEST(CapabilityDetectorTest, FollowsTheModelServersAnnouncementUnasked)
         << detector.statusDetail().toStdString();
     EXPECT_FALSE(detector.isChecking());
     EXPECT_EQ(detector.statusDetail(),
-              QStringLiteral("On-device Foundation Models are ready. Reflections stay on this Mac."));
+              QStringLiteral("The local language model is ready. Reflections stay on this computer."));
     EXPECT_EQ(detector.lastRefreshed(), clock.now());
+    EXPECT_EQ(detector.modelAddress(), server.url().toString());
+}
+
+// Nothing listens at the configured address: the sentence names it, on the
+// probe's own announcement.
+TEST(CapabilityDetectorTest, NoServerAtTheAddressIsNamedInTheSentence)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    lm::LocalServerLanguageModel::Options options;
+    options.baseUrl = QUrl(address);
+    lm::LocalServerLanguageModel model(options);
+    CapabilityDetector detector(&model);
+
+    ASSERT_TRUE(test::waitUntil([&] { return detector.modelState() == lm::Availability::no(UnavailableReason::NoServer); }))
+        << detector.statusDetail().toStdString();
+    EXPECT_EQ(detector.availability(), A::FrameworkUnavailable);
+    EXPECT_EQ(detector.statusDetail(),
+              QStringLiteral("No language model server is answering at %1. Reflections start when a compatible "
+                             "server runs there. Journaling and mood analysis still work.")
+                  .arg(address));
 }
 
 TEST(CapabilityDetectorTest, KernelReleaseReadsAsThreeNumbers)

@@ -73,7 +73,7 @@ TEST_F(CoordinatorEntryTest, SettingTurnedOffWhileQueuedStopsTheRunBeforeTheMode
 struct RefusalCase
 {
     const char *name;
-    lm::UnavailableReason reason;
+    lm::Availability state;
     const char *message;
 };
 
@@ -91,10 +91,13 @@ TEST_P(CoordinatorRefusalTest, ModelStateGivesItsMessageAndQueuesNothing)
 {
     const QUuid id = addEntry(kRiverText);
     // The detector said yes before; enqueue asks it again on the spot.
-    model.setUnavailable(GetParam().reason);
+    model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
+    model.setAvailability(GetParam().state);
     coordinator->enqueueEntry(id);
     EXPECT_EQ(stored(id)->insightStatus(), InsightStatus::Unavailable);
     EXPECT_EQ(stored(id)->insightFailureMessage(), QString::fromUtf8(GetParam().message));
+    // The same sentence the settings and the weather panel show.
+    EXPECT_EQ(stored(id)->insightFailureMessage(), detector->statusDetail());
     EXPECT_TRUE(coordinator->entryQueue().isEmpty());
     EXPECT_FALSE(coordinator->running());
 }
@@ -102,25 +105,28 @@ TEST_P(CoordinatorRefusalTest, ModelStateGivesItsMessageAndQueuesNothing)
 INSTANTIATE_TEST_SUITE_P(
     Reasons, CoordinatorRefusalTest,
     ::testing::Values(
-        RefusalCase{"ModelNotReady", lm::UnavailableReason::ModelNotReady,
-                    "Apple Intelligence is still getting ready. Mood analysis already works."},
-        RefusalCase{"NotEnabled", lm::UnavailableReason::AppleIntelligenceNotEnabled,
-                    "Turn on Apple Intelligence in System Settings for deeper reflections. Mood chips still work."},
-        RefusalCase{"NotEligible", lm::UnavailableReason::DeviceNotEligible,
-                    "Enhanced reflections aren’t available on this Mac. Mood language from on-device NLP still "
-                    "works."},
-        RefusalCase{"Other", lm::UnavailableReason::Other,
-                    "Enhanced reflections aren’t available in this environment."}),
+        RefusalCase{"ModelNotReady", lm::Availability::no(lm::UnavailableReason::ModelNotReady),
+                    "The local language model is still getting ready. Mood analysis already works."},
+        RefusalCase{"NoServer", lm::Availability::no(lm::UnavailableReason::NoServer),
+                    "No language model server is answering at http://127.0.0.1:8080. Reflections start when a "
+                    "compatible server runs there. Journaling and mood analysis still work."},
+        RefusalCase{"Other",
+                    lm::Availability::no(lm::UnavailableReason::Other,
+                                         QStringLiteral("The model server must run on this computer; 10.0.0.2 is "
+                                                        "not a loopback address.")),
+                    "The model server must run on this computer; 10.0.0.2 is not a loopback address. Journaling "
+                    "is unaffected."}),
     [](const ::testing::TestParamInfo<RefusalCase> &info) { return std::string(info.param.name); });
 
 TEST_F(CoordinatorEntryTest, MessagesForEveryCapabilityState)
 {
     using A = CapabilityDetector::Availability;
-    EXPECT_EQ(InsightCoordinator::unavailableMessage(A::Available),
+    const QString detail = QStringLiteral("This system is too old.");
+    EXPECT_EQ(CapabilityDetector::placeholderText(A::Available, detail),
               QStringLiteral("A deeper reflection will appear here after analysis."));
-    EXPECT_EQ(InsightCoordinator::unavailableMessage(A::UnsupportedPlatform),
-              QStringLiteral("Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood "
-                             "still work."));
+    for (A other : {A::UnsupportedPlatform, A::DeviceNotEligible, A::NotEnabled, A::ModelNotReady,
+                    A::FrameworkUnavailable})
+        EXPECT_EQ(CapabilityDetector::placeholderText(other, detail), detail);
 }
 
 TEST_F(CoordinatorEntryTest, WithoutDetectorTheEntryIsUnavailableWithNoMessage)

@@ -89,7 +89,7 @@ TEST_F(EntryInsightGeneratorTest, UnavailableModelIsNotAskedForTokens)
     model.setUnavailable(lm::UnavailableReason::ModelNotReady);
     const auto e = failure("A real entry.");
     EXPECT_EQ(e.kind(), Kind::Unavailable);
-    EXPECT_EQ(e.description(), "Foundation Models unavailable.");
+    EXPECT_EQ(e.description(), "Local language model unavailable.");
     EXPECT_TRUE(model.tokenCountTexts().isEmpty());
     EXPECT_EQ(model.callCount(), 0);
 }

@@ -113,7 +113,7 @@ TEST(EntryInsightSanitize, BlankSummaryFails)
 TEST(EntryInsightErrors, DescriptionsAreTheUserTexts)
 {
     using K = G::GenerateError::Kind;
-    EXPECT_EQ(G::GenerateError(K::Unavailable).description(), "Foundation Models unavailable.");
+    EXPECT_EQ(G::GenerateError(K::Unavailable).description(), "Local language model unavailable.");
     EXPECT_EQ(G::GenerateError(K::Empty).description(), "Empty entry.");
     EXPECT_EQ(G::GenerateError(K::TimedOut).description(), "Summary timed out.");
     EXPECT_EQ(G::GenerateError(K::LowQuality).description(), "Summary quality was too low.");

@@ -105,7 +105,7 @@ TEST(WeeklyGeneratorTexts, CompactInstructionsRetryNoticeAndLevelsAreExact)
         EXPECT_EQ(W::shorteningLevels()[i].retryPerEntryCharacters(), retrySizes[i][0]) << i;
         EXPECT_EQ(W::shorteningLevels()[i].retryTotalCharacters(), retrySizes[i][1]) << i;
     }
-    const auto errors = {std::pair{Kind::Unavailable, "Foundation Models unavailable."},
+    const auto errors = {std::pair{Kind::Unavailable, "Local language model unavailable."},
                          std::pair{Kind::Empty, "No entries."},
                          std::pair{Kind::TimedOut, "Weekly reflection timed out."},
                          std::pair{Kind::ContextTooLarge,
@@ -142,7 +142,7 @@ TEST(WeeklyGeneratorLabels, MultiDayNeedsThreeEntriesOnTwoDays)
 
 TEST_F(WeeklyGeneratorTest, NoEntriesIsReportedBeforeAvailability)
 {
-    model.setUnavailable(lm::UnavailableReason::DeviceNotEligible);
+    model.setUnavailable(lm::UnavailableReason::NoServer);
     EXPECT_EQ(failure({}).kind(), Kind::Empty);
     EXPECT_EQ(model.availabilityReads(), 0);
     EXPECT_EQ(failure(week()).kind(), Kind::Unavailable);

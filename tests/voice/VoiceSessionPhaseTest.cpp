@@ -63,7 +63,7 @@ TEST_F(VoiceSessionPhaseTest, StartReachesRecordingWithTheAnalyzerLabelAndLiveTe
     ASSERT_TRUE(h.startRecording());
     EXPECT_EQ(phases, (QList<VoicePhase>{VoicePhase::requestingPermissions, VoicePhase::preparing,
                                          VoicePhase::recording}));
-    EXPECT_EQ(s.backendLabel(), QStringLiteral("On-device (SpeechAnalyzer)"));
+    EXPECT_EQ(s.backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
     EXPECT_TRUE(h.engine().isRunning());
     EXPECT_TRUE(s.hasTimers());
     EXPECT_TRUE(s.hasConfigObserver());
@@ -206,7 +206,7 @@ TEST_F(VoiceSessionPhaseTest, MissingOrUnusableInputFormatMeansNoInputDevice)
         EXPECT_EQ(fresh.session->phase(), VoicePhase::unavailable);
         EXPECT_EQ(fresh.session->failure(), VoiceRecordingFailure::noInputDevice);
         EXPECT_EQ(fresh.session->statusMessage(),
-                  std::optional(QStringLiteral("We can\u2019t find a usable microphone. Check Input in System Settings.")));
+                  std::optional(QStringLiteral("We can\u2019t find a usable microphone. Check Input in the desktop’s sound settings.")));
         EXPECT_EQ(fresh.engine().startCount(), 0);
         EXPECT_FALSE(fresh.session->hasConfigObserver());
     }
@@ -256,18 +256,18 @@ TEST_F(VoiceSessionPhaseTest, PlatformErrorWhilePreparingIsAStartFailure)
     expectFailure(VoicePhase::failed, VoiceRecordingFailure::engineStartFailed);
 }
 
-TEST_F(VoiceSessionPhaseTest, BackendLabelNamesTheRecognizerAfterAFallback)
+TEST_F(VoiceSessionPhaseTest, BackendLabelNamesPocketsphinxAfterAFallbackToo)
 {
     SystemLogCapture log;
     h.platform->analyzerPrepare = FakeSpeechPlatform::Step::Fail;
     ASSERT_TRUE(h.startRecording());
     EXPECT_EQ(s.speech().backend(), MacSpeechTranscriptionService::Backend::sfSpeech);
-    EXPECT_EQ(s.backendLabel(), QStringLiteral("On-device (Speech)"));
+    EXPECT_EQ(s.backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
 
     test::SessionHarness recognizerOnly;
     recognizerOnly.platform->supportedLocale.reset();
     ASSERT_TRUE(recognizerOnly.startRecording());
-    EXPECT_EQ(recognizerOnly.session->backendLabel(), QStringLiteral("On-device (Speech)"));
+    EXPECT_EQ(recognizerOnly.session->backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
 }
 
 TEST_F(VoiceSessionPhaseTest, StartIsIgnoredWhileInProgressAndRestartsFromReview)

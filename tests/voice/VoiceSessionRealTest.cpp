@@ -50,7 +50,7 @@ protected:
         ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 10000ms))
             << "phase " << rawValue(session.phase()).toStdString() << ", status "
             << session.statusMessage().value_or(QString()).toStdString();
-        EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (SpeechAnalyzer)"));
+        EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
         EXPECT_FALSE(session.failure());
     }
 

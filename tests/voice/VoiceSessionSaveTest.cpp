@@ -439,9 +439,9 @@ TEST(VoiceSessionFailureTest, EveryFailureHasItsText)
               QStringLiteral("Transcription stopped. Your words so far are still here \u2014 you can edit or save."));
     EXPECT_EQ(message(VoiceRecordingFailure::cancelled), QStringLiteral("Recording cancelled."));
     EXPECT_EQ(message(VoiceRecordingFailure::permissionMicrophone),
-              QStringLiteral("Microphone access is off. You can enable it in System Settings, or write instead."));
+              QStringLiteral("Microphone access is off. You can enable it in the desktop’s privacy settings, or write instead."));
     EXPECT_EQ(message(VoiceRecordingFailure::permissionSpeech),
-              QStringLiteral("Speech recognition isn\u2019t allowed. Enable it in System Settings, or write instead."));
+              QStringLiteral("Speech recognition isn\u2019t allowed. Enable it in the desktop’s privacy settings, or write instead."));
     EXPECT_EQ(message(VoiceRecordingFailure::deviceChanged),
               QStringLiteral("Your audio device changed. You can resume, keep the text, or discard."));
     EXPECT_EQ(int(VoiceRecordingFailure::sessionLimitReached), 9);

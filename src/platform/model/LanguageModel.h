@@ -15,19 +15,20 @@
 namespace zn::lm {
 
 enum class UnavailableReason {
-    DeviceNotEligible,
-    AppleIntelligenceNotEnabled,
-    ModelNotReady,
-    Other,
+    NoServer,      // nothing answers where the model should run
+    ModelNotReady, // it answers, but its model is still loading
+    Other,         // anything else; the availability's detail says what
 };
 
 struct Availability
 {
     bool available = false;
     UnavailableReason reason = UnavailableReason::Other; // meaningful only when unavailable
+    // What went wrong, in one sentence for the user; may be empty.
+    QString detail;
 
-    static Availability yes() { return {true, UnavailableReason::Other}; }
-    static Availability no(UnavailableReason why) { return {false, why}; }
+    static Availability yes() { return {true, UnavailableReason::Other, {}}; }
+    static Availability no(UnavailableReason why, QString detail = {}) { return {false, why, std::move(detail)}; }
     bool operator==(const Availability &) const = default;
 };
 
@@ -66,6 +67,10 @@ public:
 
     virtual Availability availability() const = 0;
     virtual bool isAvailable() const { return availability().available; }
+
+    // Where the user makes the model available (a server's address); empty
+    // when there is no such place.
+    virtual QString address() const { return {}; }
 
     // Context size in tokens; 0 or less when unknown.
     virtual int contextSize() const = 0;

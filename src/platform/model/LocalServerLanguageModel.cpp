@@ -229,20 +229,36 @@ QUrl LocalServerLanguageModel::endpoint(const QString &path) const
 LocalServerLanguageModel::ProbeResult LocalServerLanguageModel::probe() const
 {
     ProbeResult result;
-    result.availability = Availability::no(UnavailableReason::Other);
     HttpRequest health;
     health.url = endpoint(QStringLiteral("/health"));
     health.transferTimeout = m_options.probeTimeout;
     health.maxBodyBytes = 64 * 1024;
     const HttpExchange answer = performHttp(health, m_shutdown.get_token());
-    if (answer.failure != HttpExchange::Failure::None)
+    switch (answer.failure) {
+    case HttpExchange::Failure::None:
+        break;
+    case HttpExchange::Failure::ConnectionRefused:
+    case HttpExchange::Failure::TimedOut:
+        result.availability = Availability::no(UnavailableReason::NoServer);
         return result;
+    default:
+        result.availability = Availability::no(
+            UnavailableReason::Other,
+            QStringLiteral("The model server at %1 could not be read (%2).").arg(address(), answer.errorText));
+        return result;
+    }
     if (answer.status == 503) {
         result.availability = Availability::no(UnavailableReason::ModelNotReady);
         return result;
     }
-    if (answer.status != 200)
+    if (answer.status != 200) {
+        result.availability = Availability::no(
+            UnavailableReason::Other,
+            QStringLiteral("The model server at %1 answered its health check with HTTP %2.")
+                .arg(address())
+                .arg(answer.status));
         return result;
+    }
     result.availability = Availability::yes();
 
     HttpRequest props = health;
@@ -314,7 +330,7 @@ void LocalServerLanguageModel::refreshNow()
 Availability LocalServerLanguageModel::availability() const
 {
     if (m_refused)
-        return Availability::no(UnavailableReason::Other);
+        return Availability::no(UnavailableReason::Other, refusedMessage());
     std::lock_guard lock(m_mutex);
     if (!m_probing && std::chrono::steady_clock::now() - m_lastProbe > m_options.probeStaleAfter)
         startProbeLocked();
@@ -330,9 +346,18 @@ int LocalServerLanguageModel::contextSize() const
 void LocalServerLanguageModel::throwIfRefused() const
 {
     if (m_refused)
-        throw LanguageModelError(LanguageModelError::Kind::Unavailable,
-                                 QStringLiteral("The model server must run on this computer; %1 is not a loopback address.")
-                                     .arg(m_options.baseUrl.host()));
+        throw LanguageModelError(LanguageModelError::Kind::Unavailable, refusedMessage());
+}
+
+QString LocalServerLanguageModel::refusedMessage() const
+{
+    return QStringLiteral("The model server must run on this computer; %1 is not a loopback address.")
+        .arg(m_options.baseUrl.host());
+}
+
+QString LocalServerLanguageModel::address() const
+{
+    return m_options.baseUrl.toString(QUrl::RemoveUserInfo | QUrl::StripTrailingSlash);
 }
 
 HttpExchange LocalServerLanguageModel::post(const QString &path, const QByteArray &body, std::stop_token stop,

@@ -19,8 +19,10 @@ namespace zn::lm {
 // journal text must not leave it.
 //
 // Availability comes from a cached probe that is refreshed in the background
-// when it is older than `probeStaleAfter`; no server means "unavailable,
-// other reason". Until the first probe answers the model reads as not ready;
+// when it is older than `probeStaleAfter`: nothing listening, or no answer
+// in time, reads as "no server"; a server still loading its model as "not
+// ready"; any other answer as "other", with a sentence on what it was.
+// Until the first probe answers the model reads as not ready;
 // availabilityChanged() tells when a probe's answer changes what reads say.
 class LocalServerLanguageModel final : public QObject, public LanguageModel
 {
@@ -52,6 +54,8 @@ public:
     ~LocalServerLanguageModel() override;
 
     Availability availability() const override;
+    // The configured base URL, without user information.
+    QString address() const override;
     int contextSize() const override;
     int tokenCount(const QString &text, std::stop_token stop) override;
     std::unique_ptr<LanguageModelSession> makeSession(const QString &instructions) override;
@@ -93,6 +97,7 @@ private:
     void checkFits(const QString &instructions, const QString &user, const GenerationOptions &options,
                    std::stop_token stop);
     void throwIfRefused() const;
+    QString refusedMessage() const;
     // Sends a POST and returns a 2xx answer; throws for anything else.
     HttpExchange post(const QString &path, const QByteArray &body, std::stop_token stop,
                       std::function<bool(const QByteArray &)> onData = {}) const;
@@ -102,7 +107,7 @@ private:
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_probed;
-    mutable Availability m_availability = Availability::no(UnavailableReason::Other);
+    mutable Availability m_availability = Availability::no(UnavailableReason::NoServer);
     mutable int m_contextSize = 0;
     mutable bool m_probing = false;
     mutable bool m_everProbed = false;

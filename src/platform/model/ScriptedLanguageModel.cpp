@@ -82,6 +82,11 @@ void ScriptedLanguageModel::setIsAvailableOverride(std::optional<bool> value)
     setLocked(m_isAvailableOverride, std::move(value));
 }
 
+void ScriptedLanguageModel::setAddress(const QString &address)
+{
+    setLocked(m_address, address);
+}
+
 void ScriptedLanguageModel::setContextSize(int tokens)
 {
     setLocked(m_contextSize, std::move(tokens));
@@ -166,6 +171,12 @@ bool ScriptedLanguageModel::isAvailable() const
     std::lock_guard lock(m_mutex);
     ++m_availabilityReads;
     return m_isAvailableOverride.value_or(m_availability.available);
+}
+
+QString ScriptedLanguageModel::address() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_address;
 }
 
 int ScriptedLanguageModel::contextSize() const

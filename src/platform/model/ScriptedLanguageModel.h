@@ -75,6 +75,7 @@ public:
     void setUnavailable(UnavailableReason reason) { setAvailability(Availability::no(reason)); }
     // Lets isAvailable() disagree with availability().
     void setIsAvailableOverride(std::optional<bool> value);
+    void setAddress(const QString &address);
     void setContextSize(int tokens);
     // Token counts: a fixed value, a function of the text, or a failure.
     void setTokenCount(int tokens);
@@ -96,6 +97,7 @@ public:
     // --- LanguageModel
     Availability availability() const override;
     bool isAvailable() const override;
+    QString address() const override;
     int contextSize() const override;
     int tokenCount(const QString &text, std::stop_token stop) override;
     std::unique_ptr<LanguageModelSession> makeSession(const QString &instructions) override;
@@ -119,6 +121,7 @@ private:
     mutable std::condition_variable m_changed;
     Availability m_availability = Availability::yes();
     std::optional<bool> m_isAvailableOverride;
+    QString m_address;
     int m_contextSize = 4096;
     int m_fixedTokenCount = -1;
     std::function<int(const QString &)> m_tokenCounter;

@@ -67,7 +67,7 @@ QString OnboardingModel::paletteCaption(ColorPalettePreference palette)
 
 QStringList OnboardingModel::privacyLines()
 {
-    return {QStringLiteral("Journal text is processed on your Mac."),
+    return {QStringLiteral("Journal text is processed on your computer."),
             QStringLiteral("Voice audio is ephemeral — not kept after you save."),
             QStringLiteral("No third-party cloud reading your pages.")};
 }

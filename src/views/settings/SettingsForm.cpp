@@ -105,7 +105,11 @@ void FormSection::addRow(const QString &title, QWidget *value)
     row->addWidget(label, 0, Qt::AlignVCenter);
     row->addStretch(1);
     row->addWidget(value, 0, Qt::AlignVCenter);
-    value->setAccessibleName(title);
+    // A control is known by its row's title. A shown value keeps its own
+    // text for assistive technology and is labelled by the title.
+    label->setBuddy(value);
+    if (!qobject_cast<QLabel *>(value))
+        value->setAccessibleName(title);
     m_rows->addLayout(row);
 }
 

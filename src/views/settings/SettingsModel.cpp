@@ -89,7 +89,7 @@ void SettingsModel::importJournal()
                              if (InsightQueue *queue = self->m_services.insightQueue)
                                  for (const QUuid &id : result->pending)
                                      queue->enqueueEntry(id);
-                             self->setSettingsMessage(importSummaryMessage(*result));
+                             self->setSettingsMessage(importSummaryMessage(*result, self->m_services.capability));
                              return;
                          }
                          const auto &error = std::get<JournalImportError>(outcome);

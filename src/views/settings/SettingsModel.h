@@ -70,7 +70,7 @@ public:
     void dismissMessage() { setSettingsMessage(std::nullopt); }
 
     static constexpr auto kExportedMessage = "Journal exported successfully.";
-    static constexpr auto kDeletedMessage = "All journal data was deleted from this Mac.";
+    static constexpr auto kDeletedMessage = "All journal data was deleted from this computer.";
 
 Q_SIGNALS:
     void settingsMessageChanged();

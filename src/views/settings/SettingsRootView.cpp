@@ -218,7 +218,7 @@ void SettingsRootView::askDeleteAll()
         return;
     ConfirmationRequest request{
         QStringLiteral("Delete all journal data?"),
-        QStringLiteral("This permanently removes all entries and weekly reflections from this Mac. Export first if "
+        QStringLiteral("This permanently removes all entries and weekly reflections from this computer. Export first if "
                        "you want a copy. Type DELETE in the field below is not required in this dialog — confirm "
                        "only if you are sure."),
         {{QStringLiteral("Delete Everything"), DialogButtonRole::Destructive},

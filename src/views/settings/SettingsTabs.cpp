@@ -118,8 +118,10 @@ void AppearanceTab::sync()
 IntelligenceTab::IntelligenceTab(SettingsModel &model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
-    , m_toggle(new QCheckBox(QStringLiteral("Enhanced analysis (Foundation Models)")))
+    , m_toggle(new QCheckBox(enhancedAnalysisTitle()))
     , m_status(new ToneLabel)
+    , m_address(valueLabel())
+    , m_answer(new ToneLabel)
     , m_refresh(formButton(QStringLiteral("Refresh status")))
 {
     auto *page = new FormPage;
@@ -130,19 +132,18 @@ IntelligenceTab::IntelligenceTab(SettingsModel &model, QWidget *parent)
                                         "Basic weather mood always uses on-device NLP."));
     page->addSection(analysis);
 
-    auto *status = new FormSection(QStringLiteral("Foundation Models status"));
+    auto *status = new FormSection(modelStatusHeader());
     status->addRow(QStringLiteral("Status"), m_status);
     m_detail = status->addCaption({});
-    status->addRow(QStringLiteral("macOS"), valueLabel(CapabilityDetector::operatingSystemVersionString()));
+    status->addRow(QStringLiteral("System"), valueLabel(CapabilityDetector::operatingSystemName()));
     status->addRow(QStringLiteral("Architecture"), valueLabel(architectureLabel()));
-    status->addRow(QStringLiteral("Apple Silicon hardware"), valueLabel(yesNo(CapabilityDetector::isAppleSilicon())));
+    status->addRow(QStringLiteral("Model server"), m_address);
+    status->addRow(QStringLiteral("Server"), m_answer);
     status->addWidget(m_refresh, Qt::AlignLeft);
     page->addSection(status);
 
     auto *wrong = new FormSection(QStringLiteral("If something looks wrong"));
-    wrong->addCaption(QStringLiteral("Zephyrnote is built for macOS 26+ on Apple Silicon. If this app was forced "
-                                     "open on an older system or an Intel Mac, journaling still works, but "
-                                     "enhanced reflections stay off."));
+    wrong->addCaption(modelRequirementCaption());
     page->addSection(wrong);
     fill(this, page);
 
@@ -157,6 +158,7 @@ IntelligenceTab::IntelligenceTab(SettingsModel &model, QWidget *parent)
     if (CapabilityDetector *capability = model.services().capability) {
         connect(capability, &CapabilityDetector::availabilityChanged, this, &IntelligenceTab::sync);
         connect(capability, &CapabilityDetector::statusDetailChanged, this, &IntelligenceTab::sync);
+        connect(capability, &CapabilityDetector::modelStateChanged, this, &IntelligenceTab::sync);
     }
     sync();
 }
@@ -171,6 +173,8 @@ void IntelligenceTab::sync()
         availabilityStatus(capability ? capability->availability() : CapabilityDetector::Availability::FrameworkUnavailable));
     m_detail->setText(capability ? capability->statusDetail() : QString());
     m_detail->setVisible(!m_detail->text().isEmpty());
+    m_address->setText(capability ? capability->modelAddress() : QString());
+    m_answer->setStatus(settings_texts::serverAnswer(capability ? capability->modelState() : std::nullopt));
 }
 
 // --- Privacy --------------------------------------------------------------------
@@ -181,10 +185,7 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     auto *page = new FormPage;
 
     auto *promise = new FormSection(QStringLiteral("Promise"));
-    auto *text = new InkLabel(QStringLiteral("Journal text stays on this Mac (and your private iCloud when enabled). "
-                                             "Voice audio is ephemeral. Foundation Models reflections, when used, "
-                                             "are on-device only. No third-party cloud AI reads your pages."),
-                              textStyleFont(TextStyle::Body), InkRole::Ink);
+    auto *text = new InkLabel(privacyPromiseSummary(), textStyleFont(TextStyle::Body), InkRole::Ink);
     text->setWordWrap(true);
     promise->addWidget(text);
     auto *read = formButton(QStringLiteral("Read full Privacy Promise…"));
@@ -192,7 +193,7 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     promise->addWidget(read, Qt::AlignLeft);
     page->addSection(promise);
 
-    auto *cloud = new FormSection(QStringLiteral("iCloud"));
+    auto *cloud = new FormSection(cloudSectionHeader());
     cloud->addRow(QStringLiteral("Status"), m_account);
     cloud->addRow(QStringLiteral("Store"), m_store);
     m_detail = cloud->addCaption({});
@@ -204,9 +205,8 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     m_error->setWordWrap(true);
     m_error->setTone(StatusTone::Orange);
     cloud->addWidget(m_error);
-    auto *refresh = formButton(QStringLiteral("Refresh iCloud status"));
-    connect(refresh, &QPushButton::clicked, &m_model, &SettingsModel::refreshICloudStatus);
-    cloud->addWidget(refresh, Qt::AlignLeft);
+    // No refresh button: there is no cloud account to ask again here. The
+    // window still asks each time it is shown.
     page->addSection(cloud);
 
     auto *data = new FormSection(QStringLiteral("Your data"));
@@ -217,8 +217,7 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     auto *importButton = formButton(QStringLiteral("Import Journal…"));
     connect(importButton, &QPushButton::clicked, &m_model, &SettingsModel::importJournal);
     data->addWidget(importButton, Qt::AlignLeft);
-    data->addCaption(QStringLiteral("Merges a Zephyrnote export JSON into this library. Matching IDs are updated; "
-                                    "new IDs are added. Entries only on this Mac that aren’t in the file are left alone."));
+    data->addCaption(importCaption());
     auto *deleteButton = formButton(QStringLiteral("Delete All Journal Data…"));
     deleteButton->setProperty("destructive", true);
     QPalette red = deleteButton->palette();
@@ -226,7 +225,7 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     deleteButton->setPalette(red);
     connect(deleteButton, &QPushButton::clicked, &m_model, &SettingsModel::requestDeleteAll);
     data->addWidget(deleteButton, Qt::AlignLeft);
-    data->addCaption(QStringLiteral("Removes all entries and cached weekly reflections from this Mac permanently."));
+    data->addCaption(deleteAllCaption());
     page->addSection(data);
     fill(this, page);
 

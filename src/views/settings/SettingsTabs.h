@@ -48,6 +48,8 @@ public:
     QCheckBox *enhancedAnalysisToggle() const { return m_toggle; }
     ToneLabel *statusValue() const { return m_status; }
     InkLabel *statusDetail() const { return m_detail; }
+    InkLabel *serverAddress() const { return m_address; }
+    ToneLabel *serverAnswer() const { return m_answer; }
     QPushButton *refreshButton() const { return m_refresh; }
 
 private:
@@ -56,6 +58,8 @@ private:
     SettingsModel &m_model;
     QCheckBox *m_toggle;
     ToneLabel *m_status;
+    InkLabel *m_address;
+    ToneLabel *m_answer;
     InkLabel *m_detail;
     QPushButton *m_refresh;
 };

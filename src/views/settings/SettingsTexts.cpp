@@ -11,11 +11,11 @@ StatusText availabilityStatus(CapabilityDetector::Availability availability)
     case A::Available:
         return {QStringLiteral("Ready"), StatusTone::Green};
     case A::UnsupportedPlatform:
-        return {QStringLiteral("Unsupported Mac or macOS"), StatusTone::Secondary};
+        return {QStringLiteral("Unsupported system"), StatusTone::Secondary};
     case A::DeviceNotEligible:
         return {QStringLiteral("Not eligible"), StatusTone::Secondary};
     case A::NotEnabled:
-        return {QStringLiteral("Apple Intelligence off"), StatusTone::Orange};
+        return {QStringLiteral("Model switched off"), StatusTone::Orange};
     case A::ModelNotReady:
         return {QStringLiteral("Model not ready"), StatusTone::Orange};
     case A::FrameworkUnavailable:
@@ -28,63 +28,112 @@ StatusText accountStatus(CloudAccountStatus status)
 {
     switch (status) {
     case CloudAccountStatus::Available:
-        return {QStringLiteral("iCloud backup active"), StatusTone::Green};
+        return {QStringLiteral("Cloud backup active"), StatusTone::Green};
     case CloudAccountStatus::Restricted:
-        return {QStringLiteral("iCloud restricted"), StatusTone::Orange};
+        return {QStringLiteral("Cloud sync restricted"), StatusTone::Orange};
     case CloudAccountStatus::NoAccount:
         return {QStringLiteral("Local only"), StatusTone::Secondary};
     case CloudAccountStatus::TemporarilyUnavailable:
-        return {QStringLiteral("iCloud temporarily unavailable"), StatusTone::Orange};
+        return {QStringLiteral("Cloud sync temporarily unavailable"), StatusTone::Orange};
     case CloudAccountStatus::CouldNotDetermine:
         break;
     }
-    return {QStringLiteral("iCloud status unknown"), StatusTone::Secondary};
+    return {QStringLiteral("Cloud sync status unknown"), StatusTone::Secondary};
 }
 
 QString accountDetail(bool usesCloudKit, CloudAccountStatus status)
 {
     if (!usesCloudKit)
-        return QStringLiteral("This Mac is using an on-device store only (CloudKit did not open). "
-                              "Entries stay on this computer.");
+        return QStringLiteral("There is no cloud sync here. Entries stay on this computer.");
     switch (status) {
     case CloudAccountStatus::CouldNotDetermine:
-        return QStringLiteral("Could not check iCloud status. Entries remain on this Mac.");
+        return QStringLiteral("Could not check the cloud sync status. Entries remain on this computer.");
     case CloudAccountStatus::Available:
-        return QStringLiteral("Entries can sync to your private iCloud while Zephyrnote is open. Other Macs "
-                              "update the next time you open the app there. iPhone sync needs a shared schema "
-                              "(not yet).");
+        return QStringLiteral("Entries can sync to your private cloud while Zephyrnote is open. Other computers "
+                              "update the next time you open the app there.");
     case CloudAccountStatus::Restricted:
-        return QStringLiteral("This Mac limits iCloud. Entries remain on this device.");
+        return QStringLiteral("This computer limits cloud sync. Entries remain on this device.");
     case CloudAccountStatus::NoAccount:
-        return QStringLiteral("Entries are saved on this Mac only. Sign in to iCloud in System Settings for "
-                              "optional private backup across your Macs.");
+        return QStringLiteral("Entries are saved on this computer only.");
     case CloudAccountStatus::TemporarilyUnavailable:
-        return QStringLiteral("iCloud is unreachable right now. Entries remain on this Mac and can sync when "
-                              "available.");
+        return QStringLiteral("The cloud is unreachable right now. Entries remain on this computer and can sync "
+                              "when available.");
     }
-    return QStringLiteral("Entries remain on this Mac.");
+    return QStringLiteral("Entries remain on this computer.");
 }
 
 QString storeLabel(bool usesCloudKit)
 {
-    return usesCloudKit ? QStringLiteral("CloudKit private") : QStringLiteral("On-device only");
+    return usesCloudKit ? QStringLiteral("Private cloud") : QStringLiteral("On-device only");
 }
 
 QString architectureLabel()
 {
 #if defined(Q_PROCESSOR_ARM_64)
-    return QStringLiteral("Apple Silicon (arm64)");
+    return QStringLiteral("64-bit ARM (arm64)");
 #elif defined(Q_PROCESSOR_X86_64)
-    return QStringLiteral("Intel (x86_64)");
+    return QStringLiteral("64-bit x86 (x86_64)");
 #else
     // Neither of the two builds the texts name: say what it is.
     return Q_PROCESSOR_WORDSIZE == 8 ? QStringLiteral("Other (64-bit)") : QStringLiteral("Other (32-bit)");
 #endif
 }
 
-QString yesNo(bool value)
+StatusText serverAnswer(const std::optional<lm::Availability> &state)
 {
-    return value ? QStringLiteral("Yes") : QStringLiteral("No");
+    if (!state)
+        return {QStringLiteral("Not asked yet"), StatusTone::Secondary};
+    if (state->available)
+        return {QStringLiteral("Available"), StatusTone::Green};
+    switch (state->reason) {
+    case lm::UnavailableReason::NoServer:
+        return {QStringLiteral("Not answering"), StatusTone::Secondary};
+    case lm::UnavailableReason::ModelNotReady:
+        return {QStringLiteral("Model not ready"), StatusTone::Orange};
+    case lm::UnavailableReason::Other:
+        break;
+    }
+    return {QStringLiteral("Error"), StatusTone::Orange};
+}
+
+QString enhancedAnalysisTitle()
+{
+    return QStringLiteral("Enhanced analysis (local language model)");
+}
+
+QString modelStatusHeader()
+{
+    return QStringLiteral("Local language model status");
+}
+
+QString modelRequirementCaption()
+{
+    return QStringLiteral("Reflections need a compatible language model server running on this computer at the "
+                          "address above (ZEPHYRNOTE_MODEL_URL sets another). Without one, journaling still works, "
+                          "but enhanced reflections stay off.");
+}
+
+QString privacyPromiseSummary()
+{
+    return QStringLiteral("Journal text stays on this computer (there is no cloud sync here). Voice audio is "
+                          "ephemeral. Local language model reflections, when used, are on-device only. No "
+                          "third-party cloud AI reads your pages.");
+}
+
+QString cloudSectionHeader()
+{
+    return QStringLiteral("Cloud sync");
+}
+
+QString importCaption()
+{
+    return QStringLiteral("Merges a Zephyrnote export JSON into this library. Matching IDs are updated; new IDs are "
+                          "added. Entries only on this computer that aren’t in the file are left alone.");
+}
+
+QString deleteAllCaption()
+{
+    return QStringLiteral("Removes all entries and cached weekly reflections from this computer permanently.");
 }
 
 QString appearanceTitle(AppearancePreference appearance)

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace zn {
 
 // The colour a status value is drawn in.
@@ -21,21 +23,35 @@ struct StatusText
 // The settings window's computed texts, without any widget.
 namespace settings_texts {
 
+// The texts here say what this system has where a Mac has its own
+// services: a local language model server in place of the system's model,
+// no cloud sync, this computer.
+
+// Intelligence tab.
 // "Ready" in green … "Unavailable"; any value outside the six cases reads
 // as "Unavailable".
 StatusText availabilityStatus(CapabilityDetector::Availability availability);
-
-// The account line, by the account status alone; an unknown value reads as
-// "iCloud status unknown".
-StatusText accountStatus(CloudAccountStatus status);
-// The caption under it: the on-device text whenever the cloud store is not
-// in use, else one per account status.
-QString accountDetail(bool usesCloudKit, CloudAccountStatus status);
-QString storeLabel(bool usesCloudKit);
-
+// Whether the model server answered at the last refresh: "Available",
+// "Model not ready", "Not answering" or "Error".
+StatusText serverAnswer(const std::optional<lm::Availability> &state);
 // The processor the program was built for, fixed at build time.
 QString architectureLabel();
-QString yesNo(bool value);
+QString enhancedAnalysisTitle();
+QString modelStatusHeader();
+QString modelRequirementCaption();
+
+// Privacy tab.
+QString privacyPromiseSummary();
+QString cloudSectionHeader();
+// The account line, by the account status alone; an unknown value reads as
+// "Cloud sync status unknown".
+StatusText accountStatus(CloudAccountStatus status);
+// The caption under it: no cloud sync whenever the cloud store is not in
+// use (always, on this system), else one per account status.
+QString accountDetail(bool usesCloudKit, CloudAccountStatus status);
+QString storeLabel(bool usesCloudKit);
+QString importCaption();
+QString deleteAllCaption();
 
 QString appearanceTitle(AppearancePreference appearance);
 QString paletteTitle(ColorPalettePreference palette);

@@ -39,7 +39,7 @@ struct VoiceModeEnvironment
     // Asks "Discard this recording?"; without one, window-modal message
     // boxes over this screen's window.
     DialogPresenter *dialogs = nullptr;
-    // "Open System Settings"; empty opens the desktop's sound settings.
+    // "Open Sound Settings"; empty opens the desktop's sound settings.
     std::function<void()> openMicrophoneSettings;
 };
 

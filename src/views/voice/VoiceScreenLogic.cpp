@@ -163,7 +163,7 @@ VoiceControlsRow voiceControlsRow(VoicePhase phase, const QString &transcript)
         break;
     case VoicePhase::permissionRequired:
         row.buttons = {startButton(phase), writeInstead(VoiceButtonStyle::Bordered, VoiceControlSize::Large),
-                       textButton(VoiceControlAction::OpenMicrophoneSettings, QStringLiteral("Open System Settings"),
+                       textButton(VoiceControlAction::OpenMicrophoneSettings, QStringLiteral("Open Sound Settings"),
                                   VoiceButtonStyle::Bordered)};
         break;
     case VoicePhase::requestingPermissions:

@@ -149,7 +149,8 @@ TranscriptBody::TranscriptBody(QWidget *parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_intro->setText(
-        QStringLiteral("Speak freely — transcription stays on your Mac. You can edit everything before saving."));
+        QStringLiteral("Speak freely — transcription stays on your computer. You can edit everything before "
+                       "saving."));
     auto *introLayout = new QVBoxLayout(m_introBox);
     introLayout->setContentsMargins(20, 20, 20, 20);
     introLayout->addWidget(m_intro);

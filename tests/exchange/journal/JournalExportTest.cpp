@@ -66,7 +66,7 @@ TEST_F(JournalExportTest, WritesEveryFieldUnderItsKeyInSortedOrder)
 
     const QJsonObject doc = QJsonDocument::fromJson(json).object();
     EXPECT_EQ(doc.value(u"app").toString(), "Zephyrnote");
-    EXPECT_EQ(doc.value(u"platform").toString(), "macOS");
+    EXPECT_EQ(doc.value(u"platform").toString(), "Linux");
     EXPECT_EQ(doc.value(u"formatVersion").toInt(), 1);
     EXPECT_EQ(doc.value(u"entryCount").toInt(), 1);
     EXPECT_EQ(doc.value(u"exportedAt").toString(), "2024-03-10T10:00:00Z"); // .999 dropped, not rounded

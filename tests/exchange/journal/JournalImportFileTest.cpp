@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 
 #include <sys/stat.h>
@@ -140,9 +141,36 @@ TEST_F(JournalImportFileTest, ExportThenImportIntoTheSameStoreUpdatesEveryEntry)
     EXPECT_EQ(result.inFile, 4);
     EXPECT_EQ(result.pending, QList<QUuid>{noReflection->id()});
     EXPECT_EQ(importSummaryMessage(result),
-              QStringLiteral("Import complete: 4 updated (4 in file). 1 will get reflections when Apple Intelligence "
-                             "is available."));
+              QStringLiteral("Import complete: 4 updated (4 in file). 1 will get reflections when the local language "
+                             "model is available."));
     EXPECT_EQ(failed->insightStatus(), InsightStatus::Ready); // had text under another status
+}
+
+// This program writes "Linux"; files written on the Mac say "macOS", and
+// the value is never checked: any platform's file merges the same way.
+TEST_F(JournalImportFileTest, FilesFromEveryPlatformImport)
+{
+    seed(QStringLiteral("here first"));
+    ASSERT_FALSE(m_context->save());
+    const int before = int(allEntries().size());
+    const QByteArray ours = exported();
+    ASSERT_EQ(QJsonDocument::fromJson(ours).object().value(u"platform").toString(), QStringLiteral("Linux"));
+    const ImportResult back = importOrFail(writeFile(QStringLiteral("linux.json"), ours));
+    EXPECT_EQ(back.added, 0);
+    EXPECT_GE(back.updated, 1);
+    EXPECT_EQ(allEntries().size(), before);
+
+    int added = 0;
+    for (const QString &platform : {QStringLiteral("macOS"), QStringLiteral("Windows"), QString()}) {
+        QJsonObject other = validDocument(2);
+        other.insert(u"platform", platform);
+        const ImportResult result = importOrFail(writeFile(QStringLiteral("other.json"), toBytes(other)));
+        // The same two records each time: added once, then updated.
+        EXPECT_EQ(result.added + result.updated, 2) << platform.toStdString();
+        added += result.added;
+    }
+    EXPECT_EQ(added, 2);
+    EXPECT_EQ(allEntries().size(), before + 2);
 }
 
 TEST_F(JournalImportFileTest, ImportIntoAnEmptyStoreRecreatesEveryExportedField)

@@ -2,6 +2,8 @@
 
 #include "core/JournalQueries.h"
 #include "platform/base/SystemLog.h"
+#include "platform/model/ScriptedLanguageModel.h"
+#include "reflections/CapabilityDetector.h"
 
 #include <QJsonArray>
 
@@ -189,8 +191,8 @@ TEST_F(JournalMergeTest, SameIdTwiceInOneFileCountsTheEntryOnce)
     EXPECT_EQ(result.pending, QList<QUuid>{id});
     EXPECT_EQ(stored(other)->insightStatus(), InsightStatus::Ready);
     EXPECT_EQ(importSummaryMessage(result),
-              QStringLiteral("Import complete: 1 added, 2 updated (3 in file). 1 will get reflections when Apple "
-                             "Intelligence is available."));
+              QStringLiteral("Import complete: 1 added, 2 updated (3 in file). 1 will get reflections when the local "
+                             "language model is available."));
 }
 
 TEST_F(JournalMergeTest, IdOfADraftIsSkippedLoggedAndTheDraftKept)
@@ -276,12 +278,29 @@ TEST(ImportSummaryMessageTest, ShapesOfTheMessage)
 {
     const QList<QUuid> one{QUuid::createUuid()};
     EXPECT_EQ(importSummaryMessage(3, 2, 5, one),
-              QStringLiteral("Import complete: 3 added, 2 updated (5 in file). 1 will get reflections when Apple "
-                             "Intelligence is available."));
+              QStringLiteral("Import complete: 3 added, 2 updated (5 in file). 1 will get reflections when the local "
+                             "language model is available."));
     EXPECT_EQ(importSummaryMessage(0, 4, 4, {}), QStringLiteral("Import complete: 4 updated (4 in file)."));
     EXPECT_EQ(importSummaryMessage(2, 0, 7, {}), QStringLiteral("Import complete: 2 added (7 in file)."));
     EXPECT_EQ(importSummaryMessage(0, 0, 4, one), QStringLiteral("No changes — all 4 entries were already up to date."));
     EXPECT_EQ(importSummaryMessage(0, 0, 1, {}), QStringLiteral("No changes — all 1 entries were already up to date."));
+
+    // While reflections cannot run, the detector's reason follows: the same
+    // sentence the reflection cards and the settings give.
+    lm::ScriptedLanguageModel model;
+    model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
+    model.setUnavailable(lm::UnavailableReason::NoServer);
+    CapabilityDetector detector(&model);
+    detector.refresh();
+    EXPECT_EQ(importSummaryMessage(2, 0, 2, one, &detector),
+              QStringLiteral("Import complete: 2 added (2 in file). 1 will get reflections when the local language "
+                             "model is available. No language model server is answering at http://127.0.0.1:8080. "
+                             "Reflections start when a compatible server runs there. Journaling and mood analysis "
+                             "still work."));
+    EXPECT_EQ(importSummaryMessage(2, 0, 2, {}, &detector), QStringLiteral("Import complete: 2 added (2 in file)."));
+    model.setAvailability(lm::Availability::yes());
+    detector.refresh();
+    EXPECT_EQ(importSummaryMessage(2, 0, 2, one, &detector), importSummaryMessage(2, 0, 2, one));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/model/LocalServerLanguageModel.h"
 
-#include "FakeModelServer.h"
+#include "support/FakeModelServer.h"
 #include "TestThreads.h"
 #include "platform/base/SystemLog.h"
 
@@ -143,7 +143,9 @@ TEST(LocalServerAddress, ARemoteAddressIsRefusedWithoutAnyConnection)
     remote.setHost("0.0.0.0");
     LocalServerLanguageModel model(optionsFor(remote));
     EXPECT_TRUE(model.isRefused());
-    EXPECT_EQ(model.availability(), Availability::no(UnavailableReason::Other));
+    EXPECT_EQ(model.availability(),
+              Availability::no(UnavailableReason::Other,
+                               "The model server must run on this computer; 0.0.0.0 is not a loopback address."));
     try {
         model.makeSession("x")->respond("journal text", noteSchema(), true, {}, {});
         ADD_FAILURE();
@@ -168,16 +170,25 @@ TEST(LocalServerAvailability, MapsHealthAnswersAndReadsContextSize)
     offMainThread([&] { f.model->refreshNow(); });
     EXPECT_EQ(f.model->availability(), Availability::no(UnavailableReason::ModelNotReady));
 
+    // Any other answer is unavailable with a sentence that names the server.
     f.server.route("/health", FakeModelServer::Reply{500, "text/plain", "boom"});
     offMainThread([&] { f.model->refreshNow(); });
-    EXPECT_EQ(f.model->availability(), Availability::no(UnavailableReason::Other));
+    EXPECT_EQ(f.model->availability(),
+              Availability::no(UnavailableReason::Other, QStringLiteral("The model server at %1 answered its health "
+                                                                        "check with HTTP 500.")
+                                                             .arg(f.model->address())));
+    EXPECT_EQ(f.model->address(), f.server.url().toString());
 }
 
-TEST(LocalServerAvailability, NoServerMeansUnavailableForAnotherReason)
+TEST(LocalServerAvailability, NoServerListeningMeansNoServer)
 {
-    LocalServerLanguageModel model(optionsFor(deadPort()));
+    QUrl dead = deadPort();
+    dead.setPath("/");
+    LocalServerLanguageModel model(optionsFor(dead));
+    // The address as the user would type it: no trailing slash.
+    EXPECT_EQ(model.address(), dead.toString(QUrl::StripTrailingSlash));
     offMainThread([&] { model.refreshNow(); });
-    EXPECT_EQ(model.availability(), Availability::no(UnavailableReason::Other));
+    EXPECT_EQ(model.availability(), Availability::no(UnavailableReason::NoServer));
     EXPECT_EQ(model.contextSize(), 0);
     try {
         offMainThread([&] { return model.makeSession("i")->respond("p", noteSchema(), true, {}, {}); });
@@ -551,7 +562,8 @@ TEST(LocalServerHangs, AHangingServerNeverBlocksReadsAndTimesOutCalls)
     for (int i = 0; i < 100; ++i)
         EXPECT_FALSE(model.availability().available);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 50ms);
-    EXPECT_TRUE(test::waitUntil([&] { return model.availability() == Availability::no(UnavailableReason::Other); }));
+    // A server that takes the connection and never answers is no server.
+    EXPECT_TRUE(test::waitUntil([&] { return model.availability() == Availability::no(UnavailableReason::NoServer); }));
 
     try {
         offMainThread([&] { return model.makeSession("i")->respond("p", noteSchema(), true, {}, {}); });

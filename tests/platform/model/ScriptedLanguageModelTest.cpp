@@ -138,16 +138,21 @@ TEST(ScriptedModel, AvailabilityContextAndTokenCountsAreScriptable)
 {
     ScriptedLanguageModel model;
     EXPECT_TRUE(model.isAvailable());
-    for (UnavailableReason reason : {UnavailableReason::DeviceNotEligible, UnavailableReason::AppleIntelligenceNotEnabled,
-                                     UnavailableReason::ModelNotReady, UnavailableReason::Other}) {
+    for (UnavailableReason reason : {UnavailableReason::NoServer, UnavailableReason::ModelNotReady,
+                                     UnavailableReason::Other}) {
         model.setUnavailable(reason);
         EXPECT_EQ(model.availability(), Availability::no(reason));
         EXPECT_FALSE(model.isAvailable());
     }
+    model.setAvailability(Availability::no(UnavailableReason::Other, "The server said no."));
+    EXPECT_EQ(model.availability().detail, "The server said no.");
     model.setIsAvailableOverride(true); // the two reads may disagree
     EXPECT_TRUE(model.isAvailable());
     EXPECT_FALSE(model.availability().available);
-    EXPECT_EQ(model.availabilityReads(), 11);
+    EXPECT_EQ(model.availabilityReads(), 10);
+    EXPECT_TRUE(model.address().isEmpty());
+    model.setAddress("http://127.0.0.1:8080");
+    EXPECT_EQ(model.address(), "http://127.0.0.1:8080");
 
     model.setContextSize(0);
     EXPECT_EQ(model.contextSize(), 0);

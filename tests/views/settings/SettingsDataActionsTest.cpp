@@ -192,7 +192,7 @@ TEST(SettingsDeleteAll, PostsTheResetOnceBeforeTheSuccessAlert)
     h.view->model().requestDeleteAll();
     EXPECT_TRUE(h.dialogs.answer(QStringLiteral("Delete Everything")));
     EXPECT_EQ(alertsAtReset, QList<int>{0});
-    EXPECT_EQ(h.lastAlert(), QStringLiteral("All journal data was deleted from this Mac."));
+    EXPECT_EQ(h.lastAlert(), QStringLiteral("All journal data was deleted from this computer."));
     EXPECT_EQ(h.storedEntries(), 0);
     EXPECT_TRUE(fetchAllWeeklyRecords(h.context()).isEmpty());
     // A stale answer to the closed question deletes nothing more.

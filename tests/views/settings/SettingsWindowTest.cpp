@@ -31,30 +31,40 @@ QString stored(SettingsHarness &h, const char *key)
 TEST(SettingsTexts, StatusTablesAndUnknownValues)
 {
     EXPECT_EQ(availabilityStatus(Availability::Available), (StatusText{QStringLiteral("Ready"), StatusTone::Green}));
-    EXPECT_EQ(availabilityStatus(Availability::UnsupportedPlatform).text, QStringLiteral("Unsupported Mac or macOS"));
+    EXPECT_EQ(availabilityStatus(Availability::UnsupportedPlatform).text, QStringLiteral("Unsupported system"));
     EXPECT_EQ(availabilityStatus(Availability::DeviceNotEligible).tone, StatusTone::Secondary);
     EXPECT_EQ(availabilityStatus(Availability::NotEnabled),
-              (StatusText{QStringLiteral("Apple Intelligence off"), StatusTone::Orange}));
+              (StatusText{QStringLiteral("Model switched off"), StatusTone::Orange}));
     EXPECT_EQ(availabilityStatus(Availability::ModelNotReady).tone, StatusTone::Orange);
     EXPECT_EQ(availabilityStatus(Availability::FrameworkUnavailable).text, QStringLiteral("Unavailable"));
     EXPECT_EQ(availabilityStatus(Availability(77)).text, QStringLiteral("Unavailable"));
 
+    // Whether the model server answered.
+    EXPECT_EQ(serverAnswer(std::nullopt).text, QStringLiteral("Not asked yet"));
+    EXPECT_EQ(serverAnswer(lm::Availability::yes()), (StatusText{QStringLiteral("Available"), StatusTone::Green}));
+    EXPECT_EQ(serverAnswer(lm::Availability::no(lm::UnavailableReason::NoServer)).text, QStringLiteral("Not answering"));
+    EXPECT_EQ(serverAnswer(lm::Availability::no(lm::UnavailableReason::ModelNotReady)),
+              (StatusText{QStringLiteral("Model not ready"), StatusTone::Orange}));
+    EXPECT_EQ(serverAnswer(lm::Availability::no(lm::UnavailableReason::Other, QStringLiteral("HTTP 500"))).text,
+              QStringLiteral("Error"));
+
     EXPECT_EQ(accountStatus(CloudAccountStatus::Available),
-              (StatusText{QStringLiteral("iCloud backup active"), StatusTone::Green}));
+              (StatusText{QStringLiteral("Cloud backup active"), StatusTone::Green}));
     EXPECT_EQ(accountStatus(CloudAccountStatus::Restricted).tone, StatusTone::Orange);
     EXPECT_EQ(accountStatus(CloudAccountStatus::NoAccount).text, QStringLiteral("Local only"));
     EXPECT_EQ(accountStatus(CloudAccountStatus::TemporarilyUnavailable).tone, StatusTone::Orange);
-    EXPECT_EQ(accountStatus(CloudAccountStatus(42)).text, QStringLiteral("iCloud status unknown"));
+    EXPECT_EQ(accountStatus(CloudAccountStatus(42)).text, QStringLiteral("Cloud sync status unknown"));
 
     // Without the cloud store the caption says so whatever the account.
-    EXPECT_TRUE(accountDetail(false, CloudAccountStatus::Available).startsWith(QStringLiteral("This Mac is using")));
-    EXPECT_EQ(accountDetail(true, CloudAccountStatus(42)), QStringLiteral("Entries remain on this Mac."));
+    EXPECT_EQ(accountDetail(false, CloudAccountStatus::Available),
+              QStringLiteral("There is no cloud sync here. Entries stay on this computer."));
+    EXPECT_EQ(accountDetail(true, CloudAccountStatus(42)), QStringLiteral("Entries remain on this computer."));
     EXPECT_EQ(accountDetail(true, CloudAccountStatus::CouldNotDetermine),
-              QStringLiteral("Could not check iCloud status. Entries remain on this Mac."));
-    EXPECT_EQ(storeLabel(true), QStringLiteral("CloudKit private"));
+              QStringLiteral("Could not check the cloud sync status. Entries remain on this computer."));
+    EXPECT_EQ(storeLabel(true), QStringLiteral("Private cloud"));
     EXPECT_EQ(storeLabel(false), QStringLiteral("On-device only"));
 #if defined(Q_PROCESSOR_X86_64)
-    EXPECT_EQ(architectureLabel(), QStringLiteral("Intel (x86_64)"));
+    EXPECT_EQ(architectureLabel(), QStringLiteral("64-bit x86 (x86_64)"));
 #endif
 }
 
@@ -158,15 +168,26 @@ TEST(SettingsWindow, EveryShowAndRefreshStatusReadTheCapabilityAgain)
     EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Model not ready"));
     EXPECT_EQ(tab->statusValue()->tone(), StatusTone::Orange);
     EXPECT_EQ(tab->statusDetail()->text(), h.capability.statusDetail());
+    EXPECT_EQ(tab->serverAnswer()->text(), QStringLiteral("Model not ready"));
 
-    h.model.setUnavailable(lm::UnavailableReason::AppleIntelligenceNotEnabled);
+    // No server: the status, the reason naming the address, and the answer
+    // row all say so.
+    h.model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
+    h.model.setUnavailable(lm::UnavailableReason::NoServer);
     tab->refreshButton()->click();
-    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Apple Intelligence off"));
+    EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Unavailable"));
+    EXPECT_EQ(tab->statusDetail()->text(),
+              QStringLiteral("No language model server is answering at http://127.0.0.1:8080. Reflections start when "
+                             "a compatible server runs there. Journaling and mood analysis still work."));
+    EXPECT_EQ(tab->serverAddress()->text(), QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_EQ(tab->serverAnswer()->text(), QStringLiteral("Not answering"));
 
     h.model.setAvailability(lm::Availability::yes());
     h.view->hide();
     h.view->show();
     EXPECT_EQ(tab->statusValue()->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(tab->serverAnswer()->text(), QStringLiteral("Available"));
+    EXPECT_EQ(tab->serverAnswer()->tone(), StatusTone::Green);
 }
 
 TEST(SettingsWindow, AccountSectionFollowsTheMonitorAndRepeatedRefreshesKeepTheLastAnswer)
@@ -176,30 +197,33 @@ TEST(SettingsWindow, AccountSectionFollowsTheMonitorAndRepeatedRefreshesKeepTheL
     h.settle();
     ASSERT_EQ(h.accounts->pending.size(), 1u) << "the window asks once when shown";
     PrivacyTab *tab = h.view->privacyTab();
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud status unknown"));
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud sync status unknown"));
     EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("On-device only"));
     EXPECT_TRUE(tab->storeNote()->isHidden());
     EXPECT_TRUE(tab->lastError()->isHidden());
+    // There is no account to ask again by hand; each showing asks.
+    EXPECT_EQ(tab->button(QStringLiteral("Refresh iCloud status")), nullptr);
 
-    QPushButton *refresh = tab->button(QStringLiteral("Refresh iCloud status"));
-    for (int i = 0; i < 3; ++i)
-        refresh->click();
+    for (int i = 0; i < 3; ++i) {
+        h.view->hide();
+        h.view->show();
+    }
     h.settle();
     ASSERT_EQ(h.accounts->pending.size(), 4u);
     h.accounts->pending[1]({CloudAccountStatus::Restricted, std::nullopt});
     h.accounts->pending[3]({CloudAccountStatus::Available, std::nullopt});
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud backup active"));
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud backup active"));
     EXPECT_EQ(tab->accountValue()->tone(), StatusTone::Green);
-    EXPECT_TRUE(tab->accountDetail()->text().startsWith(QStringLiteral("This Mac is using an on-device store")));
+    EXPECT_EQ(tab->accountDetail()->text(), QStringLiteral("There is no cloud sync here. Entries stay on this computer."));
 
     h.monitor.setUsesCloudKit(true);
     h.monitor.setStoreNote(QStringLiteral("Opened the local store after the cloud one failed."));
-    EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("CloudKit private"));
+    EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("Private cloud"));
     EXPECT_TRUE(tab->accountDetail()->text().startsWith(QStringLiteral("Entries can sync")));
     EXPECT_FALSE(tab->storeNote()->isHidden());
 
     h.accounts->pending[2]({CloudAccountStatus::Available, QStringLiteral("The network went away.")});
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("iCloud status unknown"));
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud sync status unknown"));
     EXPECT_EQ(tab->lastError()->text(), QStringLiteral("The network went away."));
     EXPECT_EQ(tab->lastError()->tone(), StatusTone::Orange);
     EXPECT_FALSE(tab->lastError()->isHidden());
@@ -225,8 +249,10 @@ TEST(SettingsScreenshots, EachTabInBothPalettesAndSchemes)
             SettingsHarness h;
             h.system.setColorScheme(scheme);
             h.settings.setPalette(palette);
-            h.model.setUnavailable(lm::UnavailableReason::ModelNotReady);
-            h.monitor.setStoreNote(QStringLiteral("Using the local store."));
+            // A new user's first look: no model server at the default address.
+            h.model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
+            h.model.setUnavailable(lm::UnavailableReason::NoServer);
+            h.monitor.setStoreNote(QStringLiteral("Using on-device storage only."));
             h.view->show();
             h.settle();
             if (!h.accounts->pending.empty())

@@ -59,7 +59,7 @@ TEST_F(VoiceModeViewTest, IdleScreenBreathesAndOffersToStart)
     EXPECT_EQ(body().mode(), TranscriptBodyMode::Introduction);
     EXPECT_TRUE(body().introduction()->isVisible());
     EXPECT_EQ(body().introduction()->text(),
-              "Speak freely — transcription stays on your Mac. You can edit everything before saving.");
+              "Speak freely — transcription stays on your computer. You can edit everything before saving.");
 
     EXPECT_TRUE(h.view->breath());
     VoiceOrb &orb = *stage().orb();
@@ -388,7 +388,7 @@ TEST_F(VoiceModeViewTest, PermissionRefusalOffersSettingsWithoutTouchingTheSessi
     ASSERT_TRUE(h.waitForPhase(VoicePhase::permissionRequired));
     drain();
     EXPECT_EQ(stage().title()->text(), "Voice needs permission");
-    EXPECT_EQ(shownButtons(), QStringList({"Start Recording", "Write instead", "Open System Settings"}));
+    EXPECT_EQ(shownButtons(), QStringList({"Start Recording", "Write instead", "Open Sound Settings"}));
     EXPECT_EQ(body().mode(), TranscriptBodyMode::Introduction);
     click(VoiceControlAction::OpenMicrophoneSettings);
     EXPECT_EQ(h.settingsOpened, 1);

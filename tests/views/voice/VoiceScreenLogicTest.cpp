@@ -113,7 +113,7 @@ TEST(VoiceScreenLogic, StageRowsShowOnlyInTheirPhases)
     for (const VoicePhase phase : kAllPhases) {
         const bool recording = phase == VoicePhase::recording;
         const auto rows = voiceStageRows(phase, QStringLiteral("Couldn’t save the entry."), true,
-                                         QStringLiteral("On-device (SpeechAnalyzer)"));
+                                         QStringLiteral("On-device (pocketsphinx)"));
         EXPECT_EQ(rows.elapsedAndWeather, recording) << rawValue(phase).toStdString();
         EXPECT_EQ(rows.liveBadge, recording);
         EXPECT_EQ(rows.softLimitNudge, recording) << "the nudge outlives the recording only in the session";
@@ -147,7 +147,7 @@ TEST(VoiceScreenLogic, EveryPhaseOffersExactlyItsRow)
         {"Stop", "Write instead"},
         {},
         {"Save Entry", "Re-record", "Discard", "Write instead"},
-        {"Start Recording", "Write instead", "Open System Settings"},
+        {"Start Recording", "Write instead", "Open Sound Settings"},
         {"Start Recording", "Write instead"},
         {"Try Again", "Write instead"},
         {"Resume Recording", "Keep Text & Edit", "Discard"},

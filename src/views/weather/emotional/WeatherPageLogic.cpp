@@ -144,29 +144,6 @@ std::optional<QString> weeklyReflectionReportText(const WeeklyReflectionRecord *
     return text;
 }
 
-QString availabilityText(CapabilityDetector::Availability availability)
-{
-    using A = CapabilityDetector::Availability;
-    switch (availability) {
-    case A::Available:
-        return QStringLiteral("A deeper reflection will appear here after analysis.");
-    case A::UnsupportedPlatform:
-        return QStringLiteral("Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood "
-                              "still work.");
-    case A::DeviceNotEligible:
-        return QStringLiteral("Enhanced reflections aren’t available on this Mac. Mood language from on-device NLP "
-                              "still works.");
-    case A::NotEnabled:
-        return QStringLiteral("Turn on Apple Intelligence in System Settings for deeper reflections. Mood chips "
-                              "still work.");
-    case A::ModelNotReady:
-        return QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works.");
-    case A::FrameworkUnavailable:
-        return QStringLiteral("Enhanced reflections aren’t available in this environment.");
-    }
-    return {};
-}
-
 ReflectionItems reflectionPanelItems(WeatherPeriod period, const WeeklyReflectionRecord *record,
                                      CapabilityDetector::Availability availability,
                                      const QString &statusDetail, int weekEntryCount)
@@ -198,7 +175,7 @@ ReflectionItems reflectionPanelItems(WeatherPeriod period, const WeeklyReflectio
     }
     if (weekEntryCount <= 0)
         return {message(QStringLiteral("Write a few entries in the past 7 days and a reflection can gather here."))};
-    ReflectionItems items{message(availabilityText(availability))};
+    ReflectionItems items{message(CapabilityDetector::placeholderText(availability, statusDetail))};
     if (availability == CapabilityDetector::Availability::Available)
         items.append(ReflectionItem::makeButton(QStringLiteral("Generate reflection"), ReflectionItem::ButtonTone::Accent));
     return items;

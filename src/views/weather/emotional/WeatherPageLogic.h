@@ -53,7 +53,6 @@ std::optional<QString> weeklyReflectionReportText(const WeeklyReflectionRecord *
 ReflectionItems reflectionPanelItems(WeatherPeriod period, const WeeklyReflectionRecord *record,
                                      CapabilityDetector::Availability availability,
                                      const QString &statusDetail, int weekEntryCount);
-QString availabilityText(CapabilityDetector::Availability availability);
 
 // Asks the coordinator for the rolling 7-day reflection; nothing without one.
 void requestWeeklyReflection(InsightCoordinator *coordinator);

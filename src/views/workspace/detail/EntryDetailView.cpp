@@ -27,7 +27,7 @@ EntryDetailView::EntryDetailView(EditorSession &editor, ModelContext *context, I
     , m_faces(new QStackedLayout(this))
 {
     m_emptyDesk = new EmptyDeskView(tr("Your desk is clear"),
-                                    tr("Write or speak when you’re ready. Everything stays on your Mac."),
+                                    tr("Write or speak when you’re ready. Everything stays on your computer."),
                                     [this] { m_editor.startNewDraft(QString()); },
                                     [onRequestVoice] {
                                         if (onRequestVoice)

@@ -2,7 +2,6 @@
 
 #include "core/JournalEntry.h"
 #include "core/TextUnits.h"
-#include "reflections/InsightCoordinator.h"
 
 #include <QCoreApplication>
 
@@ -41,9 +40,10 @@ ReflectionItem message(const QString &text)
 }
 
 // The stored reason first, so the card says why the entry was gated then.
-QString unavailableText(const InsightSnapshot &insight, CapabilityDetector::Availability availability)
+QString unavailableText(const InsightSnapshot &insight, CapabilityDetector::Availability availability,
+                        const QString &statusDetail)
 {
-    return insight.failureMessage.value_or(insightcard::availabilityText(availability));
+    return insight.failureMessage.value_or(CapabilityDetector::placeholderText(availability, statusDetail));
 }
 
 ReflectionItems reflectionBody(const InsightSnapshot &insight)
@@ -89,13 +89,8 @@ QString symbolName()
     return QStringLiteral("sparkles");
 }
 
-QString availabilityText(CapabilityDetector::Availability availability)
-{
-    return InsightCoordinator::unavailableMessage(availability);
-}
-
 ReflectionItems items(const InsightSnapshot &insight, CapabilityDetector::Availability availability,
-                      bool hasRetry)
+                      const QString &statusDetail, bool hasRetry)
 {
     using A = CapabilityDetector::Availability;
     ReflectionItems out;
@@ -114,7 +109,7 @@ ReflectionItems items(const InsightSnapshot &insight, CapabilityDetector::Availa
         if (availability == A::Available)
             out.append(message(tr("No reflection yet for this entry.")));
         else
-            out.append(message(unavailableText(insight, availability)));
+            out.append(message(unavailableText(insight, availability, statusDetail)));
         if (hasRetry && availability == A::Available)
             out.append(ReflectionItem::makeButton(tr("Generate reflection"), ReflectionItem::ButtonTone::Accent));
         break;
@@ -123,7 +118,7 @@ ReflectionItems items(const InsightSnapshot &insight, CapabilityDetector::Availa
         if (insight.text && !insight.text->isEmpty())
             out.append(reflectionBody(insight));
         else
-            out.append(message(unavailableText(insight, availability)));
+            out.append(message(unavailableText(insight, availability, statusDetail)));
         break;
     case InsightStatus::Failed:
         out.append(message(insight.failureMessage.value_or(tr("Reflection isn’t available right now."))));
@@ -131,7 +126,7 @@ ReflectionItems items(const InsightSnapshot &insight, CapabilityDetector::Availa
             out.append(ReflectionItem::makeButton(tr("Try again"), ReflectionItem::ButtonTone::Accent));
         break;
     case InsightStatus::Unavailable:
-        out.append(message(unavailableText(insight, availability)));
+        out.append(message(unavailableText(insight, availability, statusDetail)));
         break;
     }
     return out;

@@ -29,8 +29,9 @@ struct InsightSnapshot
 };
 
 // The content of an entry's reflection card for one status, model
-// availability and whether the host gave a Retry action (no action: no
-// button in any state). Texts from the entry are shown as stored.
+// availability with the detector's status detail, and whether the host gave
+// a Retry action (no action: no button in any state). Texts from the entry
+// are shown as stored.
 namespace insightcard {
 
 inline constexpr int kThemeChipLimit = 3;
@@ -38,12 +39,8 @@ inline constexpr int kThemeChipLimit = 3;
 QString title();      // "Reflection"
 QString symbolName(); // "sparkles"
 
-// The sentence for an availability ("A deeper reflection will appear here
-// after analysis." when available).
-QString availabilityText(CapabilityDetector::Availability availability);
-
 ReflectionItems items(const InsightSnapshot &insight, CapabilityDetector::Availability availability,
-                      bool hasRetry);
+                      const QString &statusDetail, bool hasRetry);
 
 } // namespace insightcard
 } // namespace zn

@@ -9,8 +9,10 @@ namespace zn {
 InsightCardView::InsightCardView(CapabilityDetector *capability, QWidget *parent)
     : ReflectionPanel(insightcard::title(), insightcard::symbolName(), parent), m_capability(capability)
 {
-    if (capability)
+    if (capability) {
         connect(capability, &CapabilityDetector::availabilityChanged, this, &InsightCardView::scheduleRefresh);
+        connect(capability, &CapabilityDetector::statusDetailChanged, this, &InsightCardView::scheduleRefresh);
+    }
 }
 
 void InsightCardView::setEntry(JournalEntry *entry)
@@ -53,7 +55,8 @@ void InsightCardView::refresh()
     }
     const auto availability =
         m_capability ? m_capability->availability() : CapabilityDetector::Availability::FrameworkUnavailable;
-    setItems(insightcard::items(InsightSnapshot::of(*m_entry), availability, hasActionHandler()));
+    const QString detail = m_capability ? m_capability->statusDetail() : QString();
+    setItems(insightcard::items(InsightSnapshot::of(*m_entry), availability, detail, hasActionHandler()));
 }
 
 } // namespace zn

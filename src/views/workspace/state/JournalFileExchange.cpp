@@ -22,9 +22,11 @@ void JournalFileExchange::exportJournal(const QList<JournalEntry *> &entries, Do
 void JournalFileExchange::importJournal(ModelContext &context, Done done)
 {
     runJournalImport(context, *m_panels,
-                     [done = std::move(done)](std::variant<ImportResult, JournalImportError> outcome) {
+                     [done = std::move(done),
+                      capability = m_capability](std::variant<ImportResult, JournalImportError> outcome) {
                          if (const auto *result = std::get_if<ImportResult>(&outcome)) {
-                             done(ExchangeOutcome::succeeded(importSummaryMessage(*result), result->pending));
+                             done(ExchangeOutcome::succeeded(importSummaryMessage(*result, capability.data()),
+                                                             result->pending));
                              return;
                          }
                          const auto &error = std::get<JournalImportError>(outcome);

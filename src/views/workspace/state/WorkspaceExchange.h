@@ -1,6 +1,9 @@
 #pragma once
 
+#include "reflections/CapabilityDetector.h"
+
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QUuid>
 
@@ -49,17 +52,22 @@ public:
 };
 
 // The JSON journal file export and import, through the given panels
-// (which must outlive it).
+// (which must outlive it); an import's summary gives the capability
+// detector's reason when reflections cannot run.
 class JournalFileExchange final : public WorkspaceExchange
 {
 public:
-    explicit JournalFileExchange(FilePanels &panels) : m_panels(&panels) {}
+    explicit JournalFileExchange(FilePanels &panels, CapabilityDetector *capability = nullptr)
+        : m_panels(&panels), m_capability(capability)
+    {
+    }
 
     void exportJournal(const QList<JournalEntry *> &entries, Done done) override;
     void importJournal(ModelContext &context, Done done) override;
 
 private:
     FilePanels *m_panels;
+    QPointer<CapabilityDetector> m_capability;
 };
 
 } // namespace zn

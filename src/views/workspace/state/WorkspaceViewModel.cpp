@@ -24,7 +24,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     , m_capability(services.capability)
     , m_insightCoordinator(services.insightCoordinator)
     , m_exchange(services.exchange ? std::move(services.exchange)
-                 : services.panels ? std::make_shared<JournalFileExchange>(*services.panels)
+                 : services.panels ? std::make_shared<JournalFileExchange>(*services.panels, services.capability)
                                    : nullptr)
     , m_editor(std::make_unique<EditorSession>(*m_clock))
     , m_filter(std::make_unique<TimelineFilter>())

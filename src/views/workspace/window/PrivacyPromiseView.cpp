@@ -17,18 +17,18 @@ namespace zn {
 const QList<PrivacySection> &privacySections()
 {
     static const QList<PrivacySection> sections{
-        {QStringLiteral("On your Mac"),
-         QStringLiteral("Journal text is stored and analyzed on this computer. Mood language uses Apple’s "
-                        "on-device Natural Language tools.")},
+        {QStringLiteral("On your computer"),
+         QStringLiteral("Journal text is stored and analyzed on this computer. Mood language uses on-device "
+                        "Natural Language tools.")},
         {QStringLiteral("Voice is ephemeral"),
          QStringLiteral("Microphone audio is used for live transcription and is not kept after you save or "
                         "discard a voice entry.")},
         {QStringLiteral("On-device intelligence"),
-         QStringLiteral("When Foundation Models reflections are available, they run on-device. Zephyrnote does "
-                        "not send journal content to third-party cloud AI.")},
+         QStringLiteral("When local language model reflections are available, they run on-device. Zephyrnote "
+                        "does not send journal content to third-party cloud AI.")},
         {QStringLiteral("You control export & import"),
          QStringLiteral("Export creates a JSON file only where you choose. Import reads a Zephyrnote export you "
-                        "select on this Mac. Nothing is uploaded by export or import.")},
+                        "select on this computer. Nothing is uploaded by export or import.")},
         {QStringLiteral("No journal analytics"),
          QStringLiteral("Zephyrnote does not ship analytics SDKs that phone home with your writing.")},
     };
@@ -37,8 +37,9 @@ const QList<PrivacySection> &privacySections()
 
 QString privacyRequirementsNote()
 {
-    return QStringLiteral("Requirements: macOS 26+ and Apple Silicon for the full product, including Foundation "
-                          "Models. Unsupported setups may still journal with basic mood analysis.");
+    return QStringLiteral("Requirements: a compatible language model server on this computer for the full "
+                          "product, including reflections. Unsupported setups may still journal with basic mood "
+                          "analysis.");
 }
 
 namespace {

@@ -225,9 +225,12 @@ TEST(ReflectionPanelStates, NoRecordAsksForEntriesThenExplainsTheCapability)
     EXPECT_EQ(textsOf(items),
               QStringList{QStringLiteral("Write a few entries in the past 7 days and a reflection can gather here.")});
 
-    items = weatherpage::reflectionPanelItems(WeatherPeriod::Week, nullptr, Availability::NotEnabled, {}, 3);
-    EXPECT_EQ(textsOf(items), QStringList{QStringLiteral("Turn on Apple Intelligence in System Settings for deeper "
-                                                         "reflections. Mood chips still work.")});
+    const QString noServer = QStringLiteral("No language model server is answering at http://127.0.0.1:8080. "
+                                            "Reflections start when a compatible server runs there. Journaling and "
+                                            "mood analysis still work.");
+    items = weatherpage::reflectionPanelItems(WeatherPeriod::Week, nullptr, Availability::FrameworkUnavailable,
+                                              noServer, 3);
+    EXPECT_EQ(textsOf(items), QStringList{noServer});
     items = weatherpage::reflectionPanelItems(WeatherPeriod::Week, nullptr, Availability::Available, {}, 3);
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0].text, QStringLiteral("A deeper reflection will appear here after analysis."));
@@ -242,15 +245,14 @@ TEST(ReflectionPanelStates, NoRecordAsksForEntriesThenExplainsTheCapability)
 
 TEST(ReflectionPanelStates, EveryAvailabilityHasItsSentence)
 {
-    EXPECT_EQ(weatherpage::availabilityText(Availability::UnsupportedPlatform),
-              QStringLiteral("Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood still work."));
-    EXPECT_EQ(weatherpage::availabilityText(Availability::DeviceNotEligible),
-              QStringLiteral("Enhanced reflections aren\u2019t available on this Mac. Mood language from on-device NLP "
-                             "still works."));
-    EXPECT_EQ(weatherpage::availabilityText(Availability::ModelNotReady),
-              QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works."));
-    EXPECT_EQ(weatherpage::availabilityText(Availability::FrameworkUnavailable),
-              QStringLiteral("Enhanced reflections aren\u2019t available in this environment."));
+    // The detector's sentence, whatever the case: the panel has none of its own.
+    const QString detail = QStringLiteral("The local language model is still getting ready. Mood analysis already works.");
+    for (Availability availability : {Availability::UnsupportedPlatform, Availability::DeviceNotEligible,
+                                      Availability::NotEnabled, Availability::ModelNotReady,
+                                      Availability::FrameworkUnavailable}) {
+        const ReflectionItems items = weatherpage::reflectionPanelItems(WeatherPeriod::Week, nullptr, availability, detail, 3);
+        EXPECT_EQ(textsOf(items), QStringList{detail}) << int(availability);
+    }
 }
 
 TEST(WeeklyReportText, JoinsTheCleanedPartsWithBlankLines)

@@ -31,7 +31,7 @@ TEST_F(EntryDetailViewTest, EmptyDeskOffersWriteAndVoiceAndWriteStartsANewEntry)
     EXPECT_FALSE(pane.editAction()->isVisible());
     EmptyDeskView *desk = pane.emptyDesk();
     EXPECT_EQ(desk->title(), QStringLiteral("Your desk is clear"));
-    EXPECT_EQ(desk->message(), QStringLiteral("Write or speak when you’re ready. Everything stays on your Mac."));
+    EXPECT_EQ(desk->message(), QStringLiteral("Write or speak when you’re ready. Everything stays on your computer."));
     ASSERT_NE(desk->voiceButton(), nullptr);
     EXPECT_EQ(desk->writeButton()->text(), QStringLiteral("Write"));
     EXPECT_EQ(desk->voiceButton()->text(), QStringLiteral("Voice"));
@@ -429,7 +429,7 @@ TEST_F(EntryDetailViewTest, RetryWhenTheModelIsUnavailableSaysWhy)
     EXPECT_EQ(stored(entry->id())->insightStatus(), InsightStatus::Unavailable);
     drainEvents();
     EXPECT_EQ(pane.readingPage()->insightCard()->shownTexts(),
-              QStringList{QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works.")});
+              QStringList{QStringLiteral("The local language model is still getting ready. Mood analysis already works.")});
 }
 
 TEST_F(EntryDetailViewTest, RetryQueuesEvenWhenTheSaveFailsAndWorksWithoutACoordinator)

@@ -7,7 +7,16 @@ namespace {
 
 using A = CapabilityDetector::Availability;
 using Kind = ReflectionItem::Kind;
-using insightcard::items;
+
+// The detector's sentence for the model's state, as the card is given it.
+const QString kDetail = QStringLiteral("No language model server is answering at http://127.0.0.1:8080. Reflections "
+                                       "start when a compatible server runs there. Journaling and mood analysis "
+                                       "still work.");
+
+ReflectionItems items(const InsightSnapshot &insight, A availability, bool hasRetry)
+{
+    return insightcard::items(insight, availability, kDetail, hasRetry);
+}
 
 const QList<A> kAllAvailabilities{A::Available,  A::UnsupportedPlatform, A::DeviceNotEligible,
                                   A::NotEnabled, A::ModelNotReady,       A::FrameworkUnavailable};
@@ -34,18 +43,14 @@ bool hasButton(const ReflectionItems &list)
 
 TEST(InsightCardPresenterTest, AvailabilityTexts)
 {
-    EXPECT_EQ(insightcard::availabilityText(A::Available),
-              QStringLiteral("A deeper reflection will appear here after analysis."));
-    EXPECT_EQ(insightcard::availabilityText(A::UnsupportedPlatform),
-              QStringLiteral("Enhanced reflections need macOS 26 and Apple Silicon. Your entry and weather mood still work."));
-    EXPECT_EQ(insightcard::availabilityText(A::DeviceNotEligible),
-              QStringLiteral("Enhanced reflections aren’t available on this Mac. Mood language from on-device NLP still works."));
-    EXPECT_EQ(insightcard::availabilityText(A::NotEnabled),
-              QStringLiteral("Turn on Apple Intelligence in System Settings for deeper reflections. Mood chips still work."));
-    EXPECT_EQ(insightcard::availabilityText(A::ModelNotReady),
-              QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works."));
-    EXPECT_EQ(insightcard::availabilityText(A::FrameworkUnavailable),
-              QStringLiteral("Enhanced reflections aren’t available in this environment."));
+    // The card gives the detector's own sentence whenever reflections
+    // cannot run, and its promise when they can.
+    for (A availability : kAllAvailabilities) {
+        const QString expected = availability == A::Available
+            ? QStringLiteral("A deeper reflection will appear here after analysis.")
+            : kDetail;
+        EXPECT_EQ(texts(items(withStatus(InsightStatus::Unavailable), availability, false)), QStringList{expected});
+    }
     EXPECT_EQ(insightcard::title(), QStringLiteral("Reflection"));
     EXPECT_EQ(insightcard::symbolName(), QStringLiteral("sparkles"));
 }
@@ -94,8 +99,7 @@ TEST(InsightCardPresenterTest, NoneStateByAvailability)
     EXPECT_EQ(available[1].buttonTone, ReflectionItem::ButtonTone::Accent);
 
     const ReflectionItems notReady = items(withStatus(InsightStatus::None), A::ModelNotReady, true);
-    EXPECT_EQ(texts(notReady),
-              QStringList{QStringLiteral("Apple Intelligence is still getting ready. Mood analysis already works.")});
+    EXPECT_EQ(texts(notReady), QStringList{kDetail});
 
     // A stored reason wins over the availability when the model is off.
     InsightSnapshot gated = withStatus(InsightStatus::None);
@@ -123,7 +127,7 @@ TEST(InsightCardPresenterTest, FailedAndUnavailableTexts)
         EXPECT_EQ(texts(items(off, availability, true)), QStringList{*off.failureMessage});
     for (A availability : kAllAvailabilities)
         EXPECT_EQ(texts(items(withStatus(InsightStatus::Unavailable), availability, true)),
-                  QStringList{insightcard::availabilityText(availability)});
+                  QStringList{CapabilityDetector::placeholderText(availability, kDetail)});
 }
 
 TEST(InsightCardPresenterTest, ReadyWithoutTextShowsTheUnavailableText)

@@ -215,7 +215,9 @@ TEST_F(WorkspaceHandlersTest, ImportQueuesReflectionsAndReturnsToAnUnfilteredTim
 
     EXPECT_EQ(h.panels.openRequests().size(), 1);
     EXPECT_TRUE(h.queue.ids.contains(removed));
-    EXPECT_EQ(vm().exportStatusMessage(), importSummaryMessage(1, 2, 3, h.queue.ids));
+    // With the harness's detector saying why reflections wait.
+    EXPECT_EQ(vm().exportStatusMessage(), importSummaryMessage(1, 2, 3, h.queue.ids, &h.capability));
+    EXPECT_TRUE(vm().exportStatusMessage().value_or(QString()).endsWith(h.capability.statusDetail()));
     EXPECT_EQ(vm().journalEntries().size(), 3);
     EXPECT_EQ(vm().dayFilter(), std::nullopt);
     EXPECT_EQ(vm().destination(), WorkspaceDestination::Timeline);

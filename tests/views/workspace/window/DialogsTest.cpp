@@ -139,12 +139,13 @@ TEST(WorkspaceDialogsTest, EveryDismissalOfTheJournalFileAlertClearsItsMessage)
 TEST(PrivacyPromiseViewTest, SaysTheFivePromisesVerbatim)
 {
     ASSERT_EQ(privacySections().size(), 5);
-    EXPECT_EQ(privacySections()[0].heading, QStringLiteral("On your Mac"));
-    EXPECT_TRUE(privacySections()[0].text.contains(QStringLiteral("Apple’s on-device")));
+    EXPECT_EQ(privacySections()[0].heading, QStringLiteral("On your computer"));
+    EXPECT_TRUE(privacySections()[0].text.contains(QStringLiteral("uses on-device Natural Language tools")));
     EXPECT_EQ(privacySections()[3].heading, QStringLiteral("You control export & import"));
     EXPECT_EQ(privacySections()[4].text,
               QStringLiteral("Zephyrnote does not ship analytics SDKs that phone home with your writing."));
-    EXPECT_TRUE(privacyRequirementsNote().startsWith(QStringLiteral("Requirements: macOS 26+")));
+    EXPECT_TRUE(privacyRequirementsNote().startsWith(
+        QStringLiteral("Requirements: a compatible language model server on this computer")));
 }
 
 TEST(PrivacyPromiseViewTest, AtItsSmallestOnlyTheSectionsScroll)

@@ -1,4 +1,4 @@
-#include "FakeModelServer.h"
+#include "support/FakeModelServer.h"
 
 #include <QHostAddress>
 #include <QJsonArray>
