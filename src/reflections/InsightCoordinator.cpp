@@ -9,6 +9,7 @@
 #include "platform/base/BackgroundWork.h"
 #include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
+#include "platform/store/UuidKey.h"
 #include "reflections/ReflectionDates.h"
 #include "reflections/WeeklyReflectionRun.h"
 
@@ -276,11 +277,14 @@ void InsightCoordinator::enqueueEntries(const QList<QUuid> &ids)
     }
 
     QList<QUuid> queue = m_entryQueue;
-    QSet<QUuid> queued(queue.cbegin(), queue.cend());
+    // Ids from an import's file: kept by a key such files cannot collide.
+    QSet<UuidKey> queued;
+    for (const QUuid &id : std::as_const(queue))
+        queued.insert({id});
     for (const QUuid &id : ids) {
-        if (queued.contains(id))
+        if (queued.contains({id}))
             continue;
-        queued.insert(id);
+        queued.insert({id});
         // The running entry goes to the back: it runs again, from its new
         // text, once the current run is over. Any other goes to the front,
         // so the last handed over runs first.
@@ -387,17 +391,17 @@ void markIn(ModelContext &context, const QList<QUuid> &ids, InsightStatus status
 {
     // Each id stands for the entry a fetch by id gives: the oldest, should
     // ids ever repeat.
-    QHash<QUuid, JournalEntry *> byId;
+    QHash<UuidKey, JournalEntry *> byId;
     if (ids.size() > kFetchOneByOne) {
         FetchDescriptor oldestFirst;
         oldestFirst.sortBy = {{JournalEntry::Timestamp, SortOrder::Forward}};
         const QList<JournalEntry *> all = context.fetch<JournalEntry>(oldestFirst);
         byId.reserve(all.size());
         for (auto it = all.crbegin(); it != all.crend(); ++it)
-            byId.insert((*it)->id(), *it);
+            byId.insert({(*it)->id()}, *it);
     }
     for (const QUuid &id : ids) {
-        JournalEntry *entry = ids.size() > kFetchOneByOne ? byId.value(id) : fetchEntry(context, id);
+        JournalEntry *entry = ids.size() > kFetchOneByOne ? byId.value({id}) : fetchEntry(context, id);
         if (entry && applies(*entry)) {
             entry->setInsightStatus(status);
             entry->setInsightFailureMessage(message);

@@ -168,7 +168,8 @@ bool SqlStore::prepareConnection(StoreError *error)
     // Reads map the file instead of copying every page; a 10,000-entry
     // journal loads in a third less time.
     exec(QStringLiteral("PRAGMA mmap_size = 268435456"), nullptr, StoreError::Code::CannotOpen);
-    return exec(QStringLiteral("PRAGMA synchronous = FULL"), error, StoreError::Code::CannotOpen);
+    return exec(QStringLiteral("PRAGMA synchronous = FULL"), error, StoreError::Code::CannotOpen)
+           && keepDeletedTextOffDisk(error);
 }
 
 bool SqlStore::createEntityTables(const EntityDescriptor &entity, StoreError *error)

@@ -133,10 +133,10 @@ void WorkspaceViewModel::onEntriesReset()
         watch(entry);
     }
     // Ids repeat only by accident; keep the first, as a list search would.
-    QHash<QUuid, JournalEntry *> byId;
+    QHash<UuidKey, JournalEntry *> byId;
     byId.reserve(journal.size());
     for (auto it = journal.crbegin(); it != journal.crend(); ++it)
-        byId.insert((*it)->id(), *it);
+        byId.insert({(*it)->id()}, *it);
     m_idsRepeat = byId.size() != journal.size();
     m_byId = std::move(byId);
     m_journalEntries = std::move(journal);
@@ -147,7 +147,7 @@ void WorkspaceViewModel::onEntriesReset()
 
 void WorkspaceViewModel::indexInserted(JournalEntry *entry, qsizetype index)
 {
-    const QUuid id = entry->id();
+    const UuidKey id{entry->id()};
     const auto found = m_byId.constFind(id);
     if (found == m_byId.cend()) {
         m_byId.insert(id, entry);
@@ -160,14 +160,14 @@ void WorkspaceViewModel::indexInserted(JournalEntry *entry, qsizetype index)
 
 void WorkspaceViewModel::indexRemoved(JournalEntry *entry)
 {
-    const QUuid id = entry->id();
+    const UuidKey id{entry->id()};
     if (m_byId.value(id) != entry)
         return;
     m_byId.remove(id);
     if (!m_idsRepeat)
         return;
     for (JournalEntry *other : std::as_const(m_journalEntries)) {
-        if (other->id() == id) {
+        if (other->id() == id.id) {
             m_byId.insert(id, other);
             return;
         }
@@ -319,7 +319,7 @@ void WorkspaceViewModel::announceEntries()
 
 JournalEntry *WorkspaceViewModel::journalEntry(const QUuid &id) const
 {
-    return m_byId.value(id, nullptr);
+    return m_byId.value({id}, nullptr);
 }
 
 JournalEntry *WorkspaceViewModel::detailEntry() const

@@ -3,6 +3,7 @@
 #include "core/JournalEntry.h"
 #include "exchange/ImportActivity.h"
 #include "platform/audio/AudioInputEngine.h"
+#include "platform/store/UuidKey.h"
 #include "views/workspace/state/WorkspaceTypes.h"
 #include "voice/VoiceRecordingSession.h"
 
@@ -315,7 +316,7 @@ private:
 
     QList<JournalEntry *> m_journalEntries;
     QList<JournalEntry *> m_filteredEntries;
-    QHash<QUuid, JournalEntry *> m_byId;
+    QHash<UuidKey, JournalEntry *> m_byId; // ids come from files too
     bool m_idsRepeat = false;
     // Every entry ever listed, each connected once.
     QSet<JournalEntry *> m_watched;
