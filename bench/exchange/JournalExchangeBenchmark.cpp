@@ -6,6 +6,7 @@
 #include "exchange/JournalImport.h"
 #include "platform/panels/FakeFilePanels.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -163,3 +164,112 @@ void BM_ImportIntoSameStore(benchmark::State &state)
 BENCHMARK(BM_ImportIntoSameStore)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
+
+// Delete All on a closed 10,000-entry store copied afresh for each round:
+// the deletion, and everything done to leave nothing of it on disk.
+// A closed store of the benchmark journal, filled once.
+const QTemporaryDir &closedJournal()
+{
+    static QTemporaryDir source;
+    static const bool filled = [] {
+        auto made = makeStoreContainerIn(source.path(), false);
+        fillJournal(*made->container->mainContext());
+        return true;
+    }();
+    (void)filled;
+    return source;
+}
+
+void BM_DeleteAll(benchmark::State &state)
+{
+    const QTemporaryDir &source = closedJournal();
+    QTemporaryDir rounds;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString folder = rounds.filePath(QString::number(round++));
+        QDir().mkpath(folder);
+        QFile::copy(source.filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
+        auto container = makeStoreContainerIn(folder, false)->container;
+        state.ResumeTiming();
+        if (deleteAllJournalData(*container->mainContext()))
+            std::abort();
+        state.PauseTiming();
+        container.reset();
+        QDir(folder).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The part of Delete All that gives the space back: every row already
+// deleted and saved, the store file rewritten without its free pages and
+// its log emptied.
+void BM_ReclaimAfterDeleteAll(benchmark::State &state)
+{
+    const QTemporaryDir &source = closedJournal();
+    QTemporaryDir rounds;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString folder = rounds.filePath(QString::number(round++));
+        QDir().mkpath(folder);
+        QFile::copy(source.filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
+        auto container = makeStoreContainerIn(folder, false)->container;
+        ModelContext *context = container->mainContext();
+        for (JournalEntry *e : context->fetch<JournalEntry>())
+            context->remove(e);
+        if (context->save())
+            std::abort();
+        state.ResumeTiming();
+        if (container->reclaimFreePages())
+            std::abort();
+        state.PauseTiming();
+        container.reset();
+        QDir(folder).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ReclaimAfterDeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Identifiers that Qt's own qHash(QUuid) maps to one value whatever its
+// seed: the same counter in the first group and in the last four bytes,
+// which that hash folds together with XOR.
+QUuid collidingId(quint32 i)
+{
+    return QUuid(i, 0x1234, 0x4567, 0x89, 0xAB, 0xCD, 0xEF, uchar(i >> 24), uchar(i >> 16), uchar(i >> 8), uchar(i));
+}
+
+// Merges `count` new short records into an empty store: arg 0 with random
+// identifiers, arg 1 with colliding ones. The two should take the same time.
+void BM_MergeIdentifiers(benchmark::State &state)
+{
+    const bool colliding = state.range(0) == 1;
+    const int count = int(state.range(1));
+    JournalExportDocument document;
+    document.exportedAt = QDateTime::currentDateTimeUtc();
+    std::mt19937 rng(5);
+    for (int i = 0; i < count; ++i) {
+        JournalEntryExportDTO r;
+        r.id = colliding ? collidingId(quint32(i)) : QUuid::createUuid();
+        r.timestamp = QDateTime::fromSecsSinceEpoch(1'600'000'000 + qint64(rng() % 150'000'000), Qt::UTC);
+        r.text = QStringLiteral("Entry %1 about the garden and the rain.").arg(i);
+        r.insight = QStringLiteral("Calm.");
+        document.entries.append(r);
+    }
+    document.entryCount = count;
+    QTemporaryDir rounds;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto container = makeStoreContainerIn(rounds.filePath(QString::number(round++)), false)->container;
+        state.ResumeTiming();
+        auto outcome = mergeJournalImport(document, *container->mainContext());
+        if (std::get<ImportResult>(outcome).added != count)
+            std::abort();
+        state.PauseTiming();
+        container.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_MergeIdentifiers)->ArgsProduct({{0, 1}, {20'000, 100'000}})->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -2,6 +2,7 @@
 
 #include "core/JournalEntry.h"
 #include "core/WeeklyReflectionRecord.h"
+#include "platform/base/SystemLog.h"
 #include "platform/store/ModelContext.h"
 
 namespace zn {
@@ -50,6 +51,12 @@ std::optional<StoreError> deleteAllJournalData(ModelContext &context)
         if (auto saveError = scratch.save())
             return saveError;
     }
+    // The deleted pages are zeroed, but the file keeps its size and the log
+    // its frames until they are given back: done now, so that when the
+    // caller says the journal is gone, nothing of it is left on disk.
+    if (auto reclaimError = container->reclaimFreePages())
+        systemLog(QStringLiteral("Zephyrnote: The space of the deleted journal could not be given back (%1).")
+                      .arg(reclaimError->description()));
     for (JournalEntry *e : pendingEntries)
         context.remove(e);
     for (WeeklyReflectionRecord *r : pendingRecords)

@@ -3,13 +3,10 @@
 #include "core/CalendarProvider.h"
 #include "core/JournalEntry.h"
 #include "core/WeatherLabel.h"
+#include "exchange/AtomicFile.h"
 #include "exchange/ExportFormat.h"
 #include "exchange/JsonWriter.h"
 #include "platform/panels/FilePanels.h"
-
-#include <QFile>
-#include <QFileDevice>
-#include <QSaveFile>
 
 #include <cmath>
 #include <utility>
@@ -201,24 +198,8 @@ QString defaultJournalExportFileName(const QDateTime &now)
 
 std::optional<JournalExportError> writeJournalExportFile(const QString &path, const QByteArray &bytes)
 {
-    const auto failed = [](const QString &why) {
-        return JournalExportError{JournalExportError::Kind::WriteFailed, why};
-    };
-    QSaveFile file(path);
-    const bool existed = QFile::exists(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    // The journal is private: a new export is the owner's alone. An existing
-    // file keeps the permissions its owner gave it.
-    if (!existed)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return failed(why);
-    }
-    if (!file.commit())
-        return failed(file.errorString());
+    if (auto why = writeFileAtomically(path, bytes))
+        return JournalExportError{JournalExportError::Kind::WriteFailed, *why};
     return std::nullopt;
 }
 

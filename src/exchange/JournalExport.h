@@ -74,8 +74,8 @@ std::variant<QByteArray, JournalExportError> encodeJournalExport(const QList<con
 // "Zephyrnote-Journal-<local yyyy-MM-dd>.json".
 QString defaultJournalExportFileName(const QDateTime &now = QDateTime::currentDateTime());
 
-// Writes `bytes` to `path` atomically: on failure an existing file there is
-// left as it was. A new file is readable by its owner only.
+// Writes `bytes` to `path` atomically (writeFileAtomically()): on failure an
+// existing file there is left as it was. A new file is its owner's alone.
 std::optional<JournalExportError> writeJournalExportFile(const QString &path, const QByteArray &bytes);
 
 // The export flow: keeps the non-drafts, encodes them (both before any

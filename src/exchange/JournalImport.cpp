@@ -6,6 +6,7 @@
 #include "platform/base/SystemLog.h"
 #include "platform/panels/FilePanels.h"
 #include "platform/store/ModelContext.h"
+#include "platform/store/UuidKey.h"
 #include "reflections/CapabilityDetector.h"
 
 #include <QFile>
@@ -197,13 +198,13 @@ std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalE
 
     // Finished entries by id (a later duplicate wins); drafts are never
     // matched, and their ids are never given to a second entry.
-    QHash<QUuid, JournalEntry *> index;
-    QSet<QUuid> draftIds;
+    QHash<UuidKey, JournalEntry *> index;
+    QSet<UuidKey> draftIds;
     for (JournalEntry *e : stored) {
         if (e->isDraft())
-            draftIds.insert(e->id());
+            draftIds.insert({e->id()});
         else
-            index.insert(e->id(), e);
+            index.insert({e->id()}, e);
     }
 
     ImportResult result;
@@ -216,12 +217,12 @@ std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalE
         const QString text = text::trimmed(record.text);
         if (text.isEmpty())
             continue;
-        JournalEntry *entry = index.value(record.id, nullptr);
+        JournalEntry *entry = index.value({record.id}, nullptr);
         if (entry) {
             undo.willChange(entry);
             applyImportedFields(record, *entry);
             ++result.updated;
-        } else if (draftIds.contains(record.id)) {
+        } else if (draftIds.contains({record.id})) {
             systemLog(QStringLiteral("Zephyrnote: import skipped entry %1: its id belongs to an entry being composed")
                           .arg(exportformat::formatId(record.id)));
             continue;
@@ -233,7 +234,7 @@ std::variant<ImportResult, JournalImportError> mergeJournalImport(const JournalE
             applyImportedInsight(record, *created);
             entry = context.insert(std::move(created));
             undo.didInsert(entry);
-            index.insert(record.id, entry);
+            index.insert({record.id}, entry);
             ++result.added;
         }
         if (!hasReadyInsight(*entry)) {

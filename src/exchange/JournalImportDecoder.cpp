@@ -170,6 +170,11 @@ JournalExportDocument decodeDocument(const QByteArray &bytes)
     QByteArray json = bytes;
     if (json.startsWith("\xEF\xBB\xBF"))
         json.remove(0, 3);
+    // Any other U+FEFF can only be inside a string, where it is text (an
+    // entry may begin with one). Qt's reader drops it raw at a string's
+    // start, so it is read in its escaped form.
+    if (json.contains("\xEF\xBB\xBF"))
+        json.replace("\xEF\xBB\xBF", "\\ufeff");
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)

@@ -80,6 +80,16 @@ void JsonWriter::writeString(const char *utf8, qsizetype size)
     qsizetype plainFrom = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c == 0xEF && i + 2 < size && static_cast<unsigned char>(utf8[i + 1]) == 0xBB
+            && static_cast<unsigned char>(utf8[i + 2]) == 0xBF) {
+            // U+FEFF, escaped: readers (Qt's among them) take the raw
+            // character at a string's start for a byte order mark and drop it.
+            m_out.append(utf8 + plainFrom, i - plainFrom);
+            m_out.append("\\ufeff");
+            i += 2;
+            plainFrom = i + 1;
+            continue;
+        }
         if (c >= 0x20 && c != '"' && c != '\\')
             continue; // bytes of multi-byte characters are all >= 0x80
         m_out.append(utf8 + plainFrom, i - plainFrom);

@@ -186,8 +186,12 @@ void MacSpeechTranscriptionService::finishStart(quint64 run, std::optional<Speec
     if (!isCurrent(run) || !m_starting)
         return;
     m_starting = false;
-    if (!failure)
+    if (!failure) {
         m_isRunning = true;
+        // The back end that runs decides how its results read.
+        m_merger.setResultShape(m_backend == Backend::speechAnalyzer ? TranscriptMerger::ResultShape::Utterances
+                                                                     : TranscriptMerger::ResultShape::WholeText);
+    }
     if (Completion done = std::exchange(m_startDone, nullptr))
         later([done, failure] { done(failure); });
 }

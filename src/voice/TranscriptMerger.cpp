@@ -143,6 +143,17 @@ bool TranscriptMerger::appendSegmentChanged(const QString &text)
     return true;
 }
 
+bool TranscriptMerger::appendToUtterance(const QString &text)
+{
+    if (!sendsUtterances() || m_openSegments > 0)
+        return appendSegmentChanged(text);
+    const QString t = text::trimmed(text);
+    if (t.isEmpty())
+        return false;
+    m_committedSegments.append(t);
+    return true;
+}
+
 QString TranscriptMerger::joinedSegments(qsizetype from, qsizetype to) const
 {
     QString joined = m_committedSegments.mid(from, to - from).join(QLatin1Char(' '));
@@ -158,6 +169,9 @@ QString TranscriptMerger::openText() const
 
 QString TranscriptMerger::textAfterSettledSegments(const QString &text) const
 {
+    // Results of one utterance never repeat the ones before it.
+    if (sendsUtterances())
+        return text;
     const QString base = joinedSegments(0, m_committedSegments.size() - m_openSegments);
     if (!base.isEmpty() && text.startsWith(base))
         return text::trimmed(restAfterGraphemePrefix(text, base));
@@ -198,7 +212,7 @@ void TranscriptMerger::commitPendingHypothesis()
     // Only segments this hypothesis actually wrote stay open: one it was
     // dropped against may be an earlier final.
     const qsizetype before = m_committedSegments.size();
-    if (appendSegmentChanged(h)) {
+    if (appendToUtterance(h)) {
         if (m_committedSegments.size() > before)
             ++m_openSegments;
         else
@@ -216,7 +230,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
             return;
         m_openSegments = 0;
         if (!m_currentHypothesis.isEmpty())
-            appendSegment(m_currentHypothesis);
+            appendToUtterance(m_currentHypothesis);
         m_currentHypothesis.clear();
         rebuildLiveText();
         return;
@@ -228,7 +242,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         const QString revised = textAfterSettledSegments(t);
         if (revisesOpenSegments(revised)) {
             dropOpenSegments();
-            appendSegment(revised);
+            appendToUtterance(revised);
             m_currentHypothesis.clear();
             rebuildLiveText();
             return;
@@ -238,9 +252,9 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         if (!h.isEmpty()) {
             const bool related = t.startsWith(h) || h.startsWith(t) || looksLikeRevision(h, t);
             if (!related)
-                appendSegment(h);
+                appendToUtterance(h);
         }
-        appendSegment(t);
+        appendToUtterance(t);
         m_currentHypothesis.clear();
         rebuildLiveText();
         return;
@@ -248,7 +262,12 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
 
     const QString committed = committedText();
     // A whole-text partial that repeats every committed word leaves them be.
-    if (m_openSegments > 0 && !(!committed.isEmpty() && t.startsWith(committed))) {
+    const bool repeatsCommitted = !sendsUtterances() && !committed.isEmpty() && t.startsWith(committed);
+    // So does a guess of the utterance that goes on from the words a pause
+    // committed of it: it guesses only past them.
+    const QString open = sendsUtterances() && m_openSegments > 0 ? openText() : QString();
+    const bool continuesOpen = !open.isEmpty() && t.startsWith(open);
+    if (m_openSegments > 0 && !repeatsCommitted && !continuesOpen) {
         // Until its final, the recogniser is still in the utterance whose
         // words a pause committed: a newer guess at them as long or longer
         // reopens them. Any other guess (shorter, or a passing misreading
@@ -259,11 +278,17 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
             return;
         dropOpenSegments();
     }
+    if (continuesOpen) {
+        // One utterance: the guess past the open words replaces the last.
+        m_currentHypothesis = text::trimmed(restAfterGraphemePrefix(t, open));
+        rebuildLiveText(committed);
+        return;
+    }
     if (shouldCommitPrevious(m_currentHypothesis, t))
-        appendSegment(m_currentHypothesis);
+        appendToUtterance(m_currentHypothesis);
     m_currentHypothesis = t;
     const QString c = committedText();
-    if (!c.isEmpty() && t.startsWith(c)) {
+    if (!sendsUtterances() && !c.isEmpty() && t.startsWith(c)) {
         // The older recognizer repeats the whole text so far: keep only what
         // is new as the hypothesis, but show the partial as it came.
         m_currentHypothesis = text::trimmed(restAfterGraphemePrefix(t, c));

@@ -17,6 +17,14 @@ class TranscriptMerger
 public:
     using PartialTextHandler = std::function<void(const QString &)>;
 
+    // How the recogniser reports. A streaming analyzer sends each utterance
+    // once: guesses, then one final that closes it. The older recognizer
+    // sends the whole text so far in every result. Unknown: each result is
+    // read as either, by its words.
+    enum class ResultShape { Unknown, Utterances, WholeText };
+    void setResultShape(ResultShape shape) { m_shape = shape; }
+    ResultShape resultShape() const { return m_shape; }
+
     // Every element trimmed and non-empty.
     const QStringList &committedSegments() const { return m_committedSegments; }
     const QString &currentHypothesis() const { return m_currentHypothesis; }
@@ -68,6 +76,13 @@ private:
     void dropOpenSegments();
     // Whether appendSegment changed the list.
     bool appendSegmentChanged(const QString &text);
+    // Appends words of the utterance being recognised. From a recogniser
+    // that sends each utterance once, the settled segments before them are
+    // earlier utterances: a sentence said again is written again, and one
+    // that begins like the last is not taken for its continuation. Only the
+    // utterance's own open segments may be repeated or extended.
+    bool appendToUtterance(const QString &text);
+    bool sendsUtterances() const { return m_shape == ResultShape::Utterances; }
     // `committed` is committedText(), already at hand.
     void rebuildLiveText(const QString &committed);
     void publish();
@@ -77,6 +92,7 @@ private:
     QString m_liveText;
     PartialTextHandler m_onPartialText;
     qsizetype m_openSegments = 0;
+    ResultShape m_shape = ResultShape::Unknown;
 };
 
 } // namespace zn

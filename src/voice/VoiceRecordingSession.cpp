@@ -582,28 +582,42 @@ void VoiceRecordingSession::stop(Done done)
     const quint64 run = nextRun();
     setPhase(VoicePhase::stopping);
     invalidateTimers();
-    m_speech->commitPendingHypothesis();
-
+    // The microphone stops first; once it has, nothing more is heard. What it
+    // heard until now is still on its way here, one queued task per buffer:
+    // the recogniser learns that its input has ended only after those tasks,
+    // so the last words spoken reach it and are in its final text.
+    m_capture->stop();
     QPointer<VoiceRecordingSession> self(this);
-    m_speech->stop([self, run, done](const QString &finalText) {
-        if (!self)
-            return;
-        // A discard or reset during the wait has the last word: the text
-        // must not come back.
-        if (self->m_run != run || self->m_phase != VoicePhase::stopping) {
-            finish(done);
-            return;
-        }
-        if (!text::isBlank(finalText))
-            self->setTranscript(mergeTranscript(self->m_transcript, finalText));
-        self->m_capture->stop();
-        self->setEnergy(0.0);
-        if (self->m_startDate)
-            self->setDuration(self->secondsSinceStart());
-        self->setPhase(VoicePhase::reviewing);
-        self->scheduleLiveMood(self->m_transcript);
-        finish(done);
-    });
+    QMetaObject::invokeMethod(
+        this,
+        [self, run, done] {
+            if (!self)
+                return;
+            if (self->m_run != run || self->m_phase != VoicePhase::stopping) {
+                finish(done);
+                return;
+            }
+            self->m_speech->commitPendingHypothesis();
+            self->m_speech->stop([self, run, done](const QString &finalText) {
+                if (!self)
+                    return;
+                // A discard or reset during the wait has the last word: the
+                // text must not come back.
+                if (self->m_run != run || self->m_phase != VoicePhase::stopping) {
+                    finish(done);
+                    return;
+                }
+                if (!text::isBlank(finalText))
+                    self->setTranscript(mergeTranscript(self->m_transcript, finalText));
+                self->setEnergy(0.0);
+                if (self->m_startDate)
+                    self->setDuration(self->secondsSinceStart());
+                self->setPhase(VoicePhase::reviewing);
+                self->scheduleLiveMood(self->m_transcript);
+                finish(done);
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void VoiceRecordingSession::stopIfRecording(Done done)

@@ -111,7 +111,9 @@ public:
 
     // Permissions, then a new recording. Ignored while one is under way.
     void start(Done done = {});
-    // Ends the recording with its final text and moves to review.
+    // Ends the recording and moves to review once everything the microphone
+    // heard until now has reached the recogniser and its final text is in
+    // the transcript (within the recogniser's finalisation limit).
     void stop(Done done = {});
     // Discards everything and goes back to idle at once; `done` follows once
     // the recogniser has let go.

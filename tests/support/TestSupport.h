@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QtMessageHandler>
+
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -25,11 +29,42 @@ private:
 bool waitUntil(const std::function<bool()> &done,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Collects the warnings (and worse) Qt and the program print while it
+// lives, instead of letting them reach the output; one at a time.
+class QtWarningLog
+{
+public:
+    QtWarningLog();
+    ~QtWarningLog();
+    QtWarningLog(const QtWarningLog &) = delete;
+    QtWarningLog &operator=(const QtWarningLog &) = delete;
+
+    QStringList messages() const { return m_messages; }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    QStringList m_messages;
+    QtMessageHandler m_previous = nullptr;
+};
+
 // Absolute path of a file in the source tree (for shipped data and fixtures).
 QString sourcePath(const QString &relative);
 
 // Where a screen test writes its screenshot `name` (a PNG file name): the
 // build folder's "screenshots" folder, made on first use. Open them and look.
 QString screenshotPath(const QString &name);
+
+// A shell script run with a small tmpfs of its own: `size` (as mount takes
+// it, "4m") is mounted on the existing folder `mountPoint` in a private mount
+// namespace, and the script gets `mountPoint` as $1 and `arguments` after
+// it. Needs root and unshare; `skipReason` says why it could not run.
+struct SmallFileSystemRun
+{
+    QString skipReason;
+    QStringList lines; // of its standard output
+    QString errors;
+};
+SmallFileSystemRun runOnSmallFileSystem(const QString &mountPoint, const QString &size, const QString &script,
+                                        const QStringList &arguments = {});
 
 } // namespace zn::test

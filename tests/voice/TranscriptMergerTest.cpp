@@ -87,6 +87,52 @@ TEST_F(TranscriptMergerTest, FinalUnrelatedToHypothesisKeepsBoth)
     EXPECT_EQ(revised.committedSegments(), QStringList{QStringLiteral("The weather was sunny today")});
 }
 
+TEST_F(TranscriptMergerTest, AnAnalyzersUtterancesAreEachWrittenEvenWhenTheyRepeat)
+{
+    // Guesses, then one final per utterance: a sentence said again is new
+    // words, however it compares with the one before.
+    merger.setResultShape(TranscriptMerger::ResultShape::Utterances);
+    const auto say = [&](const QStringList &guesses, const QString &final) {
+        for (const QString &guess : guesses)
+            merger.handleResult(guess, false);
+        merger.handleResult(final, true);
+    };
+    const QString go = QStringLiteral("go forward ten meters");
+    say({QStringLiteral("go"), QStringLiteral("go forward ten")}, go);
+    say({QStringLiteral("go forward"), go}, go); // the very same
+    say({QStringLiteral("go")}, QStringLiteral("go forward")); // the start of the last
+    say({QStringLiteral("go forward ten")}, go + QStringLiteral(" and back")); // the last and more
+    EXPECT_EQ(merger.committedSegments(),
+              (QStringList{go, go, QStringLiteral("go forward"), go + QStringLiteral(" and back")}));
+
+    // Committed in a pause before its final, or by the stop: still written,
+    // and once, the final taking the place of the guess.
+    merger.handleResult(go, false);
+    merger.commitPendingHypothesis();
+    EXPECT_TRUE(merger.isLastSegmentOpen());
+    merger.handleResult(go, true);
+    merger.handleResult(QStringLiteral("go forward ten"), false);
+    merger.commitPendingHypothesis();
+    merger.handleResult(QStringLiteral("go forward ten meters and back"), false); // past the committed words
+    EXPECT_EQ(merger.currentHypothesis(), QStringLiteral("meters and back"));
+    merger.handleResult(QStringLiteral("go forward"), false); // a shorter guess hides nothing heard
+    merger.handleResult(go + QStringLiteral(" and back"), true);
+    EXPECT_EQ(merger.liveText(), QStringList({go, go, QStringLiteral("go forward"), go + QStringLiteral(" and back"), go,
+                                              go + QStringLiteral(" and back")})
+                                     .join(u' '));
+    EXPECT_FALSE(merger.isLastSegmentOpen());
+
+    // The older recognizer's whole text keeps its own rule: repeated, it is
+    // the same words again.
+    TranscriptMerger whole;
+    whole.setResultShape(TranscriptMerger::ResultShape::WholeText);
+    whole.handleResult(go, false);
+    whole.commitPendingHypothesis();
+    whole.handleResult(go + u' ' + go, false);
+    whole.handleResult(go + u' ' + go, true);
+    EXPECT_EQ(whole.liveText(), go + u' ' + go);
+}
+
 TEST_F(TranscriptMergerTest, LooksLikeRevisionRules)
 {
     EXPECT_TRUE(TranscriptMerger::looksLikeRevision(QStringLiteral("Hello there"), QStringLiteral("hello THERE")));

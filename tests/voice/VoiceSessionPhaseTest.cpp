@@ -103,6 +103,32 @@ TEST_F(VoiceSessionPhaseTest, StopMergesTheFinalTextAndKeepsAnEarlierFailure)
     EXPECT_DOUBLE_EQ(s.duration(), 2.5);
 }
 
+TEST_F(VoiceSessionPhaseTest, StopHandsTheRecogniserEverythingHeardBeforeItThenMergesItsFinal)
+{
+    ASSERT_TRUE(h.startRecording());
+    h.hear(QStringLiteral("go forward ten"));
+    h.platform->analyzerFinalize = FakeSpeechPlatform::Step::Hang;
+    QPointer<FakeSpeechPlatform::Analyzer> analyzer(h.analyzer());
+    (void)analyzer->takeInput();
+    // The last word is still on its way from the microphone when the user
+    // stops: heard, not yet handed over.
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(h.engine().pushBuffer(test::micBuffer(true)));
+    s.stop();
+    EXPECT_EQ(s.phase(), VoicePhase::stopping);
+    EXPECT_FALSE(h.engine().pushBuffer(test::micBuffer(true))) << "nothing is heard after the stop";
+    ASSERT_TRUE(test::waitUntil([&] { return analyzer && analyzer->finalizeCalls == 1; }));
+    EXPECT_EQ(analyzer->takeInput().size(), 4);
+
+    // Its final, while the session waits, ends the transcript under review.
+    analyzer->emitResult(QStringLiteral("go forward ten meters"), true);
+    drainEvents();
+    EXPECT_EQ(s.phase(), VoicePhase::stopping) << "done only once the recogniser is";
+    analyzer->completeHungFinalize();
+    ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing));
+    EXPECT_EQ(s.transcript(), QStringLiteral("go forward ten meters"));
+}
+
 TEST_F(VoiceSessionPhaseTest, PartialTextOutsideRecordingIsDropped)
 {
     ASSERT_TRUE(h.startRecording());

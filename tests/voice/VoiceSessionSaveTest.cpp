@@ -237,6 +237,7 @@ TEST_F(VoiceSessionSaveTest, SaveWhileStoppingStoresNothingAndLeavesTheTextForRe
     s.stop();
     ASSERT_EQ(s.phase(), VoicePhase::stopping);
     EXPECT_FALSE(save());
+    drainEvents(); // the recogniser finalises once the heard audio has reached it
     h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
     ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing));
     EXPECT_EQ(s.transcript(), kHappy);

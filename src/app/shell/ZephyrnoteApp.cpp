@@ -1,6 +1,7 @@
 #include "app/shell/ZephyrnoteApp.h"
 
 #include "app/settings/AppSettings.h"
+#include "app/settings/PrivateSettingsFiles.h"
 #include "app/theme/ApplicationPalette.h"
 #include "app/shell/ICloudAccountMonitor.h"
 #include "app/shell/MainWindow.h"
@@ -48,8 +49,10 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
         if (env.trace)
             env.trace(QString::fromLatin1(name));
     };
-    if (!env.defaults)
+    if (!env.defaults) {
         env.defaults = &UserDefaults::standard();
+        keepSettingsFilesPrivate(env.defaults->fileName());
+    }
     if (!env.languageModel) {
         app->m_ownedModel = std::make_unique<lm::LocalServerLanguageModel>();
         env.languageModel = app->m_ownedModel.get();

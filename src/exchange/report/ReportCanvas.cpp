@@ -2,8 +2,10 @@
 
 #include "core/TextUnits.h"
 
+#include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <cmath>
@@ -21,47 +23,102 @@ QTextOption wrapOption(bool wrap)
     return option;
 }
 
-// Inter swaps dashes, colons, signs and brackets for raised forms next to
-// capitals and digits; the PDF writer cannot map those forms back to
-// characters, so the text would lose them when searched or copied. Shaping
-// such a character on its own keeps the plain form; kerning elsewhere stays.
-bool shapesInContext(QChar c)
+// Whether a character must be drawn with its own glyph. Marks, joiners and
+// the letters of scripts that need shaping take whatever form the shaper
+// gives them, as does a character a mark or joiner follows (an accent
+// composed onto its letter, a keycap, an emoji sequence).
+bool drawnAsItself(const QString &text, qsizetype i)
 {
-    return c.category() == QChar::Punctuation_Dash || c == u':' || c == u'\u00d7' || c == u'\u2212'
-           || c == u'+' || c == u'=' || c == u'<' || c == u'>' || c == u'(' || c == u')'
-           || c == u'[' || c == u']' || c == u'{' || c == u'}';
+    const auto combines = [](QChar c) { return c.isMark() || c.category() == QChar::Other_Format; };
+    const QChar c = text[i];
+    if (c.isSurrogate() || c.isSpace() || combines(c))
+        return false;
+    const QChar::Script script = c.script();
+    if (script != QChar::Script_Common && script != QChar::Script_Latin && script != QChar::Script_Greek
+        && script != QChar::Script_Cyrillic)
+        return false;
+    return i + 1 >= text.size() || !combines(text[i + 1]);
 }
 
-QList<QTextLayout::FormatRange> isolatedCharacters(const QString &text)
+// The characters the font drew with some other glyph than their own: a
+// contextual form (Inter's "×" for the x of "3x10", its raised dashes,
+// colons, brackets and "@" next to capitals and digits, arrows for "->") or
+// a ligature. The PDF writer cannot map such glyphs back to characters, so
+// the text a reader searches or copies would lose them.
+QList<qsizetype> charactersInOtherForms(const QTextLayout &layout)
+{
+    const QString &text = layout.text();
+    QList<qsizetype> out;
+    for (int l = 0; l < layout.lineCount(); ++l) {
+        const QTextLine line = layout.lineAt(l);
+        // Most lines are one run of one font, each character drawn with its
+        // own glyph: seen at a glance.
+        const QList<QGlyphRun> lineRuns = line.glyphRuns();
+        if (lineRuns.size() == 1
+            && lineRuns.first().glyphIndexes()
+                   == lineRuns.first().rawFont().glyphIndexesForString(text.mid(line.textStart(), line.textLength())))
+            continue;
+        const qsizetype end = line.textStart() + line.textLength();
+        for (qsizetype i = line.textStart(); i < end; ++i) {
+            if (!drawnAsItself(text, i))
+                continue;
+            const QList<QGlyphRun> runs = line.glyphRuns(int(i), 1);
+            if (runs.size() != 1)
+                continue;
+            const quint32 own = runs.first().rawFont().glyphIndexesForString(QString(text[i])).value(0);
+            const QList<quint32> drawn = runs.first().glyphIndexes();
+            if (own != 0 && (drawn.size() != 1 || drawn.first() != own))
+                out.append(i);
+        }
+    }
+    return out;
+}
+
+// Shapes each of `characters` on its own, so no neighbour chooses its form;
+// the rest of the text keeps its kerning.
+QList<QTextLayout::FormatRange> alone(const QList<qsizetype> &characters)
 {
     QList<QTextLayout::FormatRange> ranges;
-    QTextCharFormat alone;
-    alone.setProperty(QTextFormat::UserProperty, true);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (shapesInContext(text[i]))
-            ranges.append({int(i), 1, alone});
+    for (qsizetype i : characters) {
+        // A format of its own for each, or two neighbours would share one run.
+        QTextCharFormat own;
+        own.setProperty(QTextFormat::UserProperty, int(i));
+        ranges.append({int(i), 1, own});
+    }
     return ranges;
 }
 
 // Lays out `text` in lines of `width` (one unbounded line when not
-// wrapping); each line's height includes the font's leading.
+// wrapping); each line's height includes the font's leading. Every
+// character is drawn in its own form: texts from the journal are printed
+// exactly as written, in the page and in its text layer.
 void layOut(QTextLayout &layout, qreal width, bool wrap)
 {
     layout.setTextOption(wrapOption(wrap));
-    layout.setFormats(isolatedCharacters(layout.text()));
     layout.setCacheEnabled(true);
-    layout.beginLayout();
-    qreal y = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLeadingIncluded(true);
-        if (wrap)
-            line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += line.height();
-        if (!wrap)
-            break;
+    QList<qsizetype> isolated;
+    for (int attempt = 0;; ++attempt) {
+        layout.setFormats(alone(isolated));
+        layout.beginLayout();
+        qreal y = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            if (wrap)
+                line.setLineWidth(width);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            if (!wrap)
+                break;
+        }
+        layout.endLayout();
+        const QList<qsizetype> swapped = charactersInOtherForms(layout);
+        // Shaped alone a character takes its own glyph; isolating can move a
+        // line break, so look again, but give up on a font that keeps
+        // changing a character even then.
+        if (swapped.isEmpty() || attempt == 2)
+            return;
+        isolated += swapped;
     }
-    layout.endLayout();
 }
 
 } // namespace

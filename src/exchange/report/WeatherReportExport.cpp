@@ -1,24 +1,15 @@
 #include "exchange/report/WeatherReportExport.h"
 
+#include "exchange/AtomicFile.h"
 #include "exchange/report/WeatherReportPDF.h"
 #include "platform/panels/FilePanels.h"
-
-#include <QSaveFile>
 
 namespace zn {
 
 std::optional<EmotionalWeatherPDFError> writeWeatherReport(const QByteArray &bytes, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return EmotionalWeatherPDFError::writeFailed(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return EmotionalWeatherPDFError::writeFailed(reason);
-    }
-    if (!file.commit())
-        return EmotionalWeatherPDFError::writeFailed(file.errorString());
+    if (auto why = writeFileAtomically(path, bytes))
+        return EmotionalWeatherPDFError::writeFailed(*why);
     return std::nullopt;
 }
 

@@ -28,7 +28,8 @@ inline const QString kWeatherReportDefaultFileName = QStringLiteral("Zephyrnote-
 void runWeatherReportExport(const QList<EmotionalWeatherReportContent> &contents, const ZephyrTheme &theme,
                             FilePanels &panels, WeatherReportExportCompletion done);
 
-// Writes `bytes` to `path` through a temporary file renamed into place.
+// Writes `bytes` to `path` through a temporary file renamed into place
+// (writeFileAtomically()): a new report is its owner's alone.
 std::optional<EmotionalWeatherPDFError> writeWeatherReport(const QByteArray &bytes, const QString &path);
 
 } // namespace zn

@@ -26,6 +26,8 @@ public:
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
     void sync();
+    // The file the defaults are kept in.
+    QString fileName() const { return m_settings->fileName(); }
 
 private:
     std::unique_ptr<QSettings> m_settings;

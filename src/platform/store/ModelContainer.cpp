@@ -74,6 +74,16 @@ bool ModelContainer::readFields(const EntityDescriptor &entity, const QList<int>
     return m_sql->readFields(entity, fields, rowIds, sink, error);
 }
 
+std::optional<StoreError> ModelContainer::reclaimFreePages()
+{
+    if (!m_sql)
+        return StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
+    StoreError error;
+    if (!m_sql->reclaimFreePages(&error))
+        return error;
+    return std::nullopt;
+}
+
 QHash<QString, int> ModelContainer::salvageRowsFrom(const QString &damagedStorePath)
 {
     return m_sql ? m_sql->salvageFrom(damagedStorePath) : QHash<QString, int>();

@@ -65,6 +65,11 @@ public:
     bool readFields(const EntityDescriptor &entity, const QList<int> &fields, const QList<qint64> *rowIds,
                     const FieldSink &sink, StoreError *error = nullptr);
 
+    // Rewrites the store file without the pages that deleted rows left
+    // free, and empties its log: afterwards the store's files hold nothing
+    // but the rows still stored. For after a large deletion.
+    std::optional<StoreError> reclaimFreePages();
+
     // Fills this new store with the rows still readable from a damaged
     // store file of the same schema; rows copied per entity name.
     QHash<QString, int> salvageRowsFrom(const QString &damagedStorePath);

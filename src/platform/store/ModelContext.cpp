@@ -142,6 +142,10 @@ std::optional<StoreError> ModelContext::save()
     }
     if (!sql.commit(&err))
         return failed(err);
+    // Deleted rows are zeroed in the store file; the log still holds their
+    // earlier pages until it is emptied. The save stands either way.
+    if (!m_pendingDeletes.isEmpty())
+        sql.checkpoint(nullptr);
 
     // Committed: only now do the objects take on their saved state.
     StoreChanges changes;

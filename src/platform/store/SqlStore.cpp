@@ -386,6 +386,52 @@ void SqlStore::rollback()
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
+namespace {
+
+// As many log frames as SQLite's own automatic checkpoint lets gather.
+constexpr int kCheckpointFrames = 1000;
+
+// Replaces SQLite's automatic checkpoint with one that also empties the
+// log file: a plain checkpoint leaves the old frames in it, deleted text
+// included, until later writes happen to cover them.
+int truncatingCheckpoint(void *, sqlite3 *db, const char *name, int frames)
+{
+    if (frames >= kCheckpointFrames)
+        sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+} // namespace
+
+bool SqlStore::keepDeletedTextOffDisk(StoreError *error)
+{
+    // Deleted rows and freed pages are overwritten with zeros, and SQLite's
+    // temporary files (large sorts, VACUUM) stay in memory, never in /tmp.
+    if (!exec(QStringLiteral("PRAGMA secure_delete = ON"), error, StoreError::Code::CannotOpen)
+        || !exec(QStringLiteral("PRAGMA temp_store = MEMORY"), error, StoreError::Code::CannotOpen))
+        return false;
+    if (m_handle)
+        sqlite3_wal_hook(m_handle, truncatingCheckpoint, nullptr);
+    return true;
+}
+
+bool SqlStore::checkpoint(StoreError *error)
+{
+    if (!m_handle)
+        return true;
+    const int rc = sqlite3_wal_checkpoint_v2(m_handle, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return true;
+    if (error)
+        *error = StoreError(StoreError::Code::SaveFailed, QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    return false;
+}
+
+bool SqlStore::reclaimFreePages(StoreError *error)
+{
+    return exec(QStringLiteral("VACUUM"), error, StoreError::Code::SaveFailed) && checkpoint(error);
+}
+
 bool SqlStore::runWrite(const QString &sql, const QVariantList &binds, StoreError *error)
 {
     sqlite3_stmt *stmt = readStatement(sql, binds, error, StoreError::Code::SaveFailed);

@@ -35,6 +35,13 @@ public:
     bool commit(StoreError *error);
     void rollback();
 
+    // Copies the log into the store file and empties the log file, so no
+    // text the store has dropped stays readable there.
+    bool checkpoint(StoreError *error);
+    // Rewrites the store file without its free pages, then checkpoints:
+    // afterwards the files hold nothing but the rows still stored.
+    bool reclaimFreePages(StoreError *error);
+
     std::optional<qint64> insertRow(const EntityDescriptor &entity, const std::vector<QVariant> &values,
                                     StoreError *error);
     // Rows affected (0 when the row is gone), or nothing on error.
@@ -74,6 +81,9 @@ private:
     explicit SqlStore(const Schema &schema);
     bool exec(const QString &sql, StoreError *error, StoreError::Code code);
     bool runWrite(const QString &sql, const QVariantList &binds, StoreError *error);
+    // secure_delete, temporary data in memory, and a checkpoint that
+    // empties the log; part of every open.
+    bool keepDeletedTextOffDisk(StoreError *error);
     std::optional<StoreError> prepareSchema(const QString &location, bool existing);
     std::optional<StoreError> checkIntegrity(const QString &location);
     // An entity's row table, its long-field table and indexes.

@@ -50,8 +50,10 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
         // Reads map the file instead of copying every page; a 10,000-entry
         // journal loads in a third less time.
         exec(QStringLiteral("PRAGMA mmap_size = 268435456"), nullptr, StoreError::Code::CannotOpen);
-        return exec(QStringLiteral("PRAGMA journal_mode = WAL"), &err, StoreError::Code::CannotOpen)
-               && exec(QStringLiteral("PRAGMA synchronous = FULL"), &err, StoreError::Code::CannotOpen);
+        if (!exec(QStringLiteral("PRAGMA journal_mode = WAL"), &err, StoreError::Code::CannotOpen)
+            || !exec(QStringLiteral("PRAGMA synchronous = FULL"), &err, StoreError::Code::CannotOpen))
+            return false;
+        return keepDeletedTextOffDisk(&err);
     };
 
     if (tables.isEmpty()) {

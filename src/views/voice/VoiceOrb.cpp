@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +22,7 @@ QColor withAlpha(QColor color, double alpha)
 
 // A disk of `radius` softened by a Gaussian of `sigma`: the opacity at each
 // distance is the share of the blur kernel that falls inside the disk edge
-// (good enough for radii well above sigma).
+// (good enough for radii well above sigma). It reaches radius + 3 sigma.
 QRadialGradient softDisk(QPointF centre, double radius, double sigma, const QColor &color, double opacity)
 {
     const double outer = radius + 3.0 * sigma;
@@ -32,9 +33,18 @@ QRadialGradient softDisk(QPointF centre, double radius, double sigma, const QCol
     for (int i = 0; i <= kStops; ++i) {
         const double d = from + (outer - from) * i / kStops;
         const double share = 0.5 * std::erfc((d - radius) / (sigma * std::sqrt(2.0)));
-        gradient.setColorAt(d / outer, withAlpha(color, opacity * share));
+        // Rounding can put the last stop a hair past the edge.
+        gradient.setColorAt(std::clamp(d / outer, 0.0, 1.0), withAlpha(color, opacity * share));
     }
     return gradient;
+}
+
+// How far the orb's parts reach from its centre before any scaling: the
+// halo's blur, the core's shadow 10 down with its blur, the level bar.
+double fullReach(const VoiceOrbGeometry &g)
+{
+    return std::max({g.haloDiameter / 2.0 + 1.5 * kOrbHaloBlur, g.diameter / 2.0 + 10 + 1.5 * g.shadowRadius,
+                     g.showsLevelBar ? kOrbLevelBarOffset + g.levelBarHeight / 2 : 0.0});
 }
 
 } // namespace
@@ -76,7 +86,7 @@ void VoiceOrb::setSentiment(double sentiment)
     if (!std::isfinite(sentiment) || m_sentiment == sentiment)
         return;
     m_sentiment = sentiment;
-    update();
+    updateOrb();
 }
 
 void VoiceOrb::setReduceMotion(bool on)
@@ -137,7 +147,7 @@ void VoiceOrb::retarget()
         m_spring.setTarget(targetLevel());
     }
     updateAnimation();
-    update();
+    updateIfMoved();
 }
 
 void VoiceOrb::updateAnimation()
@@ -158,12 +168,50 @@ void VoiceOrb::frame()
         m_spring.setTarget(breathLevel());
     m_spring.advance(seconds);
     updateAnimation();
-    update();
+    updateIfMoved();
+}
+
+double VoiceOrb::fitScale(const VoiceOrbGeometry &g) const
+{
+    // In a cramped window the whole orb shrinks rather than its glow being
+    // cut off at the widget's edge (the glow's faint outer tail may be).
+    const double extent = std::max({g.haloDiameter / 2.0 + kOrbHaloBlur / 2.0, g.diameter / 2.0 + 10 + g.shadowRadius,
+                                     g.showsLevelBar ? kOrbLevelBarOffset + g.levelBarHeight / 2 + 2 : 0.0});
+    const double room = std::min(width(), height()) / 2.0;
+    return extent > room && room > 0 ? room / extent : 1.0;
+}
+
+QRect VoiceOrb::orbArea(const VoiceOrbGeometry &g) const
+{
+    // Two pixels more for the antialiased edges.
+    const double reach = fullReach(g) * fitScale(g) + 2.0;
+    const QPointF centre = QRectF(rect()).center();
+    return QRectF(centre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)).toAlignedRect() & rect();
+}
+
+void VoiceOrb::updateOrb()
+{
+    const VoiceOrbGeometry now = geometry();
+    update(m_drawn ? orbArea(now).united(orbArea(*m_drawn)) : orbArea(now));
+}
+
+void VoiceOrb::updateIfMoved()
+{
+    const VoiceOrbGeometry now = geometry();
+    if (m_drawn && std::abs(now.diameter - m_drawn->diameter) < kVisibleStep
+        && now.showsLevelBar == m_drawn->showsLevelBar
+        && std::abs(now.levelBarHeight - m_drawn->levelBarHeight) < kVisibleStep)
+        return;
+    updateOrb();
 }
 
 void VoiceOrb::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // One step per frame of the display the window is on, and no more.
+    const QScreen *display = screen();
+    const double rate = display && display->refreshRate() >= 1.0 ? display->refreshRate() : 60.0;
+    m_frameTimer.setInterval(std::max(1, int(std::ceil(1000.0 / rate))));
     updateAnimation();
 }
 
@@ -178,32 +226,28 @@ void VoiceOrb::paintEvent(QPaintEvent *)
     const ZephyrTheme theme = ThemeScope::themeFor(this);
     const QColor mood = theme.sentimentColor(m_sentiment);
     const VoiceOrbGeometry g = geometry();
+    m_drawn = g;
     const QPointF centre = QRectF(rect()).center();
     const double radius = g.diameter / 2.0;
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-
-    const double haloRadius = g.haloDiameter / 2.0;
-    const double haloSigma = kOrbHaloBlur / 2.0;
-    const double shadowSigma = g.shadowRadius / 2.0;
-    // In a cramped window the whole orb shrinks rather than its glow being
-    // cut off at the widget's edge.
-    const double extent = std::max({haloRadius + haloSigma, radius + 10 + 2 * shadowSigma,
-                                     g.showsLevelBar ? kOrbLevelBarOffset + g.levelBarHeight / 2 + 2 : 0.0});
-    const double room = std::min(width(), height()) / 2.0;
-    if (extent > room && room > 0) {
+    const double scale = fitScale(g);
+    if (scale < 1.0) {
         painter.translate(centre);
-        painter.scale(room / extent, room / extent);
+        painter.scale(scale, scale);
         painter.translate(-centre);
     }
 
     // Halo, blurred.
+    const double haloRadius = g.haloDiameter / 2.0;
+    const double haloSigma = kOrbHaloBlur / 2.0;
     painter.setBrush(softDisk(centre, haloRadius, haloSigma, mood, 0.12));
     painter.drawEllipse(centre, haloRadius + 3 * haloSigma, haloRadius + 3 * haloSigma);
 
     // The core's shadow, 10 down.
+    const double shadowSigma = g.shadowRadius / 2.0;
     const QPointF shadowCentre = centre + QPointF(0, 10);
     painter.setBrush(softDisk(shadowCentre, radius, shadowSigma, mood, g.shadowOpacity));
     painter.drawEllipse(shadowCentre, radius + 3 * shadowSigma, radius + 3 * shadowSigma);

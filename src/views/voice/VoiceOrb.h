@@ -4,8 +4,11 @@
 #include "views/voice/VoiceScreenLogic.h"
 
 #include <QElapsedTimer>
+#include <QRect>
 #include <QTimer>
 #include <QWidget>
+
+#include <optional>
 
 namespace zn {
 
@@ -22,6 +25,10 @@ public:
     static constexpr double kSpringDamping = 0.7;
     // Each half of a breath, in seconds.
     static constexpr double kBreathHalfPeriod = 3.5;
+    // The least change of diameter worth drawing: an eighth of a pixel at
+    // the edge. The breath moves the orb by under 4 pixels in 3.5 s, so it
+    // is drawn a few times a second, not at every frame.
+    static constexpr double kVisibleStep = 0.25;
 
     explicit VoiceOrb(QWidget *parent = nullptr);
 
@@ -40,6 +47,11 @@ public:
     double shownLevel() const;
     VoiceOrbGeometry geometry() const;
     bool isAnimating() const { return m_frameTimer.isActive(); }
+    // The animation's frame interval: the display's frame rate at most.
+    int frameInterval() const { return m_frameTimer.interval(); }
+    // The part of the widget the orb, its glow and its shadow cover when
+    // drawn at `g`.
+    QRect orbArea(const VoiceOrbGeometry &g) const;
 
     QSize sizeHint() const override { return {300, 300}; }
     QSize minimumSizeHint() const override { return {200, 200}; }
@@ -52,6 +64,14 @@ protected:
 private:
     void retarget();
     void frame();
+    // Asks for a repaint of the orb's old and new place.
+    void updateOrb();
+    // The same, only when what it would
+    // draw now differs visibly from what it drew last.
+    void updateIfMoved();
+    // The scale that fits the orb into the widget, and its reach from the
+    // centre before scaling.
+    double fitScale(const VoiceOrbGeometry &g) const;
     void updateAnimation();
     bool breathing() const;
     double breathLevel() const;
@@ -65,6 +85,8 @@ private:
     QElapsedTimer m_breathClock;
     QElapsedTimer m_frameClock;
     QTimer m_frameTimer;
+    // What the last paint drew.
+    std::optional<VoiceOrbGeometry> m_drawn;
 };
 
 } // namespace zn

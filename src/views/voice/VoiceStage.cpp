@@ -115,10 +115,8 @@ void VoiceStage::setMood(double sentiment)
     update();
 }
 
-void VoiceStage::paintEvent(QPaintEvent *)
+void VoiceStage::paintBackdrop(QPainter &painter, const ZephyrTheme &theme) const
 {
-    const ZephyrTheme theme = ThemeScope::themeFor(this);
-    QPainter painter(this);
     const QRectF area = rect();
 
     // Bottom to top: deep, mid, then the light backdrop at 0.6.
@@ -139,6 +137,26 @@ void VoiceStage::paintEvent(QPaintEvent *)
     glow.setColorAt(0.0, mood);
     glow.setColorAt(1.0, clear);
     painter.fillRect(area, glow);
+}
+
+void VoiceStage::paintEvent(QPaintEvent *)
+{
+    // The backdrop changes with the size, the theme and the mood, not each
+    // time the orb over it is drawn: it is drawn once and then copied.
+    const ZephyrTheme theme = ThemeScope::themeFor(this);
+    const qreal ratio = devicePixelRatioF();
+    const BackdropKey key{size(), ratio, theme, m_mood};
+    if (m_backdrop.isNull() || !(key == m_backdropKey)) {
+        m_backdrop = QPixmap((QSizeF(size()) * ratio).toSize());
+        m_backdrop.setDevicePixelRatio(ratio);
+        m_backdrop.fill(Qt::transparent);
+        QPainter painter(&m_backdrop);
+        paintBackdrop(painter, theme);
+        m_backdropKey = key;
+    }
+    // Only the part to be repainted is copied: the painter is clipped to it.
+    QPainter painter(this);
+    painter.drawPixmap(QPointF(0, 0), m_backdrop);
 }
 
 } // namespace zn

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/theme/ZephyrTheme.h"
 #include "core/WeatherLabel.h"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
 class QVBoxLayout;
 
 namespace zn {
@@ -46,6 +49,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    struct BackdropKey
+    {
+        QSize size;
+        qreal ratio = 0;
+        ZephyrTheme theme;
+        double mood = 0;
+        friend bool operator==(const BackdropKey &, const BackdropKey &) = default;
+    };
+    void paintBackdrop(QPainter &painter, const ZephyrTheme &theme) const;
+
     VoiceOrb *m_orb;
     VoiceText *m_title;
     VoiceText *m_elapsed;
@@ -56,6 +69,8 @@ private:
     VoiceText *m_backend;
     VoiceControlsTray *m_tray;
     double m_mood = 0.0;
+    QPixmap m_backdrop;
+    BackdropKey m_backdropKey;
 };
 
 } // namespace zn

@@ -9,9 +9,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -327,6 +330,17 @@ TEST_F(JournalExportFlowTest, UnwritablePlacesReportWhy)
     EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
     EXPECT_TRUE(QFileInfo(m_dir.file(QStringLiteral("taken.json"))).isDir());
 
+    // A pipe is written to by whoever reads it, never replaced by a file.
+    const QString pipe = m_dir.file(QStringLiteral("pipe.json"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    m_panels.scriptAnswer(pipe);
+    error = run(allEntries());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind, JournalExportError::Kind::WriteFailed);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
     // A folder nobody may write to, not even root.
     m_panels.scriptAnswer(QStringLiteral("/proc/zephyrnote-export.json"));
     error = run(allEntries());
@@ -346,6 +360,74 @@ TEST_F(JournalExportFlowTest, UnwritablePlacesReportWhy)
         EXPECT_TRUE(QDir(locked).isEmpty());
     }
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(ExportWriteErrors, NameTheirCauseHoweverMuchWasWrittenAndLeaveTheTargetAlone)
+{
+    const QString helper = QStringLiteral(ZN_EXPORT_WRITER);
+    const QString nospace = QStringLiteral("No space left on device");
+
+    // A small file system of its own: first full to the last block, then
+    // with 64 KiB free, so a part of the 300 KB file fits before the end.
+    TempDir dir;
+    const QString mount = dir.file(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mount));
+    const SmallFileSystemRun run = runOnSmallFileSystem(mount, QStringLiteral("1m"), QStringLiteral(
+        "printf 'older export' > \"$1/journal.json\"; "
+        "dd if=/dev/zero of=\"$1/filler\" bs=4k >/dev/null 2>&1 || true; "
+        "echo \"none: $(\"$2\" json \"$1/journal.json\" 300000)\"; "
+        "truncate -s -64K \"$1/filler\"; "
+        "echo \"part: $(\"$2\" json \"$1/journal.json\" 300000)\"; "
+        "echo \"pdf: $(\"$2\" pdf \"$1/report.pdf\" 300000)\"; "
+        "echo \"kept: $(cat \"$1/journal.json\")\"; "
+        "echo \"left: $(ls -A \"$1\" | tr '\\n' ' ')\""), {helper});
+    if (run.skipReason.isEmpty()) {
+        ASSERT_EQ(run.lines.size(), 5) << run.lines.join(u'\n').toStdString() << run.errors.toStdString();
+        EXPECT_EQ(run.lines[0], QStringLiteral("none: Couldn’t write file: ") + nospace) << run.lines[0].toStdString();
+        EXPECT_EQ(run.lines[1], QStringLiteral("part: Couldn’t write file: ") + nospace) << run.lines[1].toStdString();
+        EXPECT_EQ(run.lines[2], QStringLiteral("pdf: Couldn’t write PDF: ") + nospace) << run.lines[2].toStdString();
+        EXPECT_EQ(run.lines[3], QStringLiteral("kept: older export")) << run.lines[3].toStdString();
+        EXPECT_EQ(run.lines[4].trimmed(), QStringLiteral("left: filler journal.json")) << run.lines[4].toStdString(); // no temporary file
+    } else {
+        std::printf("full file system not tried: %s\n", qPrintable(run.skipReason));
+    }
+
+    // A folder this account may not write to (root is first made another
+    // account, since permissions do not bind it).
+    const QString locked = dir.file(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    const QString target = locked + QStringLiteral("/journal.json");
+    QFile older(target);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+    older.write("older export");
+    older.close();
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                      | QFileDevice::ExeOther);
+    QStringList outcomes;
+    for (const char *kind : {"json", "pdf"}) {
+        const QStringList arguments{QString::fromLatin1(kind), target, QStringLiteral("100")};
+        QProcess writer;
+        if (::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+            if (setpriv.isEmpty())
+                GTEST_SKIP() << "running as root without setpriv to drop to another account";
+            ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+            writer.start(setpriv, QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                              QStringLiteral("--clear-groups"), helper}
+                                      + arguments);
+        } else {
+            writer.start(helper, arguments);
+        }
+        ASSERT_TRUE(writer.waitForFinished(30'000));
+        outcomes.append(QString::fromUtf8(writer.readAllStandardOutput()).trimmed());
+    }
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(outcomes, QStringList({QStringLiteral("Couldn’t write file: Permission denied"),
+                                     QStringLiteral("Couldn’t write PDF: Permission denied")}))
+        << outcomes.join(u'\n').toStdString();
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    EXPECT_EQ(older.readAll(), "older export");
+    EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("journal.json")});
 }
 
 } // namespace

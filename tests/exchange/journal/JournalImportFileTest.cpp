@@ -222,6 +222,71 @@ TEST_F(JournalImportFileTest, ImportIntoAnEmptyStoreRecreatesEveryExportedField)
     EXPECT_TRUE(fetchAllWeeklyRecords(reader).isEmpty());
 }
 
+TEST_F(JournalImportFileTest, ALeadingZeroWidthNoBreakSpaceSurvivesTheFileBothWays)
+{
+    // U+FEFF at the start of every text the file carries.
+    const QString bom(QChar(0xFEFF));
+    auto made = std::make_unique<JournalEntry>(QUuid::createUuid(), QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC),
+                                               bom + QStringLiteral("Quiet start."), std::nullopt, 0.2,
+                                               KeywordFrequencies{{bom + QStringLiteral("quiet"), 2}}, std::nullopt,
+                                               QStringList{}, false);
+    made->setThemes({bom + QStringLiteral("rest")});
+    made->setInsightText(bom + QStringLiteral("A gentle day."));
+    made->setInsightEmotionalTone(bom + QStringLiteral("calm"));
+    made->setInsightKeyPoints({bom + QStringLiteral("slept")});
+    made->setInsightOverallSentiment(bom + QStringLiteral("positive"));
+    made->setInsightClosingFocus(bom + QStringLiteral("keep it"));
+    made->setInsightStatus(InsightStatus::Ready);
+    const QUuid id = m_context->insert(std::move(made))->id();
+    ASSERT_FALSE(m_context->save());
+
+    const auto expectLeadingMarks = [&](const JournalEntry *e, const char *where) {
+        ASSERT_TRUE(e) << where;
+        EXPECT_EQ(e->rawText(), bom + QStringLiteral("Quiet start.")) << where;
+        EXPECT_EQ(e->keywordFrequencies(), (KeywordFrequencies{{bom + QStringLiteral("quiet"), 2}})) << where;
+        EXPECT_EQ(e->themes(), QStringList{bom + QStringLiteral("rest")}) << where;
+        EXPECT_EQ(e->insightText(), bom + QStringLiteral("A gentle day.")) << where;
+        EXPECT_EQ(e->insightEmotionalTone(), bom + QStringLiteral("calm")) << where;
+        EXPECT_EQ(e->insightKeyPoints(), QStringList{bom + QStringLiteral("slept")}) << where;
+        EXPECT_EQ(e->insightOverallSentiment(), bom + QStringLiteral("positive")) << where;
+        EXPECT_EQ(e->insightClosingFocus(), bom + QStringLiteral("keep it")) << where;
+    };
+
+    // Written escaped, never as the raw bytes a reader may take for a mark.
+    const QByteArray file = exported();
+    EXPECT_FALSE(file.contains("\xEF\xBB\xBF"));
+    EXPECT_TRUE(file.contains("\"\\ufeffQuiet start.\"")) << file.toStdString();
+
+    // Read back into an empty store.
+    test::TempDir otherDir;
+    auto other = makeStoreContainerIn(otherDir.path(), false);
+    ASSERT_TRUE(other);
+    auto outcome = readJournalImportFile(writeFile(QStringLiteral("marks.json"), file), *other->container->mainContext());
+    ASSERT_TRUE(std::holds_alternative<ImportResult>(outcome));
+    {
+        ModelContext reader(other->container.get());
+        expectLeadingMarks(fetchEntry(reader, id), "own file");
+    }
+
+    // A file from a writer that puts the character raw into its strings
+    // (the other platform's), after a byte order mark of the file itself.
+    QByteArray raw = file;
+    raw.replace("\\ufeff", "\xEF\xBB\xBF");
+    raw.prepend("\xEF\xBB\xBF");
+    ASSERT_EQ(raw.count("\xEF\xBB\xBF"), 9);
+    test::TempDir thirdDir;
+    auto third = makeStoreContainerIn(thirdDir.path(), false);
+    ASSERT_TRUE(third);
+    outcome = readJournalImportFile(writeFile(QStringLiteral("raw.json"), raw), *third->container->mainContext());
+    ASSERT_TRUE(std::holds_alternative<ImportResult>(outcome));
+    ModelContext reader(third->container.get());
+    expectLeadingMarks(fetchEntry(reader, id), "raw file");
+    // Inside a text the character was always kept; it still is.
+    raw.replace("\xEF\xBB\xBFQuiet start.", "Quiet\xEF\xBB\xBF start.");
+    for (const JournalEntryExportDTO &r : decodeOrFail(raw).entries)
+        EXPECT_EQ(r.text.count(bom), r.id == id ? 1 : 0);
+}
+
 TEST_F(JournalImportFileTest, RefusedSaveReportsAndKeepsNothing)
 {
     const QString path = writeFile(QStringLiteral("ok.json"), toBytes(validDocument(3)));

@@ -5,7 +5,11 @@
 #include "platform/model/ScriptedLanguageModel.h"
 #include "reflections/CapabilityDetector.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
+
+#include <functional>
+#include <limits>
 
 using namespace zn;
 using namespace zn::test;
@@ -272,6 +276,48 @@ TEST_F(JournalMergeTest, RefusedSaveKeepsOtherUnsavedWork)
     EXPECT_EQ(stored(editing->id())->rawText(), QStringLiteral("unsaved edit"));
     EXPECT_EQ(stored(imported->id())->moodLabel(), QStringLiteral("unsaved label"));
     EXPECT_EQ(stored(imported->id())->rawText(), QStringLiteral("will be imported"));
+}
+
+// Identifiers Qt's own qHash(QUuid) maps to one value whatever its seed:
+// the same counter in the first group and in the last four bytes.
+QUuid collidingId(quint32 i)
+{
+    return QUuid(i, 0x1234, 0x4567, 0x89, 0xAB, 0xCD, 0xEF, uchar(i >> 24), uchar(i >> 16), uchar(i >> 8), uchar(i));
+}
+
+TEST_F(JournalMergeTest, IdentifiersMadeToCollideMergeAsFastAsRandomOnes)
+{
+    // The same export imported into two stores and then again, the second
+    // time matching every stored entry: finding the entries is all the work.
+    // Timed generously (fastest of three, within twice plus 50 ms): a hash
+    // that lets the file choose its collisions takes many times longer.
+    constexpr int kRecords = 20'000;
+    const auto timeReimport = [&](const std::function<QUuid(int)> &id) {
+        QList<JournalEntryExportDTO> records;
+        records.reserve(kRecords);
+        for (int i = 0; i < kRecords; ++i) {
+            JournalEntryExportDTO r = record(id(i), QStringLiteral("Entry %1 about the garden.").arg(i));
+            r.insight = QStringLiteral("Calm.");
+            records.append(r);
+        }
+        TempDir dir;
+        auto store = makeStoreContainerIn(dir.path(), false)->container;
+        const JournalExportDocument document = documentOf(records);
+        auto first = mergeJournalImport(document, *store->mainContext());
+        EXPECT_EQ(std::get<ImportResult>(first).added, kRecords);
+        qint64 fastest = std::numeric_limits<qint64>::max();
+        for (int round = 0; round < 3; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            auto again = mergeJournalImport(document, *store->mainContext());
+            fastest = std::min(fastest, timer.elapsed());
+            EXPECT_EQ(std::get<ImportResult>(again).updated, kRecords);
+        }
+        return fastest;
+    };
+    const qint64 random = timeReimport([](int) { return QUuid::createUuid(); });
+    const qint64 colliding = timeReimport([](int i) { return collidingId(quint32(i)); });
+    EXPECT_LE(colliding, 2 * random + 50) << "random " << random << " ms, colliding " << colliding << " ms";
 }
 
 TEST(ImportSummaryMessageTest, ShapesOfTheMessage)

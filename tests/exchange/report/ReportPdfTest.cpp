@@ -459,6 +459,106 @@ TEST_F(ReportPdf, ChartWashesStayFaintOnThePage)
     }
 }
 
+// Columns of ink in a rectangle of a page image, left to right: one per
+// glyph of a short word, each with its topmost and lowest inked row.
+struct InkColumn {
+    int left = 0, right = 0, top = 0, bottom = 0;
+};
+
+QList<InkColumn> inkColumns(const QImage &page, const QRect &area)
+{
+    QList<InkColumn> out;
+    bool inGlyph = false;
+    for (int x = area.left(); x <= area.right(); ++x) {
+        int top = -1, bottom = -1;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            if (qGray(page.pixel(x, y)) < 150) {
+                if (top < 0)
+                    top = y;
+                bottom = y;
+            }
+        }
+        if (top < 0) {
+            inGlyph = false;
+            continue;
+        }
+        if (!inGlyph)
+            out.append({x, x, top, bottom});
+        InkColumn &glyph = out.last();
+        glyph.right = x;
+        glyph.top = std::min(glyph.top, top);
+        glyph.bottom = std::max(glyph.bottom, bottom);
+        inGlyph = true;
+    }
+    return out;
+}
+
+TEST_F(ReportPdf, JournalTextsArePrintedExactlyAsWritten)
+{
+    // Texts an OpenType font draws in other forms by context: the x between
+    // digits as "×", dashes, colons, brackets and "@" raised beside capitals
+    // and digits, "->" as an arrow.
+    const QStringList counts = {QStringLiteral("3x10"), QStringLiteral("2x2"), QStringLiteral("4x4"),
+                                QStringLiteral("1920x1080"), QStringLiteral("12x12x12"), QStringLiteral("8x")};
+    const QStringList others = {QStringLiteral("A-B"), QStringLiteral("(OK)"), QStringLiteral("me@HOME"),
+                                QStringLiteral("12:30"), QStringLiteral("a->b"), QStringLiteral("~A"),
+                                QStringLiteral("[X]"), QStringLiteral("5\u00d75")};
+    EmotionalWeatherReportContent window = minimalWindow();
+    window.reflectionText = QStringLiteral("Did 3x10 push-ups. ") + (counts + others).join(u' ');
+    window.reflectionSectionTitle = QStringLiteral("Past 7 days reflection");
+    window.themes = {{QStringLiteral("2x2 grid"), 3}, {QStringLiteral("12x12x12"), 2}, {QStringLiteral("A-B"), 1}};
+    window.keywords = {{QStringLiteral("4x4"), 5, 0.2}, {QStringLiteral("1920x1080"), 3, 0.1},
+                       {QStringLiteral("me@HOME"), 2, 0.0}, {QStringLiteral("a->b"), 1, -0.2}};
+    const QByteArray pdf = render({window});
+    saveForReview(pdf, QStringLiteral("weather-report-journal-texts"));
+    const PdfProbe probe(pdf);
+    expectLetterPages(probe);
+
+    // The text layer holds each as written, in the reflection and in the rows.
+    EXPECT_TRUE(probe.find(QStringLiteral("Did 3x10 push-ups."))) << probe.text().toStdString();
+    for (const QString &text : counts + others)
+        EXPECT_TRUE(probe.find(text)) << text.toStdString() << " in " << probe.text().toStdString();
+    for (const QString &row : {QStringLiteral("2x2 grid"), QStringLiteral("12x12x12"), QStringLiteral("4x4"),
+                               QStringLiteral("1920x1080"), QStringLiteral("me@HOME"), QStringLiteral("a->b")}) {
+        bool inRows = false;
+        for (const PdfWord *w : probe.findAll(row))
+            inRows = inRows || qAbs(w->xMin - 48) < kTolerance;
+        EXPECT_TRUE(inRows) << row.toStdString();
+    }
+    EXPECT_EQ(probe.text().count(QChar(0x00d7)), 1) << "only the one written as \u00d7";
+    EXPECT_FALSE(probe.text().contains(QChar(0x2192)));
+
+    // And the page shows a letter x: standing on the digits' baseline, lower
+    // than them, where a multiplication sign floats above it.
+    constexpr int kDpi = 400;
+    const test::TempDir dir;
+    const QStringList pages = PdfProbe::renderPages(pdf, dir.file(QStringLiteral("page")), kDpi);
+    ASSERT_FALSE(pages.isEmpty());
+    const QImage page(pages.first());
+    const double scale = kDpi / 72.0;
+    int checked = 0;
+    for (const QString &text : counts) {
+        for (const PdfWord *w : probe.findAll(text)) {
+            if (w->text != text || w->page != 1 || w->yMax - w->yMin < 12) // the 12-point reflection
+                continue;
+            const QRect area(QPoint(int(w->xMin * scale) - 2, int(w->yMin * scale)),
+                             QPoint(int(w->xMax * scale) + 2, int(w->yMax * scale)));
+            const QList<InkColumn> glyphs = inkColumns(page, area);
+            ASSERT_EQ(glyphs.size(), text.size()) << text.toStdString();
+            const InkColumn &digit = glyphs.first();
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                if (text[i] != u'x')
+                    continue;
+                const InkColumn &x = glyphs[i];
+                EXPECT_NEAR(x.bottom, digit.bottom, 2) << text.toStdString() << " character " << i;
+                EXPECT_GT(x.top - digit.top, (digit.bottom - digit.top) / 5) << text.toStdString() << " character " << i;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 8); // the x of every count in the reflection
+}
+
 TEST(ReportSymbol, TintedSymbolOrNothingForAnUnknownName)
 {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);

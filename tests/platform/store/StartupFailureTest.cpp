@@ -196,21 +196,14 @@ TEST(StoreStartup, UnreadableFilesAreReportedAndOpenOnceReadableAgain)
 
 TEST(StoreStartup, FullDiskIsReportedAndLeavesNoEmptyStore)
 {
-    // A small file system of its own, filled to the last block, in a mount
-    // namespace of a child shell.
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
-    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
-    if (unshare.isEmpty())
-        GTEST_SKIP() << "unshare is not installed";
+    // A small file system of its own, filled to the last block.
     test::TempDir dir;
     const QString source = dir.file(QStringLiteral("source"));
     fillJournal(source);
     const QString mount = dir.file(QStringLiteral("small"));
-    const QString empty = dir.file(QStringLiteral("small/new"));
     ASSERT_TRUE(QDir().mkpath(mount));
     const QString script = QStringLiteral(
-        "set -e; mount -t tmpfs -o size=4m tmpfs \"$1\" || exit 77; mkdir \"$1/new\"; "
+        "mkdir \"$1/new\"; "
         "cp \"$2/default.store\" \"$1/\"; "
         "dd if=/dev/zero of=\"$1/filler\" bs=4k >/dev/null 2>&1 || true; "
         "echo \"full: $(\"$3\" --open \"$1\")\"; "
@@ -219,15 +212,12 @@ TEST(StoreStartup, FullDiskIsReportedAndLeavesNoEmptyStore)
         "echo \"recovered: $(ls -d \"$1\"/Recovered* 2>/dev/null | wc -l)\"; "
         "cmp -s \"$1/default.store\" \"$2/default.store\" && echo same || echo changed; "
         "rm \"$1/filler\"; echo \"freed: $(\"$3\" --open \"$1\")\"");
-    QProcess shell;
-    shell.start(unshare, {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                          QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), mount, source,
-                          QStringLiteral(ZN_STORE_WRITER)});
-    ASSERT_TRUE(shell.waitForFinished(60'000));
-    if (shell.exitCode() == 77 || shell.exitCode() == 1)
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << shell.readAllStandardError().toStdString();
-    const QStringList lines = QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 6) << lines.join(u'\n').toStdString() << shell.readAllStandardError().toStdString();
+    const test::SmallFileSystemRun run =
+        test::runOnSmallFileSystem(mount, QStringLiteral("4m"), script, {source, QStringLiteral(ZN_STORE_WRITER)});
+    if (!run.skipReason.isEmpty())
+        GTEST_SKIP() << run.skipReason.toStdString();
+    const QStringList &lines = run.lines;
+    ASSERT_EQ(lines.size(), 6) << lines.join(u'\n').toStdString() << run.errors.toStdString();
     const QString fullCode = QStringLiteral("error %1 ").arg(int(StoreError::Code::DiskFull));
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("full: ") + fullCode)) << lines[0].toStdString();
     expectPlainMessage(lines[0]);

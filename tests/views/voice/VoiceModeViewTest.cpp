@@ -7,7 +7,10 @@
 #include "views/voice/VoiceText.h"
 #include "views/voice/VoiceTranscript.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QTest>
 
 namespace zn {
@@ -64,6 +67,58 @@ TEST_F(VoiceModeViewTest, IdleScreenBreathesAndOffersToStart)
     EXPECT_TRUE(orb.isAnimating()) << "the breath repeats";
     EXPECT_EQ(orb.accessibleName(), "Voice orb, idle");
     EXPECT_EQ(h.session->modelContext(), h.container->mainContext()) << "handed over on screen";
+}
+
+TEST_F(VoiceModeViewTest, TheIdleOrbRedrawsOnlyItselfWhenItMovesAndNeverWarns)
+{
+    test::QtWarningLog log;
+    h.show();
+    VoiceOrb &orb = *stage().orb();
+    ASSERT_TRUE(orb.isAnimating());
+    ASSERT_NE(orb.screen(), nullptr);
+    EXPECT_GE(orb.frameInterval(), int(1000.0 / orb.screen()->refreshRate())) << "no faster than the display";
+
+    // A third of a breath: the orb grows a pixel or so, redrawn a few times
+    // in its own square, not at every frame and not with the whole stage.
+    struct Recorder : QObject {
+        QRegion painted;
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                painted += static_cast<QPaintEvent *>(event)->region();
+                ++paints;
+            }
+            return false;
+        }
+    } recorder;
+    orb.installEventFilter(&recorder);
+    const double before = orb.geometry().diameter;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTest::qWait(1200);
+    const double frames = elapsed.elapsed() / double(orb.frameInterval());
+    EXPECT_GT(orb.geometry().diameter, before) << "it breathes";
+    EXPECT_GE(recorder.paints, 1);
+    EXPECT_LT(recorder.paints, frames / 4) << "redrawn at every frame";
+    const QRect largest = orb.orbArea(voiceOrbGeometry(kOrbBreathLevel, VoicePhase::idle, 0.0, false));
+    EXPECT_TRUE(QRegion(largest).contains(recorder.painted.boundingRect()))
+        << "painted beyond the orb: " << recorder.painted.boundingRect().width() << " wide";
+    EXPECT_LT(largest.width(), stage().width());
+
+    // Every size the orb takes, from rest to a full swing, in roomy and
+    // cramped places: drawn without a word on the log.
+    VoiceOrb alone;
+    alone.setReduceMotion(true); // the level follows the energy at once
+    alone.setPhase(VoicePhase::recording);
+    for (const QSize size : {QSize(420, 420), QSize(300, 700), QSize(180, 140)}) {
+        alone.resize(size);
+        for (int percent = 0; percent <= 100; ++percent) {
+            alone.setEnergy(percent / 100.0);
+            (void)alone.grab();
+        }
+    }
+    EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join(u'\n').toStdString();
 }
 
 TEST_F(VoiceModeViewTest, ReduceMotionHoldsTheOrbStillAndShowsTheLevelBar)
@@ -174,6 +229,8 @@ TEST_F(VoiceModeViewTest, StoppingShowsTheSpinnerThenTheReviewRow)
     EXPECT_TRUE(h.view->transcriptColumn()->liveBadge()->isHidden());
     EXPECT_EQ(body().mode(), TranscriptBodyMode::ReadOnlyEditor);
 
+    // The recogniser finalises once the heard audio has reached it.
+    ASSERT_TRUE(test::waitUntil([&] { return h.platform->lastAnalyzer()->finalizeCalls == 1; }));
     h.platform->lastAnalyzer()->completeHungFinalize();
     ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing, 10000ms));
     EXPECT_EQ(stage().title()->text(), "How does this read?");

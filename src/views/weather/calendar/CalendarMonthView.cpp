@@ -53,7 +53,6 @@ CalendarMonthView::CalendarMonthView(const QList<JournalEntry *> &entries, DaySe
     m_scroll->viewport()->setAutoFillBackground(false);
 
     auto *page = new QWidget;
-    page->setAutoFillBackground(false);
     auto *centring = new QHBoxLayout(page);
     centring->setContentsMargins(0, 0, 0, 0);
     centring->addStretch(0);
@@ -79,6 +78,9 @@ CalendarMonthView::CalendarMonthView(const QList<JournalEntry *> &entries, DaySe
     centring->addWidget(column, 1);
     centring->addStretch(0);
     m_scroll->setWidget(page);
+    // setWidget() makes the page fill itself with the window colour, which
+    // would hide the surface wash painted below it.
+    page->setAutoFillBackground(false);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

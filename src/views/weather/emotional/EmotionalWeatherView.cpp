@@ -80,7 +80,6 @@ EmotionalWeatherView::EmotionalWeatherView(const QList<JournalEntry *> &entries,
     m_scroll->setAutoFillBackground(false);
 
     auto *content = new QWidget;
-    content->setAutoFillBackground(false);
     auto *centring = new QHBoxLayout(content);
     centring->setContentsMargins(0, 0, 0, 0);
     auto *columnWidget = new QWidget;
@@ -103,6 +102,9 @@ EmotionalWeatherView::EmotionalWeatherView(const QList<JournalEntry *> &entries,
     column->addWidget(m_panel);
     column->addStretch(1);
     m_scroll->setWidget(content);
+    // setWidget() makes the content fill itself with the window colour,
+    // which would hide the backdrop and its weather wash painted below.
+    content->setAutoFillBackground(false);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -86,7 +86,7 @@ void WorkspaceViewModel::onEntriesFetched()
     QList<JournalEntry *> journal;
     const QList<PersistentModel *> &results = m_allEntries->results();
     journal.reserve(results.size());
-    QHash<QUuid, JournalEntry *> byId;
+    QHash<UuidKey, JournalEntry *> byId;
     byId.reserve(results.size());
     for (PersistentModel *model : results) {
         auto *entry = static_cast<JournalEntry *>(model);
@@ -97,7 +97,7 @@ void WorkspaceViewModel::onEntriesFetched()
     }
     // Ids repeat only by accident; keep the first, as a list search would.
     for (auto it = journal.crbegin(); it != journal.crend(); ++it)
-        byId.insert((*it)->id(), *it);
+        byId.insert({(*it)->id()}, *it);
     m_byId = std::move(byId);
 
     const bool listChanged = journal != m_journalEntries;
@@ -153,7 +153,7 @@ void WorkspaceViewModel::refilter()
 
 JournalEntry *WorkspaceViewModel::journalEntry(const QUuid &id) const
 {
-    return m_byId.value(id, nullptr);
+    return m_byId.value({id}, nullptr);
 }
 
 JournalEntry *WorkspaceViewModel::detailEntry() const

@@ -2,6 +2,7 @@
 
 #include "core/JournalEntry.h"
 #include "platform/audio/AudioInputEngine.h"
+#include "platform/store/UuidKey.h"
 #include "views/workspace/state/WorkspaceTypes.h"
 #include "voice/VoiceRecordingSession.h"
 
@@ -282,7 +283,7 @@ private:
 
     QList<JournalEntry *> m_journalEntries;
     QList<JournalEntry *> m_filteredEntries;
-    QHash<QUuid, JournalEntry *> m_byId;
+    QHash<UuidKey, JournalEntry *> m_byId; // ids come from files too
     QSet<JournalEntry *> m_changedSinceFetch;
 
     WorkspaceDestination m_destination = WorkspaceDestination::Timeline;

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
 
 #include <cmath>
@@ -139,6 +140,17 @@ void TimelineListView::scrollContentsBy(int dx, int dy)
     QListView::scrollContentsBy(dx, dy);
     // The pinned heading stays put while the rows move: repaint its band.
     viewport()->update(QRect(0, 0, viewport()->width(), m_delegate->layout().headerHeight() + 1));
+}
+
+void TimelineListView::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    // A card's height depends on the width its title wraps to, but the list
+    // lays its rows out again only for a new height. A column shown again at
+    // another width, or a scroll bar coming or going, would keep every row
+    // where the old width put it.
+    if (event->size().width() != event->oldSize().width())
+        scheduleDelayedItemsLayout();
 }
 
 void TimelineListView::mousePressEvent(QMouseEvent *event)

@@ -2,9 +2,8 @@
 #include "views/weather/calendar/SidebarMiniCalendar.h"
 
 #include "CalendarTestSupport.h"
-#include "app/theme/ClimateBackground.h"
-#include "app/theme/ThemeScope.h"
 #include "platform/base/Clock.h"
+#include "support/Screenshots.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -12,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace zn {
 namespace {
@@ -41,22 +42,11 @@ void seedJournal(test::Entries &entries)
     entries.add(at(2025, 2, 27, 9), -0.8); // another month: tints nothing here
 }
 
+// Over the window's climate background, as the workspace shows it.
 QImage framed(QWidget *content, const ZephyrTheme &theme, QSize size)
 {
-    QWidget host;
-    new ThemeScope(&host, theme);
-    auto *backdrop = new ClimateBackground(&host);
-    auto *layout = new QVBoxLayout(&host);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content);
-    host.resize(size);
-    backdrop->setGeometry(host.rect());
-    backdrop->lower();
-    host.show();
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-    backdrop->setGeometry(host.rect());
-    return host.grab().toImage();
+    std::unique_ptr<QWidget> owned(content);
+    return test::pageOver(*owned, theme, size);
 }
 
 QImage sheetOf(const QList<QImage> &images, int columns)

@@ -5,6 +5,7 @@
 
 #include "CalendarTestSupport.h"
 #include "platform/base/Clock.h"
+#include "support/Screenshots.h"
 #include "support/TestSupport.h"
 #include "views/workspace/state/WorkspaceTestHarness.h"
 
@@ -76,6 +77,24 @@ TEST_F(CalendarViewTest, MonthPageShowsTodaysMonthAndHandsAClickedDaysStart)
         EXPECT_TRUE(button->isVisible());
         EXPECT_EQ(button->height(), 72);
         EXPECT_GT(button->width(), 10);
+    }
+}
+
+TEST_F(CalendarViewTest, TheWindowsBackdropShowsThroughTheMonthsSurface)
+{
+    entries.add(at(2025, 3, 2, 9), 0.8);
+    const QColor backdrop(40, 160, 90); // nothing on the page has this colour
+    const QSize size(900, 760);
+    for (const ZephyrTheme &theme : test::everyTheme()) {
+        CalendarMonthView view(entries.list(), record(), setup());
+        const QImage shot = test::pageOver(view, theme, size, backdrop);
+        QColor surface = theme.surface();
+        surface.setAlphaF(0.25f);
+        const QColor expected = test::sourceOver(surface, backdrop);
+        // The margins left of and below the column, and between the cards.
+        for (QPoint at : {QPoint(10, 10), QPoint(10, 400), QPoint(size.width() - 30, size.height() - 10)})
+            EXPECT_TRUE(test::pixelIs(shot, at, expected))
+                << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");
     }
 }
 

@@ -65,6 +65,46 @@ TEST_F(WeatherPage, SummaryThemesAndTrendFollowTheWindow)
     EXPECT_EQ(page.trendCard()->titleText(), QStringLiteral("Sentiment \u00b7 past 30 days"));
 }
 
+TEST_F(WeatherPage, TheWindowsBackdropShowsThroughUnderTheWeatherWash)
+{
+    // Sunny over the week, rainy over the month: the wash follows the window.
+    seed(daysAgo(1), 0.9);
+    for (int back : {20, 21, 22})
+        seed(daysAgo(back), -1.0);
+    const QColor backdrop(40, 160, 90); // nothing on the page has this colour
+    const QSize size(1000, 800);
+    // The page's margin left of its column: only the page's own layers
+    // between the window's backdrop and the eye.
+    auto expected = [&](WeatherLabel label, int y) {
+        QColor surface = theme.surface();
+        surface.setAlphaF(0.2f);
+        QColor colour = sourceOver(surface, backdrop);
+        const double half = size.height() / 2.0;
+        if (y + 0.5 < half) {
+            QColor wash = ZephyrTheme::weatherColor(label);
+            wash.setAlphaF(float((theme.isDark() ? 0.12 : 0.08) * (1.0 - (y + 0.5) / half)));
+            colour = sourceOver(wash, colour);
+        }
+        return colour;
+    };
+    for (const ZephyrTheme &each : everyTheme()) {
+        theme = each;
+        EmotionalWeatherView &page = makeView(true, size);
+        const QImage week = pageOver(page, theme, size, backdrop);
+        for (int y : {8, 150, 390, 700})
+            EXPECT_TRUE(pixelIs(week, QPoint(10, y), expected(WeatherLabel::Sunny, y)))
+                << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");
+        page.setPeriod(WeatherPeriod::Month);
+        const QImage month = pageOver(page, theme, size, backdrop);
+        for (int y : {8, 150})
+            EXPECT_TRUE(pixelIs(month, QPoint(10, y), expected(WeatherLabel::Rainy, y)))
+                << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");
+        // Right of the column too, below the cards' end.
+        EXPECT_TRUE(pixelIs(month, QPoint(size.width() - 30, size.height() - 10),
+                            expected(WeatherLabel::Rainy, size.height() - 10)));
+    }
+}
+
 TEST_F(WeatherPage, ASingleDayShowsOneDotAndItsNote)
 {
     seed(daysAgo(2), std::numeric_limits<double>::quiet_NaN());

@@ -64,14 +64,15 @@ TEST_F(WeatherScreens, EveryWindowInEveryTheme)
     const char *periods[] = {"7", "30", "365"};
     for (const auto &entry : themes) {
         theme = entry.theme;
-        EmotionalWeatherView &page = makeView(true, QSize(1000, 1180));
-        page.show();
-        drainEvents();
+        const QSize size(1000, 1180);
+        EmotionalWeatherView &page = makeView(true, size);
         for (int p = 0; p < 3; ++p) {
             page.setPeriod(allWeatherPeriods()[p]);
             drainEvents();
-            ASSERT_FALSE(page.emptyStateCard()->isVisible());
-            shoot(page, QStringLiteral("weather-%1-%2.png").arg(QLatin1String(periods[p]), QLatin1String(entry.name)));
+            ASSERT_TRUE(page.emptyStateCard()->isHidden());
+            // Over the window's climate background, as the workspace shows it.
+            const QString name = QStringLiteral("weather-%1-%2.png").arg(QLatin1String(periods[p]), QLatin1String(entry.name));
+            EXPECT_TRUE(pageOver(page, theme, size).save(screenshotPath(name))) << name.toStdString();
         }
     }
 }
@@ -79,20 +80,20 @@ TEST_F(WeatherScreens, EveryWindowInEveryTheme)
 TEST_F(WeatherScreens, NarrowPickedDayAndEmptyWindow)
 {
     seedYear();
-    EmotionalWeatherView &page = makeView(true, QSize(600, 1300));
+    const QSize narrow(600, 1300);
+    EmotionalWeatherView &page = makeView(true, narrow);
     page.setPeriod(WeatherPeriod::Month);
-    page.show();
-    drainEvents();
     page.trendCard()->setSelectedDate(daysAgo(3));
-    shoot(page, QStringLiteral("weather-30-narrow-picked.png"));
+    EXPECT_TRUE(pageOver(page, theme, narrow).save(screenshotPath(QStringLiteral("weather-30-narrow-picked.png"))));
 
     view.reset();
     for (JournalEntry *entry : context->fetch<JournalEntry>())
         context->remove(entry);
     ASSERT_FALSE(context->save().has_value());
     theme = {ColorPalettePreference::Cool, ColorScheme::Dark};
-    EmotionalWeatherView &empty = makeView(true, QSize(900, 760));
-    shoot(empty, QStringLiteral("weather-empty-cool-dark.png"));
+    const QSize size(900, 760);
+    EmotionalWeatherView &empty = makeView(true, size);
+    EXPECT_TRUE(pageOver(empty, theme, size).save(screenshotPath(QStringLiteral("weather-empty-cool-dark.png"))));
 }
 
 } // namespace

@@ -265,6 +265,70 @@ TEST_F(EntryListViewTest, AHugeOneLineEntryGetsAShortTwoLineCardWithoutStalling)
     EXPECT_GT(huge1.height(), rtl.height() - TimelineLayout::kListBottom); // two lines against one
 }
 
+TEST_F(EntryListViewTest, CardsShownAgainAtAnotherWidthAreSpacedForThatWidth)
+{
+    // Titles from 34 to 48 characters: around the wrap width of both columns
+    // below, so some take one line in one and two in the other.
+    const QString sentence = QStringLiteral("Walked along the quiet river before work and then sat down");
+    for (int n = 34; n <= 48; ++n)
+        h.seed(sentence.left(n).trimmed(), 0.1 * (n % 4), n);
+    build();
+    // Where each row begins: the room the rows before it were given.
+    auto tops = [](TimelineListView &list) {
+        QList<int> out;
+        const int first = list.visualRect(list.model()->index(0, 0)).top();
+        for (int row = 0; row < list.model()->rowCount(); ++row)
+            out << list.visualRect(list.model()->index(row, 0)).top() - first;
+        return out;
+    };
+    auto freshTops = [&](int width) {
+        QWidget freshHost;
+        freshHost.resize(width, 640);
+        new ThemeScope(&freshHost, ZephyrTheme{});
+        auto *fresh = new EntryListView(*h.vm, recordingActions(), &freshHost);
+        fresh->setGeometry(0, 0, width, 640);
+        freshHost.show();
+        drainEvents();
+        QTest::qWait(150);
+        return tops(*fresh->timeline());
+    };
+    // As the window's splitter brings the column back from another screen:
+    // shown at its smallest width first (and drawn, or asked about, at
+    // once), then widened to its place with the height unchanged.
+    auto hideThenShowThrough = [&](int first, int last) {
+        view->hide();
+        drainEvents();
+        view->setGeometry(0, 0, first, 640);
+        view->show();
+        (void)tops(timeline()); // anything asking for a card's place lays the list out
+        view->setGeometry(0, 0, last, 640);
+        drainEvents();
+        QTest::qWait(150);
+        drainEvents();
+    };
+
+    const QList<int> wide = freshTops(440);
+    const QList<int> narrow = freshTops(280);
+    ASSERT_EQ(wide.size(), narrow.size());
+    ASSERT_NE(wide, narrow) << "some title must wrap only in the narrow column";
+    hideThenShowThrough(280, 440);
+    EXPECT_EQ(tops(timeline()), wide);
+    hideThenShowThrough(440, 280);
+    EXPECT_EQ(tops(timeline()), narrow);
+    // The scroll bar going or coming changes only the width as well: without
+    // it the cards have the room of a column 10 wider.
+    view->setGeometry(0, 0, 340, 640);
+    drainEvents();
+    timeline().setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QTest::qWait(150);
+    drainEvents();
+    EXPECT_EQ(tops(timeline()), freshTops(350));
+    timeline().setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QTest::qWait(150);
+    drainEvents();
+    EXPECT_EQ(tops(timeline()), freshTops(340));
+}
+
 TEST_F(EntryListViewTest, ContextMenuOffersOpenEditAndDelete)
 {
     h.seed(QStringLiteral("Menu me"), 0.5, 1);
