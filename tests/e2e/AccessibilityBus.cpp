@@ -112,12 +112,24 @@ void AccessibilityBus::addTo(QProcessEnvironment &environment) const
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
 }
 
+QDBusMessage AccessibilityBus::callAt(const QString &service, const QString &path, const QString &interface,
+                                      const QString &member, const QVariantList &arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(arguments);
+    return m_connection->call(message, QDBus::Block, kCallTimeoutMs);
+}
+
+QDBusMessage AccessibilityBus::call(const Node &node, const QString &interface, const QString &member,
+                                    const QVariantList &arguments)
+{
+    return callAt(node.service, node.path, interface, member, arguments);
+}
+
 QString AccessibilityBus::nameOf(const QString &service, const QString &path)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
-    get << QString::fromLatin1(kAccessible) << QStringLiteral("Name");
-    const QDBusMessage reply = m_connection->call(get, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = callAt(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                      QStringLiteral("Get"), {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().first().value<QDBusVariant>().variant().toString();
@@ -157,16 +169,12 @@ QList<AccessibilityBus::Node> AccessibilityBus::objects(const QString &applicati
     while (!stack.isEmpty() && found.size() < kMaxObjects) {
         const Pending at = stack.takeLast();
         Node node{*service, at.path, {}, nameOf(*service, at.path), false};
-        const QDBusMessage role = m_connection->call(
-            QDBusMessage::createMethodCall(*service, at.path, QString::fromLatin1(kAccessible),
-                                           QStringLiteral("GetRoleName")),
-            QDBus::Block, kCallTimeoutMs);
+        const QDBusMessage role = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                         QStringLiteral("GetRoleName"));
         if (role.type() == QDBusMessage::ReplyMessage && !role.arguments().isEmpty())
             node.role = role.arguments().first().toString();
-        const QDBusMessage state = m_connection->call(
-            QDBusMessage::createMethodCall(*service, at.path, QString::fromLatin1(kAccessible),
-                                           QStringLiteral("GetState")),
-            QDBus::Block, kCallTimeoutMs);
+        const QDBusMessage state = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                          QStringLiteral("GetState"));
         if (state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty()) {
             const QDBusArgument bits = state.arguments().first().value<QDBusArgument>();
             QList<uint> words;
@@ -176,10 +184,8 @@ QList<AccessibilityBus::Node> AccessibilityBus::objects(const QString &applicati
         found.append(node);
         if (at.depth >= kMaxDepth)
             continue;
-        const QDBusMessage children = m_connection->call(
-            QDBusMessage::createMethodCall(*service, at.path, QString::fromLatin1(kAccessible),
-                                           QStringLiteral("GetChildren")),
-            QDBus::Block, kCallTimeoutMs);
+        const QDBusMessage children = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                             QStringLiteral("GetChildren"));
         if (children.type() != QDBusMessage::ReplyMessage || children.arguments().isEmpty())
             continue;
         const QDBusArgument list = children.arguments().first().value<QDBusArgument>();
@@ -206,10 +212,7 @@ QList<AccessibilityBus::Node> AccessibilityBus::objects(const QString &applicati
 
 bool AccessibilityBus::press(const Node &node)
 {
-    QDBusMessage action = QDBusMessage::createMethodCall(node.service, node.path, QStringLiteral("org.a11y.atspi.Action"),
-                                                         QStringLiteral("DoAction"));
-    action << 0;
-    const QDBusMessage reply = m_connection->call(action, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), {0});
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
         && reply.arguments().first().toBool();
 }

@@ -8,6 +8,7 @@
 // involved, and nothing of the program is made for the test.
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QProcess>
@@ -15,6 +16,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QVariantList>
 
 #include <memory>
 #include <optional>
@@ -65,8 +67,15 @@ public:
     QList<Node> objects(const QString &application);
     // Runs the object's first action ("press" for a tab or a button).
     bool press(const Node &node);
+    // Calls `member` of `interface` on the object, as a screen reader or an
+    // inspector does, and waits for the answer: the reply, the program's
+    // error reply, or the bus's own error when no answer came.
+    QDBusMessage call(const Node &node, const QString &interface, const QString &member,
+                      const QVariantList &arguments = {});
 
 private:
+    QDBusMessage callAt(const QString &service, const QString &path, const QString &interface,
+                        const QString &member, const QVariantList &arguments = {});
     std::optional<QString> applicationService(const QString &application);
     QString nameOf(const QString &service, const QString &path);
 

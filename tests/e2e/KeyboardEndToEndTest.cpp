@@ -11,9 +11,6 @@
 
 #include "../voice/CapturePulseServer.h"
 
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
-
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QRegularExpression>
@@ -100,22 +97,6 @@ protected:
     // The entries' moments, newest first.
     QList<QDateTime> seeded;
 
-    void seed(const QStringList &texts)
-    {
-        StoreError error;
-        auto made = makeStoreContainerIn(home.storeFolder(), false, &error);
-        ASSERT_TRUE(made) << error.description().toStdString();
-        ModelContext context(made->container.get());
-        const QDateTime now = QDateTime::currentDateTime();
-        for (qsizetype i = 0; i < texts.size(); ++i)
-            seeded << now.addSecs(-3600 * (1 + 30 * i));
-        for (qsizetype i = 0; i < texts.size(); ++i)
-            context.insert(std::make_unique<JournalEntry>(QUuid::createUuid(), seeded.at(i),
-                                                          texts[i], std::nullopt, 0.2, KeywordFrequencies{},
-                                                          std::nullopt, QStringList{}, false));
-        ASSERT_FALSE(context.save().has_value());
-    }
-
     AccessibilityBus bus;
 };
 
@@ -125,7 +106,8 @@ TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
     const QStringList texts{QStringLiteral("Newest: coffee on the balcony"),
                             QStringLiteral("Middle: a long walk by the canal"),
                             QStringLiteral("Oldest: rain on the roof all night")};
-    seed(texts);
+    seeded = home.saveEntries(texts);
+    ASSERT_EQ(seeded.size(), texts.size());
     launchOnBus();
     const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
     ASSERT_TRUE(window) << whatHappened().toStdString();
