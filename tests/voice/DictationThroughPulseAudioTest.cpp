@@ -1,8 +1,8 @@
-// Whole dictations of several sentences with pauses between them, spoken
-// into a PulseAudio virtual microphone and heard through Qt capture, the
-// real recording session and a fresh offline recogniser. Where a pause falls
-// against the recogniser's end of utterance decides the merge order, so each
-// case uses other pause lengths; every sentence must be written once.
+// Whole dictations of several sentences with pauses between them, spoken by
+// flite into a PulseAudio virtual microphone and heard through Qt capture,
+// the real recording session and a fresh offline recogniser. Where a pause
+// falls against the recogniser's end of utterance decides the merge order,
+// so each case uses other pause lengths; every sentence must be written once.
 #include "voice/VoiceRecordingSession.h"
 
 #include "CapturePulseServer.h"
@@ -110,20 +110,14 @@ void dictate(const std::vector<std::int16_t> &audio, const std::function<void(Vo
     std::cout << "heard: " << heard->toStdString() << "\n";
 }
 
-// Qt Multimedia binds to one sound server per process, at first use: a
-// test that plays into one needs a process of its own.
-bool runsAlone()
-{
-    return ::testing::UnitTest::GetInstance()->test_to_run_count() == 1;
-}
-
 class DictationThroughPulseAudioTest : public ::testing::TestWithParam<Dictation>
 {
 };
 
 TEST_P(DictationThroughPulseAudioTest, EverySentenceIsWrittenOnce)
 {
-    if (!runsAlone())
+    // Qt Multimedia binds to one sound server per process, at first use.
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() != 1)
         GTEST_SKIP() << "needs a process of its own (ctest runs each case alone)";
     const Dictation &dictation = GetParam();
 
@@ -186,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
 // person: the recogniser's own test recording.
 TEST(DictationStopTest, StoppedRightAfterTheLastWordKeepsEveryWord)
 {
-    if (!runsAlone())
+    // Qt Multimedia binds to one sound server per process, at first use.
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() != 1)
         GTEST_SKIP() << "needs a process of its own (ctest runs each case alone)";
     const std::vector<std::int16_t> recording =
         test::readRawSamples(test::pocketsphinxRecording(QStringLiteral("goforward.raw")));
