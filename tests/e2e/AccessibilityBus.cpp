@@ -57,18 +57,30 @@ void AccessibilityBus::addTo(QProcessEnvironment &environment) const
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
 }
 
+QDBusMessage AccessibilityBus::callAt(const QString &service, const QString &path, const QString &interface,
+                                      const QString &member, const QVariantList &arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
+    message.setArguments(arguments);
+    return m_connection->call(message, QDBus::Block, kCallTimeoutMs);
+}
+
+QDBusMessage AccessibilityBus::call(const Node &node, const QString &interface, const QString &member,
+                                    const QVariantList &arguments)
+{
+    return callAt(node.service, node.path, interface, member, arguments);
+}
+
 QString AccessibilityBus::nameOf(const QString &service, const QString &path)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
-    get << QString::fromLatin1(kAccessible) << QStringLiteral("Name");
-    const QDBusMessage reply = m_connection->call(get, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = callAt(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                      QStringLiteral("Get"), {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().first().value<QDBusVariant>().variant().toString();
 }
 
-std::optional<QString> AccessibilityBus::applicationService()
+std::optional<QString> AccessibilityBus::applicationService(const QString &application)
 {
     if (!m_connection)
         return std::nullopt;
@@ -79,46 +91,49 @@ std::optional<QString> AccessibilityBus::applicationService()
     if (list.type() != QDBusMessage::ReplyMessage || list.arguments().isEmpty())
         return std::nullopt;
     for (const QString &service : list.arguments().first().toStringList()) {
-        if (service.startsWith(QLatin1Char(':')) && service != m_connection->baseService()
-            && nameOf(service, QString::fromLatin1(kRootPath)) == u"Zephyrnote")
+        if (!service.startsWith(QLatin1Char(':')) || service == m_connection->baseService())
+            continue;
+        if (nameOf(service, QString::fromLatin1(kRootPath)) == application)
             return service;
     }
     return std::nullopt;
 }
 
-QList<AccessibilityBus::Node> AccessibilityBus::shown()
+QList<AccessibilityBus::Node> AccessibilityBus::objects(const QString &application)
 {
     QList<Node> found;
-    const std::optional<QString> service = applicationService();
+    const std::optional<QString> service = applicationService(application);
     if (!service)
         return found;
-    const auto call = [&](const QString &path, const QString &method) {
-        const QDBusMessage reply = m_connection->call(
-            QDBusMessage::createMethodCall(*service, path, QString::fromLatin1(kAccessible), method), QDBus::Block,
-            kCallTimeoutMs);
-        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() ? reply.arguments().first()
-                                                                                          : QVariant();
-    };
     struct Pending
     {
         QString path;
         int depth;
     };
     QList<Pending> stack{{QString::fromLatin1(kRootPath), 0}};
-    for (int seen = 0; !stack.isEmpty() && seen < kMaxObjects; ++seen) {
+    while (!stack.isEmpty() && found.size() < kMaxObjects) {
         const Pending at = stack.takeLast();
-        Node node{*service, at.path, call(at.path, QStringLiteral("GetRoleName")).toString(),
-                  nameOf(*service, at.path), false};
-        QList<uint> state;
-        if (const QVariant bits = call(at.path, QStringLiteral("GetState")); bits.isValid())
-            bits.value<QDBusArgument>() >> state;
-        node.showing = !state.isEmpty() && (state.first() & (1u << kStateShowing));
-        if (node.showing)
-            found.append(node);
-        const QVariant children = call(at.path, QStringLiteral("GetChildren"));
-        if (at.depth >= kMaxDepth || !children.isValid())
+        Node node{*service, at.path, {}, nameOf(*service, at.path), false};
+        const QDBusMessage role = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                         QStringLiteral("GetRoleName"));
+        if (role.type() == QDBusMessage::ReplyMessage && !role.arguments().isEmpty())
+            node.role = role.arguments().first().toString();
+        const QDBusMessage state = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                          QStringLiteral("GetState"));
+        if (state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty()) {
+            const QDBusArgument bits = state.arguments().first().value<QDBusArgument>();
+            QList<uint> words;
+            bits >> words;
+            node.showing = !words.isEmpty() && (words.first() & (1u << kStateShowing));
+        }
+        found.append(node);
+        if (at.depth >= kMaxDepth)
             continue;
-        const QDBusArgument list = children.value<QDBusArgument>();
+        const QDBusMessage children = callAt(*service, at.path, QString::fromLatin1(kAccessible),
+                                             QStringLiteral("GetChildren"));
+        if (children.type() != QDBusMessage::ReplyMessage || children.arguments().isEmpty())
+            continue;
+        const QDBusArgument list = children.arguments().first().value<QDBusArgument>();
         QList<Pending> next;
         list.beginArray();
         while (!list.atEnd()) {
@@ -137,6 +152,15 @@ QList<AccessibilityBus::Node> AccessibilityBus::shown()
         for (auto it = next.rbegin(); it != next.rend(); ++it)
             stack.append(*it);
     }
+    return found;
+}
+
+QList<AccessibilityBus::Node> AccessibilityBus::shown()
+{
+    QList<Node> found;
+    for (const Node &node : objects(QStringLiteral("Zephyrnote")))
+        if (node.showing)
+            found.append(node);
     return found;
 }
 
@@ -170,10 +194,7 @@ std::string AccessibilityBus::shownNames()
 
 bool AccessibilityBus::press(const Node &node)
 {
-    QDBusMessage action = QDBusMessage::createMethodCall(node.service, node.path, QStringLiteral("org.a11y.atspi.Action"),
-                                                         QStringLiteral("DoAction"));
-    action << 0;
-    const QDBusMessage reply = m_connection->call(action, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), {0});
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
         && reply.arguments().first().toBool();
 }

@@ -10,11 +10,13 @@
 #include "../app/theme/FakePortal.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QThread>
+#include <QVariantList>
 
 #include <chrono>
 #include <functional>
@@ -61,8 +63,11 @@ public:
     // Points a program at this bus, with its accessibility switched on.
     void addTo(QProcessEnvironment &environment) const;
 
-    // The program's objects on screen now, depth first, without the items
-    // of a list longer than 40.
+    // Every object of the application that calls itself `application`,
+    // depth first, without the items of a list longer than 40; empty while
+    // no such application is on the bus.
+    QList<Node> objects(const QString &application);
+    // The program's objects on screen now, in the same order.
     QList<Node> shown();
     // Waits for an object on screen that passes `test`; the first.
     std::optional<Node> waitFor(const std::function<bool(const Node &)> &test,
@@ -73,9 +78,16 @@ public:
     std::string shownNames();
     // Runs the object's first action ("press" for a tab or a button).
     bool press(const Node &node);
+    // Calls `member` of `interface` on the object, as a screen reader or an
+    // inspector does, and waits for the answer: the reply, the program's
+    // error reply, or the bus's own error when no answer came.
+    QDBusMessage call(const Node &node, const QString &interface, const QString &member,
+                      const QVariantList &arguments = {});
 
 private:
-    std::optional<QString> applicationService();
+    QDBusMessage callAt(const QString &service, const QString &path, const QString &interface,
+                        const QString &member, const QVariantList &arguments = {});
+    std::optional<QString> applicationService(const QString &application);
     QString nameOf(const QString &service, const QString &path);
 
     PrivateSessionBus m_bus;

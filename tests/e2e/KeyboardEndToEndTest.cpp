@@ -11,9 +11,6 @@
 
 #include "../voice/CapturePulseServer.h"
 
-#include "core/JournalEntry.h"
-#include "core/StoreFactory.h"
-
 #include <QLocale>
 #include <QThread>
 
@@ -66,19 +63,9 @@ TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
     home.markOnboardingDone();
     // Three entries on three days, newest first.
     QList<QDate> days;
-    {
-        auto made = makeStoreContainerIn(home.storeFolder(), false);
-        ASSERT_TRUE(made);
-        ModelContext context(made->container.get());
-        for (int i = 0; i < 3; ++i) {
-            const QDateTime at = QDateTime::currentDateTime().addSecs(-3600 * (1 + 30 * i));
-            days << at.date();
-            context.insert(std::make_unique<JournalEntry>(QUuid::createUuid(), at, QStringLiteral("Walk %1").arg(i),
-                                                          std::nullopt, 0.2, KeywordFrequencies{}, std::nullopt,
-                                                          QStringList{}, false));
-        }
-        ASSERT_FALSE(context.save().has_value());
-    }
+    for (const QDateTime &at : home.saveEntries({QStringLiteral("Walk 0"), QStringLiteral("Walk 1"), QStringLiteral("Walk 2")}))
+        days << at.date();
+    ASSERT_EQ(days.size(), 3);
     launchOnBus();
     const QString window = journalWindow();
     ASSERT_FALSE(window.isEmpty());

@@ -94,6 +94,30 @@ void PrivateHome::markOnboardingDone() const
     ini.write("[General]\nsettings.onboardingCompleted=true\n");
 }
 
+QList<QDateTime> PrivateHome::saveEntries(const QStringList &texts) const
+{
+    QList<QDateTime> moments;
+    StoreError error;
+    auto made = makeStoreContainerIn(storeFolder(), false, &error);
+    if (!made) {
+        ADD_FAILURE() << error.description().toStdString();
+        return moments;
+    }
+    ModelContext context(made->container.get());
+    const QDateTime now = QDateTime::currentDateTime();
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        moments << now.addSecs(-3600 * (1 + 30 * i));
+        context.insert(std::make_unique<JournalEntry>(QUuid::createUuid(), moments.last(), texts[i], std::nullopt,
+                                                      0.2, KeywordFrequencies{}, std::nullopt, QStringList{},
+                                                      false));
+    }
+    if (const auto failed = context.save()) {
+        ADD_FAILURE() << "the entries were not saved";
+        return {};
+    }
+    return moments;
+}
+
 QProcessEnvironment PrivateHome::environment(const QString &display, const QString &platform) const
 {
     QProcessEnvironment env;

@@ -5,6 +5,8 @@
 
 #include "support/TestSupport.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -49,6 +51,10 @@ public:
     // The journal's store folder.
     QString storeFolder() const { return dataFolder() + QStringLiteral("/Zephyrnote"); }
     void markOnboardingDone() const;
+    // Saves entries with these texts in the journal's store before the
+    // program starts, newest first: an hour ago, then 30 hours apart. Their
+    // moments; none when they could not be saved.
+    QList<QDateTime> saveEntries(const QStringList &texts) const;
     QProcessEnvironment environment(const QString &display, const QString &platform) const;
 
 private:

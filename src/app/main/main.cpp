@@ -1,5 +1,6 @@
 // The zephyrnote program: the journal's main window.
 
+#include "app/shell/AccessibilityBridgeGuard.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/QuitController.h"
 #include "app/shell/SingleInstance.h"
@@ -24,6 +25,9 @@ int main(int argc, char *argv[])
     // One look on every desktop, so the theme's light and dark palettes
     // reach every control.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Screen readers and accessibility inspectors may ask anything of the
+    // program's accessible objects without ending it.
+    zn::AccessibilityBridgeGuard accessibilityGuard;
     const bool hasDisplay = QGuiApplication::platformName() != QLatin1String("offscreen")
         && QGuiApplication::platformName() != QLatin1String("minimal");
 

@@ -27,6 +27,12 @@ QRadialGradient softDisk(QPointF centre, double radius, double sigma, const QCol
 {
     const double outer = radius + 3.0 * sigma;
     QRadialGradient gradient(centre, outer);
+    // An orb laid out with no room yet has nothing to soften (and its stops
+    // would fall at 0/0).
+    if (!(outer > 0.0)) {
+        gradient.setColorAt(0.0, Qt::transparent);
+        return gradient;
+    }
     constexpr int kStops = 14;
     const double from = std::max(0.0, radius - 3.0 * sigma);
     gradient.setColorAt(0.0, withAlpha(color, opacity));
