@@ -241,34 +241,19 @@ TEST_F(EditorSessionTest, SteadyWritingIsNeverMoreThanThreeSecondsFromTheStore)
     EXPECT_EQ(stored(entry->id())->rawText(), text::trimmed(edited));
 }
 
-TEST_F(EditorSessionTest, AFlushBeforeQuittingSaysWhyTheStoreRefused)
+TEST_F(EditorSessionTest, AFlushBeforeQuittingSaysWhyTheStoreRefusedAnEdit)
 {
     // Nothing pending: nothing to say.
     EXPECT_FALSE(m_session->flushBeforeQuitting());
 
-    // A new entry: its autosave shows nothing, but the flush says why.
-    m_session->startNewDraft();
-    const QUuid rowId = *m_session->draftRowID();
-    m_session->setDraftText(kHappy);
-    failSaves(QStringLiteral("No space left on device"));
-    m_clock.advance(1200ms);
-    EXPECT_TRUE(m_statuses.isEmpty());
-    const auto refused = m_session->flushBeforeQuitting();
-    ASSERT_TRUE(refused);
-    EXPECT_TRUE(refused->description().contains(QStringLiteral("No space left on device")));
-    EXPECT_EQ(m_session->draftText(), kHappy);
-    EXPECT_EQ(m_session->mode(), DetailMode::ComposingDraft);
-    EXPECT_EQ(stored(rowId)->rawText(), QString());
-    m_container->setSaveFailureInjector({});
-    EXPECT_FALSE(m_session->flushBeforeQuitting());
-    EXPECT_EQ(stored(rowId)->rawText(), kHappy);
-
-    // An edited entry: the refusal also shows beside the editor.
+    // The refusal also shows beside the editor; the text stays to be saved.
     JournalEntry *entry = seed(QStringLiteral("Before"));
     m_session->openEntry(entry, true);
     m_session->setDraftText(kGloomy);
     failSaves(QStringLiteral("No space left on device"));
-    ASSERT_TRUE(m_session->flushBeforeQuitting());
+    const auto refused = m_session->flushBeforeQuitting();
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->description().contains(QStringLiteral("No space left on device")));
     EXPECT_TRUE(m_session->saveStatus().isError());
     EXPECT_EQ(m_session->draftText(), kGloomy);
     m_container->setSaveFailureInjector({});

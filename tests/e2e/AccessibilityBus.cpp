@@ -5,12 +5,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QStandardPaths>
-
-#include <csignal>
-
-#include <sys/prctl.h>
 
 namespace zn::test {
 namespace {
@@ -35,65 +29,16 @@ AccessibilityBus::~AccessibilityBus()
     }
     m_serviceThread.quit();
     m_serviceThread.wait();
-    m_service.reset();
-    if (m_daemon && m_daemon->state() != QProcess::NotRunning) {
-        m_daemon->terminate();
-        if (!m_daemon->waitForFinished(3000)) {
-            m_daemon->kill();
-            m_daemon->waitForFinished(1000);
-        }
-    }
 }
 
 QString AccessibilityBus::start()
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (program.isEmpty())
-        return QStringLiteral("dbus-daemon is not installed (Debian package dbus-daemon)");
-    // A bus that starts no services: nothing runs on it but the program
-    // and this test.
-    const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    if (!m_folder.isValid() || !file.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write the bus configuration");
-    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>session</type>\n"
-               "  <listen>unix:dir=" + m_folder.path().toLocal8Bit() + "</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n");
-    file.close();
-    m_daemon = std::make_unique<QProcess>();
-    m_daemon->setStandardErrorFile(QProcess::nullDevice());
-    // It ends with this test process, even one killed on its time-out.
-    m_daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_daemon->start(program, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                              QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-    if (!m_daemon->waitForStarted(5000))
-        return QStringLiteral("dbus-daemon did not start: ") + m_daemon->errorString();
-    QByteArray written;
-    QElapsedTimer timer;
-    timer.start();
-    while (!written.contains('\n') && timer.elapsed() < 10000) {
-        if (m_daemon->state() != QProcess::Running)
-            return QStringLiteral("dbus-daemon ended before it named its address");
-        m_daemon->waitForReadyRead(200);
-        written += m_daemon->readAllStandardOutput();
-    }
-    m_address = QString::fromLocal8Bit(written).trimmed();
-    if (m_address.isEmpty())
-        return QStringLiteral("dbus-daemon named no address in 10 s");
-    m_connection = QDBusConnection::connectToBus(m_address, QStringLiteral("zn-accessibility-") + m_address);
+    if (!m_bus.isRunning())
+        return QStringLiteral("no message bus of the run's own (Debian package dbus-daemon)");
+    m_connection = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("zn-accessibility"));
     if (!m_connection->isConnected())
         return QStringLiteral("cannot connect to the run's bus: ") + m_connection->lastError().message();
-
-    m_service = std::make_unique<AccessibilityBusService>(m_address);
+    m_service = std::make_unique<AccessibilityBusService>(m_bus.address());
     m_serviceThread.start();
     m_service->moveToThread(&m_serviceThread);
     if (!m_connection->registerObject(QStringLiteral("/org/a11y/bus"), m_service.get(),
@@ -108,7 +53,7 @@ void AccessibilityBus::addTo(QProcessEnvironment &environment) const
     // Qt's accessibility bridge asks the session bus for "org.a11y.Bus" and
     // publishes where it is told; "always on" stands for a screen reader
     // that is running.
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
 }
 
@@ -208,6 +153,43 @@ QList<AccessibilityBus::Node> AccessibilityBus::objects(const QString &applicati
             stack.append(*it);
     }
     return found;
+}
+
+QList<AccessibilityBus::Node> AccessibilityBus::shown()
+{
+    QList<Node> found;
+    for (const Node &node : objects(QStringLiteral("Zephyrnote")))
+        if (node.showing)
+            found.append(node);
+    return found;
+}
+
+std::optional<AccessibilityBus::Node> AccessibilityBus::waitFor(const std::function<bool(const Node &)> &test,
+                                                                std::chrono::milliseconds timeout)
+{
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        for (const Node &node : shown())
+            if (test(node))
+                return node;
+        QThread::msleep(200);
+    } while (timer.elapsed() < timeout.count());
+    return std::nullopt;
+}
+
+bool AccessibilityBus::shows(const QString &name, std::chrono::milliseconds timeout)
+{
+    return waitFor([&](const Node &node) { return node.name == name; }, timeout).has_value();
+}
+
+std::string AccessibilityBus::shownNames()
+{
+    QStringList names;
+    for (const Node &node : shown())
+        if (!node.name.isEmpty())
+            names << node.name;
+    return names.join(QStringLiteral(" | ")).toStdString();
 }
 
 bool AccessibilityBus::press(const Node &node)

@@ -7,17 +7,19 @@
 // the same bus is the accessibility bus. No other program on the machine is
 // involved, and nothing of the program is made for the test.
 
+#include "../app/theme/FakePortal.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QList>
 #include <QObject>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QVariantList>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -48,7 +50,7 @@ public:
         QString path;
         QString role; // AT-SPI role name: "label", "page tab", …
         QString name;
-        bool showing = false; // on screen now (not on a hidden tab page)
+        bool showing = false; // on screen now (not on a hidden page)
     };
 
     AccessibilityBus() = default;
@@ -65,6 +67,15 @@ public:
     // depth first, without the items of a list longer than 40; empty while
     // no such application is on the bus.
     QList<Node> objects(const QString &application);
+    // The program's objects on screen now, in the same order.
+    QList<Node> shown();
+    // Waits for an object on screen that passes `test`; the first.
+    std::optional<Node> waitFor(const std::function<bool(const Node &)> &test,
+                                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Whether an object on screen has the name `name` within `timeout`.
+    bool shows(const QString &name, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The names on screen, for a failure message.
+    std::string shownNames();
     // Runs the object's first action ("press" for a tab or a button).
     bool press(const Node &node);
     // Calls `member` of `interface` on the object, as a screen reader or an
@@ -79,9 +90,7 @@ private:
     std::optional<QString> applicationService(const QString &application);
     QString nameOf(const QString &service, const QString &path);
 
-    QTemporaryDir m_folder;
-    std::unique_ptr<QProcess> m_daemon;
-    QString m_address;
+    PrivateSessionBus m_bus;
     std::optional<QDBusConnection> m_connection;
     // Answers on a thread of its own: the test's thread blocks while it
     // waits on the program.

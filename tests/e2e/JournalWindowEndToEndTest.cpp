@@ -5,10 +5,6 @@
 
 #include "X11Session.h"
 
-#include "core/JournalEntry.h"
-#include "core/JournalQueries.h"
-#include "core/StoreFactory.h"
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -23,55 +19,35 @@ using namespace std::chrono_literals;
 
 const QString kTyped = QStringLiteral("Walked by the river at dawn and felt calm and grateful");
 
-class JournalWindowEndToEnd : public EndToEndTest
-{
-protected:
-    // The saved (non-draft) entries in the program's store, read with a
-    // store connection of this test's own.
-    QStringList savedTexts()
-    {
-        StoreError error;
-        auto made = makeStoreContainerIn(home.storeFolder(), false, &error);
-        if (!made) {
-            ADD_FAILURE() << error.description().toStdString();
-            return {};
-        }
-        ModelContext context(made->container.get());
-        QStringList texts;
-        for (JournalEntry *entry : fetchAllEntries(context))
-            if (!entry->isDraft())
-                texts << entry->rawText();
-        return texts;
-    }
-};
+using JournalWindowEndToEnd = EndToEndTest;
 
 TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
 {
     home.markOnboardingDone();
     launch();
-    const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
-    ASSERT_TRUE(window) << whatHappened().toStdString();
+    const QString window = journalWindow();
+    ASSERT_FALSE(window.isEmpty());
 
-    keys(*window, {QStringLiteral("ctrl+n")});
+    keys(window, {QStringLiteral("ctrl+n")});
     QThread::msleep(300);
-    type(*window, kTyped);
-    keys(*window, {QStringLiteral("ctrl+s")});
+    type(window, kTyped);
+    keys(window, {QStringLiteral("ctrl+s")});
     QThread::msleep(500);
-    keys(*window, {QStringLiteral("ctrl+q")});
+    keys(window, {QStringLiteral("ctrl+q")});
     ASSERT_TRUE(waitForExit(15s)) << "the program did not quit on Ctrl+Q";
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0) << whatHappened().toStdString();
-    EXPECT_TRUE(savedTexts().contains(kTyped)) << savedTexts().join(" | ").toStdString();
+    EXPECT_TRUE(storedTexts(false).contains(kTyped)) << storedTexts(false).join(" | ").toStdString();
 
     // Started again, the journal opens with the entry and loses nothing
     // on the way out.
     launch();
-    const auto again = waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s);
-    ASSERT_TRUE(again) << whatHappened().toStdString();
-    keys(*again, {QStringLiteral("ctrl+q")});
+    const QString again = journalWindow();
+    ASSERT_FALSE(again.isEmpty());
+    keys(again, {QStringLiteral("ctrl+q")});
     ASSERT_TRUE(waitForExit(15s));
     EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(savedTexts().count(kTyped), 1);
+    EXPECT_EQ(storedTexts(false).count(kTyped), 1);
 }
 
 TEST_F(JournalWindowEndToEnd, AStoreThatCannotBeOpenedEndsWithStatusOneAndSaysWhy)

@@ -1,6 +1,7 @@
 #include "X11Session.h"
 
 #include "core/JournalEntry.h"
+#include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
 
 #include <QCoreApplication>
@@ -215,11 +216,29 @@ void EndToEndTest::TearDown()
     }
     // The program's whole group has ended; anything still carrying the mark
     // left the group on its own and would outlive the test.
-    if (const QList<qint64> left = started.running(); !left.isEmpty()) {
-        ADD_FAILURE() << "processes started by the program outlived it:\n"
-                      << MarkedProcesses::describe(left).toStdString();
-        started.killAll();
+    const QList<qint64> left = markedProcesses();
+    QStringList named;
+    for (qint64 pid : left) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        command.open(QIODevice::ReadOnly);
+        named << QStringLiteral("%1 %2").arg(pid).arg(QString::fromLocal8Bit(command.readAll().replace('\0', ' ')));
+        ::kill(pid_t(pid), SIGKILL);
     }
+    EXPECT_TRUE(left.isEmpty()) << "processes started by the program outlived it:\n"
+                                << named.join(u'\n').toStdString();
+}
+
+QList<qint64> EndToEndTest::markedProcesses() const
+{
+    const QByteArray wanted = "ZN_TEST_PROCESS_MARK=" + mark.toLatin1();
+    QList<qint64> found;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // A zombie keeps no environment: gone, once its parent reaps it.
+        QFile variables(QStringLiteral("/proc/%1/environ").arg(entry));
+        if (entry.toLongLong() > 0 && variables.open(QIODevice::ReadOnly) && variables.readAll().split('\0').contains(wanted))
+            found << entry.toLongLong();
+    }
+    return found;
 }
 
 void EndToEndTest::launch(const QString &platform, const QProcessEnvironment &extra)
@@ -232,7 +251,7 @@ void EndToEndTest::launch(const QString &platform, const QProcessEnvironment &ex
 void EndToEndTest::startMarked(QProcess &process, const QString &program, const QStringList &arguments,
                                QProcessEnvironment environment)
 {
-    started.mark(environment);
+    environment.insert(QStringLiteral("ZN_TEST_PROCESS_MARK"), mark);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     // A group of its own, so the program and its children end together; and
@@ -263,6 +282,42 @@ void EndToEndTest::type(const QString &window, const QString &text)
 bool EndToEndTest::waitForExit(std::chrono::milliseconds timeout)
 {
     return app.state() == QProcess::NotRunning || app.waitForFinished(int(timeout.count()));
+}
+
+QString EndToEndTest::journalWindow()
+{
+    const auto window = waitForWindow(display.name(), QStringLiteral("^Timeline"), std::chrono::seconds(30));
+    EXPECT_TRUE(window) << whatHappened().toStdString();
+    return window.value_or(QString());
+}
+
+std::optional<QString> EndToEndTest::waitForDialogOver(const QString &main, std::chrono::milliseconds timeout)
+{
+    std::optional<QString> found;
+    waitUntil([&] {
+        const auto ids = xdotool(display.name(), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                  QStringLiteral("--class"), QStringLiteral("zephyrnote")});
+        for (const QString &id : ids.value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (id != main)
+                found = id;
+        return found.has_value();
+    }, timeout);
+    return found;
+}
+
+QStringList EndToEndTest::storedTexts(bool drafts, const QString &folder)
+{
+    StoreError error;
+    auto made = makeStoreContainerIn(folder.isEmpty() ? home.storeFolder() : folder, false, &error);
+    if (!made) {
+        ADD_FAILURE() << error.description().toStdString();
+        return {};
+    }
+    QStringList texts;
+    for (JournalEntry *entry : fetchAllEntries(*made->container->mainContext()))
+        if (entry->isDraft() == drafts)
+            texts << entry->rawText();
+    return texts;
 }
 
 } // namespace zn::test

@@ -3,7 +3,6 @@
 // A private X display (Xvfb) and a private home for one run of the real
 // program, both removed afterwards.
 
-#include "support/MarkedProcesses.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -11,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -70,9 +70,10 @@ std::optional<QString> waitForWindow(const QString &display, const QString &patt
 
 // A run of the built program on its own display and home: skipped where the
 // program, xdotool or Xvfb is missing. The program runs in a process group
-// of its own and carries the test's mark; when the test ends the group is
-// killed if still running, and any process it started that outlived it
-// fails the test.
+// of its own and carries the test's mark in its environment, which every
+// process it starts inherits; when the test ends the group is killed if
+// still running, and any marked process that outlived it (one that left
+// the group, a daemon) fails the test, named, and is killed.
 class EndToEndTest : public ::testing::Test
 {
 protected:
@@ -91,6 +92,16 @@ protected:
     void keys(const QString &window, const QStringList &sequence, int delayMs = 60);
     void type(const QString &window, const QString &text);
     bool waitForExit(std::chrono::milliseconds timeout);
+    // The journal's window once it shows; empty, and the test failed, when
+    // it does not within 30 s.
+    QString journalWindow();
+    // A visible window of the program other than `main`: a dialog over it.
+    std::optional<QString> waitForDialogOver(const QString &main, std::chrono::milliseconds timeout);
+    // The drafts' or the saved entries' texts in the journal at `folder`
+    // (the program's own when empty), read while no program holds it.
+    QStringList storedTexts(bool drafts, const QString &folder = {});
+    // Running processes that carry this test's mark.
+    QList<qint64> markedProcesses() const;
     // For a failure message: whether the program still runs, the windows
     // on the display and what the program wrote to its error output.
     QString whatHappened();
@@ -98,7 +109,7 @@ protected:
     QString binary;
     XvfbDisplay display;
     PrivateHome home;
-    MarkedProcesses started;
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QProcess app;
 };
 

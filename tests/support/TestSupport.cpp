@@ -28,34 +28,6 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
     return true;
 }
 
-namespace {
-QtWarningLog *activeLog = nullptr;
-} // namespace
-
-QtWarningLog::QtWarningLog()
-{
-    Q_ASSERT(!activeLog);
-    activeLog = this;
-    m_previous = qInstallMessageHandler(&QtWarningLog::record);
-}
-
-QtWarningLog::~QtWarningLog()
-{
-    qInstallMessageHandler(m_previous);
-    activeLog = nullptr;
-}
-
-void QtWarningLog::record(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg) {
-        if (activeLog && activeLog->m_previous)
-            activeLog->m_previous(type, context, message);
-        return;
-    }
-    if (activeLog)
-        activeLog->m_messages.append(message);
-}
-
 QString sourcePath(const QString &relative)
 {
     QString root = qEnvironmentVariable("ZN_SOURCE_DIR");

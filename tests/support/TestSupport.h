@@ -3,9 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QtMessageHandler>
-
-#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -28,24 +25,6 @@ private:
 // Returns the final value of `done`.
 bool waitUntil(const std::function<bool()> &done,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-
-// Collects the warnings (and worse) Qt and the program print while it
-// lives, instead of letting them reach the output; one at a time.
-class QtWarningLog
-{
-public:
-    QtWarningLog();
-    ~QtWarningLog();
-    QtWarningLog(const QtWarningLog &) = delete;
-    QtWarningLog &operator=(const QtWarningLog &) = delete;
-
-    QStringList messages() const { return m_messages; }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message);
-    QStringList m_messages;
-    QtMessageHandler m_previous = nullptr;
-};
 
 // Absolute path of a file in the source tree (for shipped data and fixtures).
 QString sourcePath(const QString &relative);

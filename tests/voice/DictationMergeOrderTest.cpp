@@ -180,26 +180,6 @@ TEST_F(DictationMergeOrderTest, TheFinalOfTheLastSentenceAfterStopReplacesItsGue
     EXPECT_EQ(occurrences(s.transcript(), QStringLiteral("along the river")), 1) << s.transcript().toStdString();
 }
 
-TEST_F(DictationMergeOrderTest, TheSameSentenceSaidThreeTimesIsWrittenThreeTimes)
-{
-    // As dictated with pauses between, the last stopped right after its
-    // final word: each time the recogniser guesses, then finalises (the
-    // second after a pause committed its guess, the third during the stop).
-    const QString go = QStringLiteral("go forward ten meters");
-    speak(QStringLiteral("go forward ten"));
-    h.hear(go, true);
-    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
-    speak(QStringLiteral("go forward"));
-    speak(go);
-    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
-    h.hear(go, true);
-    speak(QStringLiteral("go forward ten"));
-    h.platform->finalizeEmitsFinal = go;
-    ASSERT_TRUE(h.await([&](auto done) { s.stop(done); }));
-    EXPECT_EQ(s.phase(), VoicePhase::reviewing);
-    EXPECT_EQ(s.transcript(), QStringList({go, go, go}).join(u' '));
-}
-
 TEST_F(DictationMergeOrderTest, TheOlderRecognizersWholeTextFinalIsNotRepeated)
 {
     // The whole text so far on every report; pauses commit what is new.

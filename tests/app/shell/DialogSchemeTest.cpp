@@ -1,17 +1,15 @@
-// What opens in windows of its own (alerts, menus, context menus, the file
-// dialog) wears the journal's palette and scheme, and every stop of the
-// journal window's Tab chain shows a focus ring, in each palette and scheme.
+// What opens in windows of its own (alerts, menus, the file dialog) wears
+// the journal's palette and scheme, and every stop of the journal window's
+// Tab chain shows a focus ring, in each palette and scheme.
 
 #include "AppTestHarness.h"
 
 #include "app/shell/ZephyrnoteCommands.h"
-#include "app/theme/ThemeScope.h"
 #include "app/theme/ZephyrTheme.h"
-#include "platform/base/NotificationCenter.h"
 #include "platform/store/ModelContext.h"
 #include "support/FocusWalk.h"
+#include "support/Screenshots.h"
 #include "views/kit/QtFilePanel.h"
-#include "views/workspace/window/JournalWorkspaceView.h"
 
 #include <QFileDialog>
 #include <QMenu>
@@ -20,20 +18,16 @@
 namespace zn::test {
 namespace {
 
-ZephyrTheme themeOf(const QString &palette, const QString &appearance)
-{
-    return {palette == u"cool" ? ColorPalettePreference::Cool : ColorPalettePreference::Warm,
-            appearance == u"dark" ? ColorScheme::Dark : ColorScheme::Light};
-}
-
+// The journal window, shown with four entries, in `theme`.
 class ThemedApp
 {
 public:
-    ThemedApp(const QString &palette, const QString &appearance)
+    explicit ThemedApp(const ZephyrTheme &theme)
     {
         h.completeOnboarding();
-        h.defaults.setValue(QString::fromLatin1(AppSettings::kPaletteKey), palette);
-        h.defaults.setValue(QString::fromLatin1(AppSettings::kAppearanceKey), appearance);
+        h.defaults.setValue(QString::fromLatin1(AppSettings::kPaletteKey), rawValue(theme.palette));
+        h.defaults.setValue(QString::fromLatin1(AppSettings::kAppearanceKey),
+                            theme.isDark() ? QStringLiteral("dark") : QStringLiteral("light"));
         ZephyrnoteApp &app = h.start();
         ModelContext *context = app.container()->mainContext();
         const QDateTime now = QDateTime::currentDateTime();
@@ -54,96 +48,60 @@ public:
     MainWindow *window = nullptr;
 };
 
-QColor windowColour(const QWidget *widget)
+// Shows `widget`'s window colour is the theme's and keeps a picture of it.
+void expectWornAndShoot(QWidget &widget, const ZephyrTheme &theme, const QString &name)
 {
-    return widget->palette().color(QPalette::Window);
+    EXPECT_EQ(widget.palette().color(QPalette::Window), theme.background()) << name.toStdString();
+    EXPECT_TRUE(widget.grab().save(screenshotPath(name + QStringLiteral("-%1-dark.png").arg(rawValue(theme.palette)))));
 }
 
-void shootDarkDialogs(const QString &palette)
+TEST(DialogScheme, AlertMenuAndFileDialogWearTheDarkLookOfEitherPalette)
 {
-    ThemedApp run(palette, QStringLiteral("dark"));
-    const ZephyrTheme theme = themeOf(palette, QStringLiteral("dark"));
-    MainWindow *window = run.window;
+    for (const ZephyrTheme &theme : everyTheme()) {
+        if (!theme.isDark())
+            continue;
+        ThemedApp run(theme);
+        MainWindow *window = run.window;
 
-    // An alert: the About box, from the application menu.
-    window->commands()->applicationMenu()->actions().first()->trigger();
-    settleEvents();
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box)
-        box = window->findChild<QMessageBox *>();
-    ASSERT_NE(box, nullptr);
-    settleEvents();
-    EXPECT_EQ(windowColour(box), theme.background());
-    EXPECT_GE(box->width(), 420) << "an alert is as wide as a desktop alert";
-    EXPECT_TRUE(box->grab().save(screenshotPath(QStringLiteral("alert-%1-dark.png").arg(palette))));
-    box->done(0);
-    settleEvents();
+        // An alert: the About box, from the application menu.
+        window->commands()->applicationMenu()->actions().first()->trigger();
+        settleEvents();
+        auto *box = window->findChild<QMessageBox *>();
+        ASSERT_NE(box, nullptr);
+        expectWornAndShoot(*box, theme, QStringLiteral("alert"));
+        box->done(0);
 
-    // The File menu, and a card's context menu.
-    QMenu *file = window->commands()->fileMenu();
-    file->popup(window->mapToGlobal(QPoint(12, 28)));
-    settleEvents();
-    EXPECT_EQ(windowColour(file), theme.background());
-    EXPECT_TRUE(file->grab().save(screenshotPath(QStringLiteral("menu-%1-dark.png").arg(palette))));
-    file->hide();
-    QMenu context(window->rootView()->workspace());
-    context.addAction(QStringLiteral("Open"));
-    EXPECT_EQ(windowColour(&context), theme.background());
+        QMenu *file = window->commands()->fileMenu();
+        file->popup(window->mapToGlobal(QPoint(12, 28)));
+        settleEvents();
+        expectWornAndShoot(*file, theme, QStringLiteral("menu"));
+        file->hide();
 
-    // The file dialog, as the export opens it.
-    QtFilePanel panels(window);
-    bool answered = false;
-    panels.chooseSaveLocation({QStringLiteral("Export Journal"), QStringLiteral("Choose where to save the file."),
-                               QStringLiteral("Export"), QStringLiteral("Zephyrnote Journal.json"),
-                               {QStringLiteral("JSON"), {QStringLiteral("json")}}},
-                              [&](std::optional<QString>) { answered = true; });
-    settleEvents();
-    auto *dialog = window->findChild<QFileDialog *>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->resize(760, 480);
-    settleEvents();
-    EXPECT_EQ(windowColour(dialog), theme.background());
-    EXPECT_TRUE(dialog->grab().save(screenshotPath(QStringLiteral("file-dialog-%1-dark.png").arg(palette))));
-    dialog->reject();
-    settleEvents();
-    EXPECT_TRUE(answered);
-}
-
-TEST(DialogScheme, AlertMenuAndFileDialogWearTheWarmDarkLook) { shootDarkDialogs(QStringLiteral("warm")); }
-TEST(DialogScheme, AlertMenuAndFileDialogWearTheCoolDarkLook) { shootDarkDialogs(QStringLiteral("cool")); }
-
-TEST(DialogScheme, TheLookFollowsAChangeOfAppearanceWhileTheJournalRuns)
-{
-    ThemedApp run(QStringLiteral("warm"), QStringLiteral("light"));
-    QMenu menu;
-    EXPECT_EQ(windowColour(&menu), themeOf(QStringLiteral("warm"), QStringLiteral("light")).background());
-    run.h.app->settings().setAppearance(AppearancePreference::Dark);
-    run.h.app->settings().setPalette(ColorPalettePreference::Cool);
-    settleEvents();
-    QMenu later;
-    EXPECT_EQ(windowColour(&later), themeOf(QStringLiteral("cool"), QStringLiteral("dark")).background());
-    EXPECT_EQ(windowColour(&menu), themeOf(QStringLiteral("cool"), QStringLiteral("dark")).background());
+        // The file dialog, as the export opens it.
+        QtFilePanel panels(window);
+        panels.chooseSaveLocation({QStringLiteral("Export Journal"), QStringLiteral("Choose where to save the file."),
+                                   QStringLiteral("Export"), QStringLiteral("Zephyrnote Journal.json"),
+                                   {QStringLiteral("JSON"), {QStringLiteral("json")}}},
+                                  [](std::optional<QString>) {});
+        settleEvents();
+        auto *dialog = window->findChild<QFileDialog *>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->resize(760, 480);
+        settleEvents();
+        expectWornAndShoot(*dialog, theme, QStringLiteral("file-dialog"));
+        dialog->reject();
+        settleEvents();
+    }
 }
 
 TEST(JournalWindowFocus, EveryStopShowsARingInBothPalettesAndSchemes)
 {
-    for (const char *palette : {"warm", "cool"}) {
-        for (const char *appearance : {"light", "dark"}) {
-            ThemedApp run(QString::fromLatin1(palette), QString::fromLatin1(appearance));
-            const QList<FocusStop> stops = walkTabStops(run.window, 160);
-            QStringList names;
-            for (const FocusStop &stop : stops)
-                names << stop.name;
-            EXPECT_GE(stops.size(), 8) << names.join(", ").toStdString();
-            // The column reads from the top: search, chips, then the cards.
-            const qsizetype search = names.indexOf(QStringLiteral("QLineEdit \"Search your journal\""));
-            ASSERT_GE(search, 0) << names.join(", ").toStdString();
-            EXPECT_TRUE(names.value(search + 4).startsWith(QStringLiteral("zn::FilterChip \"Heavier")));
-            EXPECT_EQ(names.value(search + 5), QStringLiteral("zn::TimelineListView \"Timeline\""))
-                << names.join(", ").toStdString();
-            EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
-                << palette << " " << appearance;
-        }
+    for (const ZephyrTheme &theme : everyTheme()) {
+        ThemedApp run(theme);
+        const QList<FocusStop> stops = walkTabStops(run.window, 160);
+        EXPECT_GE(stops.size(), 8);
+        EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
+            << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");
     }
 }
 

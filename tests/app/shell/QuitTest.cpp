@@ -1,6 +1,5 @@
-// Ending the program: a quit whose save the store refuses asks first; the
-// session ending it keeps the refused text for the next start; termination
-// signals arrive in the event loop; one copy runs per journal.
+// Ending the program: a quit whose save the store refuses asks first;
+// termination signals arrive in the event loop; one copy runs per journal.
 
 #include "AppTestHarness.h"
 
@@ -8,7 +7,6 @@
 #include "app/shell/SingleInstance.h"
 #include "app/shell/TerminationSignals.h"
 #include "core/EditorSession.h"
-#include "core/JournalQueries.h"
 #include "core/UnsavedTextFile.h"
 #include "support/Screenshots.h"
 #include "views/workspace/window/JournalWorkspaceView.h"
@@ -29,77 +27,49 @@ namespace {
 
 const QString kWords = QStringLiteral("The kettle sang while the snow came down on the quiet street");
 
-class QuitTest : public ::testing::Test
+// Clicks the button titled `title` of the question over `window`.
+void answer(MainWindow *window, const QString &title)
 {
-protected:
-    // The journal on screen with a new entry being written.
-    EditorSession &writeNewEntry(const QString &text)
-    {
-        h.completeOnboarding();
-        ZephyrnoteApp &app = h.start();
-        window = app.mainWindow();
-        app.quitController()->setEndProgram([this] { ++ended; });
-        window->show();
-        settleEvents();
-        WorkspaceViewModel &workspace = window->rootView()->workspace()->workspace();
-        workspace.startNewEntry();
-        workspace.editor().setDraftText(text);
-        return workspace.editor();
-    }
+    auto *box = window->findChild<QMessageBox *>();
+    ASSERT_TRUE(box);
+    for (QAbstractButton *b : box->buttons())
+        if (b->text() == title)
+            b->click();
+    settleEvents();
+}
 
-    void refuseSaves()
-    {
-        h.app->container()->setSaveFailureInjector([] {
-            return std::optional<StoreError>(StoreError(StoreError::Code::DiskFull, QStringLiteral("No space left on device")));
-        });
-    }
-
-    QMessageBox *question() const { return window ? window->findChild<QMessageBox *>() : nullptr; }
-
-    void answer(const QString &button)
-    {
-        QMessageBox *box = question();
-        ASSERT_TRUE(box);
-        for (QAbstractButton *b : box->buttons())
-            if (b->text() == button)
-                b->click();
-        settleEvents();
-    }
-
-    QStringList storedDrafts()
-    {
-        auto store = makeModelContainerIn(h.dir.file(QStringLiteral("store")));
-        QStringList texts;
-        for (JournalEntry *entry : fetchAllEntries(*store->container->mainContext()))
-            if (entry->isDraft())
-                texts << entry->rawText();
-        return texts;
-    }
-
+TEST(QuitTest, ARefusedSaveOnQuitAsksAndCancelKeepsTheWindowAndTheText)
+{
     AppHarness h;
-    MainWindow *window = nullptr;
+    h.completeOnboarding();
+    MainWindow *window = h.start().mainWindow();
     int ended = 0;
-};
-
-TEST_F(QuitTest, ARefusedSaveOnQuitAsksAndCancelKeepsTheWindowAndTheText)
-{
-    EditorSession &editor = writeNewEntry(kWords);
-    refuseSaves();
+    h.app->quitController()->setEndProgram([&] { ++ended; });
+    window->show();
+    settleEvents();
+    WorkspaceViewModel &workspace = window->rootView()->workspace()->workspace();
+    workspace.startNewEntry();
+    EditorSession &editor = workspace.editor();
+    editor.setDraftText(kWords);
+    h.app->container()->setSaveFailureInjector([] {
+        return std::optional<StoreError>(StoreError(StoreError::Code::DiskFull, QStringLiteral("No space left on device")));
+    });
 
     EXPECT_FALSE(window->close());
     settleEvents();
-    ASSERT_TRUE(question());
-    EXPECT_EQ(question()->text(), QStringLiteral("The journal could not be saved: No space left on device"));
+    auto *question = window->findChild<QMessageBox *>();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->text(), QStringLiteral("The journal could not be saved: No space left on device"));
     QStringList buttons;
-    for (QAbstractButton *b : question()->buttons())
+    for (QAbstractButton *b : question->buttons())
         buttons << b->text();
     buttons.sort();
     EXPECT_EQ(buttons, QStringList({QStringLiteral("Cancel"), QStringLiteral("Quit Anyway")}));
-    shoot(*question(), QStringLiteral("quit-question.png"));
+    shoot(*question, QStringLiteral("quit-question.png"));
     // Quitting again while it asks changes nothing.
     EXPECT_FALSE(window->close());
 
-    answer(QStringLiteral("Cancel"));
+    answer(window, QStringLiteral("Cancel"));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(editor.draftText(), kWords);
     EXPECT_EQ(editor.mode(), DetailMode::ComposingDraft);
@@ -108,41 +78,10 @@ TEST_F(QuitTest, ARefusedSaveOnQuitAsksAndCancelKeepsTheWindowAndTheText)
     // Asked again; this time the person lets the words go.
     EXPECT_FALSE(window->close());
     settleEvents();
-    answer(QStringLiteral("Quit Anyway"));
+    answer(window, QStringLiteral("Quit Anyway"));
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(window->close());
     EXPECT_EQ(h.app->unsavedText()->pendingCount(), 0);
-}
-
-TEST_F(QuitTest, TheSessionEndingKeepsRefusedTextAndTheNextStartOffersIt)
-{
-    writeNewEntry(kWords);
-    refuseSaves();
-    h.app->quitController()->quitForSession();
-    settleEvents();
-    EXPECT_EQ(ended, 1);
-    EXPECT_FALSE(question()); // nothing is asked of a session that is ending
-    EXPECT_EQ(h.app->unsavedText()->pendingCount(), 1);
-    EXPECT_TRUE(window->close());
-    h.app.reset();
-
-    // The next start puts the words back and offers them as the new entry.
-    MainWindow *again = h.start().mainWindow();
-    again->show();
-    settleEvents();
-    EditorSession &editor = again->rootView()->workspace()->workspace().editor();
-    EXPECT_EQ(editor.mode(), DetailMode::ComposingDraft);
-    EXPECT_EQ(editor.draftText(), kWords);
-    EXPECT_EQ(h.app->unsavedText()->pendingCount(), 0);
-    h.app.reset();
-    EXPECT_EQ(storedDrafts(), QStringList{kWords});
-
-    // A store that takes the text needs no file.
-    writeNewEntry(kWords + QStringLiteral(" again"));
-    h.app->quitController()->quitForSession();
-    EXPECT_EQ(h.app->unsavedText()->pendingCount(), 0);
-    h.app.reset();
-    EXPECT_TRUE(storedDrafts().contains(kWords + QStringLiteral(" again")));
 }
 
 TEST(TerminationSignalsTest, SignalsArriveInTheEventLoopAndTheOldHandlersComeBack)

@@ -17,52 +17,39 @@
 namespace zn {
 namespace {
 
-class ApplicationPaletteTest : public ::testing::Test
+TEST(ApplicationPaletteTest, DialogsAndMenusWearTheSettingsThemeAndFollowItsChanges)
 {
-protected:
     test::TempDir dir;
-    UserDefaults defaults{dir.file("defaults.ini")};
-    AppSettings settings{&defaults};
+    UserDefaults defaults(dir.file("defaults.ini"));
+    AppSettings settings(&defaults);
     ManualSystemAppearance system;
     const QColor desktopWindow = QApplication::palette().color(QPalette::Window);
-};
-
-QColor windowOf(const QWidget &widget)
-{
-    return widget.palette().color(QPalette::Window);
-}
-
-TEST_F(ApplicationPaletteTest, DialogsAndMenusWearTheSettingsThemeAndFollowItsChanges)
-{
     settings.setAppearance(AppearancePreference::Dark);
     settings.setPalette(ColorPalettePreference::Cool);
     {
         ApplicationPalette palette(&settings, &system);
-        const ZephyrTheme coolDark{ColorPalettePreference::Cool, ColorScheme::Dark};
         QDialog dialog;
         QMenu menu;
-        EXPECT_EQ(windowOf(dialog), coolDark.background());
-        EXPECT_EQ(windowOf(menu), coolDark.background());
-        EXPECT_EQ(menu.palette().color(QPalette::WindowText), coolDark.ink());
-        EXPECT_EQ(menu.palette().color(QPalette::Highlight), coolDark.accent());
-
+        const auto wears = [&](ColorPalettePreference p, ColorScheme scheme) {
+            QApplication::processEvents();
+            const ZephyrTheme theme{p, scheme};
+            return dialog.palette().color(QPalette::Window) == theme.background()
+                && menu.palette().color(QPalette::Window) == theme.background()
+                && menu.palette().color(QPalette::WindowText) == theme.ink() && palette.theme() == theme;
+        };
+        EXPECT_TRUE(wears(ColorPalettePreference::Cool, ColorScheme::Dark));
         // The appearance "System" follows the desktop's scheme.
         settings.setAppearance(AppearancePreference::System);
-        QApplication::processEvents();
-        EXPECT_EQ(windowOf(menu), (ZephyrTheme{ColorPalettePreference::Cool, ColorScheme::Light}.background()));
+        EXPECT_TRUE(wears(ColorPalettePreference::Cool, ColorScheme::Light));
         system.setColorScheme(ColorScheme::Dark);
-        QApplication::processEvents();
-        EXPECT_EQ(windowOf(dialog), coolDark.background());
+        EXPECT_TRUE(wears(ColorPalettePreference::Cool, ColorScheme::Dark));
         settings.setPalette(ColorPalettePreference::Warm);
-        QApplication::processEvents();
-        EXPECT_EQ(windowOf(dialog), (ZephyrTheme{ColorPalettePreference::Warm, ColorScheme::Dark}.background()));
-        EXPECT_EQ(palette.theme(), (ZephyrTheme{ColorPalettePreference::Warm, ColorScheme::Dark}));
+        EXPECT_TRUE(wears(ColorPalettePreference::Warm, ColorScheme::Dark));
 
         // The desktop's palette stays readable behind ours: the desktop
         // provider still calls this (light) desktop light.
         EXPECT_EQ(ApplicationPalette::desktopPalette().color(QPalette::Window), desktopWindow);
-        DesktopAppearance desktop;
-        EXPECT_EQ(desktop.colorScheme(), ColorScheme::Light);
+        EXPECT_EQ(DesktopAppearance().colorScheme(), ColorScheme::Light);
     }
     // Gone, it gives the desktop's palette back.
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktopWindow);

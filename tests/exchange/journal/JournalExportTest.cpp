@@ -418,12 +418,13 @@ TEST(ExportWriteErrors, NameTheirCauseHoweverMuchWasWrittenAndLeaveTheTargetAlon
         "echo \"kept: $(cat \"$1/journal.json\")\"; "
         "echo \"left: $(ls -A \"$1\" | tr '\\n' ' ')\""), {helper});
     if (run.skipReason.isEmpty()) {
-        ASSERT_EQ(run.lines.size(), 5) << run.lines.join(u'\n').toStdString() << run.errors.toStdString();
-        EXPECT_EQ(run.lines[0], QStringLiteral("none: Couldn’t write file: ") + nospace) << run.lines[0].toStdString();
-        EXPECT_EQ(run.lines[1], QStringLiteral("part: Couldn’t write file: ") + nospace) << run.lines[1].toStdString();
-        EXPECT_EQ(run.lines[2], QStringLiteral("pdf: Couldn’t write PDF: ") + nospace) << run.lines[2].toStdString();
-        EXPECT_EQ(run.lines[3], QStringLiteral("kept: older export")) << run.lines[3].toStdString();
-        EXPECT_EQ(run.lines[4].trimmed(), QStringLiteral("left: filler journal.json")) << run.lines[4].toStdString(); // no temporary file
+        // The target as it was, and no temporary file left.
+        EXPECT_EQ(run.lines, QStringList({QStringLiteral("none: Couldn’t write file: ") + nospace,
+                                          QStringLiteral("part: Couldn’t write file: ") + nospace,
+                                          QStringLiteral("pdf: Couldn’t write PDF: ") + nospace,
+                                          QStringLiteral("kept: older export"),
+                                          QStringLiteral("left: filler journal.json ")}))
+            << run.lines.join(u'\n').toStdString() << run.errors.toStdString();
     } else {
         std::printf("full file system not tried: %s\n", qPrintable(run.skipReason));
     }
@@ -432,35 +433,25 @@ TEST(ExportWriteErrors, NameTheirCauseHoweverMuchWasWrittenAndLeaveTheTargetAlon
     // account, since permissions do not bind it).
     const QString locked = dir.file(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkpath(locked));
-    const QString target = locked + QStringLiteral("/journal.json");
-    QFile older(target);
+    QFile older(locked + QStringLiteral("/journal.json"));
     ASSERT_TRUE(older.open(QIODevice::WriteOnly));
     older.write("older export");
     older.close();
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                      | QFileDevice::ExeOther);
-    QStringList outcomes;
-    for (const char *kind : {"json", "pdf"}) {
-        const QStringList arguments{QString::fromLatin1(kind), target, QStringLiteral("100")};
-        QProcess writer;
-        if (::geteuid() == 0) {
-            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-            if (setpriv.isEmpty())
-                GTEST_SKIP() << "running as root without setpriv to drop to another account";
-            ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-            writer.start(setpriv, QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                              QStringLiteral("--clear-groups"), helper}
-                                      + arguments);
-        } else {
-            writer.start(helper, arguments);
-        }
-        ASSERT_TRUE(writer.waitForFinished(30'000));
-        outcomes.append(QString::fromUtf8(writer.readAllStandardOutput()).trimmed());
+    ::chmod(QFile::encodeName(locked).constData(), 0555);
+    QStringList command{helper, QStringLiteral("json"), older.fileName(), QStringLiteral("100")};
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "running as root without setpriv to drop to another account";
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        command = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups")} + command;
     }
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(outcomes, QStringList({QStringLiteral("Couldn’t write file: Permission denied"),
-                                     QStringLiteral("Couldn’t write PDF: Permission denied")}))
-        << outcomes.join(u'\n').toStdString();
+    QProcess writer;
+    writer.start(command.takeFirst(), command);
+    ASSERT_TRUE(writer.waitForFinished(30'000));
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
+    EXPECT_EQ(writer.readAllStandardOutput().trimmed(), "Couldn’t write file: Permission denied");
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
     EXPECT_EQ(older.readAll(), "older export");
     EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("journal.json")});

@@ -145,40 +145,12 @@ TEST(WordNetTagger, MissingDataDegradesWithOneLogLine)
     EXPECT_EQ(second.size(), 2);
 }
 
-TEST(WordNetTagger, ClassesAndAntonymsOfBaseForms)
+TEST(WordNetTagger, AFormHasABaseFormInAClassOnlyWhereItIsTheOnlyOne)
 {
     const WordNetTagger &wn = sharedTagger();
-    using C = LexicalClass;
-    EXPECT_EQ(wn.lemmaClasses(QStringLiteral("survivor")), QList<C>{C::Noun});
-    EXPECT_EQ(wn.lemmaClasses(QStringLiteral("hand")), (QList<C>{C::Noun, C::Verb}));
-    EXPECT_EQ(wn.lemmaClasses(QStringLiteral("Clean")), (QList<C>{C::Noun, C::Verb, C::Adjective, C::Adverb}));
-    // An inflection is no base form of its own, whatever it inflects.
-    EXPECT_TRUE(wn.lemmaClasses(QStringLiteral("survivors")).isEmpty());
-    EXPECT_TRUE(wn.lemmaClasses(QStringLiteral("zorblax")).isEmpty());
-    // Forms: the one base form per class, and the classes a form reads in.
-    EXPECT_EQ(wn.soleBaseForm(QStringLiteral("Wines"), C::Noun), QStringLiteral("wine"));
-    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), C::Verb).isEmpty()); // "wine" and "win"
-    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), C::Adjective).isEmpty());
-    EXPECT_EQ(wn.formClasses(QStringLiteral("survivors")), QList<C>{C::Noun});
-    EXPECT_EQ(wn.formClasses(QStringLiteral("protecting")), (QList<C>{C::Verb, C::Adjective}));
-    EXPECT_TRUE(wn.formClasses(QStringLiteral("zorblax")).isEmpty());
-    // "nonviolent" is recorded as the opposite of "violent"; "nonstop" and
-    // "nonprofit" are words of their own.
-    EXPECT_TRUE(wn.hasAntonym(QStringLiteral("nonviolent")));
-    EXPECT_TRUE(wn.hasAntonym(QStringLiteral("happy")));
-    EXPECT_FALSE(wn.hasAntonym(QStringLiteral("nonstop")));
-    EXPECT_FALSE(wn.hasAntonym(QStringLiteral("nonprofit")));
-    EXPECT_FALSE(wn.hasAntonym(QStringLiteral("zorblax")));
-    // The shared tagger is one instance, and it is the default word tagger.
-    EXPECT_EQ(WordNetTagger::shared(), WordNetTagger::shared());
-    EXPECT_EQ(std::dynamic_pointer_cast<const WordNetTagger>(wordTagger()), WordNetTagger::shared());
-    // Without data nothing is known.
-    test::TempDir empty;
-    SystemLogCapture log;
-    const WordNetTagger missing(empty.path());
-    EXPECT_TRUE(missing.lemmaClasses(QStringLiteral("hand")).isEmpty());
-    EXPECT_FALSE(missing.hasAntonym(QStringLiteral("nonviolent")));
-    EXPECT_TRUE(missing.formClasses(QStringLiteral("hands")).isEmpty());
+    EXPECT_EQ(wn.soleBaseForm(QStringLiteral("Wines"), LexicalClass::Noun), QStringLiteral("wine"));
+    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), LexicalClass::Verb).isEmpty()); // "wine" and "win"
+    EXPECT_TRUE(wn.soleBaseForm(QStringLiteral("wines"), LexicalClass::Adjective).isEmpty());
 }
 
 TEST(WordNetTagger, ConcurrentFirstUseAndTaggingAgree)

@@ -3,6 +3,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -163,6 +164,30 @@ TEST_F(QtDialogPresenterTest, TextsFromDataAreNeverReadAsMarkup)
     QTextDocument doc;
     doc.setHtml(informative->text());
     EXPECT_EQ(doc.toPlainText(), QStringLiteral("Couldn’t read <i>x</i>\nline two"));
+}
+
+TEST_F(QtDialogPresenterTest, AnAlertIsWideEnoughForASentenceALineAndReadsItsTitle)
+{
+    const QString message = QStringLiteral(
+        "Leaving Voice will stop the microphone. You can still edit and save your words.");
+    dialogs.showAlert({QStringLiteral("Journal file"), message});
+    QApplication::processEvents();
+    QMessageBox *box = dialogs.currentAlert();
+    ASSERT_TRUE(box);
+    EXPECT_GE(box->width(), 420);
+    EXPECT_LE(box->width(), 900);
+    auto *text = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+    ASSERT_TRUE(text);
+    const QFontMetrics metrics = text->fontMetrics();
+    EXPECT_LT(metrics.boundingRect(QRect(0, 0, text->width(), 10000), Qt::TextWordWrap, message).height(),
+              3 * metrics.lineSpacing())
+        << "two sentences on three lines at " << text->width() << " px";
+    // The bold title is the alert's own, shown whole.
+    auto *title = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text(), QStringLiteral("Journal file"));
+    EXPECT_TRUE(title->font().bold());
+    EXPECT_GE(title->width(), title->fontMetrics().horizontalAdvance(title->text()));
 }
 
 TEST_F(QtDialogPresenterTest, AlertOkRunsTheCallbackAndANewAlertReplacesTheOld)

@@ -1,5 +1,8 @@
 #include "views/kit/PaintedButton.h"
 
+#include "views/kit/Mnemonics.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QHBoxLayout>
@@ -99,6 +102,16 @@ TEST(PaintedButton, KeyboardFocusIsOnlyFocusTheKeyboardBrought)
     EXPECT_FALSE(row.first->hasKeyboardFocus());
     row.first->setFocus(Qt::MouseFocusReason);
     EXPECT_FALSE(row.first->hasKeyboardFocus());
+}
+
+TEST(PaintedButton, ATitleShowsItsAmpersandAndTakesNoAccessKey)
+{
+    CountingButton button;
+    button.setTitle(QStringLiteral("Keep Text & Edit"));
+    EXPECT_EQ(button.title(), QStringLiteral("Keep Text & Edit"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&button)->text(QAccessible::Name), QStringLiteral("Keep Text & Edit"));
+    EXPECT_TRUE(button.shortcut().isEmpty()) << "\"& \" claims Alt+Space";
+    EXPECT_EQ(literalMnemonicText(QStringLiteral("A && B & C")), QStringLiteral("A &&&& B && C"));
 }
 
 } // namespace zn

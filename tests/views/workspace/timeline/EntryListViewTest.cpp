@@ -363,7 +363,7 @@ TEST_F(EntryListViewTest, ASavedEntryRepaintsOnlyItsOwnCard)
     EXPECT_TRUE(QRegion(row).contains(recorder.painted.boundingRect())) << "painted beyond the changed card";
 }
 
-TEST_F(EntryListViewTest, TheKeyboardReachesTheCardsWalksThemOverTheHeadingsAndOpensOne)
+TEST_F(EntryListViewTest, TheKeyboardWalksTheCardsOverTheHeadingsAndOpensOne)
 {
     // Two days: today A, B, C; three days ago D, E.
     for (const char *text : {"A", "B", "C"})
@@ -382,17 +382,9 @@ TEST_F(EntryListViewTest, TheKeyboardReachesTheCardsWalksThemOverTheHeadingsAndO
         drainEvents();
     };
 
-    // From the search field, Tab goes over the chips straight to the cards:
-    // the strip that holds the chips is no stop of its own.
-    view->searchField()->lineEdit()->setFocus(Qt::TabFocusReason);
-    QStringList stops;
-    for (int i = 0; i < 8 && !timeline().hasFocus(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        drainEvents();
-        stops << QString::fromLatin1(QApplication::focusWidget()->metaObject()->className());
-    }
-    EXPECT_EQ(stops, (QStringList{"zn::FilterChip", "zn::FilterChip", "zn::FilterChip", "zn::FilterChip",
-                                  "zn::TimelineListView"}));
+    // Tabbed to, the list rings its first card.
+    timeline().setFocus(Qt::TabFocusReason);
+    drainEvents();
     EXPECT_EQ(ringed(), QStringLiteral("A"));
     EXPECT_TRUE(timeline().timelineDelegate().focusRingVisible());
 
@@ -417,12 +409,10 @@ TEST_F(EntryListViewTest, TheKeyboardReachesTheCardsWalksThemOverTheHeadingsAndO
     EXPECT_EQ(ringed(), QStringLiteral("A"));
     EXPECT_TRUE(calls.isEmpty()) << calls.join(' ').toStdString(); // moving opens nothing
 
-    // Return and Space open the ringed card, through the workspace.
+    // Return opens the ringed card, through the workspace.
     press(Qt::Key_Down);
     press(Qt::Key_Return);
-    press(Qt::Key_End);
-    press(Qt::Key_Space);
-    EXPECT_EQ(calls, (QStringList{"select:B", "select:E"}));
+    EXPECT_EQ(calls, QStringList{"select:B"});
 
     // Coming back by the keyboard rings the selected card.
     h.vm->requestSelectEntry(h.vm->filteredEntries().at(3), false);
