@@ -165,8 +165,6 @@ BENCHMARK(BM_ImportIntoSameStore)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
-// Delete All on a closed 10,000-entry store copied afresh for each round:
-// the deletion, and everything done to leave nothing of it on disk.
 // A closed store of the benchmark journal, filled once.
 const QTemporaryDir &closedJournal()
 {
@@ -180,17 +178,24 @@ const QTemporaryDir &closedJournal()
     return source;
 }
 
+// The closed journal copied into `folder` and opened there.
+auto openCopyOfClosedJournal(const QString &folder)
+{
+    QDir().mkpath(folder);
+    QFile::copy(closedJournal().filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
+    return makeStoreContainerIn(folder, false)->container;
+}
+
+// Delete All on a closed 10,000-entry store copied afresh for each round:
+// the deletion, and everything done to leave nothing of it on disk.
 void BM_DeleteAll(benchmark::State &state)
 {
-    const QTemporaryDir &source = closedJournal();
     QTemporaryDir rounds;
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const QString folder = rounds.filePath(QString::number(round++));
-        QDir().mkpath(folder);
-        QFile::copy(source.filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
-        auto container = makeStoreContainerIn(folder, false)->container;
+        auto container = openCopyOfClosedJournal(folder);
         state.ResumeTiming();
         if (deleteAllJournalData(*container->mainContext()))
             std::abort();
@@ -207,15 +212,12 @@ BENCHMARK(BM_DeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 // its log emptied.
 void BM_ReclaimAfterDeleteAll(benchmark::State &state)
 {
-    const QTemporaryDir &source = closedJournal();
     QTemporaryDir rounds;
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const QString folder = rounds.filePath(QString::number(round++));
-        QDir().mkpath(folder);
-        QFile::copy(source.filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
-        auto container = makeStoreContainerIn(folder, false)->container;
+        auto container = openCopyOfClosedJournal(folder);
         ModelContext *context = container->mainContext();
         for (JournalEntry *e : context->fetch<JournalEntry>())
             context->remove(e);

@@ -13,7 +13,6 @@
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
-#include "platform/language/LanguageTagging.h"
 #include "platform/model/ScriptedLanguageModel.h"
 #include "platform/panels/FakeFilePanels.h"
 #include "platform/speech/FakeSpeechPlatform.h"
@@ -168,12 +167,3 @@ BENCHMARK(BM_StartupToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond
 
 } // namespace
 } // namespace zn
-
-int main(int argc, char **argv)
-{
-    zn::bench::preferOffscreenPlatform();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZephyrnoteBench"));
-    zn::language::preloadLanguageData().waitForFinished();
-    return zn::bench::runBenchmarks(argc, argv);
-}

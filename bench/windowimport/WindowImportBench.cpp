@@ -16,7 +16,6 @@
 #include "exchange/JournalExport.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
-#include "platform/language/LanguageTagging.h"
 #include "platform/panels/FakeFilePanels.h"
 #include "reflections/InsightCoordinator.h"
 #include "support/BenchHeartbeat.h"
@@ -191,12 +190,3 @@ BENCHMARK(BM_ImportThroughTheWindow)->Arg(3650)->Arg(10000)->UseManualTime()->Un
 
 } // namespace
 } // namespace zn
-
-int main(int argc, char **argv)
-{
-    zn::bench::preferOffscreenPlatform();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZephyrnoteBench"));
-    zn::language::preloadLanguageData().waitForFinished();
-    return zn::bench::runBenchmarks(argc, argv);
-}

@@ -199,4 +199,19 @@ bool AccessibilityBus::press(const Node &node)
         && reply.arguments().first().toBool();
 }
 
+void BusEndToEndTest::SetUp()
+{
+    EndToEndTest::SetUp();
+    if (IsSkipped())
+        return;
+    if (const QString why = bus.start(); !why.isEmpty())
+        GTEST_SKIP() << "no message bus for the accessibility objects: " << why.toStdString();
+}
+
+void BusEndToEndTest::launchOnBus(QProcessEnvironment extra)
+{
+    bus.addTo(extra);
+    launch(QStringLiteral("xcb"), extra);
+}
+
 } // namespace zn::test

@@ -7,6 +7,8 @@
 // the same bus is the accessibility bus. No other program on the machine is
 // involved, and nothing of the program is made for the test.
 
+#include "X11Session.h"
+
 #include "../app/theme/FakePortal.h"
 
 #include <QDBusConnection>
@@ -96,6 +98,18 @@ private:
     // waits on the program.
     QThread m_serviceThread;
     std::unique_ptr<AccessibilityBusService> m_service;
+};
+
+// A run of the real program that publishes its accessibility objects on
+// this test's own bus; skipped where no bus can be started.
+class BusEndToEndTest : public EndToEndTest
+{
+protected:
+    void SetUp() override;
+    // The program on the display and the bus, with `extra` added.
+    void launchOnBus(QProcessEnvironment extra = {});
+
+    AccessibilityBus bus;
 };
 
 } // namespace zn::test

@@ -64,19 +64,9 @@ QString referencedPath(const QDBusMessage &reply)
     return path.path();
 }
 
-class AccessibilityEndToEnd : public EndToEndTest
+class AccessibilityEndToEnd : public BusEndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        EndToEndTest::SetUp();
-        if (IsSkipped())
-            return;
-        const QString why = bus.start();
-        if (!why.isEmpty())
-            GTEST_SKIP() << "no message bus for the accessibility objects: " << why.toStdString();
-    }
-
     QList<A11yNode> tree() { return bus.objects(QStringLiteral("Zephyrnote")); }
 
     // The first object with this name and role (any role when empty).
@@ -150,8 +140,6 @@ protected:
         }
         return {};
     }
-
-    AccessibilityBus bus;
 };
 
 TEST_F(AccessibilityEndToEnd, EveryObjectReadAsScreenReadersAndInspectorsReadItLeavesTheProgramRunning)
@@ -161,9 +149,7 @@ TEST_F(AccessibilityEndToEnd, EveryObjectReadAsScreenReadersAndInspectorsReadItL
                                 QStringLiteral("Rain all day and a heavy, tired evening")})
                   .size(),
               2);
-    QProcessEnvironment environment;
-    bus.addTo(environment);
-    launch(QStringLiteral("xcb"), environment);
+    launchOnBus();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Timeline"), 30s)) << whatHappened().toStdString();
     // The menus, once the program has published them.

@@ -45,16 +45,12 @@ private:
     std::unique_ptr<FakeModelServer> m_server;
 };
 
-class IntelligenceStatusEndToEnd : public EndToEndTest
+class IntelligenceStatusEndToEnd : public BusEndToEndTest
 {
 protected:
     void SetUp() override
     {
-        EndToEndTest::SetUp();
-        if (IsSkipped())
-            return;
-        if (const QString why = bus.start(); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
+        BusEndToEndTest::SetUp();
         home.markOnboardingDone();
     }
 
@@ -64,8 +60,7 @@ protected:
     {
         QProcessEnvironment extra;
         extra.insert(QStringLiteral("ZEPHYRNOTE_MODEL_URL"), modelAddress);
-        bus.addTo(extra);
-        launch(QStringLiteral("xcb"), extra);
+        launchOnBus(extra);
         const QString window = journalWindow();
         if (window.isEmpty())
             return {};
@@ -82,8 +77,6 @@ protected:
         keys(window, {QStringLiteral("ctrl+q")});
         return waitForExit(15s);
     }
-
-    AccessibilityBus bus;
 };
 
 TEST_F(IntelligenceStatusEndToEnd, NamesTheAddressWithoutAServerAndSaysAvailableWhenOneAnswers)

@@ -21,25 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class KeyboardEndToEnd : public EndToEndTest
+class KeyboardEndToEnd : public BusEndToEndTest
 {
 protected:
-    void SetUp() override
-    {
-        EndToEndTest::SetUp();
-        if (IsSkipped())
-            return;
-        if (const QString why = bus.start(); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-    }
-
-    // The program on the display and the private bus, with `extra` added.
-    void launchOnBus(QProcessEnvironment extra = {})
-    {
-        bus.addTo(extra);
-        launch(QStringLiteral("xcb"), extra);
-    }
-
     // Keys at a person's pace, then a moment for the program to answer.
     void press(const QString &window, const QStringList &sequence)
     {
@@ -54,8 +38,6 @@ protected:
                     .value_or(QString())
                     .isEmpty();
     }
-
-    AccessibilityBus bus;
 };
 
 TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
