@@ -1,6 +1,7 @@
 #include "VoiceScreenHarness.h"
 
 #include "app/marks/MarkWidgets.h"
+#include "support/PaintRecorder.h"
 #include "views/voice/VoiceControls.h"
 #include "views/voice/VoiceOrb.h"
 #include "views/voice/VoiceStage.h"
@@ -9,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPaintEvent>
 #include <QScreen>
 #include <QTest>
 
@@ -88,27 +88,15 @@ TEST_F(VoiceModeViewTest, TheIdleOrbRedrawsOnlyItselfWhenItMovesAndNeverWarns)
 
     // A third of a breath: the orb grows a pixel or so, redrawn a few times
     // in its own square, not at every frame and not with the whole stage.
-    struct Recorder : QObject {
-        QRegion painted;
-        int paints = 0;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint) {
-                painted += static_cast<QPaintEvent *>(event)->region();
-                ++paints;
-            }
-            return false;
-        }
-    } recorder;
-    orb.installEventFilter(&recorder);
+    test::PaintRecorder recorder(&orb);
     const double before = orb.geometry().diameter;
     QElapsedTimer elapsed;
     elapsed.start();
     QTest::qWait(1200);
     const double frames = elapsed.elapsed() / double(orb.frameInterval());
     EXPECT_GT(orb.geometry().diameter, before) << "it breathes";
-    EXPECT_GE(recorder.paints, 1);
-    EXPECT_LT(recorder.paints, frames / 4) << "redrawn at every frame";
+    EXPECT_GE(recorder.count, 1);
+    EXPECT_LT(recorder.count, frames / 4) << "redrawn at every frame";
     const QRect largest = orb.orbArea(voiceOrbGeometry(kOrbBreathLevel, VoicePhase::idle, 0.0, false));
     EXPECT_TRUE(QRegion(largest).contains(recorder.painted.boundingRect()))
         << "painted beyond the orb: " << recorder.painted.boundingRect().width() << " wide";
