@@ -92,14 +92,13 @@ TEST(TerminationSignalsTest, SignalsArriveInTheEventLoopAndTheOldHandlersComeBac
         TerminationSignals watcher;
         ASSERT_TRUE(watcher.isWatching());
         QSignalSpy received(&watcher, &TerminationSignals::received);
-        ::raise(SIGTERM);
-        ::raise(SIGHUP);
-        ::raise(SIGINT);
+        const int raised[] = {SIGTERM, SIGHUP, SIGINT};
+        for (const int signal : raised)
+            ::raise(signal);
         EXPECT_TRUE(received.isEmpty()); // nothing happens inside the handler
         ASSERT_TRUE(waitUntil([&] { return received.size() == 3; }));
-        EXPECT_EQ(received.at(0).at(0).toInt(), SIGTERM);
-        EXPECT_EQ(received.at(1).at(0).toInt(), SIGHUP);
-        EXPECT_EQ(received.at(2).at(0).toInt(), SIGINT);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(received.at(i).at(0).toInt(), raised[i]);
     }
     struct sigaction after {};
     ::sigaction(SIGHUP, nullptr, &after);

@@ -111,14 +111,11 @@ TEST(AnotherConnection, ItsSavesReachTheMainContextsOnceToldAndReadOnlyWhatTheyW
     ModelContext reader(container.get());
     EXPECT_EQ(fetchEntry(reader, ids[0])->sentimentScore(), 0.5);
     EXPECT_EQ(fetchEntry(reader, ids[1])->sentimentScore(), -0.5);
-}
 
-TEST(AnotherConnection, AStoreHeldInMemoryHasNone)
-{
-    StoreError error;
-    auto made = makeModelContainer(true, &error);
-    ASSERT_TRUE(made) << error.description().toStdString();
-    EXPECT_FALSE(made->container->connectionOpener());
+    // A store held in memory has no second connection to give.
+    auto inMemory = makeModelContainer(true, &error);
+    ASSERT_TRUE(inMemory) << error.description().toStdString();
+    EXPECT_FALSE(inMemory->container->connectionOpener());
 }
 
 } // namespace

@@ -107,22 +107,19 @@ TEST(SettingsWindowFrame, OnA1366By768LaptopItOpensOverTheJournalAndItsTabsScrol
 
 TEST(SettingsWindowKeys, EveryStopShowsAFocusRingInBothPalettesAndSchemes)
 {
-    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
-        for (const ColorPalettePreference palette : allColorPalettePreferences()) {
-            SettingsHarness h;
-            h.system.setColorScheme(scheme);
-            h.settings.setPalette(palette);
-            h.view->show();
+    for (const ZephyrTheme &theme : everyTheme()) {
+        SettingsHarness h;
+        h.system.setColorScheme(theme.colorScheme);
+        h.settings.setPalette(theme.palette);
+        h.view->show();
+        h.settle();
+        for (int tab = 0; tab < 4; ++tab) {
+            h.view->tabs()->setCurrentIndex(tab);
             h.settle();
-            for (int tab = 0; tab < 4; ++tab) {
-                h.view->tabs()->setCurrentIndex(tab);
-                h.settle();
-                const QList<FocusStop> stops = walkTabStops(h.view.get());
-                EXPECT_GE(stops.size(), tab == 0 ? 1 : 2) << "tab " << tab;
-                EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
-                    << "tab " << tab << ", " << rawValue(palette).toStdString()
-                    << (scheme == ColorScheme::Dark ? " dark" : " light");
-            }
+            const QList<FocusStop> stops = walkTabStops(h.view.get());
+            EXPECT_GE(stops.size(), tab == 0 ? 1 : 2) << "tab " << tab;
+            EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
+                << "tab " << tab << ", " << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");
         }
     }
 }
