@@ -22,36 +22,31 @@ namespace {
 
 constexpr auto kExportsVariable = "ZN_PRIVATE_FILES_EXPORTS";
 
-QFileDialog *openFileDialog()
+// The shown window of type T, once there is one.
+template <typename T>
+T *shownWindow(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
 {
-    QFileDialog *found = nullptr;
+    T *found = nullptr;
     waitUntil([&] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *d = qobject_cast<QFileDialog *>(w); d && d->isVisible())
-                found = d;
+            if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
+                found = t;
         return found != nullptr;
-    });
+    }, timeout);
     return found;
 }
 
 // Saves to `path` through the file dialog the program has just opened.
 void answerSaveDialog(const QString &path)
 {
-    QFileDialog *dialog = openFileDialog();
+    QFileDialog *dialog = shownWindow<QFileDialog>();
     ASSERT_TRUE(dialog) << "no file dialog for " << path.toStdString();
     dialog->selectFile(path);
     static_cast<QDialog *>(dialog)->accept(); // as the confirm button does
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(path); })) << path.toStdString();
     // The outcome's alert is read and closed.
-    waitUntil([] {
-        bool closed = false;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
-                box->accept();
-                closed = true;
-            }
-        return closed;
-    }, std::chrono::milliseconds(2000));
+    if (QMessageBox *box = shownWindow<QMessageBox>(std::chrono::milliseconds(2000)))
+        box->accept();
     settleEvents();
 }
 
@@ -121,13 +116,11 @@ TEST(PrivateFiles, EveryFileARunWritesIsItsOwnersAloneFromTheStart)
     ::chmod(QFile::encodeName(tmp).constData(), 01777);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
-    env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
-    env.insert(QStringLiteral("TMPDIR"), tmp);
-    env.insert(QString::fromLatin1(kExportsVariable), exports);
+    for (const auto &[name, value] : {std::pair{"HOME", home}, {"XDG_CONFIG_HOME", home + "/.config"},
+                                      {"XDG_DATA_HOME", home + "/.local/share"}, {"XDG_CACHE_HOME", home + "/.cache"},
+                                      {"XDG_STATE_HOME", home + "/.local/state"}, {"TMPDIR", tmp},
+                                      {kExportsVariable, exports}})
+        env.insert(QString::fromLatin1(name), value);
     QProcess run;
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
