@@ -303,14 +303,12 @@ TEST_F(EntryListViewTest, CardsShownAgainAtAnotherWidthAreSpacedForThatWidth)
     // it the cards have the room of a column 10 wider.
     view->setGeometry(0, 0, 340, 640);
     drainEvents();
-    timeline().setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QTest::qWait(150);
-    drainEvents();
-    EXPECT_EQ(tops(timeline()), freshTops(350));
-    timeline().setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    QTest::qWait(150);
-    drainEvents();
-    EXPECT_EQ(tops(timeline()), freshTops(340));
+    for (const auto &[policy, width] : {std::pair{Qt::ScrollBarAlwaysOff, 350}, {Qt::ScrollBarAsNeeded, 340}}) {
+        timeline().setVerticalScrollBarPolicy(policy);
+        QTest::qWait(150);
+        drainEvents();
+        EXPECT_EQ(tops(timeline()), freshTops(width)) << "scroll bar policy " << policy;
+    }
 }
 
 TEST_F(EntryListViewTest, ContextMenuOffersOpenEditAndDelete)
