@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
+
 #include <memory>
 #include <random>
 
@@ -186,9 +188,10 @@ auto openCopyOfClosedJournal(const QString &folder)
     return makeStoreContainerIn(folder, false)->container;
 }
 
-// Delete All on a closed 10,000-entry store copied afresh for each round:
-// the deletion, and everything done to leave nothing of it on disk.
-void BM_DeleteAll(benchmark::State &state)
+// Times `timed` on a copy of the closed journal made afresh for each round
+// and readied by `prepare`; neither the copy nor its removal is timed.
+void timeOnFreshCopies(benchmark::State &state, const std::function<void(ModelContainer &)> &prepare,
+                       const std::function<void(ModelContainer &)> &timed)
 {
     QTemporaryDir rounds;
     int round = 0;
@@ -196,14 +199,24 @@ void BM_DeleteAll(benchmark::State &state)
         state.PauseTiming();
         const QString folder = rounds.filePath(QString::number(round++));
         auto container = openCopyOfClosedJournal(folder);
+        prepare(*container);
         state.ResumeTiming();
-        if (deleteAllJournalData(*container->mainContext()))
-            std::abort();
+        timed(*container);
         state.PauseTiming();
         container.reset();
         QDir(folder).removeRecursively();
         state.ResumeTiming();
     }
+}
+
+// Delete All on a closed 10,000-entry store copied afresh for each round:
+// the deletion, and everything done to leave nothing of it on disk.
+void BM_DeleteAll(benchmark::State &state)
+{
+    timeOnFreshCopies(state, [](ModelContainer &) {}, [](ModelContainer &container) {
+        if (deleteAllJournalData(*container.mainContext()))
+            std::abort();
+    });
 }
 BENCHMARK(BM_DeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -212,25 +225,19 @@ BENCHMARK(BM_DeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 // its log emptied.
 void BM_ReclaimAfterDeleteAll(benchmark::State &state)
 {
-    QTemporaryDir rounds;
-    int round = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const QString folder = rounds.filePath(QString::number(round++));
-        auto container = openCopyOfClosedJournal(folder);
-        ModelContext *context = container->mainContext();
-        for (JournalEntry *e : context->fetch<JournalEntry>())
-            context->remove(e);
-        if (context->save())
-            std::abort();
-        state.ResumeTiming();
-        if (container->reclaimFreePages())
-            std::abort();
-        state.PauseTiming();
-        container.reset();
-        QDir(folder).removeRecursively();
-        state.ResumeTiming();
-    }
+    timeOnFreshCopies(
+        state,
+        [](ModelContainer &container) {
+            ModelContext *context = container.mainContext();
+            for (JournalEntry *e : context->fetch<JournalEntry>())
+                context->remove(e);
+            if (context->save())
+                std::abort();
+        },
+        [](ModelContainer &container) {
+            if (container.reclaimFreePages())
+                std::abort();
+        });
 }
 BENCHMARK(BM_ReclaimAfterDeleteAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
