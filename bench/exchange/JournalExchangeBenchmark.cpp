@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
-
 #include <memory>
 #include <random>
 
