@@ -1,10 +1,9 @@
 // The real program driven by the keyboard alone, as a person who never
 // touches the mouse would: the timeline reached with Tab and an entry
-// opened with the arrows and Return; the first-run step advanced by Return
-// after the menu bar had the focus; the settings window and the privacy
-// sheet closed by Escape and Ctrl+W; the stop-recording question read as
-// written. What the program shows is read through its accessibility tree,
-// which it publishes on a private bus of this test.
+// opened with the arrows and Return, then the settings window and the
+// privacy sheet closed by Escape and Ctrl+W, in one run; the stop-recording
+// question read as written. What the program shows is read through its
+// accessibility tree, which it publishes on a private bus of this test.
 
 #include "AccessibilityBus.h"
 #include "X11Session.h"
@@ -40,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
+TEST_F(KeyboardEndToEnd, TabAndTheArrowsOpenAnEntryAndEscapeAndCtrlWCloseTheSettingsAndThePrivacySheet)
 {
     home.markOnboardingDone();
     // Three entries on three days, newest first.
@@ -69,24 +68,8 @@ TEST_F(KeyboardEndToEnd, TabReachesTheTimelineAndTheArrowsAndReturnOpenAnEntry)
     // Home, then Space opens the newest.
     press(window, {QStringLiteral("Home"), QStringLiteral("space")});
     EXPECT_TRUE(opened(0)) << bus.shownNames();
-}
 
-TEST_F(KeyboardEndToEnd, OnTheFirstRunReturnContinuesAfterTheMenuBarHadTheFocus)
-{
-    launchOnBus();
-    const auto window = waitForWindow(display.name(), QStringLiteral("^Zephyrnote$"), 30s);
-    ASSERT_TRUE(window) << whatHappened().toStdString();
-    ASSERT_TRUE(bus.shows(QStringLiteral("Private by design"), 15s));
-    press(*window, {QStringLiteral("F10"), QStringLiteral("Escape"), QStringLiteral("Escape"), QStringLiteral("Return")});
-    EXPECT_TRUE(bus.shows(QStringLiteral("Choose your climate"))) << bus.shownNames();
-}
-
-TEST_F(KeyboardEndToEnd, EscapeAndCtrlWCloseTheSettingsWindowAndEscapeThePrivacySheet)
-{
-    home.markOnboardingDone();
-    launchOnBus();
-    const QString window = journalWindow();
-    ASSERT_FALSE(window.isEmpty());
+    // The settings window closes by Escape and by Ctrl+W.
     for (const QString &close : {QStringLiteral("Escape"), QStringLiteral("ctrl+w")}) {
         press(window, {QStringLiteral("ctrl+comma")});
         const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings$"), 10s);
