@@ -1,6 +1,6 @@
 // The real program loses nothing typed: writing steadily and then killed it
-// keeps all but the last 3 s; ended by the session (SIGTERM) it keeps
-// everything; a second start hands over to the running copy; a quit on a
+// keeps all but the last 3 s; a second start hands over to the running
+// copy; ended by the session (SIGTERM) it keeps everything; a quit on a
 // full disk asks, and the session ending there keeps the text for the next
 // start.
 
@@ -33,17 +33,6 @@ protected:
         QThread::msleep(300);
     }
 
-    // The journal started afresh with a new entry begun; its window.
-    QString launchAndStartAnEntry()
-    {
-        home.markOnboardingDone();
-        launch();
-        const QString window = journalWindow();
-        if (!window.isEmpty())
-            newEntry(window);
-        return window;
-    }
-
     std::optional<QString> focusedWindow() { return xdotool(display.name(), {QStringLiteral("getwindowfocus")}); }
 
     // Ends the program with `signal`; true when it ended with status 0.
@@ -54,10 +43,13 @@ protected:
     }
 };
 
-TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsAndSigtermKeepsEverything)
+TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsASecondStartHandsOverAndSigtermKeepsEverything)
 {
-    const QString window = launchAndStartAnEntry();
+    home.markOnboardingDone();
+    launch();
+    const QString window = journalWindow();
     ASSERT_FALSE(window.isEmpty());
+    newEntry(window);
 
     // A word at a time, as fast as a steady writer: never a pause of 0.3 s.
     struct Sent {
@@ -90,45 +82,34 @@ TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsAndS
                                        << due.size() << " were typed 3 s before the kill";
 
     // The next start opens at once, without waiting out the killed copy,
-    // and offers the words as the entry being written; a SIGTERM 0.2 s
-    // after the last keystroke keeps every one typed since.
+    // and offers the words as the entry being written.
     launch();
     const QString again = journalWindow();
     ASSERT_FALSE(again.isEmpty());
     QThread::msleep(500); // the editor takes the keyboard once the draft is back
+
+    // A second start, while the settings window has the keyboard, hands
+    // over to this copy and brings the journal to the front.
+    keys(again, {QStringLiteral("ctrl+comma")});
+    const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings"), 15s);
+    ASSERT_TRUE(settings) << whatHappened().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == settings; }, 5s));
+    QProcess second;
+    startMarked(second, binary, {}, home.environment(display.name(), QStringLiteral("xcb")));
+    ASSERT_TRUE(second.waitForFinished(20'000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return focusedWindow() == again; }, 5s))
+        << "the journal did not come to the front: focus on " << focusedWindow().value_or("?").toStdString();
+    EXPECT_EQ(markedProcesses(), QList<qint64>{app.processId()});
+
+    // A SIGTERM 0.2 s after the last keystroke keeps every one typed since.
     type(again, QStringLiteral("and the last words"));
     QThread::msleep(200);
     EXPECT_TRUE(endWith(SIGTERM)) << whatHappened().toStdString();
     const QStringList finalDrafts = storedTexts(true);
     EXPECT_EQ(finalDrafts, QStringList{kept + QStringLiteral("and the last words")})
         << finalDrafts.join(QStringLiteral(" | ")).toStdString();
-}
-
-TEST_F(NothingLostEndToEnd, ASecondStartHandsOverToTheRunningCopy)
-{
-    const QString window = launchAndStartAnEntry();
-    ASSERT_FALSE(window.isEmpty());
-    const QString draft = QStringLiteral("Written in the first copy");
-    type(window, draft);
-    // The settings window takes the keyboard from the journal.
-    keys(window, {QStringLiteral("ctrl+comma")});
-    const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings"), 15s);
-    ASSERT_TRUE(settings) << whatHappened().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == settings; }, 5s));
-
-    QProcess second;
-    startMarked(second, binary, {}, home.environment(display.name(), QStringLiteral("xcb")));
-    ASSERT_TRUE(second.waitForFinished(20'000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return focusedWindow() == window; }, 5s))
-        << "the journal did not come to the front: focus on " << focusedWindow().value_or("?").toStdString();
-    EXPECT_EQ(markedProcesses(), QList<qint64>{app.processId()});
-
-    keys(window, {QStringLiteral("ctrl+q")});
-    ASSERT_TRUE(waitForExit(15s)) << whatHappened().toStdString();
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(storedTexts(true), QStringList{draft});
 }
 
 TEST_F(NothingLostEndToEnd, AQuitOnAFullDiskAsksAndTheSessionEndingThereKeepsTheText)
