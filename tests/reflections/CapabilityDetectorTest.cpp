@@ -287,28 +287,6 @@ TEST(CapabilityDetectorTest, FollowsTheModelServersAnnouncementUnasked)
     EXPECT_EQ(detector.modelAddress(), server.url().toString());
 }
 
-// Nothing listens at the configured address: the sentence names it, on the
-// probe's own announcement.
-TEST(CapabilityDetectorTest, NoServerAtTheAddressIsNamedInTheSentence)
-{
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    const QString address = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
-    closed.close();
-    lm::LocalServerLanguageModel::Options options;
-    options.baseUrl = QUrl(address);
-    lm::LocalServerLanguageModel model(options);
-    CapabilityDetector detector(&model);
-
-    ASSERT_TRUE(test::waitUntil([&] { return detector.modelState() == lm::Availability::no(UnavailableReason::NoServer); }))
-        << detector.statusDetail().toStdString();
-    EXPECT_EQ(detector.availability(), A::FrameworkUnavailable);
-    EXPECT_EQ(detector.statusDetail(),
-              QStringLiteral("No language model server is answering at %1. Reflections start when a compatible "
-                             "server runs there. Journaling and mood analysis still work.")
-                  .arg(address));
-}
-
 TEST(CapabilityDetectorTest, KernelReleaseReadsAsThreeNumbers)
 {
     EXPECT_EQ(CapabilityDetector::versionTriple(QStringLiteral("6.1.0-18-amd64")), QStringLiteral("6.1.0"));
