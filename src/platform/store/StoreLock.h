@@ -31,12 +31,9 @@ public:
     StoreLock(const StoreLock &) = delete;
     StoreLock &operator=(const StoreLock &) = delete;
 
-    QString folder() const { return m_folder; }
-
 private:
-    StoreLock(const QString &folder, const QString &key);
+    explicit StoreLock(const QString &key);
 
-    QString m_folder;
     QString m_key;
     QLockFile m_file;
 };
