@@ -33,10 +33,9 @@ StoreError storeBusyError(const QString &storePath)
                           .arg(storePath));
 }
 
-StoreLock::StoreLock(const QString &folder, const QString &key)
-    : m_folder(folder)
-    , m_key(key)
-    , m_file(QDir(folder).filePath(QString::fromLatin1(kFileName)))
+StoreLock::StoreLock(const QString &key)
+    : m_key(key)
+    , m_file(QDir(key).filePath(QString::fromLatin1(kFileName)))
 {
     // Only a dead holder makes a lock stale, however long a live one has
     // held it.
@@ -71,7 +70,7 @@ std::shared_ptr<StoreLock> StoreLock::acquire(const QString &folder, const QStri
     // The journal is private from its first moment.
     if (!existed)
         QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    std::shared_ptr<StoreLock> lock(new StoreLock(key, key));
+    std::shared_ptr<StoreLock> lock(new StoreLock(key));
     if (lock->m_file.tryLock(0)) {
         heldLocks().insert(key, lock);
         return lock;

@@ -31,12 +31,10 @@ public:
     StoreLock(const StoreLock &) = delete;
     StoreLock &operator=(const StoreLock &) = delete;
 
-    QString folder() const { return m_folder; }
-
 private:
-    StoreLock(const QString &folder, const QString &key);
+    // `key`: the folder as storeFolderKey() spells it.
+    explicit StoreLock(const QString &key);
 
-    QString m_folder;
     QString m_key;
     QLockFile m_file;
 };
