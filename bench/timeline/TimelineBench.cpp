@@ -9,6 +9,7 @@
 #include "platform/speech/FakeSpeechPlatform.h"
 #include "support/BenchJournal.h"
 #include "support/BenchRun.h"
+#include "support/BenchWorkspace.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
 #include "views/workspace/timeline/EntryListView.h"
 #include "views/workspace/timeline/TimelineListModel.h"
@@ -20,7 +21,6 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -77,13 +77,7 @@ struct Column
         services.voice.audioInput = std::move(engine);
         services.voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
         vm = std::make_unique<WorkspaceViewModel>(std::move(services));
-        // As the window does once it is on screen: every entry read, the
-        // scores brought up to date, the texts read for the search.
-        vm->handleAppear();
-        while (vm->isSettingUp())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (vm->journalEntries().size() != 10'000)
-            std::abort();
+        bench::setUpAsOnScreen(*vm, 10'000);
 
         window = std::make_unique<QWidget>();
         window->resize(340, 900);

@@ -2,6 +2,7 @@
 // a plain case-insensitive contains over the same texts.
 
 #include "support/BenchJournal.h"
+#include "support/BenchWorkspace.h"
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <utility>
@@ -71,13 +71,7 @@ struct Journal
         services.voice.speechPlatform = std::make_shared<speech::FakeSpeechPlatform>();
         services.voice.clock = &clock;
         workspace = std::make_unique<WorkspaceViewModel>(std::move(services));
-        // As the window does once it is on screen: every entry read, the
-        // scores brought up to date, the texts read for the search.
-        workspace->handleAppear();
-        while (workspace->isSettingUp())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (workspace->journalEntries().size() != count)
-            std::abort();
+        bench::setUpAsOnScreen(*workspace, count);
         for (JournalEntry *entry : workspace->journalEntries())
             texts.append(entry->rawText());
     }

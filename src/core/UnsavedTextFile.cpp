@@ -183,13 +183,6 @@ int UnsavedTextFile::restoreInto(ModelContext &context)
 {
     if (m_pending.isEmpty())
         return 0;
-    struct Undo {
-        JournalEntry *row;
-        bool inserted;
-        QString text;
-        QDateTime timestamp;
-    };
-    QList<Undo> undo;
     for (const QJsonValue &value : std::as_const(m_pending)) {
         const QJsonObject draft = value.toObject();
         const QString text = draft.value(QLatin1String("text")).toString();
@@ -199,25 +192,16 @@ int UnsavedTextFile::restoreInto(ModelContext &context)
         const QUuid rowId = QUuid::fromString(draft.value(QLatin1String("draftRowID")).toString());
         JournalEntry *row = rowId.isNull() ? nullptr : fetchEntry(context, rowId);
         if (row && row->isDraft()) {
-            undo.append({row, false, row->rawText(), row->timestamp()});
             row->setRawText(text);
             row->setTimestamp(when);
             continue;
         }
-        row = context.insert(std::make_unique<JournalEntry>(QUuid::createUuid(), when, text, std::nullopt, 0.0,
-                                                            KeywordFrequencies{}, std::nullopt, QStringList{}, true));
-        undo.append({row, true, {}, {}});
+        context.insert(std::make_unique<JournalEntry>(QUuid::createUuid(), when, text, std::nullopt, 0.0,
+                                                      KeywordFrequencies{}, std::nullopt, QStringList{}, true));
     }
     if (const auto error = context.save()) {
         // Left as they were, so no later save writes them a second time.
-        for (const Undo &u : std::as_const(undo)) {
-            if (u.inserted) {
-                context.remove(u.row);
-            } else {
-                u.row->setRawText(u.text);
-                u.row->setTimestamp(u.timestamp);
-            }
-        }
+        context.rollback();
         systemLog(QStringLiteral("Zephyrnote: The unsaved text in %1 could not be put back yet (%2).")
                       .arg(m_path, error->description()));
         return 0;

@@ -40,7 +40,9 @@ public:
     // Puts each kept text back as a draft row, in the row it came from
     // while that is still a draft, else in a new one dated when it was kept;
     // one save for all, after which the file is empty again. A refused save
-    // changes nothing, here or in the store. The number of texts put back.
+    // changes nothing, here or in the store: `context` must have nothing
+    // unsaved (as a newly opened store's has not), since a refusal rolls it
+    // back. The number of texts put back.
     int restoreInto(ModelContext &context);
 
     // Adds `text` (from the draft row `draftRowID`, if any) and writes the

@@ -23,7 +23,6 @@ public:
     // read as either, by its words.
     enum class ResultShape { Unknown, Utterances, WholeText };
     void setResultShape(ResultShape shape) { m_shape = shape; }
-    ResultShape resultShape() const { return m_shape; }
 
     // Every element trimmed and non-empty.
     const QStringList &committedSegments() const { return m_committedSegments; }

@@ -10,6 +10,18 @@
 #include <QCoreApplication>
 
 namespace zn {
+namespace {
+
+// The question's text for a refused save.
+QString questionText(const StoreError &error)
+{
+    // A refused save already says so; other causes get the same opening.
+    const QString prefix = QStringLiteral("The journal could not be saved: ");
+    const QString reason = error.description();
+    return reason.startsWith(prefix) ? reason : prefix + reason;
+}
+
+} // namespace
 
 QuitController::QuitController(std::function<EditorSession *()> editor, DialogPresenter &presenter,
                                UnsavedTextFile *unsaved, QObject *parent)
@@ -19,14 +31,6 @@ QuitController::QuitController(std::function<EditorSession *()> editor, DialogPr
     , m_unsaved(unsaved)
     , m_endProgram([] { QCoreApplication::quit(); })
 {
-}
-
-QString QuitController::questionText(const StoreError &error)
-{
-    // A refused save already says so; other causes get the same opening.
-    const QString prefix = QString::fromUtf8(kQuestionPrefix);
-    const QString reason = error.description();
-    return reason.startsWith(prefix) ? reason : prefix + reason;
 }
 
 bool QuitController::mayCloseWindow()
@@ -66,7 +70,6 @@ void QuitController::ask(const StoreError &error)
         self->m_quitConfirmed = true;
         self->end();
     });
-    Q_EMIT askedToQuit();
 }
 
 void QuitController::quitForSession()

@@ -24,8 +24,6 @@ class QuitController : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr auto kQuestionPrefix = "The journal could not be saved: ";
-
     // `editor` gives the session whose text is pending (none while no
     // journal is on screen); `unsaved` may be null (a store in memory).
     QuitController(std::function<EditorSession *()> editor, DialogPresenter &presenter, UnsavedTextFile *unsaved,
@@ -42,16 +40,6 @@ public:
     // The session ends the program: saves, or keeps the text in the
     // unsaved-text file, then ends it. Never waits for an answer.
     void quitForSession();
-
-    bool isAskingToQuit() const { return m_asking; }
-    bool isEnding() const { return m_ending; }
-
-    // The question's text for a refused save.
-    static QString questionText(const StoreError &error);
-
-Q_SIGNALS:
-    // The question is on screen.
-    void askedToQuit();
 
 private:
     void ask(const StoreError &error);

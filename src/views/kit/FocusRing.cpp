@@ -6,6 +6,11 @@
 
 namespace zn {
 
+bool isKeyboardFocusReason(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
 QColor focusRingColor(const ZephyrTheme &theme, FocusRingGround ground)
 {
     if (ground == FocusRingGround::Accent) {

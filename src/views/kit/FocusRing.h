@@ -13,6 +13,10 @@ namespace zn {
 // vanish.
 enum class FocusRingGround { Surface, Accent };
 
+// Whether focus arriving for `reason` came from the keyboard (Tab, Backtab
+// or a shortcut), so its ring shows; a click's focus shows none.
+bool isKeyboardFocusReason(Qt::FocusReason reason);
+
 // The colour that marks keyboard focus in `theme` on `ground`: the accent
 // on the window's own surfaces, the text colour of an accent fill on one.
 QColor focusRingColor(const ZephyrTheme &theme, FocusRingGround ground = FocusRingGround::Surface);

@@ -1,5 +1,6 @@
 #include "views/kit/PaintedButton.h"
 
+#include "views/kit/FocusRing.h"
 #include "views/kit/Mnemonics.h"
 
 #include <QEnterEvent>
@@ -54,9 +55,7 @@ bool PaintedButton::event(QEvent *event)
 
 void PaintedButton::focusInEvent(QFocusEvent *event)
 {
-    const Qt::FocusReason reason = event->reason();
-    m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-        || reason == Qt::ShortcutFocusReason;
+    m_keyboardFocus = isKeyboardFocusReason(event->reason());
     QAbstractButton::focusInEvent(event);
 }
 

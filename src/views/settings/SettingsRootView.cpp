@@ -56,9 +56,7 @@ protected:
     }
     void focusInEvent(QFocusEvent *event) override
     {
-        const Qt::FocusReason reason = event->reason();
-        m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-            || reason == Qt::ShortcutFocusReason;
+        m_keyboardFocus = isKeyboardFocusReason(event->reason());
         QTabBar::focusInEvent(event);
     }
     void keyPressEvent(QKeyEvent *event) override

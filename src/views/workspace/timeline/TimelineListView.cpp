@@ -2,6 +2,7 @@
 
 #include "app/theme/ThemeScope.h"
 #include "core/JournalEntry.h"
+#include "views/kit/FocusRing.h"
 #include "views/workspace/timeline/TimelineDelegate.h"
 #include "views/workspace/timeline/TimelineListModel.h"
 #include "views/workspace/timeline/TimelinePainting.h"
@@ -266,8 +267,7 @@ void TimelineListView::focusInEvent(QFocusEvent *event)
 {
     QListView::focusInEvent(event);
     const Qt::FocusReason reason = event->reason();
-    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason
-        && reason != Qt::OtherFocusReason)
+    if (!isKeyboardFocusReason(reason) && reason != Qt::OtherFocusReason)
         return;
     // The keyboard arrives: ring the selected card, else the one it was on,
     // else the first.
