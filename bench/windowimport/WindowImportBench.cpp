@@ -19,6 +19,7 @@
 #include "platform/panels/FakeFilePanels.h"
 #include "reflections/InsightCoordinator.h"
 #include "support/BenchHeartbeat.h"
+#include "support/BenchJournal.h"
 #include "support/BenchRun.h"
 #include "views/workspace/window/JournalWorkspaceView.h"
 #include "voice/ScriptedVoiceServices.h"
@@ -68,19 +69,15 @@ QString exportFile(int count)
     QString &path = files[count];
     if (!path.isEmpty())
         return path;
-    auto made = makeStoreContainerIn(dir.filePath(QStringLiteral("source%1").arg(count)), false);
-    ModelContext *context = made->container->mainContext();
+    bench::BenchStore source;
     QRandomGenerator random{quint32(count)};
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-count);
     for (int i = 0; i < count; ++i) {
-        context->insert(std::make_unique<JournalEntry>(
-            QUuid::createUuid(), start.addDays(i).addSecs(qint64(random.bounded(12 * 3600))), entryText(random),
-            std::nullopt, random.bounded(2.0) - 1.0, KeywordFrequencies{{QStringLiteral("coffee"), 2}},
-            std::nullopt, QStringList{}, false));
+        source.add(start.addDays(i).addSecs(qint64(random.bounded(12 * 3600))), entryText(random),
+                   random.bounded(2.0) - 1.0, KeywordFrequencies{{QStringLiteral("coffee"), 2}});
     }
-    if (context->save())
-        std::abort();
-    const QList<JournalEntry *> all = fetchAllEntries(*context);
+    source.save();
+    const QList<JournalEntry *> all = fetchAllEntries(*source.context);
     const auto bytes = encodeJournalExport(QList<const JournalEntry *>(all.cbegin(), all.cend()));
     path = dir.filePath(QStringLiteral("journal-%1.json").arg(count));
     QFile out(path);

@@ -20,6 +20,13 @@ StoreError closedError()
     return StoreError(StoreError::Code::Closed, QStringLiteral("The journal store is closed."));
 }
 
+StoreError saveFailure(StoreError e)
+{
+    e.code = StoreError::Code::SaveFailed;
+    e.message = QStringLiteral("The journal could not be saved: %1").arg(e.message);
+    return e;
+}
+
 } // namespace
 
 ModelContext::ModelContext(ModelContainer *container, QObject *parent)
@@ -84,28 +91,23 @@ std::optional<StoreError> ModelContext::saveHoldingTheStore(const std::function<
     ZN_ASSERT_OWN_THREAD();
     if (!m_container || !m_container->m_sql)
         return closedError();
-    SqlStore &sql = *m_container->m_sql;
     StoreError err;
-    if (!sql.begin(&err)) {
-        err.code = StoreError::Code::SaveFailed;
-        err.message = QStringLiteral("The journal could not be saved: %1").arg(err.message);
-        return err;
-    }
-    m_holdingTheStore = true;
+    if (!m_container->m_sql->begin(&err))
+        return saveFailure(err);
     change();
-    const std::optional<StoreError> result = save();
-    m_holdingTheStore = false;
-    return result;
+    return write(true);
 }
 
 std::optional<StoreError> ModelContext::save()
 {
+    return write(false);
+}
+
+std::optional<StoreError> ModelContext::write(bool begun)
+{
     ZN_ASSERT_OWN_THREAD();
     if (!m_container || !m_container->m_sql)
         return closedError();
-    // Inside saveHoldingTheStore() the transaction is open already, and
-    // every way out of here ends it.
-    const bool begun = std::exchange(m_holdingTheStore, false);
 
     QList<PersistentModel *> updates;
     for (PersistentModel *m : std::as_const(m_dirtyObjects)) {
@@ -130,9 +132,7 @@ std::optional<StoreError> ModelContext::save()
     StoreError err;
     auto failed = [&](StoreError e) -> std::optional<StoreError> {
         sql.rollback();
-        e.code = StoreError::Code::SaveFailed;
-        e.message = QStringLiteral("The journal could not be saved: %1").arg(e.message);
-        return e;
+        return saveFailure(std::move(e));
     };
 
     // A deleted object stays readable everywhere: contexts holding one of

@@ -122,6 +122,9 @@ private:
     void loadDeferred(PersistentModel *object);
     void loadDeferredBeforeDelete(const QString &entityName, const QList<qint64> &rowIds);
 
+    // save(), inside a transaction already open when `begun`; every way
+    // out of it ends the transaction.
+    std::optional<StoreError> write(bool begun);
     void mergeChanges(const StoreChanges &changes, ModelContext *origin);
     PersistentModel *adopt(const EntityDescriptor &entity, qint64 rowId, std::vector<QVariant> values,
                            bool partial = false);
@@ -142,7 +145,6 @@ private:
     size_t m_partialCount = 0; // of m_partialObjects not yet read through
     size_t m_deferredBatch = 64;
     bool m_autosave = false;
-    bool m_holdingTheStore = false;
 };
 
 } // namespace zn

@@ -196,36 +196,47 @@ void PersistentModel::adoptStored(std::vector<QVariant> values, bool partial)
     }
 }
 
-void PersistentModel::refreshStoredFields(const QList<int> &fields, const std::vector<QVariant> &values)
+bool PersistentModel::mergeStoredValue(int field, QVariant &value, const QVariant &fresh)
 {
-    bool anyChange = false;
-    for (qsizetype k = 0; k < fields.size(); ++k) {
-        const int i = fields[k];
-        const FieldDescriptor &f = m_entity->fields[i];
-        // Nobody has read it: the store gives the new value when asked.
-        if (f.deferred && m_partial)
-            continue;
-        // A packed object (read only, so nothing unsaved) stays packed.
-        QVariant &value = m_values[placeOf(i)];
-        const QVariant &fresh = values[size_t(k)];
-        if (!m_stored.empty())
-            m_stored[size_t(i)] = fresh;
-        if (m_dirty.contains(i)) {
-            // Our unsaved value wins; drop the mark if the store caught up.
-            if (store::sameValue(f.type, value, fresh))
-                m_dirty.remove(i);
-        } else if (!store::sameValue(f.type, value, fresh)) {
-            value = fresh;
-            anyChange = true;
-            Q_EMIT fieldChanged(i);
-        }
+    const FieldType type = m_entity->fields[field].type;
+    if (m_dirty.contains(field)) {
+        // Our unsaved value wins; drop the mark if the store caught up.
+        if (store::sameValue(type, value, fresh))
+            m_dirty.remove(field);
+        return false;
     }
+    if (store::sameValue(type, value, fresh))
+        return false;
+    value = fresh;
+    Q_EMIT fieldChanged(field);
+    return true;
+}
+
+void PersistentModel::finishRefresh(bool anyChange)
+{
     if (m_dirty.isEmpty())
         m_stored.clear();
     if (anyChange) {
         noteWrite();
         Q_EMIT changed();
     }
+}
+
+void PersistentModel::refreshStoredFields(const QList<int> &fields, const std::vector<QVariant> &values)
+{
+    bool anyChange = false;
+    for (qsizetype k = 0; k < fields.size(); ++k) {
+        const int i = fields[k];
+        // Nobody has read it: the store gives the new value when asked.
+        if (m_entity->fields[i].deferred && m_partial)
+            continue;
+        const QVariant &fresh = values[size_t(k)];
+        if (!m_stored.empty())
+            m_stored[size_t(i)] = fresh;
+        // A packed object (read only, so nothing unsaved) stays packed.
+        anyChange |= mergeStoredValue(i, m_values[placeOf(i)], fresh);
+    }
+    finishRefresh(anyChange);
 }
 
 void PersistentModel::refreshStored(std::vector<QVariant> values)
@@ -236,30 +247,16 @@ void PersistentModel::refreshStored(std::vector<QVariant> values)
     m_partial = false;
     m_deferredUnknown = false;
     for (size_t i = 0; i < values.size(); ++i) {
-        const FieldType type = m_entity->fields[int(i)].type;
         if (wasPartial && m_entity->fields[int(i)].deferred && !m_dirty.contains(int(i))) {
             // Nobody has read the old value: take the new one quietly.
             m_values[i] = values[i];
             continue;
         }
-        if (m_dirty.contains(int(i))) {
-            // Our unsaved value wins; drop the mark if the store caught up.
-            if (store::sameValue(type, m_values[i], values[i]))
-                m_dirty.remove(int(i));
-        } else if (!store::sameValue(type, m_values[i], values[i])) {
-            m_values[i] = values[i];
-            anyChange = true;
-            Q_EMIT fieldChanged(int(i));
-        }
+        anyChange |= mergeStoredValue(int(i), m_values[i], values[i]);
     }
-    if (m_dirty.isEmpty())
-        m_stored.clear();
-    else
+    if (!m_dirty.isEmpty())
         m_stored = std::move(values);
-    if (anyChange) {
-        noteWrite();
-        Q_EMIT changed();
-    }
+    finishRefresh(anyChange);
 }
 
 void PersistentModel::markSaved()

@@ -131,6 +131,11 @@ private:
     // The same for a save that wrote only `fields` (ascending), whose values
     // come in that order; an unread deferred field stays unread.
     void refreshStoredFields(const QList<int> &fields, const std::vector<QVariant> &values);
+    // One field of such a save into `value` (its place in m_values): an
+    // unsaved value wins, else the stored one is taken; whether it was.
+    bool mergeStoredValue(int field, QVariant &value, const QVariant &fresh);
+    // Drops the snapshot once nothing is unsaved; announces a change.
+    void finishRefresh(bool anyChange);
     void markSaved();
     void revert();
     void markDeleted();

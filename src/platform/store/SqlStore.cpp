@@ -208,7 +208,9 @@ void removeCreatedStore(const QString &path)
         ::unlink((native + suffix).constData());
 }
 
-std::optional<StoreError> prepareFolder(const QString &folder)
+} // namespace
+
+std::optional<StoreError> SqlStore::prepareFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return StoreError(StoreError::Code::CannotOpen, QStringLiteral("No folder was given for the journal store."));
@@ -230,8 +232,6 @@ std::optional<StoreError> prepareFolder(const QString &folder)
         ::chmod(native.constData(), 0700);
     return std::nullopt;
 }
-
-} // namespace
 
 SqlStore::SqlStore(const Schema &schema)
     : m_schema(schema)

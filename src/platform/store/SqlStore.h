@@ -33,6 +33,9 @@ public:
     // for the calling thread: no checks, no changes to the file.
     static std::unique_ptr<SqlStore> openAnother(const Schema &schema, const ModelConfiguration &configuration,
                                                  StoreError *error);
+    // Makes the store's folder when missing and keeps it its owner's alone
+    // (0700); what is wrong with it otherwise.
+    static std::optional<StoreError> prepareFolder(const QString &folder);
     ~SqlStore();
 
     bool begin(StoreError *error);

@@ -1,9 +1,10 @@
 #include "platform/store/StoreLock.h"
 
+#include "platform/store/SqlStore.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QFile>
 #include <QRecursiveMutex>
 
 namespace zn {
@@ -63,13 +64,9 @@ std::shared_ptr<StoreLock> StoreLock::acquire(const QString &folder, const QStri
             *error = std::move(e);
         return nullptr;
     };
-    const bool existed = QFileInfo::exists(key);
-    if (folder.isEmpty() || !QDir().mkpath(key))
-        return fail(StoreError(StoreError::Code::CannotOpen,
-                               QStringLiteral("The journal folder “%1” could not be created.").arg(folder)));
     // The journal is private from its first moment.
-    if (!existed)
-        QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (auto e = SqlStore::prepareFolder(folder))
+        return fail(*e);
     std::shared_ptr<StoreLock> lock(new StoreLock(key));
     if (lock->m_file.tryLock(0)) {
         heldLocks().insert(key, lock);

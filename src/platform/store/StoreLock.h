@@ -22,8 +22,8 @@ public:
     // The lock of `folder` (created when missing), taken now or shared with
     // its current holder in this process. Null when another live process
     // holds it (`error` Busy, naming `storePath`), or when no lock file can
-    // be made there (`error` CannotOpen: the store's own open then says
-    // what is wrong with the folder).
+    // be made there (`error` says what is wrong with the folder, as the
+    // store's own open then says it).
     static std::shared_ptr<StoreLock> acquire(const QString &folder, const QString &storePath,
                                               StoreError *error = nullptr);
 
@@ -32,6 +32,7 @@ public:
     StoreLock &operator=(const StoreLock &) = delete;
 
 private:
+    // `key`: the folder as storeFolderKey() spells it.
     explicit StoreLock(const QString &key);
 
     QString m_key;

@@ -189,7 +189,7 @@ void WorkspaceViewModel::recoverOrphanedDrafts()
     FetchDescriptor drafts = allEntriesNewestFirstDescriptor();
     drafts.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, true);
     for (JournalEntry *row : m_context->fetch<JournalEntry>(drafts)) {
-        if (!row->isDraft() || (ownRow && row->id() == *ownRow))
+        if (ownRow && row->id() == *ownRow)
             continue;
         if (text::isBlank(row->rawText())) {
             m_context->remove(row);

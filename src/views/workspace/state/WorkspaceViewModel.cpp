@@ -102,14 +102,6 @@ CapabilityDetector *WorkspaceViewModel::capability() const
 
 // --- entries -----------------------------------------------------------------
 
-void WorkspaceViewModel::beginEntryChanges()
-{
-    if (m_entryChangesOpen)
-        return;
-    m_entryChangesOpen = true;
-    m_journalBefore = m_journalEntries; // shared until the first change
-}
-
 void WorkspaceViewModel::watch(JournalEntry *entry)
 {
     // The context keeps its objects to the end: one connection each. A
@@ -123,7 +115,6 @@ void WorkspaceViewModel::watch(JournalEntry *entry)
 
 void WorkspaceViewModel::onEntriesReset()
 {
-    beginEntryChanges();
     const QList<PersistentModel *> &results = m_allEntries->results();
     QList<JournalEntry *> journal;
     journal.reserve(results.size());
@@ -176,7 +167,6 @@ void WorkspaceViewModel::indexRemoved(JournalEntry *entry)
 
 void WorkspaceViewModel::onEntryInserted(int index)
 {
-    beginEntryChanges();
     auto *entry = static_cast<JournalEntry *>(m_allEntries->results().at(index));
     m_journalEntries.insert(index, entry);
     m_filter->insertEntry(index, entry);
@@ -186,7 +176,6 @@ void WorkspaceViewModel::onEntryInserted(int index)
 
 void WorkspaceViewModel::onEntryRemoved(int index)
 {
-    beginEntryChanges();
     JournalEntry *entry = m_journalEntries.takeAt(index);
     m_filter->removeEntry(index);
     indexRemoved(entry);
@@ -194,16 +183,17 @@ void WorkspaceViewModel::onEntryRemoved(int index)
 
 void WorkspaceViewModel::onEntryWritten(int index)
 {
-    beginEntryChanges();
     m_filter->refreshEntry(index);
 }
 
 void WorkspaceViewModel::settleEntries()
 {
-    const bool open = std::exchange(m_entryChangesOpen, false);
-    const QList<JournalEntry *> before = std::exchange(m_journalBefore, {});
-    if (open && before != m_journalEntries)
+    // Shared with the journal until its next change: comparing costs
+    // nothing while nothing changed.
+    if (m_journalSettled != m_journalEntries) {
+        m_journalSettled = m_journalEntries;
         m_journalChangePending = true;
+    }
 
     // A dialog about an entry deleted meanwhile has nothing left to ask.
     if (m_entryPendingDelete && m_entryPendingDelete->isDeleted())

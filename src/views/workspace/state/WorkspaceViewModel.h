@@ -282,7 +282,6 @@ private:
     // other events.
     void scheduleFolding();
     void foldSome();
-    void beginEntryChanges();
     void watch(JournalEntry *entry);
     void indexInserted(JournalEntry *entry, qsizetype index);
     void indexRemoved(JournalEntry *entry);
@@ -321,10 +320,9 @@ private:
     // Every entry ever listed, each connected once.
     QSet<JournalEntry *> m_watched;
     QSet<JournalEntry *> m_changedSinceFetch;
-    // The query update under way: the list as it was before it, and
-    // whether the filter must judge every row again.
-    bool m_entryChangesOpen = false;
-    QList<JournalEntry *> m_journalBefore;
+    // The journal as the last query update left it, and whether the
+    // filter must judge every row again.
+    QList<JournalEntry *> m_journalSettled;
     bool m_refilterAll = false;
     bool m_listWasReset = false;
     bool m_journalChangePending = false;
