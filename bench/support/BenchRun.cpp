@@ -1,6 +1,8 @@
 #include "support/BenchRun.h"
 
 #include <QByteArray>
+#include <QEventLoop>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <benchmark/benchmark.h>
@@ -21,6 +23,13 @@ int runBenchmarks(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+void runEventLoopFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace zn::bench

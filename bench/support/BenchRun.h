@@ -10,4 +10,7 @@ void preferOffscreenPlatform();
 // application object exists. 1 for an argument the library does not know.
 int runBenchmarks(int argc, char **argv);
 
+// Turns the event loop for `milliseconds`, as a window left alone does.
+void runEventLoopFor(int milliseconds);
+
 } // namespace zn::bench

@@ -3,6 +3,7 @@
 // program's processor time over 10 s of the event loop (goal: at most 5 % of
 // one core), with the orb's repaints per second beside it.
 #include "app/theme/ThemeScope.h"
+#include "support/BenchRun.h"
 #include "views/voice/VoiceModeView.h"
 #include "views/voice/VoiceOrb.h"
 #include "views/voice/VoiceStage.h"
@@ -13,8 +14,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <ctime>
 
@@ -41,13 +40,6 @@ protected:
     }
 };
 
-void runEventLoopFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void BM_VoiceScreenIdle(benchmark::State &state)
 {
     const ZephyrTheme theme{state.range(0) ? ColorPalettePreference::Cool : ColorPalettePreference::Warm,
@@ -59,7 +51,7 @@ void BM_VoiceScreenIdle(benchmark::State &state)
     auto *view = new VoiceModeView(session, {}, {}, &window);
     view->setGeometry(window.rect());
     window.show();
-    runEventLoopFor(500); // shown, laid out, first drawn
+    bench::runEventLoopFor(500); // shown, laid out, first drawn
     PaintCounter counter;
     view->stage()->orb()->installEventFilter(&counter);
 
@@ -68,7 +60,7 @@ void BM_VoiceScreenIdle(benchmark::State &state)
         QElapsedTimer wall;
         const double before = processorSeconds();
         wall.start();
-        runEventLoopFor(kSeconds * 1000);
+        bench::runEventLoopFor(kSeconds * 1000);
         const double used = processorSeconds() - before;
         const double seconds = wall.nsecsElapsed() / 1e9;
         state.SetIterationTime(seconds);

@@ -100,13 +100,6 @@ void runUntil(const std::function<bool()> &done)
         loop.exec();
 }
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void BM_ImportThroughTheWindow(benchmark::State &state)
 {
     const int count = int(state.range(0));
@@ -135,7 +128,7 @@ void BM_ImportThroughTheWindow(benchmark::State &state)
         window->show();
         JournalWorkspaceView *view = window->rootView()->workspace();
         runUntil([view] { return view->hasAppeared(); });
-        runFor(100);
+        bench::runEventLoopFor(100);
 
         WorkspaceViewModel &workspace = view->workspace();
         InsightCoordinator &coordinator = app->insightCoordinator();
@@ -162,7 +155,7 @@ void BM_ImportThroughTheWindow(benchmark::State &state)
         const double during = heartbeat.longestGapMs();
         // What the window still does once it reads as done.
         heartbeat.reset();
-        runFor(500);
+        bench::runEventLoopFor(500);
         const double after = heartbeat.longestGapMs();
         heartbeat.stop();
         state.SetIterationTime(total / 1e3);
