@@ -46,6 +46,13 @@ FetchDescriptor allEntriesNewestFirstDescriptor()
     return d;
 }
 
+FetchDescriptor finishedEntriesNewestFirstDescriptor()
+{
+    FetchDescriptor d = allEntriesNewestFirstDescriptor();
+    d.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, false);
+    return d;
+}
+
 FetchDescriptor allWeeklyRecordsDescriptor()
 {
     return {};

@@ -36,6 +36,8 @@ FetchDescriptor entryByIdDescriptor(const QUuid &id);
 FetchDescriptor weeklyRecordByKeyDescriptor(const QString &weekKey);
 FetchDescriptor entriesInRangeDescriptor(const QDateTime &start, const QDateTime &end);
 FetchDescriptor allEntriesNewestFirstDescriptor();
+// The journal as it is read: every entry but the drafts, newest first.
+FetchDescriptor finishedEntriesNewestFirstDescriptor();
 FetchDescriptor allWeeklyRecordsDescriptor();
 
 } // namespace zn

@@ -114,9 +114,7 @@ bool setRescored(const QList<RescoreResult> &results, const std::function<Journa
 
 QList<JournalEntry *> finishedEntries(ModelContext &context)
 {
-    FetchDescriptor finished = allEntriesNewestFirstDescriptor();
-    finished.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, false);
-    return context.fetch<JournalEntry>(finished);
+    return context.fetch<JournalEntry>(finishedEntriesNewestFirstDescriptor());
 }
 
 // The re-score of `items` (the journal as the window held it) on a

@@ -52,9 +52,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     // in when the workspace appears (after its first frame), before the
     // set-up that reads every entry. Draft rows are never listed, so the
     // query's results are the journal and its row changes apply as they are.
-    FetchDescriptor journal = allEntriesNewestFirstDescriptor();
-    journal.predicate = Predicate::where(JournalEntry::IsDraft, CompareOp::Equal, false);
-    m_allEntries = new StoreQuery(m_context, JournalEntry::entityDescriptor(), std::move(journal),
+    m_allEntries = new StoreQuery(m_context, JournalEntry::entityDescriptor(), finishedEntriesNewestFirstDescriptor(),
                                   kFirstScreenfulEntries, this);
     connect(m_allEntries, &StoreQuery::resultsReset, this, &WorkspaceViewModel::onEntriesReset);
     connect(m_allEntries, &StoreQuery::rowInserted, this, &WorkspaceViewModel::onEntryInserted);
