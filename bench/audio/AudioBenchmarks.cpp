@@ -2,7 +2,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/NotificationCenter.h"
 #include "voice/AudioBufferConverter.h"
-#include "voice/MacAudioCaptureService.h"
+#include "voice/AudioCaptureService.h"
 #include "voice/TranscriptMerger.h"
 
 #include <QCoreApplication>
@@ -32,7 +32,7 @@ void BM_LevelInDecibels(benchmark::State &state)
 {
     const AudioBuffer buffer = speechLike();
     for (auto _ : state)
-        benchmark::DoNotOptimize(MacAudioCaptureService::levelFromDecibels(MacAudioCaptureService::levelInDecibels(buffer)));
+        benchmark::DoNotOptimize(AudioCaptureService::levelFromDecibels(AudioCaptureService::levelInDecibels(buffer)));
 }
 BENCHMARK(BM_LevelInDecibels)->Unit(benchmark::kMicrosecond);
 
@@ -45,7 +45,7 @@ void BM_TapBufferMetered(benchmark::State &state)
     fake->setInputFormat(kCapture);
     ManualClock clock;
     NotificationCenter center;
-    MacAudioCaptureService service(std::move(engine), &clock, &center);
+    AudioCaptureService service(std::move(engine), &clock, &center);
     int handled = 0;
     service.setBufferHandler([&](const AudioBuffer &) { ++handled; });
     (void)service.start();

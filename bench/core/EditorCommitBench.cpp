@@ -27,7 +27,7 @@ QString entryText(int variant)
 void BM_CommitTypedEntry(benchmark::State &state)
 {
     QTemporaryDir dir;
-    auto made = makeStoreContainerIn(dir.path(), false);
+    auto made = makeStoreContainerIn(dir.path());
     if (!made) {
         state.SkipWithError("no store");
         return;

@@ -46,7 +46,7 @@ Journal &journal(int years)
     slot = std::make_unique<Journal>();
     Journal &j = *slot;
     j.now = QDateTime(QDate(2025, 6, 30), QTime(18, 0));
-    j.container = makeStoreContainerIn(j.dir.path(), false)->container;
+    j.container = makeStoreContainerIn(j.dir.path())->container;
     ModelContext *context = j.container->mainContext();
     QRandomGenerator rng(42);
     QStringList vocabulary;
@@ -111,7 +111,7 @@ void BM_YearSummaryFirstAfterOpen(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         detail::resetWeatherSummaryMemo();
-        auto store = makeStoreContainerIn(j.dir.path(), false);
+        auto store = makeStoreContainerIn(j.dir.path());
         StoreQuery query(store->container->mainContext(), JournalEntry::entityDescriptor(),
                          allEntriesNewestFirstDescriptor());
         const QList<JournalEntry *> entries = query.resultsAs<JournalEntry>();

@@ -64,7 +64,7 @@ struct Journal
 
     Journal()
     {
-        container = makeStoreContainerIn(dir.filePath(QStringLiteral("store")), false)->container;
+        container = makeStoreContainerIn(dir.filePath(QStringLiteral("store")))->container;
         fillJournal(*container->mainContext());
         const auto all = fetchAllEntries(*container->mainContext());
         entries = QList<const JournalEntry *>(all.begin(), all.end());
@@ -140,7 +140,7 @@ void BM_ImportIntoEmptyStore(benchmark::State &state)
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto target = makeStoreContainerIn(j.dir.filePath(QStringLiteral("empty%1").arg(round++)), false)->container;
+        auto target = makeStoreContainerIn(j.dir.filePath(QStringLiteral("empty%1").arg(round++)))->container;
         state.ResumeTiming();
         auto outcome = readJournalImportFile(j.filePath, *target->mainContext());
         if (std::get<ImportResult>(outcome).added != kEntries)
@@ -171,7 +171,7 @@ const QTemporaryDir &closedJournal()
 {
     static QTemporaryDir source;
     static const bool filled = [] {
-        auto made = makeStoreContainerIn(source.path(), false);
+        auto made = makeStoreContainerIn(source.path());
         fillJournal(*made->container->mainContext());
         return true;
     }();
@@ -184,7 +184,7 @@ auto openCopyOfClosedJournal(const QString &folder)
 {
     QDir().mkpath(folder);
     QFile::copy(closedJournal().filePath(QStringLiteral("default.store")), folder + QStringLiteral("/default.store"));
-    return makeStoreContainerIn(folder, false)->container;
+    return makeStoreContainerIn(folder)->container;
 }
 
 // Times `timed` on a copy of the closed journal made afresh for each round
@@ -270,7 +270,7 @@ void BM_MergeIdentifiers(benchmark::State &state)
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto container = makeStoreContainerIn(rounds.filePath(QString::number(round++)), false)->container;
+        auto container = makeStoreContainerIn(rounds.filePath(QString::number(round++)))->container;
         state.ResumeTiming();
         auto outcome = mergeJournalImport(document, *container->mainContext());
         if (std::get<ImportResult>(outcome).added != count)

@@ -60,7 +60,7 @@ struct Journal
 
     Journal()
     {
-        auto made = makeStoreContainerIn(dir.path(), false);
+        auto made = makeStoreContainerIn(dir.path());
         ModelContext *context = made->container->mainContext();
         const QDateTime now = QDateTime::currentDateTime();
         QRandomGenerator random(7);

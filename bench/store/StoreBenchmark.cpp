@@ -39,7 +39,7 @@ QString journalFolder(int years = 10)
 
 bool fillJournal(const QString &folder, int years)
 {
-    auto store = makeStoreContainerIn(folder, false);
+    auto store = makeStoreContainerIn(folder);
     if (!store)
         return false;
     ModelContext *context = store->container->mainContext();
@@ -78,7 +78,7 @@ void BM_OpenContainer(benchmark::State &state)
 {
     const QString folder = journalFolder();
     for (auto _ : state) {
-        auto store = makeStoreContainerIn(folder, false);
+        auto store = makeStoreContainerIn(folder);
         benchmark::DoNotOptimize(store);
         state.PauseTiming();
         store.reset();
@@ -90,7 +90,7 @@ BENCHMARK(BM_OpenContainer)->Unit(benchmark::kMillisecond);
 // A context that has never seen the rows: every object is built.
 void BM_FetchAllNonDraftSortedCold(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(int(state.range(0))), false);
+    auto store = makeStoreContainerIn(journalFolder(int(state.range(0))));
     for (auto _ : state) {
         auto context = std::make_unique<ModelContext>(store->container.get());
         auto entries = context->fetch<JournalEntry>(nonDraftByTime());
@@ -123,7 +123,7 @@ int freshLoad(const QString &folder, int touch)
 {
     QElapsedTimer timer;
     timer.start();
-    auto store = makeStoreContainerIn(folder, false);
+    auto store = makeStoreContainerIn(folder);
     if (!store)
         return 1;
     const double openMs = double(timer.nsecsElapsed()) / 1e6;
@@ -193,7 +193,7 @@ BENCHMARK(BM_FetchInFreshProcess)
 // The views' case: the context already holds the objects.
 void BM_FetchAllNonDraftSortedWarm(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(), false);
+    auto store = makeStoreContainerIn(journalFolder());
     ModelContext context(store->container.get());
     context.fetch<JournalEntry>(nonDraftByTime());
     for (auto _ : state) {
@@ -207,7 +207,7 @@ BENCHMARK(BM_FetchAllNonDraftSortedWarm)->Unit(benchmark::kMillisecond);
 // timeline and calendar do: every comparison reads two timestamps.
 void BM_SortLoadedEntriesByTimestamp(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(), false);
+    auto store = makeStoreContainerIn(journalFolder());
     ModelContext context(store->container.get());
     const auto loaded = context.fetch<JournalEntry>(nonDraftByTime());
     for (auto _ : state) {
@@ -223,7 +223,7 @@ BENCHMARK(BM_SortLoadedEntriesByTimestamp)->Unit(benchmark::kMillisecond);
 // context, which refetches on every save as the timeline would.
 void BM_SaveOneEditedEntry(benchmark::State &state)
 {
-    auto store = makeStoreContainerIn(journalFolder(int(state.range(1))), false);
+    auto store = makeStoreContainerIn(journalFolder(int(state.range(1))));
     ModelContext editor(store->container.get());
     std::unique_ptr<ModelContext> viewContext;
     std::unique_ptr<StoreQuery> query;

@@ -22,7 +22,7 @@ struct BenchStore
     BenchStore()
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         if (!made) {
             std::fprintf(stderr, "no benchmark store: %s\n", qPrintable(error.description()));
             std::abort();

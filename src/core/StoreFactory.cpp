@@ -62,29 +62,22 @@ QString defaultStoreFolder()
         .filePath(QStringLiteral("Zephyrnote"));
 }
 
-std::optional<StoreContainerResult> makeStoreContainerIn(const QString &folder, bool useCloud, StoreError *error)
+std::optional<StoreContainerResult> makeStoreContainerIn(const QString &folder, StoreError *error)
 {
     ModelConfiguration configuration;
-    configuration.name = useCloud ? QStringLiteral("cloud") : QStringLiteral("default");
     configuration.folder = folder;
-    if (useCloud) {
-        configuration.cloudDatabase = CloudDatabase::Private;
-        configuration.cloudContainerIdentifier = QString::fromLatin1(kCloudContainerIdentifier);
-    }
     auto container = ModelContainer::open(ZephyrnoteSchemaV2::schema(), configuration, error);
     if (!container)
         return std::nullopt;
     StoreContainerResult result;
     result.container = std::move(container);
-    result.cloudInUse = useCloud;
-    if (!useCloud)
-        result.note = QString::fromUtf8(kLocalOnlyStoreNote);
+    result.note = QString::fromUtf8(kLocalOnlyStoreNote);
     return result;
 }
 
-std::optional<StoreContainerResult> makeStoreContainer(bool useCloud, StoreError *error)
+std::optional<StoreContainerResult> makeStoreContainer(StoreError *error)
 {
-    return makeStoreContainerIn(defaultStoreFolder(), useCloud, error);
+    return makeStoreContainerIn(defaultStoreFolder(), error);
 }
 
 QString removeLocalStoreFiles(const QString &folder)
@@ -154,15 +147,15 @@ std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, 
         return std::nullopt;
     }
 
-    StoreError cloudError;
-    if (auto result = makeStoreContainerIn(folder, true, &cloudError))
-        return result;
-    systemLog(QStringLiteral("Zephyrnote: CloudKit store unavailable (%1). Falling back to local-only.")
-                  .arg(cloudError.description()));
-
+    const auto opened = [](const StoreContainerResult &result) {
+        systemLog(QStringLiteral("Zephyrnote: Opened the journal store “%1”.")
+                      .arg(result.container->configuration().storeFilePath()));
+    };
     StoreError localError;
-    if (auto result = makeStoreContainerIn(folder, false, &localError))
+    if (auto result = makeStoreContainerIn(folder, &localError)) {
+        opened(*result);
         return result;
+    }
     // Only a store that cannot be used as it is gets moved aside. A lock,
     // a permission or a full disk leaves every file where it is, and the
     // next start opens the journal once the cause is gone.
@@ -183,12 +176,13 @@ std::optional<StoreContainerResult> makeModelContainerIn(const QString &folder, 
     const QString backup = removeLocalStoreFiles(folder);
 
     StoreError lastError;
-    auto result = makeStoreContainerIn(folder, false, &lastError);
+    auto result = makeStoreContainerIn(folder, &lastError);
     if (!result) {
         if (error)
             *error = lastError;
         return std::nullopt;
     }
+    opened(*result);
     result->note = QString::fromUtf8(kRecreatedStoreNote);
     if (damaged && !backup.isEmpty()) {
         const QString moved = QDir(backup).filePath(QStringLiteral("default.store"));

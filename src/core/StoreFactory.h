@@ -16,28 +16,20 @@ inline constexpr auto kLocalOnlyStoreNote =
 inline constexpr auto kRecreatedStoreNote = "Recreated local journal store after a schema change.";
 inline constexpr auto kContainerFailurePrefix = "Could not create ModelContainer even after store recovery: ";
 
-// The container the app runs on, whether the cloud store is in use, and the
-// note for the settings screen.
+// The container the app runs on and the note for the settings screen. The
+// journal is always the local store: this system has no cloud store.
 struct StoreContainerResult
 {
     std::shared_ptr<ModelContainer> container;
-    bool cloudInUse = false;
     std::optional<QString> note;
 };
-
-// The cloud container the "cloud" configuration would mirror to; shared with
-// the iCloud account monitor.
-inline constexpr auto kBundleIdentifier = "app.zephyrnote.Zephyrnote";
-inline constexpr auto kCloudContainerIdentifier = "iCloud.app.zephyrnote.Zephyrnote";
 
 // The app's data folder (~/.local/share/Zephyrnote); not created here.
 QString defaultStoreFolder();
 
-// One attempt: "cloud" when `useCloud` (always unavailable on this system),
-// else the local "default" store in `folder`.
-std::optional<StoreContainerResult> makeStoreContainerIn(const QString &folder, bool useCloud,
-                                                         StoreError *error = nullptr);
-std::optional<StoreContainerResult> makeStoreContainer(bool useCloud, StoreError *error = nullptr);
+// One attempt at the local "default" store in `folder`.
+std::optional<StoreContainerResult> makeStoreContainerIn(const QString &folder, StoreError *error = nullptr);
+std::optional<StoreContainerResult> makeStoreContainer(StoreError *error = nullptr);
 
 // Moves every store file of `folder` ("default.store", its side files, the
 // "cloud" ones and any "*.store", "*.store-*" or "*.sqlite" item) into a new
@@ -47,8 +39,9 @@ std::optional<StoreContainerResult> makeStoreContainer(bool useCloud, StoreError
 QString removeLocalStoreFiles(const QString &folder);
 QString removeLocalStoreFiles();
 
-// The start-up chain: cloud, then local, then local again after moving the
-// old store files aside. With `inMemory` a single in-memory store, no chain.
+// The start-up chain: the local store, then again after moving the old store
+// files aside; logs the one store that opened. With `inMemory` a single
+// in-memory store, no chain.
 // The files are moved aside only for a store that is incompatible or
 // damaged (then every row still readable is copied into the new store and
 // the note says so); a busy lock, a permission error or a full disk fails at

@@ -116,11 +116,6 @@ QString CapabilityDetector::operatingSystemName()
     return QSysInfo::prettyProductName();
 }
 
-bool CapabilityDetector::isAppleSilicon()
-{
-    return QSysInfo::currentCpuArchitecture() == QLatin1String("arm64");
-}
-
 QString CapabilityDetector::versionTriple(const QString &release)
 {
     static const QRegularExpression leading(QStringLiteral("^(\\d+)(?:\\.(\\d+))?(?:\\.(\\d+))?"));

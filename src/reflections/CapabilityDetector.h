@@ -74,8 +74,6 @@ public:
     // The operating system's own name and version, e.g. "Debian GNU/Linux
     // 12 (bookworm)".
     static QString operatingSystemName();
-    // Whether the processor is 64-bit ARM.
-    static bool isAppleSilicon();
 
     // "major.minor.patch" of the leading numbers of a release string such
     // as "6.1.0-18-amd64"; missing parts read as 0.

@@ -6,8 +6,8 @@
 #include "core/TextUnits.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/store/ModelContext.h"
-#include "voice/MacAudioCaptureService.h"
-#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/AudioCaptureService.h"
+#include "voice/SpeechTranscriptionService.h"
 #include "voice/VoicePermissions.h"
 
 #include <algorithm>
@@ -73,8 +73,8 @@ VoiceRecordingSession::VoiceRecordingSession(VoiceSessionServices services, QObj
     , m_permissions(services.permissions ? std::move(services.permissions)
                                          : std::make_shared<SystemPermissionProvider>())
     , m_locale(services.locale.value_or(QLocale::system()))
-    , m_capture(std::make_unique<MacAudioCaptureService>(std::move(services.audioInput), m_clock, m_center))
-    , m_speech(std::make_unique<MacSpeechTranscriptionService>(std::move(services.speechPlatform), m_clock))
+    , m_capture(std::make_unique<AudioCaptureService>(std::move(services.audioInput), m_clock, m_center))
+    , m_speech(std::make_unique<SpeechTranscriptionService>(std::move(services.speechPlatform), m_clock))
     , m_durationTimer(*m_clock, this)
     , m_silenceTimer(*m_clock, this)
     , m_nlpTask(*m_clock)
@@ -373,7 +373,7 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
                 QMetaObject::invokeMethod(this, [this, buffer] { forwardBuffer(buffer); }, Qt::QueuedConnection);
             });
             if (const auto captureError = m_capture->start()) {
-                const bool noDevice = captureError->kind == MacAudioCaptureService::CaptureError::Kind::invalidFormat;
+                const bool noDevice = captureError->kind == AudioCaptureService::CaptureError::Kind::invalidFormat;
                 failCapture(resuming, noDevice ? VoiceRecordingFailure::noInputDevice
                                                : VoiceRecordingFailure::engineStartFailed,
                             noDevice ? VoicePhase::unavailable : VoicePhase::failed, done);
@@ -504,7 +504,7 @@ void VoiceRecordingSession::installConfigObserver()
     removeConfigObserver();
     // Observer and queued task both end with this session.
     m_configObserver = m_center->addObserver(
-        MacAudioCaptureService::configurationChangedNotification(), this, [this](const QVariantMap &) {
+        AudioCaptureService::configurationChangedNotification(), this, [this](const QVariantMap &) {
             QMetaObject::invokeMethod(this, [this] { handleConfigurationChange(); }, Qt::QueuedConnection);
         });
 }

@@ -24,8 +24,8 @@ namespace zn {
 
 class AudioInputEngine;
 class InsightQueue;
-class MacAudioCaptureService;
-class MacSpeechTranscriptionService;
+class AudioCaptureService;
+class SpeechTranscriptionService;
 class NotificationCenter;
 class PermissionProvider;
 class ProgramLauncher;
@@ -140,8 +140,8 @@ public:
     static void openMicrophoneSettings(ProgramLauncher &launcher);
 
     // The services this session drives (tests and diagnostics).
-    MacAudioCaptureService &capture() { return *m_capture; }
-    MacSpeechTranscriptionService &speech() { return *m_speech; }
+    AudioCaptureService &capture() { return *m_capture; }
+    SpeechTranscriptionService &speech() { return *m_speech; }
     bool hasTimers() const { return m_durationTimer.isActive() || m_silenceTimer.isActive(); }
     bool hasConfigObserver() const { return static_cast<bool>(m_configObserver); }
     bool autoResumeUsed() const { return m_autoResumeUsed; }
@@ -222,8 +222,8 @@ private:
     bool m_softLimitNudgeVisible = false;
     QString m_transcript;
 
-    std::unique_ptr<MacAudioCaptureService> m_capture;
-    std::unique_ptr<MacSpeechTranscriptionService> m_speech;
+    std::unique_ptr<AudioCaptureService> m_capture;
+    std::unique_ptr<SpeechTranscriptionService> m_speech;
 
     std::optional<QDateTime> m_startDate;
     ClockTimer m_durationTimer;

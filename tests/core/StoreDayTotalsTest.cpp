@@ -70,7 +70,7 @@ protected:
     {
         detail::resetWeatherSummaryMemo();
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         ASSERT_TRUE(made) << error.description().toStdString();
         container = made->container;
     }
@@ -182,7 +182,7 @@ TEST_F(StoreDayTotalsTest, TotalsEqualAFreshBuildAndSummariesEqualReadingEveryEn
         // the views' saved entries are the store's.
         JournalDayTotals &kept = JournalDayTotals::of(*container);
         ASSERT_TRUE(kept.refresh(calendar));
-        auto second = makeStoreContainerIn(dir.path(), false);
+        auto second = makeStoreContainerIn(dir.path());
         ASSERT_TRUE(second);
         JournalDayTotals &fresh = JournalDayTotals::of(*second->container);
         ASSERT_TRUE(fresh.refresh(calendar));
@@ -267,12 +267,12 @@ TEST_F(StoreDayTotalsTest, AfterARestartTheTotalsAreBuiltFromTheWindowsEntries)
     // The program starts again: a new container, the window's query, and
     // its first summary, which builds the totals from the query's entries.
     detail::resetWeatherSummaryMemo();
-    auto restarted = makeStoreContainerIn(dir.path(), false);
+    auto restarted = makeStoreContainerIn(dir.path());
     ASSERT_TRUE(restarted);
     ModelContext *views = restarted->container->mainContext();
     StoreQuery query(views, JournalEntry::entityDescriptor(), allEntriesNewestFirstDescriptor());
     const auto fromStore = [&] {
-        auto other = makeStoreContainerIn(dir.path(), false);
+        auto other = makeStoreContainerIn(dir.path());
         JournalDayTotals &totals = JournalDayTotals::of(*other->container);
         EXPECT_TRUE(totals.refresh(calendar));
         return viewOf(totals);
@@ -301,7 +301,7 @@ TEST_F(StoreDayTotalsTest, AfterARestartTheTotalsAreBuiltFromTheWindowsEntries)
 
     // Built directly from the entries on yet another container, the totals
     // are the store's too.
-    auto third = makeStoreContainerIn(dir.path(), false);
+    auto third = makeStoreContainerIn(dir.path());
     StoreQuery thirdQuery(third->container->mainContext(), JournalEntry::entityDescriptor(),
                           allEntriesNewestFirstDescriptor());
     JournalDayTotals &direct = JournalDayTotals::of(*third->container);
@@ -321,7 +321,7 @@ TEST_F(StoreDayTotalsTest, AQueryHoldingItsFirstRowsOnlyIsNotTakenForTheWholeJou
         ASSERT_FALSE(writer.save());
     }
     detail::resetWeatherSummaryMemo();
-    auto restarted = makeStoreContainerIn(dir.path(), false);
+    auto restarted = makeStoreContainerIn(dir.path());
     ASSERT_TRUE(restarted);
     StoreQuery query(restarted->container->mainContext(), JournalEntry::entityDescriptor(),
                      allEntriesNewestFirstDescriptor(), 10);
@@ -332,7 +332,7 @@ TEST_F(StoreDayTotalsTest, AQueryHoldingItsFirstRowsOnlyIsNotTakenForTheWholeJou
     for (WeatherPeriod period : allWeatherPeriods())
         expectSameSummary(WeatherPeriodSummary::summary(first, period, calendar, now),
                           detail::weatherSummaryFromEntries(first, period, calendar, now), "first rows");
-    auto other = makeStoreContainerIn(dir.path(), false);
+    auto other = makeStoreContainerIn(dir.path());
     JournalDayTotals &fromStore = JournalDayTotals::of(*other->container);
     ASSERT_TRUE(fromStore.refresh(calendar));
     EXPECT_EQ(viewOf(JournalDayTotals::of(*restarted->container)), viewOf(fromStore));

@@ -30,7 +30,7 @@ class StoreDeferredTextTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto made = makeStoreContainerIn(dir.path(), false);
+        auto made = makeStoreContainerIn(dir.path());
         ASSERT_TRUE(made);
         container = made->container;
         ModelContext writer(container.get());
@@ -303,14 +303,14 @@ TEST_F(StoreDeferredTextTest, StoreWrittenInOneTableOpensWithEverythingAndIsSpli
         RawStore other(storeFile);
         other.run(QStringLiteral("BEGIN IMMEDIATE"));
         StoreError error;
-        EXPECT_FALSE(makeStoreContainerIn(dir.path(), false, &error));
+        EXPECT_FALSE(makeStoreContainerIn(dir.path(), &error));
         EXPECT_EQ(error.code, StoreError::Code::Busy) << error.message.toStdString();
         other.run(QStringLiteral("ROLLBACK"));
         EXPECT_TRUE(other.columns(QStringLiteral("JournalEntry")).contains(QStringLiteral("rawText")));
     }
 
     for (int open = 0; open < 2; ++open) {
-        auto made = makeStoreContainerIn(dir.path(), false);
+        auto made = makeStoreContainerIn(dir.path());
         ASSERT_TRUE(made) << open;
         ModelContext context(made->container.get());
         const QList<JournalEntry *> entries = fetchAll(context);
@@ -336,7 +336,7 @@ TEST_F(StoreDeferredTextTest, StoreWrittenInOneTableOpensWithEverythingAndIsSpli
 
     // A damaged store of the old kind gives up its rows whole as well.
     test::TempDir other;
-    auto salvaged = makeStoreContainerIn(other.path(), false);
+    auto salvaged = makeStoreContainerIn(other.path());
     ASSERT_TRUE(salvaged);
     EXPECT_EQ(salvaged->container->salvageRowsFrom(asItWas).value(QStringLiteral("JournalEntry")), kEntries);
     ModelContext context(salvaged->container.get());

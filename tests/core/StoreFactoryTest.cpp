@@ -18,8 +18,11 @@ using namespace zn;
 
 namespace {
 
-const QString kCloudLine = QStringLiteral(
-    "Zephyrnote: CloudKit store unavailable (CloudKit mirroring is not available on this system.). Falling back to local-only.");
+// The one line a start logs when nothing is wrong.
+QString openedLine(const QString &folder)
+{
+    return QStringLiteral("Zephyrnote: Opened the journal store “%1”.").arg(QDir(folder).filePath(QStringLiteral("default.store")));
+}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -59,9 +62,8 @@ TEST(StoreFactory, FirstStartCreatesTheFolderAndRunsLocally)
     StoreError error;
     auto store = makeModelContainerIn(folder, &error);
     ASSERT_TRUE(store) << error.message.toStdString();
-    EXPECT_FALSE(store->cloudInUse);
     EXPECT_EQ(store->note, QString::fromUtf8(kLocalOnlyStoreNote));
-    EXPECT_EQ(log.lines(), QStringList{kCloudLine});
+    EXPECT_EQ(log.lines(), QStringList{openedLine(folder)});
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("default.store"))));
     EXPECT_FALSE(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("cloud.store"))));
@@ -88,7 +90,7 @@ TEST(StoreFactory, UnreadableStoreIsMovedAsideNotDeleted)
          }},
         {"newer version", [](const QString &folder) {
              {
-                 auto store = makeStoreContainerIn(folder, false);
+                 auto store = makeStoreContainerIn(folder);
                  ASSERT_TRUE(store);
                  saveOneEntry(*store, QStringLiteral("written by a newer app"));
              }
@@ -128,19 +130,18 @@ TEST(StoreFactory, UnreadableStoreIsMovedAsideNotDeleted)
         StoreError error;
         auto store = makeModelContainerIn(folder, &error);
         ASSERT_TRUE(store) << error.message.toStdString();
-        EXPECT_FALSE(store->cloudInUse);
         EXPECT_EQ(store->note, QString::fromUtf8(kRecreatedStoreNote));
 
         const QStringList lines = log.lines();
         ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
-        EXPECT_EQ(lines[0], kCloudLine);
-        EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Zephyrnote: Local store incompatible (The journal store ")));
-        EXPECT_TRUE(lines[1].endsWith(QStringLiteral("). Removing store and recreating.")));
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Zephyrnote: Local store incompatible (The journal store ")));
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("). Removing store and recreating.")));
         const QStringList made = backups(folder);
         ASSERT_EQ(made.size(), 1);
         const QDir backup(QDir(folder).filePath(made.first()));
-        EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Zephyrnote: Moved the old store files")));
-        EXPECT_TRUE(lines[2].contains(backup.path()));
+        EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Zephyrnote: Moved the old store files")));
+        EXPECT_TRUE(lines[1].contains(backup.path()));
+        EXPECT_EQ(lines[2], openedLine(folder));
 
         // Everything the recovery would have deleted is in the backup, intact.
         EXPECT_EQ(readFile(backup.filePath(QStringLiteral("default.store"))), oldStore);
@@ -222,7 +223,7 @@ TEST(StoreFactory, UnusableFolderFailsWithTheFatalMessageAndLosesNothing)
     EXPECT_TRUE(message.startsWith(QStringLiteral("Could not create ModelContainer even after store recovery: The journal folder ")))
         << message.toStdString();
     EXPECT_EQ(readFile(notAFolder), "precious");
-    EXPECT_EQ(log.lines().size(), 2);
+    EXPECT_EQ(log.lines().size(), 1);
 }
 
 TEST(StoreFactory, RemovalWithoutAFolderDoesNothing)
@@ -241,7 +242,6 @@ TEST(StoreFactory, InMemoryStoreSkipsTheChain)
     SystemLogCapture log;
     auto store = makeModelContainer(true);
     ASSERT_TRUE(store);
-    EXPECT_FALSE(store->cloudInUse);
     EXPECT_FALSE(store->note);
     EXPECT_TRUE(log.lines().isEmpty());
     saveOneEntry(*store, QStringLiteral("kept in memory"));

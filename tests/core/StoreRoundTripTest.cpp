@@ -17,7 +17,7 @@ namespace {
 std::shared_ptr<ModelContainer> openLocal(const QString &folder)
 {
     StoreError error;
-    auto result = makeStoreContainerIn(folder, false, &error);
+    auto result = makeStoreContainerIn(folder, &error);
     EXPECT_TRUE(result) << error.message.toStdString();
     return result ? result->container : nullptr;
 }

@@ -347,7 +347,7 @@ TEST_F(WeatherSummaryTest, FollowsEntriesSavedThroughAnotherContext)
 {
     test::TempDir dir;
     StoreError error;
-    auto made = makeStoreContainerIn(dir.path(), false, &error);
+    auto made = makeStoreContainerIn(dir.path(), &error);
     ASSERT_TRUE(made.has_value()) << error.description().toStdString();
     ModelContext *views = made->container->mainContext();
     for (double score : {0.5, 0.1}) {

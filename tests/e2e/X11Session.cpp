@@ -98,7 +98,7 @@ QList<QDateTime> PrivateHome::saveEntries(const QStringList &texts) const
 {
     QList<QDateTime> moments;
     StoreError error;
-    auto made = makeStoreContainerIn(storeFolder(), false, &error);
+    auto made = makeStoreContainerIn(storeFolder(), &error);
     if (!made) {
         ADD_FAILURE() << error.description().toStdString();
         return moments;
@@ -308,7 +308,7 @@ std::optional<QString> EndToEndTest::waitForDialogOver(const QString &main, std:
 QStringList EndToEndTest::storedTexts(bool drafts, const QString &folder)
 {
     StoreError error;
-    auto made = makeStoreContainerIn(folder.isEmpty() ? home.storeFolder() : folder, false, &error);
+    auto made = makeStoreContainerIn(folder.isEmpty() ? home.storeFolder() : folder, &error);
     if (!made) {
         ADD_FAILURE() << error.description().toStdString();
         return {};

@@ -34,7 +34,7 @@ public:
     JournalTestStore()
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         if (!made) {
             ADD_FAILURE() << error.description().toStdString();
             return;

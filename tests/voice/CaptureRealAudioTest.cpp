@@ -1,4 +1,4 @@
-#include "voice/MacAudioCaptureService.h"
+#include "voice/AudioCaptureService.h"
 
 #include "AudioTestSupport.h"
 #include "CapturePulseServer.h"
@@ -32,10 +32,10 @@ struct Received
     std::optional<AudioFormat> format;
     bool mixedFormats = false;
 
-    MacAudioCaptureService::BufferHandler handler()
+    AudioCaptureService::BufferHandler handler()
     {
         return [this](const AudioBuffer &buffer) {
-            if (buffer.frameLength() != MacAudioCaptureService::bufferSize)
+            if (buffer.frameLength() != AudioCaptureService::bufferSize)
                 allWhole = false;
             {
                 std::lock_guard lock(mutex);
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(CaptureRealAudioTest, MetersSpeechFromTheMicrophoneAndStopsClean)
 {
-    MacAudioCaptureService service;
+    AudioCaptureService service;
     Received received;
     service.setBufferHandler(received.handler());
     const auto deviceFormat = service.resolveInputFormat();
@@ -146,14 +146,14 @@ TEST_F(CaptureRealAudioTest, MetersSpeechFromTheMicrophoneAndStopsClean)
 
 TEST_F(CaptureRealAudioTest, UnpluggedMicrophonePostsTheConfigurationNotice)
 {
-    MacAudioCaptureService service;
+    AudioCaptureService service;
     Received received;
     service.setBufferHandler(received.handler());
     QObject receiver;
     std::optional<qint64> noticedAt;
     QElapsedTimer sinceUnplug;
     NotificationCenter::defaultCenter().addObserver(
-        MacAudioCaptureService::configurationChangedNotification(), &receiver, [&](const QVariantMap &info) {
+        AudioCaptureService::configurationChangedNotification(), &receiver, [&](const QVariantMap &info) {
             if (!noticedAt && sinceUnplug.isValid())
                 noticedAt = sinceUnplug.elapsed();
             EXPECT_EQ(info.value(QStringLiteral("object")).value<QObject *>(), &service);
@@ -176,7 +176,7 @@ TEST_F(CaptureRealAudioTest, UnpluggedMicrophonePostsTheConfigurationNotice)
 // Capture begins once it answers.
 TEST_F(CaptureRealAudioTest, UnresponsiveServerNeverHoldsTheUiThread)
 {
-    MacAudioCaptureService service;
+    AudioCaptureService service;
     Received received;
     service.setBufferHandler(received.handler());
     ASSERT_TRUE(service.resolveInputFormat());
@@ -224,11 +224,11 @@ TEST(CaptureWithoutAudioServerTest, StartFailsWithInvalidFormat)
         qputenv("PULSE_SERVER", "unix:/nonexistent/zephyrnote-no-audio-server");
     QElapsedTimer timer;
     timer.start();
-    MacAudioCaptureService service;
+    AudioCaptureService service;
     EXPECT_FALSE(service.resolveInputFormat());
     const auto error = service.start();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind, MacAudioCaptureService::CaptureError::Kind::invalidFormat);
+    EXPECT_EQ(error->kind, AudioCaptureService::CaptureError::Kind::invalidFormat);
     EXPECT_EQ(error->description(), QStringLiteral("Microphone format is invalid."));
     EXPECT_FALSE(service.isRunning());
     EXPECT_FALSE(service.isTapInstalled());

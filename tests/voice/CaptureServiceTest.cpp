@@ -1,4 +1,4 @@
-#include "voice/MacAudioCaptureService.h"
+#include "voice/AudioCaptureService.h"
 
 #include "AudioTestSupport.h"
 #include "platform/audio/FakeAudioInputEngine.h"
@@ -49,7 +49,7 @@ AudioBuffer constantInt16(std::int16_t value, std::uint32_t frames = 1024)
 
 double levelOf(double rms)
 {
-    return MacAudioCaptureService::levelFromDecibels(20.0 * std::log10(rms));
+    return AudioCaptureService::levelFromDecibels(20.0 * std::log10(rms));
 }
 
 class CaptureServiceTest : public ::testing::Test
@@ -60,8 +60,8 @@ protected:
         auto fake = std::make_unique<FakeAudioInputEngine>();
         engine = fake.get();
         engine->setInputFormat(kStereoInt16);
-        service = std::make_unique<MacAudioCaptureService>(std::move(fake), &clock, &center);
-        center.addObserver(MacAudioCaptureService::configurationChangedNotification(), &receiver,
+        service = std::make_unique<AudioCaptureService>(std::move(fake), &clock, &center);
+        center.addObserver(AudioCaptureService::configurationChangedNotification(), &receiver,
                            [this](const QVariantMap &info) { notices.append(info); });
     }
 
@@ -78,43 +78,43 @@ protected:
     QObject receiver;
     QList<QVariantMap> notices;
     FakeAudioInputEngine *engine = nullptr;
-    std::unique_ptr<MacAudioCaptureService> service;
+    std::unique_ptr<AudioCaptureService> service;
 };
 
 TEST(CaptureLevelTest, DecibelsOfTypicalBuffers)
 {
-    EXPECT_EQ(MacAudioCaptureService::levelInDecibels(AudioBuffer()), -160.0f);
-    EXPECT_EQ(MacAudioCaptureService::levelInDecibels(AudioBuffer::allocate(kMonoFloat, 1024)), -160.0f)
+    EXPECT_EQ(AudioCaptureService::levelInDecibels(AudioBuffer()), -160.0f);
+    EXPECT_EQ(AudioCaptureService::levelInDecibels(AudioBuffer::allocate(kMonoFloat, 1024)), -160.0f)
         << "no frames";
-    EXPECT_FLOAT_EQ(MacAudioCaptureService::levelInDecibels(squareFloat(0.0f)), -120.0f);
-    EXPECT_NEAR(MacAudioCaptureService::levelInDecibels(squareFloat(1.0f)), 0.0f, 1e-4);
-    EXPECT_NEAR(MacAudioCaptureService::levelInDecibels(squareFloat(0.1f, 1024, 3)), -20.0f, 1e-3)
+    EXPECT_FLOAT_EQ(AudioCaptureService::levelInDecibels(squareFloat(0.0f)), -120.0f);
+    EXPECT_NEAR(AudioCaptureService::levelInDecibels(squareFloat(1.0f)), 0.0f, 1e-4);
+    EXPECT_NEAR(AudioCaptureService::levelInDecibels(squareFloat(0.1f, 1024, 3)), -20.0f, 1e-3)
         << "channel 0 only";
     // 16-bit samples scale by 32767, so full scale reads exactly 1.0.
-    EXPECT_NEAR(MacAudioCaptureService::levelInDecibels(constantInt16(32767)), 0.0f, 1e-5);
-    EXPECT_GT(MacAudioCaptureService::levelInDecibels(constantInt16(-32768)), 0.0f);
+    EXPECT_NEAR(AudioCaptureService::levelInDecibels(constantInt16(32767)), 0.0f, 1e-5);
+    EXPECT_GT(AudioCaptureService::levelInDecibels(constantInt16(-32768)), 0.0f);
 
     std::vector<std::int32_t> loud(1024, 1 << 30);
     const auto int32 = AudioBuffer::fromInterleaved({SampleFormat::Int32, 48000.0, 1}, loud.data(), 1024);
-    EXPECT_EQ(MacAudioCaptureService::levelInDecibels(int32), -160.0f) << "neither float nor 16-bit";
+    EXPECT_EQ(AudioCaptureService::levelInDecibels(int32), -160.0f) << "neither float nor 16-bit";
 }
 
 TEST(CaptureLevelTest, LevelScaleAndNonFiniteSamples)
 {
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(-160.0), 0.0);
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(-120.0), 0.0);
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(-50.0), 0.0);
-    EXPECT_NEAR(MacAudioCaptureService::levelFromDecibels(0.0), 50.0 / 55.0, 1e-12);
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(5.0), 1.0);
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(40.0), 1.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(-160.0), 0.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(-120.0), 0.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(-50.0), 0.0);
+    EXPECT_NEAR(AudioCaptureService::levelFromDecibels(0.0), 50.0 / 55.0, 1e-12);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(5.0), 1.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(40.0), 1.0);
 
     AudioBuffer nan = squareFloat(0.5f);
     nan.floatData()[10] = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(MacAudioCaptureService::levelInDecibels(nan)), 0.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(AudioCaptureService::levelInDecibels(nan)), 0.0);
     AudioBuffer inf = squareFloat(0.5f);
     inf.floatData()[10] = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(MacAudioCaptureService::levelInDecibels(inf)), 1.0);
-    EXPECT_EQ(MacAudioCaptureService::levelFromDecibels(-std::numeric_limits<double>::infinity()), 0.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(AudioCaptureService::levelInDecibels(inf)), 1.0);
+    EXPECT_EQ(AudioCaptureService::levelFromDecibels(-std::numeric_limits<double>::infinity()), 0.0);
 }
 
 TEST_F(CaptureServiceTest, StartInstallsOneTapInTheResolvedFormat)
@@ -131,7 +131,7 @@ TEST_F(CaptureServiceTest, StartInstallsOneTapInTheResolvedFormat)
 
     const auto again = service->start();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->kind, MacAudioCaptureService::CaptureError::Kind::alreadyRunning);
+    EXPECT_EQ(again->kind, AudioCaptureService::CaptureError::Kind::alreadyRunning);
     EXPECT_EQ(again->description(), QStringLiteral("Capture is already running."));
     EXPECT_EQ(engine->installTapCount(), 1) << "a refused start changes nothing";
     EXPECT_TRUE(service->isRunning());
@@ -154,7 +154,7 @@ TEST_F(CaptureServiceTest, FormatResolutionFallsBackThenFails)
     EXPECT_FALSE(service->resolveInputFormat());
     const auto error = service->start();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind, MacAudioCaptureService::CaptureError::Kind::invalidFormat);
+    EXPECT_EQ(error->kind, AudioCaptureService::CaptureError::Kind::invalidFormat);
     EXPECT_EQ(error->description(), QStringLiteral("Microphone format is invalid."));
     EXPECT_FALSE(service->isRunning());
     EXPECT_FALSE(service->hardwareFormat());
@@ -166,7 +166,7 @@ TEST_F(CaptureServiceTest, EngineStartFailureLeavesNothingBehind)
     engine->setStartError(QStringLiteral("Device busy"));
     const auto error = service->start();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind, MacAudioCaptureService::CaptureError::Kind::startFailed);
+    EXPECT_EQ(error->kind, AudioCaptureService::CaptureError::Kind::startFailed);
     EXPECT_EQ(error->description(), QStringLiteral("Device busy"));
     EXPECT_FALSE(service->isRunning());
     EXPECT_FALSE(service->isTapInstalled());
@@ -299,7 +299,7 @@ TEST_F(CaptureServiceTest, StopAndDestructionFollowTheEngineOrder)
     fake->setInputFormat(kStereoInt16);
     fake->setCallLog(log);
     {
-        MacAudioCaptureService local(std::move(fake), &clock, &center);
+        AudioCaptureService local(std::move(fake), &clock, &center);
         ASSERT_FALSE(local.start());
         local.stop();
         EXPECT_EQ(*log, (QStringList{"installTap", "prepare", "start", "removeTap", "stop", "reset"}));
@@ -327,7 +327,7 @@ TEST(CaptureFromFileTest, RecordedSpeechRaisesThenReleasesTheLevel)
     const AudioFormat format{SampleFormat::Int16, 16000.0, 1};
     auto engine = std::make_unique<WavFileInputEngine>(WavFile::readRaw(path, format), 4.0);
     WavFileInputEngine *file = engine.get();
-    MacAudioCaptureService service(std::move(engine));
+    AudioCaptureService service(std::move(engine));
     std::atomic<int> buffers{0};
     std::atomic<bool> wrongShape{false};
     service.setBufferHandler([&](const AudioBuffer &buffer) {

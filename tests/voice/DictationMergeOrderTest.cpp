@@ -43,7 +43,7 @@ protected:
 
     test::SessionHarness h;
     VoiceRecordingSession &s = *h.session;
-    MacSpeechTranscriptionService &speech = h.session->speech();
+    SpeechTranscriptionService &speech = h.session->speech();
 };
 
 TEST_F(DictationMergeOrderTest, AFinalAfterThePauseCommitReplacesTheGuess)

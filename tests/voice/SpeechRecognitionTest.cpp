@@ -1,6 +1,6 @@
 // The transcription service end to end on the real offline recogniser, fed
 // with human recordings from pocketsphinx-testdata.
-#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/SpeechTranscriptionService.h"
 
 #include "platform/base/Clock.h"
 #include "platform/base/SystemLog.h"
@@ -16,7 +16,7 @@
 namespace zn {
 namespace {
 
-using Backend = MacSpeechTranscriptionService::Backend;
+using Backend = SpeechTranscriptionService::Backend;
 using speech::PocketsphinxSpeechPlatform;
 
 const QLocale kUsEnglish(QLocale::English, QLocale::UnitedStates);
@@ -49,7 +49,7 @@ public:
     {
         m_real->bestAvailableAudioFormat(l, c, std::move(d));
     }
-    std::unique_ptr<speech::SpeechAnalyzerSession> makeAnalyzer(const QLocale &l) override
+    std::unique_ptr<speech::StreamingAnalyzerSession> makeAnalyzer(const QLocale &l) override
     {
         return m_fake.makeAnalyzer(l);
     }
@@ -69,14 +69,14 @@ protected:
     SystemLogCapture log;
     QStringList partials;
 
-    std::unique_ptr<MacSpeechTranscriptionService> makeService(std::shared_ptr<speech::SpeechPlatform> platform = nullptr)
+    std::unique_ptr<SpeechTranscriptionService> makeService(std::shared_ptr<speech::SpeechPlatform> platform = nullptr)
     {
-        auto service = std::make_unique<MacSpeechTranscriptionService>(std::move(platform));
+        auto service = std::make_unique<SpeechTranscriptionService>(std::move(platform));
         service->setOnPartialText([this](const QString &t) { partials << t; });
         return service;
     }
 
-    static std::optional<SpeechFailure> prepareAndStart(MacSpeechTranscriptionService &service,
+    static std::optional<SpeechFailure> prepareAndStart(SpeechTranscriptionService &service,
                                                         const QLocale &locale = kUsEnglish)
     {
         std::optional<std::optional<SpeechFailure>> prepared;
@@ -90,7 +90,7 @@ protected:
         return started.value_or(SpeechFailure::platform(QStringLiteral("start hung")));
     }
 
-    static QString stop(MacSpeechTranscriptionService &service)
+    static QString stop(SpeechTranscriptionService &service)
     {
         std::optional<QString> text;
         service.stop([&](const QString &t) { text = t; });
@@ -109,7 +109,7 @@ TEST_F(RealSpeech, AnalyzerTranscribesARecordingFedIn1024FrameBuffers)
     auto service = makeService();
     service->setHardwareFormat(AudioFormat{SampleFormat::Int16, 16000.0, 1});
     ASSERT_FALSE(prepareAndStart(*service));
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     EXPECT_FALSE(service->hasConverter());
     for (const AudioBuffer &b : test::int16Buffers(goForward(), 1024))
         service->append(b);
@@ -124,7 +124,7 @@ TEST_F(RealSpeech, FloatCaptureAt48kHzGoesThroughTheConverter)
     auto service = makeService();
     service->setHardwareFormat(AudioFormat{SampleFormat::Float32, 48000.0, 1});
     ASSERT_FALSE(prepareAndStart(*service));
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     EXPECT_TRUE(service->hasConverter());
     for (const AudioBuffer &b : test::float48kBuffers(goForward(), 1, 1024))
         service->append(b);
@@ -137,9 +137,10 @@ TEST_F(RealSpeech, OlderRecognizerTakesOverWhenTheAnalyzerFailsToPrepare)
     auto service = makeService(std::make_shared<AnalyzerRefusingPlatform>());
     service->setHardwareFormat(AudioFormat{SampleFormat::Float32, 48000.0, 2});
     ASSERT_FALSE(prepareAndStart(*service));
-    EXPECT_EQ(service->backend(), Backend::sfSpeech);
-    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: SpeechAnalyzer start failed (Analyzer refused the "
-                                                      "format.); falling back to SFSpeech.")});
+    EXPECT_EQ(service->backend(), Backend::wholeText);
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: Streaming recognition failed to start (Analyzer "
+                                                      "refused the format.); falling back to whole-text "
+                                                      "recognition.")});
     for (const AudioBuffer &b : test::float48kBuffers(goForward(), 2, 1024))
         service->append(b);
     // A microphone feeds in real time, so the recogniser is never far behind;
@@ -181,7 +182,7 @@ TEST_F(RealSpeech, TheCLocaleCountsAsEnglish)
 {
     auto service = makeService();
     ASSERT_FALSE(prepareAndStart(*service, QLocale::c()));
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     EXPECT_EQ(service->preferredLocale(), kUsEnglish);
     service->cancel();
 }

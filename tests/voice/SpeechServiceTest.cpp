@@ -1,4 +1,4 @@
-#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/SpeechTranscriptionService.h"
 
 #include "platform/base/Clock.h"
 #include "platform/base/SystemLog.h"
@@ -14,7 +14,7 @@ namespace {
 
 using speech::FakeSpeechPlatform;
 using Step = FakeSpeechPlatform::Step;
-using Backend = MacSpeechTranscriptionService::Backend;
+using Backend = SpeechTranscriptionService::Backend;
 
 const AudioFormat kInt16_16k{SampleFormat::Int16, 16000.0, 1};
 const AudioFormat kFloat48k{SampleFormat::Float32, 48000.0, 1};
@@ -39,8 +39,8 @@ protected:
     std::shared_ptr<FakeSpeechPlatform> platform = std::make_shared<FakeSpeechPlatform>();
     ManualClock clock;
     SystemLogCapture log;
-    std::unique_ptr<MacSpeechTranscriptionService> service =
-        std::make_unique<MacSpeechTranscriptionService>(platform, &clock);
+    std::unique_ptr<SpeechTranscriptionService> service =
+        std::make_unique<SpeechTranscriptionService>(platform, &clock);
     QStringList partials;
 
     void SetUp() override
@@ -84,11 +84,11 @@ protected:
 
 TEST(SpeechServiceTypes, BackendRawValuesAndErrorTexts)
 {
-    EXPECT_EQ(MacSpeechTranscriptionService::rawValue(Backend::speechAnalyzer), QStringLiteral("speechAnalyzer"));
-    EXPECT_EQ(MacSpeechTranscriptionService::rawValue(Backend::sfSpeech), QStringLiteral("sfSpeech"));
-    EXPECT_EQ(MacSpeechTranscriptionService::backendFromRawValue(QStringLiteral("sfSpeech")), Backend::sfSpeech);
-    EXPECT_EQ(MacSpeechTranscriptionService::backendFromRawValue(QStringLiteral("SFSpeech")), std::nullopt);
-    EXPECT_EQ(MacSpeechTranscriptionService::backendFromRawValue(QString()), std::nullopt);
+    EXPECT_EQ(SpeechTranscriptionService::rawValue(Backend::streaming), QStringLiteral("streaming"));
+    EXPECT_EQ(SpeechTranscriptionService::rawValue(Backend::wholeText), QStringLiteral("wholeText"));
+    EXPECT_EQ(SpeechTranscriptionService::backendFromRawValue(QStringLiteral("wholeText")), Backend::wholeText);
+    EXPECT_EQ(SpeechTranscriptionService::backendFromRawValue(QStringLiteral("WholeText")), std::nullopt);
+    EXPECT_EQ(SpeechTranscriptionService::backendFromRawValue(QString()), std::nullopt);
     EXPECT_EQ(SpeechServiceError{SpeechServiceError::Kind::unavailable}.description(),
               QStringLiteral("On-device speech is unavailable."));
     EXPECT_EQ(SpeechServiceError{SpeechServiceError::Kind::timeout}.description(),
@@ -99,7 +99,7 @@ TEST_F(SpeechService, PrepareChoosesTheAnalyzerForASupportedLocale)
 {
     platform->supportedLocale = QLocale(QLocale::English, QLocale::UnitedStates);
     EXPECT_FALSE(prepare(QLocale(QLocale::English, QLocale::Australia)));
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     EXPECT_EQ(service->preferredLocale().name(), QStringLiteral("en_US"));
     EXPECT_EQ(platform->recognizersMade, 0);
     EXPECT_EQ(platform->analyzersMade, 0) << "prepare only checks; the analyzer is built by start";
@@ -132,7 +132,7 @@ TEST_F(SpeechService, LocaleOnlyTheOlderRecognizerSupportsNeverBuildsAnAnalyzer)
     platform->supportedLocale.reset();
     const QLocale french(QLocale::French, QLocale::France);
     EXPECT_FALSE(prepare(french));
-    EXPECT_EQ(service->backend(), Backend::sfSpeech);
+    EXPECT_EQ(service->backend(), Backend::wholeText);
     EXPECT_FALSE(start());
     EXPECT_TRUE(service->isRunning());
     EXPECT_EQ(platform->analyzersMade, 0);
@@ -164,7 +164,7 @@ TEST_F(SpeechService, AssetInstallationErrorsReachTheCallerAsThePlatformGaveThem
 
     platform->assetInstall = Step::Succeed;
     EXPECT_FALSE(prepare());
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     EXPECT_EQ(platform->installCalls, 2);
 }
 
@@ -173,7 +173,7 @@ TEST_F(SpeechService, StartWithoutPrepareUsesThePreferredLocale)
     EXPECT_FALSE(start());
     EXPECT_TRUE(service->isRunning());
     EXPECT_EQ(platform->supportedLocaleCalls, 1);
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     ASSERT_TRUE(analyzer());
     EXPECT_TRUE(analyzer()->started);
     EXPECT_EQ(analyzer()->preparedFormat, kInt16_16k);
@@ -200,14 +200,14 @@ TEST_F(SpeechService, AnalyzerFailuresFallBackToTheOlderRecognizerWithOneLogLine
     ASSERT_FALSE(prepare());
     ASSERT_FALSE(start());
     EXPECT_TRUE(service->isRunning());
-    EXPECT_EQ(service->backend(), Backend::sfSpeech);
+    EXPECT_EQ(service->backend(), Backend::wholeText);
     EXPECT_FALSE(service->hasAnalyzer()) << "the half-built analyzer is dropped";
     EXPECT_FALSE(service->hasConverter());
     EXPECT_TRUE(service->hasRecognitionTask());
     EXPECT_EQ(analyzer(), nullptr);
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral(
-                               "Zephyrnote: SpeechAnalyzer start failed (Analyzer refused the format.); "
-                               "falling back to SFSpeech.")});
+                               "Zephyrnote: Streaming recognition failed to start (Analyzer refused the format.); "
+                               "falling back to whole-text recognition.")});
 }
 
 TEST_F(SpeechService, AssetFailureAtStartAndUnconvertibleCaptureAlsoFallBack)
@@ -216,13 +216,13 @@ TEST_F(SpeechService, AssetFailureAtStartAndUnconvertibleCaptureAlsoFallBack)
     platform->assetRequestFailsFromCall = 2; // prepare passes, start's check fails
     ASSERT_FALSE(prepare());
     ASSERT_FALSE(start());
-    EXPECT_EQ(service->backend(), Backend::sfSpeech);
+    EXPECT_EQ(service->backend(), Backend::wholeText);
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_TRUE(log.lines().first().contains(QStringLiteral("(Assets went away.)")));
     EXPECT_EQ(platform->analyzersMade, 0);
 
     // A capture format no converter can take: refused cleanly, then fallback.
-    auto other = std::make_unique<MacSpeechTranscriptionService>(platform, &clock);
+    auto other = std::make_unique<SpeechTranscriptionService>(platform, &clock);
     platform->assetRequestError.reset();
     platform->assetRequestFailsFromCall = 0;
     platform->bestFormat.reset();
@@ -231,9 +231,9 @@ TEST_F(SpeechService, AssetFailureAtStartAndUnconvertibleCaptureAlsoFallBack)
     other->start([&](auto f) { started = f; });
     ASSERT_TRUE(test::waitUntil([&] { return started.has_value(); }));
     EXPECT_FALSE(started->has_value());
-    EXPECT_EQ(other->backend(), Backend::sfSpeech);
+    EXPECT_EQ(other->backend(), Backend::wholeText);
     EXPECT_EQ(log.lines().size(), 2);
-    EXPECT_TRUE(log.lines().last().endsWith(QStringLiteral("(On-device speech is unavailable.); falling back to SFSpeech.")));
+    EXPECT_TRUE(log.lines().last().endsWith(QStringLiteral("(On-device speech is unavailable.); falling back to whole-text recognition.")));
 }
 
 TEST_F(SpeechService, FailedFallbackFailsStartWithUnavailableNotTheAnalyzerError)
@@ -295,7 +295,7 @@ TEST_F(SpeechService, OddCaptureFormatsAreConvertedOrRefusedCleanly)
         platform->bestFormat = kInt16_16k;
         service->setHardwareFormat(format);
         ASSERT_FALSE(start()) << format.describe().toStdString();
-        ASSERT_EQ(service->backend(), Backend::speechAnalyzer) << format.describe().toStdString();
+        ASSERT_EQ(service->backend(), Backend::streaming) << format.describe().toStdString();
         EXPECT_TRUE(service->hasConverter());
         service->append(bufferOf(format));
         auto input = analyzer()->takeInput();
@@ -363,7 +363,7 @@ TEST_F(SpeechService, StopFinalisesAndReturnsTheWholeText)
     EXPECT_FALSE(service->isRunning());
     EXPECT_FALSE(service->hasAnalyzer());
     EXPECT_EQ(service->preferredInputFormat(), std::nullopt);
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer) << "the back end survives stop";
+    EXPECT_EQ(service->backend(), Backend::streaming) << "the back end survives stop";
 }
 
 TEST_F(SpeechService, FailedFinalisationCancelsTheAnalyzerAndKeepsTheText)
@@ -390,7 +390,7 @@ TEST_F(SpeechService, HungFinaliserIsCutOffAtTheDeadlineAndItsLateCompletionIgno
     settle();
     // Words still arrive while stop waits, and are kept.
     a->emitResult(QStringLiteral("the text so far and more"), false);
-    clock.advance(MacSpeechTranscriptionService::finalizationLimit - std::chrono::milliseconds(1));
+    clock.advance(SpeechTranscriptionService::finalizationLimit - std::chrono::milliseconds(1));
     settle();
     EXPECT_FALSE(text.has_value()) << "stop returned before the deadline";
     clock.advance(std::chrono::milliseconds(1));
@@ -409,7 +409,7 @@ TEST_F(SpeechService, LateFinaliserCompletionAfterTheDeadlineChangesNothing)
     QPointer<FakeSpeechPlatform::Analyzer> a = analyzer();
     int stopped = 0;
     service->stop([&](const QString &) { ++stopped; });
-    clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    clock.advance(SpeechTranscriptionService::finalizationLimit);
     settle();
     EXPECT_EQ(stopped, 1);
     EXPECT_TRUE(a.isNull()) << "the analyzer is dropped after the deadline";
@@ -443,7 +443,7 @@ TEST_F(SpeechService, CancelKeepsTheTextAndResetTranscriptClearsIt)
     ASSERT_TRUE(test::waitUntil([&] { return cancelled; }));
     EXPECT_FALSE(service->isRunning());
     EXPECT_EQ(service->liveText(), QStringLiteral("keep me"));
-    EXPECT_EQ(service->backend(), Backend::speechAnalyzer);
+    EXPECT_EQ(service->backend(), Backend::streaming);
     partials.clear();
     service->resetTranscript(QString());
     EXPECT_EQ(service->liveText(), QString());
@@ -499,14 +499,14 @@ TEST_F(SpeechService, ResultsOfACancelledRunAreDropped)
     // Notes from the recognizer are logged whatever the run.
     handler(std::nullopt, speech::SpeechError{QStringLiteral("Retry later")});
     settle();
-    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: SFSpeech recognition note: Retry later")});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: Whole-text recognition note: Retry later")});
 }
 
 TEST_F(SpeechService, StreamErrorIsLoggedAndTheServiceKeepsRunning)
 {
     ASSERT_FALSE(start());
     analyzer()->failStream(QStringLiteral("decoder gave up"));
-    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: SpeechAnalyzer stream error: decoder gave up")});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Zephyrnote: Streaming recognition error: decoder gave up")});
     EXPECT_TRUE(service->isRunning());
 }
 
@@ -535,7 +535,7 @@ TEST_F(SpeechService, StartOvertakenByCancelOrStopNeverComesAlive)
 
     // Overtaken while still asking for the supported locale: stop returns at once.
     platform->analyzerPrepare = Step::Succeed;
-    auto fresh = std::make_unique<MacSpeechTranscriptionService>(platform, &clock);
+    auto fresh = std::make_unique<SpeechTranscriptionService>(platform, &clock);
     fresh->resetTranscript(QStringLiteral("before"));
     started.reset();
     fresh->start([&](auto f) { started = f; });
@@ -567,7 +567,7 @@ TEST_F(SpeechService, StartDuringAPendingStopEndsThatStopFirst)
     EXPECT_TRUE(service->isRunning());
     ASSERT_TRUE(analyzer());
     EXPECT_TRUE(analyzer()->started);
-    clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    clock.advance(SpeechTranscriptionService::finalizationLimit);
     settle();
     EXPECT_TRUE(service->isRunning()) << "the old deadline must not stop the new run";
     EXPECT_TRUE(service->hasAnalyzer());

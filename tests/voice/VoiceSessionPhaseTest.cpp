@@ -141,7 +141,7 @@ TEST_F(VoiceSessionPhaseTest, PartialTextOutsideRecordingIsDropped)
     drainEvents();
     EXPECT_EQ(s.transcript(), QStringLiteral("first words")) << "dropped while stopping";
 
-    h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    h.clock.advance(SpeechTranscriptionService::finalizationLimit);
     ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing));
     // The service's own text grew, so the final merge takes it; a later
     // partial in review changes nothing.
@@ -261,7 +261,7 @@ TEST_F(VoiceSessionPhaseTest, BackendLabelNamesPocketsphinxAfterAFallbackToo)
     SystemLogCapture log;
     h.platform->analyzerPrepare = FakeSpeechPlatform::Step::Fail;
     ASSERT_TRUE(h.startRecording());
-    EXPECT_EQ(s.speech().backend(), MacSpeechTranscriptionService::Backend::sfSpeech);
+    EXPECT_EQ(s.speech().backend(), SpeechTranscriptionService::Backend::wholeText);
     EXPECT_EQ(s.backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
 
     test::SessionHarness recognizerOnly;
@@ -500,7 +500,7 @@ TEST_F(VoiceSessionPhaseTest, TakingTheTextWhileStoppingIsNotUndoneByTheLateFina
     // The recogniser finishes late: the text must not come back.
     if (analyzer)
         analyzer->completeHungFinalize();
-    h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    h.clock.advance(SpeechTranscriptionService::finalizationLimit);
     test::waitUntil([] { return false; }, 50ms);
     EXPECT_EQ(s.phase(), VoicePhase::idle);
     EXPECT_TRUE(s.transcript().isEmpty());
@@ -516,7 +516,7 @@ TEST_F(VoiceSessionPhaseTest, DiscardWhileStoppingStaysDiscarded)
     s.stop([&] { stopped = true; });
     ASSERT_TRUE(h.await([&](auto done) { s.cancel(done); }));
     ASSERT_TRUE(test::waitUntil([&] { return stopped; }));
-    h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    h.clock.advance(SpeechTranscriptionService::finalizationLimit);
     drainEvents();
     EXPECT_EQ(s.phase(), VoicePhase::idle);
     EXPECT_TRUE(s.transcript().isEmpty());

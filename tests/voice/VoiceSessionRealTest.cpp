@@ -33,7 +33,7 @@ protected:
         ASSERT_TRUE(QFileInfo::exists(test::pocketsphinxRecording(QStringLiteral("goforward.raw"))))
             << "install pocketsphinx-testdata";
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         ASSERT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
     }

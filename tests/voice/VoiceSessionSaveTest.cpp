@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         ASSERT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
         s.setModelContext(container->mainContext());
@@ -238,7 +238,7 @@ TEST_F(VoiceSessionSaveTest, SaveWhileStoppingStoresNothingAndLeavesTheTextForRe
     ASSERT_EQ(s.phase(), VoicePhase::stopping);
     EXPECT_FALSE(save());
     drainEvents(); // the recogniser finalises once the heard audio has reached it
-    h.clock.advance(MacSpeechTranscriptionService::finalizationLimit);
+    h.clock.advance(SpeechTranscriptionService::finalizationLimit);
     ASSERT_TRUE(h.waitForPhase(VoicePhase::reviewing));
     EXPECT_EQ(s.transcript(), kHappy);
     EXPECT_TRUE(storedEntries().isEmpty());

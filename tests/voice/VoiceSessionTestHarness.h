@@ -14,8 +14,8 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/speech/FakeSpeechPlatform.h"
 #include "support/TestSupport.h"
-#include "voice/MacAudioCaptureService.h"
-#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/AudioCaptureService.h"
+#include "voice/SpeechTranscriptionService.h"
 #include "voice/VoicePermissions.h"
 
 #include <QCoreApplication>
@@ -114,7 +114,7 @@ public:
 
     void postDeviceChange()
     {
-        center.post(MacAudioCaptureService::configurationChangedNotification());
+        center.post(AudioCaptureService::configurationChangedNotification());
     }
 
     // Runs `op` with a completion and waits for it.

@@ -3,7 +3,7 @@
 #include "app/settings/AppSettings.h"
 #include "app/settings/PrivateSettingsFiles.h"
 #include "app/theme/ApplicationPalette.h"
-#include "app/shell/ICloudAccountMonitor.h"
+#include "app/shell/CloudSyncStatus.h"
 #include "app/shell/MainWindow.h"
 #include "app/shell/QuitController.h"
 #include "app/shell/RootView.h"
@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -66,8 +65,8 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
     trace("capability");
     app->m_coordinator = std::make_unique<InsightCoordinator>(env.languageModel);
     trace("insightCoordinator");
-    app->m_monitor = std::make_unique<ICloudAccountMonitor>(env.accountStatus);
-    trace("iCloudMonitor");
+    app->m_cloudSync = std::make_unique<CloudSyncStatus>();
+    trace("cloudSync");
     app->m_updater = &SoftwareUpdater::shared();
     trace("updater");
 
@@ -81,7 +80,6 @@ std::unique_ptr<ZephyrnoteApp> ZephyrnoteApp::create(AppEnvironment environment,
         return nullptr;
     }
     app->m_container = made->container;
-    app->m_usesCloudKit = made->cloudInUse;
     app->m_storeNote = made->note;
     // Text that an ended session could not save comes back as a draft,
     // which the journal then offers when it opens. Only the program that
@@ -171,7 +169,7 @@ void ZephyrnoteApp::showSettings()
         services.settings = m_settings.get();
         services.capability = m_capability.get();
         services.insightQueue = m_coordinator.get();
-        services.iCloudMonitor = m_monitor.get();
+        services.cloudSync = m_cloudSync.get();
         services.context = m_container->mainContext();
         // Qt's panels open over the settings window itself; scripted ones are shared.
         services.panels = dynamic_cast<QtFilePanel *>(m_environment.panels) ? nullptr : m_environment.panels;
@@ -189,12 +187,9 @@ void ZephyrnoteApp::showSettings()
 
 void ZephyrnoteApp::startUp()
 {
-    m_monitor->setUsesCloudKit(m_usesCloudKit);
-    m_monitor->setStoreNote(m_storeNote);
+    m_cloudSync->setStoreNote(m_storeNote);
     m_capability->refresh();
     m_coordinator->configure(m_capability.get(), m_settings.get(), m_container);
-    // The account question is asked after this hook returns, never waited on.
-    QTimer::singleShot(0, m_monitor.get(), [monitor = m_monitor.get()] { monitor->refresh(); });
 }
 
 int reportStartupFailure(const QString &message, bool showBox)

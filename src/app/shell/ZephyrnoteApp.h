@@ -12,12 +12,11 @@
 
 namespace zn {
 
-class AccountStatusProvider;
 class ApplicationPalette;
 class AppSettings;
 class CapabilityDetector;
 class FilePanels;
-class ICloudAccountMonitor;
+class CloudSyncStatus;
 class InsightCoordinator;
 class MainWindow;
 class ModelContainer;
@@ -39,7 +38,6 @@ struct AppEnvironment
     // The store container chain; by default the one in the user's data folder.
     std::function<std::optional<StoreContainerResult>(StoreError *)> makeContainer;
     lm::LanguageModel *languageModel = nullptr;               // the local model server
-    std::shared_ptr<AccountStatusProvider> accountStatus;     // no cloud account
     NotificationCenter *notificationCenter = nullptr;         // the default centre
     FilePanels *panels = nullptr;                             // Qt file dialogs over the window
     // Supplies the workspace's dictation parts (tests: fakes); empty means
@@ -50,7 +48,7 @@ struct AppEnvironment
 };
 
 // The program: makes the settings, capability detector, reflection
-// coordinator, cloud-account monitor, update holder and then the store, in
+// coordinator, cloud-sync status, update holder and then the store, in
 // that order, and owns them for the whole run. From the settings on, the
 // application palette follows their theme, so dialogs and menus match the
 // windows. Opens the main window and
@@ -69,10 +67,9 @@ public:
     AppSettings &settings() const { return *m_settings; }
     CapabilityDetector &capability() const { return *m_capability; }
     InsightCoordinator &insightCoordinator() const { return *m_coordinator; }
-    ICloudAccountMonitor &iCloudMonitor() const { return *m_monitor; }
+    CloudSyncStatus &cloudSync() const { return *m_cloudSync; }
     SoftwareUpdater &updater() const { return *m_updater; }
     std::shared_ptr<ModelContainer> container() const { return m_container; }
-    bool usesCloudKit() const { return m_usesCloudKit; }
     std::optional<QString> storeNote() const { return m_storeNote; }
 
     // The main window (made on first use; shown by the caller).
@@ -87,9 +84,8 @@ public:
     void showSettings();
     QWidget *settingsWindow() const { return m_settingsWindow; }
 
-    // Runs each time the main window's content is shown: store facts to the
-    // monitor, capability refreshed, coordinator configured, account status
-    // asked for without waiting.
+    // Runs each time the main window's content is shown: the store's note to
+    // the cloud-sync status, capability refreshed, coordinator configured.
     void startUp();
 
 private:
@@ -102,10 +98,9 @@ private:
     std::unique_ptr<ApplicationPalette> m_palette;
     std::unique_ptr<CapabilityDetector> m_capability;
     std::unique_ptr<InsightCoordinator> m_coordinator;
-    std::unique_ptr<ICloudAccountMonitor> m_monitor;
+    std::unique_ptr<CloudSyncStatus> m_cloudSync;
     SoftwareUpdater *m_updater = nullptr;
     std::shared_ptr<ModelContainer> m_container;
-    bool m_usesCloudKit = false;
     std::optional<QString> m_storeNote;
     std::unique_ptr<UnsavedTextFile> m_unsaved;
     QPointer<MainWindow> m_mainWindow;

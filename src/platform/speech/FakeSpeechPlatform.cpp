@@ -78,7 +78,7 @@ void FakeSpeechPlatform::bestAvailableAudioFormat(const QLocale &, std::optional
     postToMainThread([done, format = bestFormat] { done(format); });
 }
 
-std::unique_ptr<SpeechAnalyzerSession> FakeSpeechPlatform::makeAnalyzer(const QLocale &)
+std::unique_ptr<StreamingAnalyzerSession> FakeSpeechPlatform::makeAnalyzer(const QLocale &)
 {
     ++analyzersMade;
     auto analyzer = std::make_unique<Analyzer>(*this);

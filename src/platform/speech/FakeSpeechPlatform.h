@@ -64,10 +64,10 @@ public:
         std::function<void(std::optional<SpeechError>, std::unique_ptr<SpeechAssetRequest>)> done) override;
     void bestAvailableAudioFormat(const QLocale &transcriberLocale, std::optional<AudioFormat> considering,
                                   std::function<void(std::optional<AudioFormat>)> done) override;
-    std::unique_ptr<SpeechAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) override;
+    std::unique_ptr<StreamingAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) override;
     std::unique_ptr<BufferRecognizer> makeRecognizer(const QLocale &locale) override;
 
-    class Analyzer : public SpeechAnalyzerSession
+    class Analyzer : public StreamingAnalyzerSession
     {
     public:
         explicit Analyzer(FakeSpeechPlatform &platform) : m_platform(platform) {}

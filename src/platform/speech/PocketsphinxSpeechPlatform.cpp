@@ -67,7 +67,7 @@ void PocketsphinxSpeechPlatform::bestAvailableAudioFormat(const QLocale &, std::
     postToMainThread([done] { done(decoderFormat()); });
 }
 
-std::unique_ptr<SpeechAnalyzerSession> PocketsphinxSpeechPlatform::makeAnalyzer(const QLocale &)
+std::unique_ptr<StreamingAnalyzerSession> PocketsphinxSpeechPlatform::makeAnalyzer(const QLocale &)
 {
     return std::make_unique<PocketsphinxAnalyzerSession>(m_pool);
 }
@@ -82,7 +82,7 @@ std::unique_ptr<BufferRecognizer> PocketsphinxSpeechPlatform::makeRecognizer(con
 // --- analyzer -------------------------------------------------------------
 
 PocketsphinxAnalyzerSession::PocketsphinxAnalyzerSession(std::shared_ptr<DecoderPool> pool, QObject *parent)
-    : SpeechAnalyzerSession(parent), m_pool(std::move(pool))
+    : StreamingAnalyzerSession(parent), m_pool(std::move(pool))
 {
 }
 

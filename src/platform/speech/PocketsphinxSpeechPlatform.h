@@ -32,7 +32,7 @@ public:
     void bestAvailableAudioFormat(const QLocale &transcriberLocale,
                                   std::optional<AudioFormat> considering,
                                   std::function<void(std::optional<AudioFormat>)> done) override;
-    std::unique_ptr<SpeechAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) override;
+    std::unique_ptr<StreamingAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) override;
     std::unique_ptr<BufferRecognizer> makeRecognizer(const QLocale &locale) override;
 
     const std::shared_ptr<DecoderPool> &pool() const { return m_pool; }
@@ -45,7 +45,7 @@ private:
 
 // Streaming decoder on a worker thread: growing partials, one final per
 // utterance. Takes 16 kHz mono 16-bit input only.
-class PocketsphinxAnalyzerSession : public SpeechAnalyzerSession
+class PocketsphinxAnalyzerSession : public StreamingAnalyzerSession
 {
     Q_OBJECT
 public:

@@ -37,7 +37,7 @@ public:
 };
 
 // One analyzer run with its transcription module. Lives on the main thread.
-class SpeechAnalyzerSession : public QObject
+class StreamingAnalyzerSession : public QObject
 {
     Q_OBJECT
 public:
@@ -126,7 +126,7 @@ public:
     virtual void bestAvailableAudioFormat(const QLocale &transcriberLocale,
                                           std::optional<AudioFormat> considering,
                                           std::function<void(std::optional<AudioFormat>)> done) = 0;
-    virtual std::unique_ptr<SpeechAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) = 0;
+    virtual std::unique_ptr<StreamingAnalyzerSession> makeAnalyzer(const QLocale &transcriberLocale) = 0;
     // nullptr when no recognizer exists for the locale.
     virtual std::unique_ptr<BufferRecognizer> makeRecognizer(const QLocale &locale) = 0;
 };

@@ -4,16 +4,12 @@
 
 namespace zn {
 
-enum class CloudDatabase { None, Private };
-
 // Where and how one store lives. The store file is "<folder>/<name>.store"
 // with SQLite's "-wal" and "-shm" side files next to it.
 struct ModelConfiguration
 {
     QString name = QStringLiteral("default");
     QString folder;
-    CloudDatabase cloudDatabase = CloudDatabase::None;
-    QString cloudContainerIdentifier; // used with CloudDatabase::Private
     bool isStoredInMemoryOnly = false;
     bool allowsSave = true;
 

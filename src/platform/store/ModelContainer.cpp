@@ -22,12 +22,6 @@ ModelContainer::~ModelContainer()
 std::shared_ptr<ModelContainer> ModelContainer::open(const Schema &schema, const ModelConfiguration &configuration,
                                                      StoreError *error)
 {
-    if (configuration.cloudDatabase != CloudDatabase::None) {
-        if (error)
-            *error = StoreError(StoreError::Code::Unavailable,
-                                QStringLiteral("CloudKit mirroring is not available on this system."));
-        return nullptr;
-    }
     std::shared_ptr<ModelContainer> container(new ModelContainer(schema, configuration));
     if (!configuration.isStoredInMemoryOnly) {
         StoreError lockError;

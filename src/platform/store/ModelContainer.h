@@ -45,9 +45,9 @@ public:
     // Opens the store of `configuration`, creating the file and its folder
     // (0700; file 0600) when new. Fails with Code::Incompatible when the file
     // is not a database, records another schema version or lacks a table or
-    // column, with Code::Unavailable for a cloud configuration, and with
-    // Code::Busy, touching nothing, when another process holds the folder's
-    // StoreLock; the container holds that lock while it lives.
+    // column, and with Code::Busy, touching nothing, when another process
+    // holds the folder's StoreLock; the container holds that lock while it
+    // lives.
     static std::shared_ptr<ModelContainer> open(const Schema &schema,
                                                 const ModelConfiguration &configuration,
                                                 StoreError *error = nullptr);

@@ -11,7 +11,7 @@ struct StoreError
     enum class Code {
         CannotOpen,   // folder or file could not be opened or created
         Incompatible, // not a database, another schema version, missing table or column
-        Unavailable,  // the configuration cannot be served on this system (cloud)
+        Unavailable,  // the configuration cannot be served (a second connection to memory)
         SaveFailed,   // the transaction did not commit; nothing was written
         FetchFailed,
         Closed,       // the container is gone

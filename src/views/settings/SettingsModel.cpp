@@ -1,6 +1,5 @@
 #include "views/settings/SettingsModel.h"
 
-#include "app/shell/ICloudAccountMonitor.h"
 #include "core/InsightQueue.h"
 #include "core/JournalQueries.h"
 #include "exchange/JournalExport.h"
@@ -10,7 +9,6 @@
 #include "platform/base/NotificationCenter.h"
 #include "reflections/CapabilityDetector.h"
 
-#include <QTimer>
 
 #include <variant>
 
@@ -20,7 +18,6 @@ SettingsModel::SettingsModel(SettingsServices services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_capabilityGuard(services.capability)
-    , m_monitorGuard(services.iCloudMonitor)
     , m_importActivity(new ImportActivity(services.clock ? *services.clock : Clock::system(), this))
 {
 }
@@ -33,24 +30,12 @@ NotificationCenter &SettingsModel::center() const
 void SettingsModel::appeared()
 {
     refreshCapability();
-    refreshICloudStatus();
 }
 
 void SettingsModel::refreshCapability()
 {
     if (m_capabilityGuard)
         m_capabilityGuard->refresh();
-}
-
-void SettingsModel::refreshICloudStatus()
-{
-    // Started after the caller returns and never waited on; presses while
-    // one runs start more, and the monitor keeps the last answer.
-    if (m_monitorGuard)
-        QTimer::singleShot(0, m_monitorGuard.data(), [monitor = m_monitorGuard] {
-            if (monitor)
-                monitor->refresh();
-        });
 }
 
 void SettingsModel::exportJournal()

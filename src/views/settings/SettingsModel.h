@@ -13,7 +13,7 @@ class CapabilityDetector;
 class Clock;
 class ImportActivity;
 class FilePanels;
-class ICloudAccountMonitor;
+class CloudSyncStatus;
 class InsightQueue;
 class ModelContext;
 class NotificationCenter;
@@ -25,7 +25,7 @@ struct SettingsServices
     AppSettings *settings = nullptr;
     CapabilityDetector *capability = nullptr;
     InsightQueue *insightQueue = nullptr;
-    ICloudAccountMonitor *iCloudMonitor = nullptr;
+    CloudSyncStatus *cloudSync = nullptr;
     ModelContext *context = nullptr;
     FilePanels *panels = nullptr;
     NotificationCenter *notificationCenter = nullptr; // null: the default centre
@@ -52,11 +52,9 @@ public:
     // window.
     const ImportActivity &importActivity() const { return *m_importActivity; }
 
-    // Each time the window is shown: the capability now, the account
-    // status right after, without waiting for it.
+    // Each time the window is shown: the capability now.
     void appeared();
     void refreshCapability();
-    void refreshICloudStatus();
 
     // Writes every entry to a file the user picks.
     void exportJournal();
@@ -91,7 +89,6 @@ private:
 
     SettingsServices m_services;
     QPointer<CapabilityDetector> m_capabilityGuard;
-    QPointer<ICloudAccountMonitor> m_monitorGuard;
     std::optional<QString> m_settingsMessage;
     bool m_showDeleteConfirm = false;
     bool m_showPrivacy = false;

@@ -2,7 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/settings/AppSettings.h"
-#include "app/shell/ICloudAccountMonitor.h"
+#include "app/shell/CloudSyncStatus.h"
 #include "exchange/ImportActivity.h"
 #include "reflections/CapabilityDetector.h"
 #include "views/kit/Mnemonics.h"
@@ -197,17 +197,9 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     auto *cloud = new FormSection(cloudSectionHeader());
     cloud->addRow(QStringLiteral("Status"), m_account);
     cloud->addRow(QStringLiteral("Store"), m_store);
-    m_detail = cloud->addCaption({});
+    m_detail = cloud->addCaption(settings_texts::accountDetail());
     m_note = cloud->addCaption({});
-    // The last failed question, in orange under the captions.
-    m_error = new ToneLabel;
-    m_error->setFont(textStyleFont(TextStyle::Caption));
-    m_error->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_error->setWordWrap(true);
-    m_error->setTone(StatusTone::Orange);
-    cloud->addWidget(m_error);
-    // No refresh button: there is no cloud account to ask again here. The
-    // window still asks each time it is shown.
+    // No refresh button: there is no cloud account to ask about here.
     page->addSection(cloud);
 
     auto *data = new FormSection(QStringLiteral("Your data"));
@@ -238,12 +230,10 @@ PrivacyTab::PrivacyTab(SettingsModel &model, QWidget *parent)
     page->addSection(data);
     fill(this, page);
 
-    if (ICloudAccountMonitor *monitor = model.services().iCloudMonitor) {
-        connect(monitor, &ICloudAccountMonitor::accountStatusChanged, this, &PrivacyTab::sync);
-        connect(monitor, &ICloudAccountMonitor::usesCloudKitChanged, this, &PrivacyTab::sync);
-        connect(monitor, &ICloudAccountMonitor::storeNoteChanged, this, &PrivacyTab::sync);
-        connect(monitor, &ICloudAccountMonitor::lastErrorChanged, this, &PrivacyTab::sync);
-    }
+    m_account->setStatus(accountStatus());
+    m_store->setText(storeLabel());
+    if (CloudSyncStatus *cloudSync = model.services().cloudSync)
+        connect(cloudSync, &CloudSyncStatus::storeNoteChanged, this, &PrivacyTab::sync);
     sync();
 }
 
@@ -257,18 +247,10 @@ QPushButton *PrivacyTab::button(const QString &title) const
 
 void PrivacyTab::sync()
 {
-    const ICloudAccountMonitor *monitor = m_model.services().iCloudMonitor;
-    const CloudAccountStatus status = monitor ? monitor->accountStatus() : CloudAccountStatus::CouldNotDetermine;
-    const bool usesCloudKit = monitor && monitor->usesCloudKit();
-    m_account->setStatus(accountStatus(status));
-    m_store->setText(storeLabel(usesCloudKit));
-    m_detail->setText(settings_texts::accountDetail(usesCloudKit, status));
-    const std::optional<QString> note = monitor ? monitor->storeNote() : std::nullopt;
+    const CloudSyncStatus *cloudSync = m_model.services().cloudSync;
+    const std::optional<QString> note = cloudSync ? cloudSync->storeNote() : std::nullopt;
     m_note->setText(note.value_or(QString()));
     m_note->setVisible(note.has_value());
-    const std::optional<QString> error = monitor ? monitor->lastError() : std::nullopt;
-    m_error->setText(error.value_or(QString()));
-    m_error->setVisible(error.has_value());
 }
 
 } // namespace zn

@@ -73,7 +73,6 @@ public:
     InkLabel *storeValue() const { return m_store; }
     InkLabel *accountDetail() const { return m_detail; }
     InkLabel *storeNote() const { return m_note; }
-    ToneLabel *lastError() const { return m_error; }
     QPushButton *button(const QString &title) const;
 
 private:
@@ -84,7 +83,6 @@ private:
     InkLabel *m_store;
     InkLabel *m_detail;
     InkLabel *m_note;
-    ToneLabel *m_error;
 };
 
 } // namespace zn

@@ -24,47 +24,19 @@ StatusText availabilityStatus(CapabilityDetector::Availability availability)
     return {QStringLiteral("Unavailable"), StatusTone::Secondary};
 }
 
-StatusText accountStatus(CloudAccountStatus status)
+StatusText accountStatus()
 {
-    switch (status) {
-    case CloudAccountStatus::Available:
-        return {QStringLiteral("Cloud backup active"), StatusTone::Green};
-    case CloudAccountStatus::Restricted:
-        return {QStringLiteral("Cloud sync restricted"), StatusTone::Orange};
-    case CloudAccountStatus::NoAccount:
-        return {QStringLiteral("Local only"), StatusTone::Secondary};
-    case CloudAccountStatus::TemporarilyUnavailable:
-        return {QStringLiteral("Cloud sync temporarily unavailable"), StatusTone::Orange};
-    case CloudAccountStatus::CouldNotDetermine:
-        break;
-    }
-    return {QStringLiteral("Cloud sync status unknown"), StatusTone::Secondary};
+    return {QStringLiteral("Local only"), StatusTone::Secondary};
 }
 
-QString accountDetail(bool usesCloudKit, CloudAccountStatus status)
+QString accountDetail()
 {
-    if (!usesCloudKit)
-        return QStringLiteral("There is no cloud sync here. Entries stay on this computer.");
-    switch (status) {
-    case CloudAccountStatus::CouldNotDetermine:
-        return QStringLiteral("Could not check the cloud sync status. Entries remain on this computer.");
-    case CloudAccountStatus::Available:
-        return QStringLiteral("Entries can sync to your private cloud while Zephyrnote is open. Other computers "
-                              "update the next time you open the app there.");
-    case CloudAccountStatus::Restricted:
-        return QStringLiteral("This computer limits cloud sync. Entries remain on this device.");
-    case CloudAccountStatus::NoAccount:
-        return QStringLiteral("Entries are saved on this computer only.");
-    case CloudAccountStatus::TemporarilyUnavailable:
-        return QStringLiteral("The cloud is unreachable right now. Entries remain on this computer and can sync "
-                              "when available.");
-    }
-    return QStringLiteral("Entries remain on this computer.");
+    return QStringLiteral("There is no cloud sync here. Entries stay on this computer.");
 }
 
-QString storeLabel(bool usesCloudKit)
+QString storeLabel()
 {
-    return usesCloudKit ? QStringLiteral("Private cloud") : QStringLiteral("On-device only");
+    return QStringLiteral("On-device only");
 }
 
 QString architectureLabel()

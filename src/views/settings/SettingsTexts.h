@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/settings/AppearancePreference.h"
-#include "app/shell/ICloudAccountMonitor.h"
 #include "reflections/CapabilityDetector.h"
 
 #include <QString>
@@ -43,13 +42,11 @@ QString modelRequirementCaption();
 // Privacy tab.
 QString privacyPromiseSummary();
 QString cloudSectionHeader();
-// The account line, by the account status alone; an unknown value reads as
-// "Cloud sync status unknown".
-StatusText accountStatus(CloudAccountStatus status);
-// The caption under it: no cloud sync whenever the cloud store is not in
-// use (always, on this system), else one per account status.
-QString accountDetail(bool usesCloudKit, CloudAccountStatus status);
-QString storeLabel(bool usesCloudKit);
+// The "Cloud sync" section: this system has no cloud store, so the journal
+// is local only and the section says so.
+StatusText accountStatus();
+QString accountDetail();
+QString storeLabel();
 QString importCaption();
 QString deleteAllCaption();
 

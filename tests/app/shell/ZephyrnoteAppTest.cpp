@@ -3,7 +3,7 @@
 
 #include "AppTestHarness.h"
 
-#include "app/shell/ICloudAccountMonitor.h"
+#include "app/shell/CloudSyncStatus.h"
 #include "views/onboarding/OnboardingView.h"
 #include "views/settings/SettingsRootView.h"
 #include "views/workspace/detail/DetailWidgets.h"
@@ -27,15 +27,14 @@ TEST(ZephyrnoteAppTest, MakesItsObjectsInOrderAndTheStoreLast)
 {
     AppHarness h;
     ZephyrnoteApp &app = h.start();
-    EXPECT_EQ(h.made, QStringList({"settings", "capability", "insightCoordinator", "iCloudMonitor", "updater",
+    EXPECT_EQ(h.made, QStringList({"settings", "capability", "insightCoordinator", "cloudSync", "updater",
                                    "container"}));
     EXPECT_EQ(app.capability().statusDetail(), QStringLiteral("Checking…"));
     EXPECT_TRUE(app.capability().isChecking());
-    EXPECT_FALSE(app.usesCloudKit());
     EXPECT_EQ(app.storeNote(), QString::fromUtf8(kLocalOnlyStoreNote));
     EXPECT_EQ(&app.updater(), &SoftwareUpdater::shared());
-    // Nothing is told to the monitor before the window shows.
-    EXPECT_FALSE(app.iCloudMonitor().storeNote());
+    // Nothing is told to the cloud-sync status before the window shows.
+    EXPECT_FALSE(app.cloudSync().storeNote());
 }
 
 TEST(ZephyrnoteAppTest, AStoreThatCannotBeMadeGivesTheMessageAndNoApp)
@@ -79,13 +78,11 @@ TEST(ZephyrnoteAppTest, ShowingTheContentRunsTheStartUpHook)
     MainWindow *window = app.mainWindow();
     window->show();
     settleEvents();
-    EXPECT_EQ(app.iCloudMonitor().storeNote(), app.storeNote());
-    EXPECT_FALSE(app.iCloudMonitor().usesCloudKit());
+    EXPECT_EQ(app.cloudSync().storeNote(), app.storeNote());
     EXPECT_FALSE(app.capability().isChecking());
     EXPECT_EQ(app.insightCoordinator().settings(), &app.settings());
     EXPECT_EQ(app.insightCoordinator().capability(), &app.capability());
     EXPECT_EQ(app.insightCoordinator().modelContainer(), app.container());
-    EXPECT_EQ(app.iCloudMonitor().accountStatus(), CloudAccountStatus::NoAccount);
 }
 
 TEST(ZephyrnoteAppTest, OnboardingUntilDoneThenTheJournalWithoutARestart)

@@ -14,7 +14,7 @@ namespace zn::test {
 void JournalStoreTest::SetUp()
 {
     StoreError error;
-    auto made = makeStoreContainerIn(m_dir.path(), false, &error);
+    auto made = makeStoreContainerIn(m_dir.path(), &error);
     ASSERT_TRUE(made.has_value()) << error.description().toStdString();
     m_container = made->container;
     m_context = m_container->mainContext();

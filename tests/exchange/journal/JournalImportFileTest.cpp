@@ -172,7 +172,7 @@ TEST_F(JournalImportFileTest, ImportIntoAnEmptyStoreRecreatesEveryExportedField)
 
     test::TempDir otherDir;
     StoreError storeError;
-    auto other = makeStoreContainerIn(otherDir.path(), false, &storeError);
+    auto other = makeStoreContainerIn(otherDir.path(), &storeError);
     ASSERT_TRUE(other);
     ModelContext &target = *other->container->mainContext();
     auto outcome = readJournalImportFile(writeFile(QStringLiteral("all.json"), file), target);
@@ -242,7 +242,7 @@ TEST_F(JournalImportFileTest, ALeadingZeroWidthNoBreakSpaceSurvivesTheFileBothWa
     raw.replace("\\ufeff", "\xEF\xBB\xBF").prepend("\xEF\xBB\xBF");
     for (const QByteArray &bytes : {file, raw}) {
         test::TempDir dir;
-        auto other = makeStoreContainerIn(dir.path(), false);
+        auto other = makeStoreContainerIn(dir.path());
         ASSERT_TRUE(std::holds_alternative<ImportResult>(
             readJournalImportFile(writeFile(QStringLiteral("marks.json"), bytes), *other->container->mainContext())));
         const auto back = fetchAllEntries(*other->container->mainContext());

@@ -301,7 +301,7 @@ TEST_F(JournalMergeTest, IdentifiersMadeToCollideMergeAsFastAsRandomOnes)
             records.append(r);
         }
         TempDir dir;
-        auto store = makeStoreContainerIn(dir.path(), false)->container;
+        auto store = makeStoreContainerIn(dir.path())->container;
         const JournalExportDocument document = documentOf(records);
         auto first = mergeJournalImport(document, *store->mainContext());
         EXPECT_EQ(std::get<ImportResult>(first).added, kRecords);

@@ -117,7 +117,7 @@ TEST(PocketsphinxAnalyzerSession, StreamsAFileAndFinalisesThroughTheEndOfInput)
 {
     auto analyzer = platform().makeAnalyzer(PocketsphinxSpeechPlatform::transcriberLocale());
     AnalyzerRun run;
-    QObject::connect(analyzer.get(), &SpeechAnalyzerSession::result, [&](const QString &t, bool f) {
+    QObject::connect(analyzer.get(), &StreamingAnalyzerSession::result, [&](const QString &t, bool f) {
         if (f)
             run.finals << t;
         else
@@ -160,7 +160,7 @@ TEST(PocketsphinxAnalyzerSession, CancelDropsInputAndReportsNothingMore)
     analyzer->start(input, [](auto) {});
     for (const AudioBuffer &b : test::int16Buffers(test::readRawSamples(test::pocketsphinxRecording(QStringLiteral("goforward.raw")))))
         input->push(b);
-    QObject::connect(analyzer.get(), &SpeechAnalyzerSession::result, [&] { ++results; });
+    QObject::connect(analyzer.get(), &StreamingAnalyzerSession::result, [&] { ++results; });
     bool cancelled = false;
     analyzer->cancelAndFinishNow([&] { cancelled = true; });
     ASSERT_TRUE(test::waitUntil([&] { return cancelled; }));

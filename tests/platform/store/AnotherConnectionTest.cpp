@@ -23,7 +23,7 @@ TEST(AnotherConnection, ItsSavesReachTheMainContextsOnceToldAndReadOnlyWhatTheyW
 {
     zn::test::TempDir dir;
     StoreError error;
-    auto made = makeStoreContainerIn(dir.path(), false, &error);
+    auto made = makeStoreContainerIn(dir.path(), &error);
     ASSERT_TRUE(made) << error.description().toStdString();
     std::shared_ptr<ModelContainer> container = made->container;
     ModelContext &writer = *container->mainContext();

@@ -40,7 +40,7 @@ TEST(StoreDurability, KilledWriterLosesNoReturnedSave)
         EXPECT_EQ(writer.exitStatus(), QProcess::CrashExit);
 
         StoreError error;
-        auto store = makeStoreContainerIn(dir.path(), false, &error);
+        auto store = makeStoreContainerIn(dir.path(), &error);
         ASSERT_TRUE(store) << error.message.toStdString();
         QSet<QString> stored;
         for (JournalEntry *e : fetchAllEntries(*store->container->mainContext()))

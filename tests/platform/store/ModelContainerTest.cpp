@@ -221,20 +221,6 @@ TEST(ModelContainer, StorePathThatIsAFolderIsRefused)
     EXPECT_TRUE(error.message.contains(QLatin1String("is not a file")));
 }
 
-TEST(ModelContainer, CloudConfigurationIsUnavailableHere)
-{
-    zn::test::TempDir dir;
-    ModelConfiguration c;
-    c.name = QStringLiteral("cloud");
-    c.folder = dir.path();
-    c.cloudDatabase = CloudDatabase::Private;
-    StoreError error;
-    EXPECT_FALSE(ModelContainer::open(zn::test::noteSchema(), c, &error));
-    EXPECT_EQ(error.code, StoreError::Code::Unavailable);
-    EXPECT_EQ(error.description(), "CloudKit mirroring is not available on this system.");
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("cloud.store"))));
-}
-
 TEST(ModelContainer, SqlSignificantTextIsStoredVerbatim)
 {
     zn::test::TempDir dir;

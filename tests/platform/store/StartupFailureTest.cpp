@@ -26,7 +26,7 @@ constexpr int kEntries = 60;
 void fillJournal(const QString &folder)
 {
     StoreError error;
-    auto store = makeStoreContainerIn(folder, false, &error);
+    auto store = makeStoreContainerIn(folder, &error);
     ASSERT_TRUE(store) << error.description().toStdString();
     for (int i = 0; i < kEntries; ++i) {
         auto e = std::make_unique<JournalEntry>();
@@ -92,8 +92,8 @@ TEST(StoreStartup, LockHeldByAnotherProgramIsReportedAndNothingMoves)
     EXPECT_TRUE(error.isTransient());
     expectPlainMessage(startupFailureMessage(error));
     EXPECT_TRUE(error.description().contains(QStringLiteral("Another program is using the journal store")));
-    ASSERT_EQ(log.lines().size(), 2);
-    EXPECT_TRUE(log.lines().at(1).startsWith(QStringLiteral("Zephyrnote: Local store unavailable (")));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().at(0).startsWith(QStringLiteral("Zephyrnote: Local store unavailable (")));
     EXPECT_TRUE(recovered(dir.path()).isEmpty());
 
     ::kill(pid_t(holder.processId()), SIGKILL);
@@ -236,7 +236,7 @@ TEST(StoreStartup, DamagedPagesAreFoundAndReadableEntriesSalvaged)
     {
         // Checkpointed into the main file, then three pages in the middle
         // overwritten.
-        auto made = makeStoreContainerIn(dir.path(), false);
+        auto made = makeStoreContainerIn(dir.path());
         ASSERT_TRUE(made);
     }
     QFile file(store);
@@ -254,8 +254,9 @@ TEST(StoreStartup, DamagedPagesAreFoundAndReadableEntriesSalvaged)
     ASSERT_TRUE(opened->note);
     EXPECT_TRUE(opened->note->startsWith(QStringLiteral("The journal store was damaged. It was moved to “")))
         << opened->note->toStdString();
-    ASSERT_EQ(log.lines().size(), 4); // cloud, damaged, moved aside, read back
-    EXPECT_TRUE(log.lines().at(1).startsWith(QStringLiteral("Zephyrnote: Local store damaged ("))) << log.lines().at(1).toStdString();
+    ASSERT_EQ(log.lines().size(), 4); // damaged, moved aside, opened, read back
+    EXPECT_TRUE(log.lines().at(0).startsWith(QStringLiteral("Zephyrnote: Local store damaged ("))) << log.lines().at(0).toStdString();
+    EXPECT_TRUE(log.lines().at(2).startsWith(QStringLiteral("Zephyrnote: Opened the journal store “"))) << log.lines().at(2).toStdString();
     EXPECT_TRUE(log.lines().at(3).startsWith(QStringLiteral("Zephyrnote: Read "))) << log.lines().at(3).toStdString();
 
     // The damaged file is kept whole in the backup; what could be read is

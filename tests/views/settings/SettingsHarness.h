@@ -1,10 +1,10 @@
 #pragma once
 
 // The settings window over a real temporary store, a fresh settings file,
-// scripted file panels and dialogs, a scripted model and account service.
+// scripted file panels and dialogs and a scripted model.
 
 #include "app/settings/AppSettings.h"
-#include "app/shell/ICloudAccountMonitor.h"
+#include "app/shell/CloudSyncStatus.h"
 #include "app/theme/SystemAppearance.h"
 #include "core/InsightQueue.h"
 #include "core/JournalEntry.h"
@@ -28,17 +28,6 @@
 
 namespace zn::test {
 
-// Answers account questions when told to, so a test sees each one.
-class ScriptedAccounts final : public AccountStatusProvider
-{
-public:
-    void askStatus(const QString &, std::function<void(const Answer &)> answer) override
-    {
-        pending.push_back(std::move(answer));
-    }
-    std::vector<std::function<void(const Answer &)>> pending;
-};
-
 // Records the entries handed over for reflections, and whether the
 // settings alert was already up when each arrived.
 class RecordingQueue final : public InsightQueue
@@ -60,10 +49,9 @@ struct SettingsHarness
         : defaults(dir.file(QStringLiteral("defaults.ini")))
         , settings(&defaults)
         , capability(&model)
-        , monitor(accounts)
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.file(QStringLiteral("store")), false, &error);
+        auto made = makeStoreContainerIn(dir.file(QStringLiteral("store")), &error);
         EXPECT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
         queue.dialogs = &dialogs;
@@ -72,7 +60,7 @@ struct SettingsHarness
         services.settings = &settings;
         services.capability = &capability;
         services.insightQueue = &queue;
-        services.iCloudMonitor = &monitor;
+        services.cloudSync = &cloudSync;
         services.context = container->mainContext();
         services.panels = &panels;
         services.notificationCenter = &center;
@@ -107,8 +95,7 @@ struct SettingsHarness
     AppSettings settings;
     lm::ScriptedLanguageModel model;
     CapabilityDetector capability;
-    std::shared_ptr<ScriptedAccounts> accounts = std::make_shared<ScriptedAccounts>();
-    ICloudAccountMonitor monitor;
+    CloudSyncStatus cloudSync;
     std::shared_ptr<ModelContainer> container;
     FakeFilePanels panels;
     FakeDialogPresenter dialogs;

@@ -48,21 +48,6 @@ TEST(SettingsTexts, StatusTablesAndUnknownValues)
     EXPECT_EQ(serverAnswer(lm::Availability::no(lm::UnavailableReason::Other, QStringLiteral("HTTP 500"))).text,
               QStringLiteral("Error"));
 
-    EXPECT_EQ(accountStatus(CloudAccountStatus::Available),
-              (StatusText{QStringLiteral("Cloud backup active"), StatusTone::Green}));
-    EXPECT_EQ(accountStatus(CloudAccountStatus::Restricted).tone, StatusTone::Orange);
-    EXPECT_EQ(accountStatus(CloudAccountStatus::NoAccount).text, QStringLiteral("Local only"));
-    EXPECT_EQ(accountStatus(CloudAccountStatus::TemporarilyUnavailable).tone, StatusTone::Orange);
-    EXPECT_EQ(accountStatus(CloudAccountStatus(42)).text, QStringLiteral("Cloud sync status unknown"));
-
-    // Without the cloud store the caption says so whatever the account.
-    EXPECT_EQ(accountDetail(false, CloudAccountStatus::Available),
-              QStringLiteral("There is no cloud sync here. Entries stay on this computer."));
-    EXPECT_EQ(accountDetail(true, CloudAccountStatus(42)), QStringLiteral("Entries remain on this computer."));
-    EXPECT_EQ(accountDetail(true, CloudAccountStatus::CouldNotDetermine),
-              QStringLiteral("Could not check the cloud sync status. Entries remain on this computer."));
-    EXPECT_EQ(storeLabel(true), QStringLiteral("Private cloud"));
-    EXPECT_EQ(storeLabel(false), QStringLiteral("On-device only"));
 #if defined(Q_PROCESSOR_X86_64)
     EXPECT_EQ(architectureLabel(), QStringLiteral("64-bit x86 (x86_64)"));
 #endif
@@ -190,43 +175,23 @@ TEST(SettingsWindow, EveryShowAndRefreshStatusReadTheCapabilityAgain)
     EXPECT_EQ(tab->serverAnswer()->tone(), StatusTone::Green);
 }
 
-TEST(SettingsWindow, AccountSectionFollowsTheMonitorAndRepeatedRefreshesKeepTheLastAnswer)
+TEST(SettingsWindow, CloudSyncSectionSaysTheJournalIsLocalAndShowsTheStoreNote)
 {
     SettingsHarness h;
     h.view->show();
     h.settle();
-    ASSERT_EQ(h.accounts->pending.size(), 1u) << "the window asks once when shown";
     PrivacyTab *tab = h.view->privacyTab();
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud sync status unknown"));
+    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Local only"));
+    EXPECT_EQ(tab->accountValue()->tone(), StatusTone::Secondary);
     EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("On-device only"));
-    EXPECT_TRUE(tab->storeNote()->isHidden());
-    EXPECT_TRUE(tab->lastError()->isHidden());
-    // There is no account to ask again by hand; each showing asks.
-    EXPECT_EQ(tab->button(QStringLiteral("Refresh iCloud status")), nullptr);
-
-    for (int i = 0; i < 3; ++i) {
-        h.view->hide();
-        h.view->show();
-    }
-    h.settle();
-    ASSERT_EQ(h.accounts->pending.size(), 4u);
-    h.accounts->pending[1]({CloudAccountStatus::Restricted, std::nullopt});
-    h.accounts->pending[3]({CloudAccountStatus::Available, std::nullopt});
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud backup active"));
-    EXPECT_EQ(tab->accountValue()->tone(), StatusTone::Green);
     EXPECT_EQ(tab->accountDetail()->text(), QStringLiteral("There is no cloud sync here. Entries stay on this computer."));
+    EXPECT_TRUE(tab->storeNote()->isHidden());
 
-    h.monitor.setUsesCloudKit(true);
-    h.monitor.setStoreNote(QStringLiteral("Opened the local store after the cloud one failed."));
-    EXPECT_EQ(tab->storeValue()->text(), QStringLiteral("Private cloud"));
-    EXPECT_TRUE(tab->accountDetail()->text().startsWith(QStringLiteral("Entries can sync")));
+    h.cloudSync.setStoreNote(QStringLiteral("Recreated local journal store after a schema change."));
+    EXPECT_EQ(tab->storeNote()->text(), QStringLiteral("Recreated local journal store after a schema change."));
     EXPECT_FALSE(tab->storeNote()->isHidden());
-
-    h.accounts->pending[2]({CloudAccountStatus::Available, QStringLiteral("The network went away.")});
-    EXPECT_EQ(tab->accountValue()->text(), QStringLiteral("Cloud sync status unknown"));
-    EXPECT_EQ(tab->lastError()->text(), QStringLiteral("The network went away."));
-    EXPECT_EQ(tab->lastError()->tone(), StatusTone::Orange);
-    EXPECT_FALSE(tab->lastError()->isHidden());
+    h.cloudSync.setStoreNote(std::nullopt);
+    EXPECT_TRUE(tab->storeNote()->isHidden());
 }
 
 TEST(SettingsWindow, PrivacyPromiseOpensAsASheetAndItsDoneClosesIt)
@@ -252,11 +217,9 @@ TEST(SettingsScreenshots, EachTabInBothPalettesAndSchemes)
             // A new user's first look: no model server at the default address.
             h.model.setAddress(QStringLiteral("http://127.0.0.1:8080"));
             h.model.setUnavailable(lm::UnavailableReason::NoServer);
-            h.monitor.setStoreNote(QStringLiteral("Using on-device storage only."));
+            h.cloudSync.setStoreNote(QStringLiteral("Using on-device storage only."));
             h.view->show();
             h.settle();
-            if (!h.accounts->pending.empty())
-                h.accounts->pending.front()({CloudAccountStatus::NoAccount, std::nullopt});
             for (int tab = 0; tab < 4; ++tab) {
                 h.view->tabs()->setCurrentIndex(tab);
                 h.settle();

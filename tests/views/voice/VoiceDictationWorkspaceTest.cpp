@@ -38,7 +38,7 @@ protected:
     void build(VoiceSessionServices voice)
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         ASSERT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
         WorkspaceServices services;

@@ -447,7 +447,7 @@ TEST_F(VoiceModeViewTest, DeviceChangeRowResumesKeepsOrDiscardsAtOnce)
     ASSERT_TRUE(h.startRecording());
     h.hear(QStringLiteral("kept words"));
     h.engine().setStartError(QStringLiteral("Device gone"));
-    h.center.post(MacAudioCaptureService::configurationChangedNotification());
+    h.center.post(AudioCaptureService::configurationChangedNotification());
     ASSERT_TRUE(h.waitForPhase(VoicePhase::interruptedDeviceChange));
     drain();
     EXPECT_EQ(stage().title()->text(), "Audio device changed");
@@ -472,7 +472,7 @@ TEST_F(VoiceModeViewTest, DeviceChangeDiscardNeedsNoConfirmation)
     ASSERT_TRUE(h.startRecording());
     h.hear(QStringLiteral("lost words"));
     h.engine().setStartError(QStringLiteral("Device gone"));
-    h.center.post(MacAudioCaptureService::configurationChangedNotification());
+    h.center.post(AudioCaptureService::configurationChangedNotification());
     ASSERT_TRUE(h.waitForPhase(VoicePhase::interruptedDeviceChange));
     click(VoiceControlAction::DiscardAfterDeviceChange);
     EXPECT_TRUE(h.dialogs.confirmations().isEmpty());
@@ -486,7 +486,7 @@ TEST_F(VoiceModeViewTest, ResumeAfterDeviceChangeRecordsOnAfterTheKeptText)
     ASSERT_TRUE(h.startRecording());
     h.hear(QStringLiteral("before"));
     h.engine().setStartError(QStringLiteral("Device gone"));
-    h.center.post(MacAudioCaptureService::configurationChangedNotification());
+    h.center.post(AudioCaptureService::configurationChangedNotification());
     ASSERT_TRUE(h.waitForPhase(VoicePhase::interruptedDeviceChange));
     h.engine().setStartError(std::nullopt);
     click(VoiceControlAction::ResumeRecording);

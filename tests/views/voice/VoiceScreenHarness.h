@@ -18,7 +18,7 @@
 #include "views/kit/testing/FakeDialogPresenter.h"
 #include "views/voice/VoiceModeView.h"
 #include "views/workspace/state/ShortcutRouter.h"
-#include "voice/MacAudioCaptureService.h"
+#include "voice/AudioCaptureService.h"
 #include "voice/ScriptedVoiceServices.h"
 #include "voice/VoicePermissions.h"
 #include "voice/VoiceRecordingSession.h"
@@ -62,7 +62,7 @@ public:
     explicit VoiceScreenHarness(const ZephyrTheme &theme = {}, bool withRouter = true)
     {
         StoreError error;
-        auto made = makeStoreContainerIn(dir.path(), false, &error);
+        auto made = makeStoreContainerIn(dir.path(), &error);
         EXPECT_TRUE(made.has_value()) << error.description().toStdString();
         container = made->container;
 

@@ -178,7 +178,6 @@ SearchField::SearchField(QWidget *parent)
     m_edit->setAccessibleName(label);
     m_edit->setFrame(false);
     m_edit->setFont(textStyleFont(TextStyle::Body));
-    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_edit->setClearButtonEnabled(false);
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Base, Qt::transparent);

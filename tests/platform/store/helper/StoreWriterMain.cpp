@@ -49,7 +49,7 @@ int openOnce(const QString &folder)
 int writeUntilKilled(const QString &folder)
 {
     zn::StoreError error;
-    auto store = zn::makeStoreContainerIn(folder, false, &error);
+    auto store = zn::makeStoreContainerIn(folder, &error);
     if (!store) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;

@@ -46,11 +46,11 @@ struct SpeechFailure
 // start. Results of either go through one merge into liveText(), reported
 // through onPartialText. Main thread only; every completion is delivered
 // later on the main thread, never inside the call.
-class MacSpeechTranscriptionService : public QObject
+class SpeechTranscriptionService : public QObject
 {
     Q_OBJECT
 public:
-    enum class Backend { speechAnalyzer, sfSpeech };
+    enum class Backend { streaming, wholeText };
     static QString rawValue(Backend backend);
     static std::optional<Backend> backendFromRawValue(const QString &raw);
 
@@ -61,10 +61,10 @@ public:
 
     // Null platform: the offline recogniser shared by the whole process.
     // Null clock: real time.
-    explicit MacSpeechTranscriptionService(std::shared_ptr<speech::SpeechPlatform> platform = nullptr,
+    explicit SpeechTranscriptionService(std::shared_ptr<speech::SpeechPlatform> platform = nullptr,
                                            Clock *clock = nullptr, QObject *parent = nullptr);
     // Cancels recognition and joins the decoder threads.
-    ~MacSpeechTranscriptionService() override;
+    ~SpeechTranscriptionService() override;
 
     std::optional<Backend> backend() const { return m_backend; }
     const QString &liveText() const { return m_merger.liveText(); }
@@ -105,7 +105,7 @@ public:
     // Introspection for tests and diagnostics.
     bool hasConverter() const { return m_converter != nullptr; }
     bool hasAnalyzer() const { return m_analyzer != nullptr; }
-    bool hasRecognitionTask() const { return m_sfTask != nullptr; }
+    bool hasRecognitionTask() const { return m_recognitionTask != nullptr; }
 
 private:
     struct StopWait;
@@ -117,8 +117,8 @@ private:
     // called once the service is gone.
     void installAssets(const QLocale &locale, std::function<bool()> wanted,
                        std::function<void(std::optional<speech::SpeechError>)> done);
-    std::optional<SpeechFailure> configureSFSpeech(const QLocale &locale);
-    std::optional<SpeechFailure> startSFSpeech();
+    std::optional<SpeechFailure> configureRecognizer(const QLocale &locale);
+    std::optional<SpeechFailure> startRecognizer();
     void startWithBackend(quint64 run);
     void abandonPendingStart();
     void startAnalyzer(quint64 run, Completion done);
@@ -141,15 +141,15 @@ private:
     std::optional<Backend> m_backend;
     bool m_isRunning = false;
     std::optional<AudioFormat> m_preferredInputFormat;
-    std::unique_ptr<speech::SpeechAnalyzerSession> m_analyzer;
+    std::unique_ptr<speech::StreamingAnalyzerSession> m_analyzer;
     std::optional<QLocale> m_transcriber;
     std::shared_ptr<speech::AnalyzerInputStream> m_inputContinuation;
     QMetaObject::Connection m_resultsTask;
     QMetaObject::Connection m_resultsFailed;
     std::unique_ptr<AudioBufferConverter> m_converter;
-    std::unique_ptr<speech::BufferRecognizer> m_sfRecognizer;
-    std::shared_ptr<speech::BufferRecognitionRequest> m_sfRequest;
-    std::unique_ptr<speech::RecognitionTask> m_sfTask;
+    std::unique_ptr<speech::BufferRecognizer> m_recognizer;
+    std::shared_ptr<speech::BufferRecognitionRequest> m_recognitionRequest;
+    std::unique_ptr<speech::RecognitionTask> m_recognitionTask;
     QLocale m_preferredLocale;
     std::optional<AudioFormat> m_hardwareFormat;
     TranscriptMerger m_merger;

@@ -1,4 +1,4 @@
-#include "voice/MacSpeechTranscriptionService.h"
+#include "voice/SpeechTranscriptionService.h"
 
 #include "platform/base/Clock.h"
 #include "platform/base/SystemLog.h"
@@ -28,24 +28,24 @@ QString SpeechFailure::description() const
     return serviceError ? serviceError->description() : platformDescription;
 }
 
-QString MacSpeechTranscriptionService::rawValue(Backend backend)
+QString SpeechTranscriptionService::rawValue(Backend backend)
 {
-    return backend == Backend::speechAnalyzer ? QStringLiteral("speechAnalyzer") : QStringLiteral("sfSpeech");
+    return backend == Backend::streaming ? QStringLiteral("streaming") : QStringLiteral("wholeText");
 }
 
-std::optional<MacSpeechTranscriptionService::Backend> MacSpeechTranscriptionService::backendFromRawValue(
+std::optional<SpeechTranscriptionService::Backend> SpeechTranscriptionService::backendFromRawValue(
     const QString &raw)
 {
-    if (raw == QLatin1String("speechAnalyzer"))
-        return Backend::speechAnalyzer;
-    if (raw == QLatin1String("sfSpeech"))
-        return Backend::sfSpeech;
+    if (raw == QLatin1String("streaming"))
+        return Backend::streaming;
+    if (raw == QLatin1String("wholeText"))
+        return Backend::wholeText;
     return std::nullopt;
 }
 
 // A bounded wait inside stop(): whichever of the deadline, the awaited
 // completion or a cancel() comes first settles it; the rest are ignored.
-struct MacSpeechTranscriptionService::StopWait {
+struct SpeechTranscriptionService::StopWait {
     bool settled = false;
     Clock::TimerId timer = 0;
     std::function<void()> proceed;
@@ -57,7 +57,7 @@ const SpeechFailure kUnavailable = SpeechFailure::service(SpeechServiceError::Ki
 
 } // namespace
 
-MacSpeechTranscriptionService::MacSpeechTranscriptionService(std::shared_ptr<speech::SpeechPlatform> platform,
+SpeechTranscriptionService::SpeechTranscriptionService(std::shared_ptr<speech::SpeechPlatform> platform,
                                                              Clock *clock, QObject *parent)
     : QObject(parent)
     , m_platform(platform ? std::move(platform) : speech::PocketsphinxSpeechPlatform::shared())
@@ -66,7 +66,7 @@ MacSpeechTranscriptionService::MacSpeechTranscriptionService(std::shared_ptr<spe
 {
 }
 
-MacSpeechTranscriptionService::~MacSpeechTranscriptionService()
+SpeechTranscriptionService::~SpeechTranscriptionService()
 {
     ++m_run;
     m_isRunning = false;
@@ -81,27 +81,27 @@ MacSpeechTranscriptionService::~MacSpeechTranscriptionService()
     dropRecognitionTask(); // joins the decoder threads
 }
 
-void MacSpeechTranscriptionService::later(std::function<void()> fn)
+void SpeechTranscriptionService::later(std::function<void()> fn)
 {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
-void MacSpeechTranscriptionService::setOnPartialText(TranscriptMerger::PartialTextHandler handler)
+void SpeechTranscriptionService::setOnPartialText(TranscriptMerger::PartialTextHandler handler)
 {
     m_merger.setOnPartialText(std::move(handler));
 }
 
 // --- prepare ---------------------------------------------------------------
 
-void MacSpeechTranscriptionService::prepare(const QLocale &locale, Completion done)
+void SpeechTranscriptionService::prepare(const QLocale &locale, Completion done)
 {
     m_preferredLocale = locale;
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     m_platform->supportedTranscriberLocale(locale, [self, locale, done](std::optional<QLocale> supported) {
         if (!self)
             return;
         if (!supported) {
-            done(self->configureSFSpeech(locale));
+            done(self->configureRecognizer(locale));
             return;
         }
         const QLocale transcriberLocale = *supported;
@@ -111,17 +111,17 @@ void MacSpeechTranscriptionService::prepare(const QLocale &locale, Completion do
                                     done(SpeechFailure::platform(error->description));
                                     return;
                                 }
-                                self->m_backend = Backend::speechAnalyzer;
+                                self->m_backend = Backend::streaming;
                                 self->m_preferredLocale = transcriberLocale;
                                 done(std::nullopt);
                             });
     });
 }
 
-void MacSpeechTranscriptionService::installAssets(const QLocale &locale, std::function<bool()> wanted,
+void SpeechTranscriptionService::installAssets(const QLocale &locale, std::function<bool()> wanted,
                                                   std::function<void(std::optional<SpeechError>)> done)
 {
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     m_platform->assetInstallationRequest(
         locale,
         [self, wanted, done](std::optional<SpeechError> error, std::unique_ptr<speech::SpeechAssetRequest> request) {
@@ -138,20 +138,20 @@ void MacSpeechTranscriptionService::installAssets(const QLocale &locale, std::fu
         });
 }
 
-std::optional<SpeechFailure> MacSpeechTranscriptionService::configureSFSpeech(const QLocale &locale)
+std::optional<SpeechFailure> SpeechTranscriptionService::configureRecognizer(const QLocale &locale)
 {
     std::unique_ptr<speech::BufferRecognizer> recognizer = m_platform->makeRecognizer(locale);
     if (!recognizer || !recognizer->isAvailable() || !recognizer->supportsOnDeviceRecognition())
         return kUnavailable;
-    m_sfRecognizer = std::move(recognizer);
-    m_backend = Backend::sfSpeech;
+    m_recognizer = std::move(recognizer);
+    m_backend = Backend::wholeText;
     m_preferredLocale = locale;
     return std::nullopt;
 }
 
 // --- start -----------------------------------------------------------------
 
-void MacSpeechTranscriptionService::start(Completion done)
+void SpeechTranscriptionService::start(Completion done)
 {
     if (m_isRunning || m_starting) {
         later([done] { done(std::nullopt); });
@@ -170,7 +170,7 @@ void MacSpeechTranscriptionService::start(Completion done)
     startWithBackend(run);
 }
 
-void MacSpeechTranscriptionService::abandonPendingStart()
+void SpeechTranscriptionService::abandonPendingStart()
 {
     if (!m_starting)
         return;
@@ -180,7 +180,7 @@ void MacSpeechTranscriptionService::abandonPendingStart()
         later([done] { done(std::nullopt); });
 }
 
-void MacSpeechTranscriptionService::finishStart(quint64 run, std::optional<SpeechFailure> failure)
+void SpeechTranscriptionService::finishStart(quint64 run, std::optional<SpeechFailure> failure)
 {
     // An overtaken start was already answered by whoever overtook it.
     if (!isCurrent(run) || !m_starting)
@@ -189,17 +189,17 @@ void MacSpeechTranscriptionService::finishStart(quint64 run, std::optional<Speec
     if (!failure) {
         m_isRunning = true;
         // The back end that runs decides how its results read.
-        m_merger.setResultShape(m_backend == Backend::speechAnalyzer ? TranscriptMerger::ResultShape::Utterances
+        m_merger.setResultShape(m_backend == Backend::streaming ? TranscriptMerger::ResultShape::Utterances
                                                                      : TranscriptMerger::ResultShape::WholeText);
     }
     if (Completion done = std::exchange(m_startDone, nullptr))
         later([done, failure] { done(failure); });
 }
 
-void MacSpeechTranscriptionService::startWithBackend(quint64 run)
+void SpeechTranscriptionService::startWithBackend(quint64 run)
 {
     if (!m_backend) {
-        QPointer<MacSpeechTranscriptionService> self(this);
+        QPointer<SpeechTranscriptionService> self(this);
         prepare(m_preferredLocale, [self, run](std::optional<SpeechFailure> failure) {
             if (!self || !self->isCurrent(run))
                 return;
@@ -209,32 +209,32 @@ void MacSpeechTranscriptionService::startWithBackend(quint64 run)
         });
         return;
     }
-    if (*m_backend == Backend::sfSpeech) {
-        finishStart(run, startSFSpeech());
+    if (*m_backend == Backend::wholeText) {
+        finishStart(run, startRecognizer());
         return;
     }
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     startAnalyzer(run, [self, run](std::optional<SpeechFailure> failure) {
         // Overtaken: stop() or cancel() already dropped what this start built.
         if (!self || !self->isCurrent(run))
             return;
         if (!failure)
             return self->finishStart(run, std::nullopt);
-        systemLog(QStringLiteral("Zephyrnote: SpeechAnalyzer start failed (%1); falling back to SFSpeech.")
+        systemLog(QStringLiteral("Zephyrnote: Streaming recognition failed to start (%1); falling back to whole-text recognition.")
                       .arg(failure->description()));
         // Nothing of the failed analyzer start may linger next to the fallback.
         self->dropAnalyzerPipeline();
-        std::optional<SpeechFailure> fallback = self->configureSFSpeech(self->m_preferredLocale);
+        std::optional<SpeechFailure> fallback = self->configureRecognizer(self->m_preferredLocale);
         if (!fallback)
-            fallback = self->startSFSpeech();
+            fallback = self->startRecognizer();
         self->finishStart(run, fallback);
     });
 }
 
-void MacSpeechTranscriptionService::startAnalyzer(quint64 run, Completion done)
+void SpeechTranscriptionService::startAnalyzer(quint64 run, Completion done)
 {
     m_transcriber = m_preferredLocale;
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     installAssets(*m_transcriber, [self, run] { return self->isCurrent(run); },
                   [self, run, done](std::optional<SpeechError> error) {
                       if (!self->isCurrent(run))
@@ -245,9 +245,9 @@ void MacSpeechTranscriptionService::startAnalyzer(quint64 run, Completion done)
                   });
 }
 
-void MacSpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, Completion done)
+void SpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, Completion done)
 {
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     m_platform->bestAvailableAudioFormat(*m_transcriber, m_hardwareFormat,
                                          [self, run, done](std::optional<AudioFormat> best) {
                                              if (!self)
@@ -258,7 +258,7 @@ void MacSpeechTranscriptionService::continueAnalyzerWithAssets(quint64 run, Comp
                                          });
 }
 
-void MacSpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<AudioFormat> best, Completion done)
+void SpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<AudioFormat> best, Completion done)
 {
     AudioFormat format;
     if (best && best->sampleFormat == SampleFormat::Int16) {
@@ -283,8 +283,8 @@ void MacSpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<Aud
     if (!m_analyzer)
         return done(kUnavailable);
 
-    QPointer<MacSpeechTranscriptionService> self(this);
-    QPointer<speech::SpeechAnalyzerSession> analyzer(m_analyzer.get());
+    QPointer<SpeechTranscriptionService> self(this);
+    QPointer<speech::StreamingAnalyzerSession> analyzer(m_analyzer.get());
     m_analyzer->prepareToAnalyze(format, [self, analyzer, run, done](std::optional<SpeechError> error) {
         if (!self)
             return;
@@ -294,55 +294,55 @@ void MacSpeechTranscriptionService::buildAnalyzer(quint64 run, std::optional<Aud
             return done(SpeechFailure::platform(error->description));
 
         // Results of this run only: later runs have analyzers of their own.
-        self->m_resultsTask = connect(analyzer, &speech::SpeechAnalyzerSession::result, self,
+        self->m_resultsTask = connect(analyzer, &speech::StreamingAnalyzerSession::result, self,
                                       [self, run](const QString &text, bool isFinal) {
                                           if (self->isCurrent(run))
                                               self->handleResult(text, isFinal);
                                       });
-        self->m_resultsFailed = connect(analyzer, &speech::SpeechAnalyzerSession::resultsFailed, self, [self] {
+        self->m_resultsFailed = connect(analyzer, &speech::StreamingAnalyzerSession::resultsFailed, self, [self] {
             QObject::disconnect(self->m_resultsTask);
         });
         analyzer->start(self->m_inputContinuation, [](std::optional<SpeechError> streamError) {
             if (streamError)
-                systemLog(QStringLiteral("Zephyrnote: SpeechAnalyzer stream error: %1").arg(streamError->description));
+                systemLog(QStringLiteral("Zephyrnote: Streaming recognition error: %1").arg(streamError->description));
         });
         done(std::nullopt);
     });
 }
 
-std::optional<SpeechFailure> MacSpeechTranscriptionService::startSFSpeech()
+std::optional<SpeechFailure> SpeechTranscriptionService::startRecognizer()
 {
-    if (!m_sfRecognizer) {
-        m_sfRecognizer = m_platform->makeRecognizer(m_preferredLocale);
-        if (!m_sfRecognizer)
+    if (!m_recognizer) {
+        m_recognizer = m_platform->makeRecognizer(m_preferredLocale);
+        if (!m_recognizer)
             return kUnavailable;
     }
-    m_backend = Backend::sfSpeech;
+    m_backend = Backend::wholeText;
     m_preferredInputFormat.reset();
     m_converter.reset();
 
     dropRecognitionTask();
-    m_sfRequest = std::make_shared<speech::BufferRecognitionRequest>();
-    m_sfRequest->shouldReportPartialResults = true;
-    m_sfRequest->requiresOnDeviceRecognition = true;
-    m_sfRequest->addsPunctuation = true;
+    m_recognitionRequest = std::make_shared<speech::BufferRecognitionRequest>();
+    m_recognitionRequest->shouldReportPartialResults = true;
+    m_recognitionRequest->requiresOnDeviceRecognition = true;
+    m_recognitionRequest->addsPunctuation = true;
 
     // The handler runs on a recogniser thread: it only posts to this thread.
-    const QPointer<MacSpeechTranscriptionService> self(this);
+    const QPointer<SpeechTranscriptionService> self(this);
     const quint64 run = m_run;
-    m_sfTask = m_sfRecognizer->recognitionTask(
-        m_sfRequest, [self, run](std::optional<speech::RecognitionResult> result, std::optional<SpeechError> error) {
+    m_recognitionTask = m_recognizer->recognitionTask(
+        m_recognitionRequest, [self, run](std::optional<speech::RecognitionResult> result, std::optional<SpeechError> error) {
             speech::postToMainThread([self, run, result, error] {
                 if (!self)
                     return;
                 if (result && self->isCurrent(run))
                     self->handleResult(result->text, result->isFinal);
                 if (error)
-                    systemLog(QStringLiteral("Zephyrnote: SFSpeech recognition note: %1").arg(error->description));
+                    systemLog(QStringLiteral("Zephyrnote: Whole-text recognition note: %1").arg(error->description));
             });
         });
-    if (!m_sfTask) {
-        m_sfRequest.reset();
+    if (!m_recognitionTask) {
+        m_recognitionRequest.reset();
         return kUnavailable;
     }
     return std::nullopt;
@@ -350,13 +350,13 @@ std::optional<SpeechFailure> MacSpeechTranscriptionService::startSFSpeech()
 
 // --- feed ------------------------------------------------------------------
 
-void MacSpeechTranscriptionService::append(const AudioBuffer &buffer)
+void SpeechTranscriptionService::append(const AudioBuffer &buffer)
 {
     if (!m_isRunning || !m_backend)
         return;
-    if (*m_backend == Backend::sfSpeech) {
-        if (m_sfRequest)
-            m_sfRequest->append(buffer);
+    if (*m_backend == Backend::wholeText) {
+        if (m_recognitionRequest)
+            m_recognitionRequest->append(buffer);
         return;
     }
     std::optional<AudioBuffer> input;
@@ -375,12 +375,12 @@ void MacSpeechTranscriptionService::append(const AudioBuffer &buffer)
 
 // --- stop and cancel -------------------------------------------------------
 
-void MacSpeechTranscriptionService::waitThenStop(std::chrono::milliseconds limit,
+void SpeechTranscriptionService::waitThenStop(std::chrono::milliseconds limit,
                                                  std::function<void()> onDeadline,
                                                  std::function<void(const QString &)> done)
 {
     auto wait = std::make_shared<StopWait>();
-    QPointer<MacSpeechTranscriptionService> self(this);
+    QPointer<SpeechTranscriptionService> self(this);
     std::weak_ptr<StopWait> weakWait = wait;
     wait->proceed = [self, weakWait, done] {
         if (!self)
@@ -400,7 +400,7 @@ void MacSpeechTranscriptionService::waitThenStop(std::chrono::milliseconds limit
     });
 }
 
-void MacSpeechTranscriptionService::stop(std::function<void(const QString &)> done)
+void SpeechTranscriptionService::stop(std::function<void(const QString &)> done)
 {
     if (!m_isRunning) {
         if (m_starting) {
@@ -416,14 +416,14 @@ void MacSpeechTranscriptionService::stop(std::function<void(const QString &)> do
     }
     m_isRunning = false;
 
-    if (m_backend == Backend::sfSpeech) {
-        if (m_sfRequest)
-            m_sfRequest->endAudio();
+    if (m_backend == Backend::wholeText) {
+        if (m_recognitionRequest)
+            m_recognitionRequest->endAudio();
         // The recogniser's last words arrive during this tail.
         waitThenStop(recognizerTail, nullptr, std::move(done));
         return;
     }
-    if (m_backend == Backend::speechAnalyzer) {
+    if (m_backend == Backend::streaming) {
         if (m_inputContinuation)
             m_inputContinuation->finish();
         m_inputContinuation.reset();
@@ -432,7 +432,7 @@ void MacSpeechTranscriptionService::stop(std::function<void(const QString &)> do
             finishStop(done);
             return;
         }
-        QPointer<speech::SpeechAnalyzerSession> analyzer(m_analyzer.get());
+        QPointer<speech::StreamingAnalyzerSession> analyzer(m_analyzer.get());
         // At the deadline the finaliser is cancelled and not waited for: one
         // that ignores cancellation must not hold stop for ever.
         waitThenStop(finalizationLimit, [analyzer] {
@@ -455,9 +455,9 @@ void MacSpeechTranscriptionService::stop(std::function<void(const QString &)> do
     finishStop(done);
 }
 
-void MacSpeechTranscriptionService::finishStop(const std::function<void(const QString &)> &done)
+void SpeechTranscriptionService::finishStop(const std::function<void(const QString &)> &done)
 {
-    if (m_backend == Backend::sfSpeech) {
+    if (m_backend == Backend::wholeText) {
         dropRecognitionTask();
     } else {
         cancelTasks();
@@ -469,7 +469,7 @@ void MacSpeechTranscriptionService::finishStop(const std::function<void(const QS
     later([done, text = liveText()] { done(text); });
 }
 
-void MacSpeechTranscriptionService::cancel(std::function<void()> done)
+void SpeechTranscriptionService::cancel(std::function<void()> done)
 {
     m_isRunning = false;
     abandonPendingStart();
@@ -484,7 +484,7 @@ void MacSpeechTranscriptionService::cancel(std::function<void()> done)
         later(std::move(done));
 }
 
-void MacSpeechTranscriptionService::settlePendingStop()
+void SpeechTranscriptionService::settlePendingStop()
 {
     std::shared_ptr<StopWait> wait = std::exchange(m_stopWait, nullptr);
     if (!wait || wait->settled)
@@ -495,7 +495,7 @@ void MacSpeechTranscriptionService::settlePendingStop()
     wait->proceed();
 }
 
-void MacSpeechTranscriptionService::dropAnalyzerPipeline()
+void SpeechTranscriptionService::dropAnalyzerPipeline()
 {
     if (m_inputContinuation) {
         m_inputContinuation->finish();
@@ -506,7 +506,7 @@ void MacSpeechTranscriptionService::dropAnalyzerPipeline()
     cancelTasks();
 }
 
-void MacSpeechTranscriptionService::cancelTasks()
+void SpeechTranscriptionService::cancelTasks()
 {
     QObject::disconnect(m_resultsTask);
     QObject::disconnect(m_resultsFailed);
@@ -514,15 +514,15 @@ void MacSpeechTranscriptionService::cancelTasks()
     m_transcriber.reset();
 }
 
-void MacSpeechTranscriptionService::dropRecognitionTask()
+void SpeechTranscriptionService::dropRecognitionTask()
 {
-    if (m_sfRequest)
-        m_sfRequest->endAudio();
-    if (m_sfTask) {
-        m_sfTask->cancel();
-        m_sfTask.reset(); // joins its decoder thread
+    if (m_recognitionRequest)
+        m_recognitionRequest->endAudio();
+    if (m_recognitionTask) {
+        m_recognitionTask->cancel();
+        m_recognitionTask.reset(); // joins its decoder thread
     }
-    m_sfRequest.reset();
+    m_recognitionRequest.reset();
 }
 
 } // namespace zn

@@ -22,7 +22,7 @@ class NotificationCenter;
 // meters a smoothed input level (published on the main thread at most 24
 // times a second) and announces audio hardware changes as
 // "zep.audio.configurationChanged". No audio is ever written anywhere.
-class MacAudioCaptureService : public QObject
+class AudioCaptureService : public QObject
 {
     Q_OBJECT
 public:
@@ -45,11 +45,11 @@ public:
 
     // Takes the engine (which must have no QObject parent); null means the
     // system's default audio input. The clock times level updates.
-    explicit MacAudioCaptureService(std::unique_ptr<AudioInputEngine> engine = nullptr,
+    explicit AudioCaptureService(std::unique_ptr<AudioInputEngine> engine = nullptr,
                                     Clock *clock = nullptr,
                                     NotificationCenter *center = nullptr,
                                     QObject *parent = nullptr);
-    ~MacAudioCaptureService() override;
+    ~AudioCaptureService() override;
 
     // Set before start(); cleared by stop(). Called on the audio thread.
     void setBufferHandler(BufferHandler handler);

@@ -1,4 +1,4 @@
-#include "voice/MacAudioCaptureService.h"
+#include "voice/AudioCaptureService.h"
 
 #include "platform/audio/QtAudioInputEngine.h"
 #include "platform/base/Clock.h"
@@ -11,7 +11,7 @@
 
 namespace zn {
 
-QString MacAudioCaptureService::CaptureError::description() const
+QString AudioCaptureService::CaptureError::description() const
 {
     switch (kind) {
     case Kind::startFailed:
@@ -24,13 +24,13 @@ QString MacAudioCaptureService::CaptureError::description() const
     return payload;
 }
 
-const QString &MacAudioCaptureService::configurationChangedNotification()
+const QString &AudioCaptureService::configurationChangedNotification()
 {
     static const QString name = QString::fromLatin1(Notifications::AudioConfigurationChanged);
     return name;
 }
 
-MacAudioCaptureService::MacAudioCaptureService(std::unique_ptr<AudioInputEngine> engine, Clock *clock,
+AudioCaptureService::AudioCaptureService(std::unique_ptr<AudioInputEngine> engine, Clock *clock,
                                                NotificationCenter *center, QObject *parent)
     : QObject(parent)
     , m_engine(engine ? std::move(engine) : std::make_unique<QtAudioInputEngine>())
@@ -39,7 +39,7 @@ MacAudioCaptureService::MacAudioCaptureService(std::unique_ptr<AudioInputEngine>
 {
 }
 
-MacAudioCaptureService::~MacAudioCaptureService()
+AudioCaptureService::~AudioCaptureService()
 {
     // The observer's connection dies with this object anyway; removing it
     // first keeps a change signalled during teardown from posting.
@@ -49,20 +49,20 @@ MacAudioCaptureService::~MacAudioCaptureService()
         m_engine->stop();
 }
 
-void MacAudioCaptureService::setBufferHandler(BufferHandler handler)
+void AudioCaptureService::setBufferHandler(BufferHandler handler)
 {
     auto shared = handler ? std::make_shared<const BufferHandler>(std::move(handler)) : nullptr;
     std::lock_guard lock(m_handlerMutex);
     m_bufferHandler = std::move(shared);
 }
 
-bool MacAudioCaptureService::hasBufferHandler() const
+bool AudioCaptureService::hasBufferHandler() const
 {
     std::lock_guard lock(m_handlerMutex);
     return m_bufferHandler != nullptr;
 }
 
-std::optional<AudioFormat> MacAudioCaptureService::resolveInputFormat()
+std::optional<AudioFormat> AudioCaptureService::resolveInputFormat()
 {
     if (auto format = m_engine->inputFormat(); format && format->isUsable())
         return format;
@@ -71,7 +71,7 @@ std::optional<AudioFormat> MacAudioCaptureService::resolveInputFormat()
     return std::nullopt;
 }
 
-std::optional<MacAudioCaptureService::CaptureError> MacAudioCaptureService::start()
+std::optional<AudioCaptureService::CaptureError> AudioCaptureService::start()
 {
     if (m_isRunning)
         return CaptureError{CaptureError::Kind::alreadyRunning, {}};
@@ -99,7 +99,7 @@ std::optional<MacAudioCaptureService::CaptureError> MacAudioCaptureService::star
     return std::nullopt;
 }
 
-void MacAudioCaptureService::stop()
+void AudioCaptureService::stop()
 {
     setBufferHandler(nullptr);
     removeTap();
@@ -116,7 +116,7 @@ void MacAudioCaptureService::stop()
     removeConfigurationObserver();
 }
 
-void MacAudioCaptureService::removeTap()
+void AudioCaptureService::removeTap()
 {
     if (!m_tapInstalled)
         return;
@@ -124,7 +124,7 @@ void MacAudioCaptureService::removeTap()
     m_tapInstalled = false;
 }
 
-void MacAudioCaptureService::handleTapBuffer(const AudioBuffer &buffer)
+void AudioCaptureService::handleTapBuffer(const AudioBuffer &buffer)
 {
     std::shared_ptr<const BufferHandler> handler;
     {
@@ -149,7 +149,7 @@ void MacAudioCaptureService::handleTapBuffer(const AudioBuffer &buffer)
                               Qt::QueuedConnection);
 }
 
-void MacAudioCaptureService::publishEnergy(double smoothed, std::uint64_t run)
+void AudioCaptureService::publishEnergy(double smoothed, std::uint64_t run)
 {
     if (run != m_run.load())
         return;
@@ -157,7 +157,7 @@ void MacAudioCaptureService::publishEnergy(double smoothed, std::uint64_t run)
     m_currentEnergy = smoothed;
 }
 
-float MacAudioCaptureService::levelInDecibels(const AudioBuffer &buffer)
+float AudioCaptureService::levelInDecibels(const AudioBuffer &buffer)
 {
     const std::uint32_t n = buffer.frameLength();
     if (n == 0 || buffer.isNull())
@@ -183,7 +183,7 @@ float MacAudioCaptureService::levelInDecibels(const AudioBuffer &buffer)
     return float(20.0 * std::log10(rms));
 }
 
-double MacAudioCaptureService::levelFromDecibels(double decibels)
+double AudioCaptureService::levelFromDecibels(double decibels)
 {
     // A NaN sample makes the whole buffer NaN; left in, it would stick in the
     // smoothing for the rest of the run and blind the silence detection.
@@ -193,7 +193,7 @@ double MacAudioCaptureService::levelFromDecibels(double decibels)
     return std::max(std::min(level, 1.0), 0.0);
 }
 
-void MacAudioCaptureService::installConfigurationObserver()
+void AudioCaptureService::installConfigurationObserver()
 {
     removeConfigurationObserver();
     m_configObserver = connect(m_engine.get(), &AudioInputEngine::configurationChanged, this, [this]() {
@@ -202,7 +202,7 @@ void MacAudioCaptureService::installConfigurationObserver()
     });
 }
 
-void MacAudioCaptureService::removeConfigurationObserver()
+void AudioCaptureService::removeConfigurationObserver()
 {
     if (m_configObserver) {
         disconnect(m_configObserver);
