@@ -191,8 +191,9 @@ JournalDayTotals::JournalDayTotals(ModelContainer &container)
     : QObject(&container)
     , m_container(container)
 {
-    connect(&container, &ModelContainer::didSave, this,
-            [this](const StoreChanges &changes, ModelContext *) { noteSaved(changes); });
+    // Ahead of every context: a view asks for a summary as soon as its
+    // query has taken a save in, and the rows must be marked by then.
+    connect(&container, &ModelContainer::rowsWritten, this, &JournalDayTotals::noteSaved);
 }
 
 JournalDayTotals &JournalDayTotals::of(ModelContainer &container)

@@ -76,8 +76,11 @@ void MainWindow::restoreFrame()
     // The frame is judged as it was saved; the minimum would quietly stretch
     // a small one to 900 × 620 instead of the repaired size.
     setMinimumSize(0, 0);
-    if (saved.isEmpty() || !restoreGeometry(saved))
-        resize(MainWindowFrame::kDefaultSize);
+    if (saved.isEmpty() || !restoreGeometry(saved)) {
+        // Only the size: where the window goes is the desktop's choice.
+        QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        resize(MainWindowFrame::firstSize(screen ? std::optional<QRect>(screen->availableGeometry()) : std::nullopt));
+    }
     m_restored = true;
     if (saved.isEmpty()) {
         applyMinimumSize();

@@ -35,8 +35,8 @@ public:
     ShortcutRouter *shortcutRouter() const { return m_router; }
     ThemeScope *themeScope() const { return m_scope; }
 
-    // Restores the saved frame (or the default size) and repairs it; call
-    // before the first show.
+    // Restores the saved frame (or gives the first one) and repairs it;
+    // call before the first show.
     void restoreFrame();
     // Writes the frame under the autosave key now.
     void saveFrame();

@@ -1,5 +1,7 @@
 #include "app/shell/MainWindowFrame.h"
 
+#include "views/kit/WindowPlacement.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +34,13 @@ std::optional<QRect> repaired(const QRect &frame, const std::optional<QRect> &av
     if (result == frame)
         return std::nullopt;
     return result;
+}
+
+QSize firstSize(const std::optional<QRect> &available)
+{
+    if (!available || !available->isValid())
+        return kDefaultSize;
+    return frameInsideArea(kDefaultSize, {}, *available).size();
 }
 
 } // namespace zn::MainWindowFrame

@@ -23,6 +23,11 @@ inline constexpr double kLargestHeightShare = 0.9;
 // None when the frame needs no repair.
 std::optional<QRect> repaired(const QRect &frame, const std::optional<QRect> &available);
 
+// The size of the first frame, when none was saved: the default size where
+// the screen area `available` has room for it, the area where not (the
+// rule the settings window opens by).
+QSize firstSize(const std::optional<QRect> &available);
+
 // The opacity of the title-bar tint over the chrome colour.
 inline double titleBarTintOpacity(bool dark)
 {

@@ -121,6 +121,42 @@ void layOut(QTextLayout &layout, qreal width, bool wrap)
     }
 }
 
+// QTextLayout breaks no line at a line feed: it lays the text on as if the
+// feed were not there, running the words on either side together.
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// The text's paragraphs, split at every line break ("\r\n" is one); a
+// blank line between two is an empty paragraph of its own.
+QStringList paragraphsOf(const QString &text)
+{
+    QStringList out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isLineBreak(text[i]))
+            continue;
+        out.append(text.mid(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    out.append(text.mid(start));
+    return out;
+}
+
+// A text for one line: each line break becomes a space between its words.
+QString onOneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : text) {
+        if (isLineBreak(c))
+            c = u' ';
+    }
+    return text;
+}
+
 } // namespace
 
 ReportCanvas::ReportCanvas(QPagedPaintDevice &device, QPainter &painter)
@@ -150,7 +186,7 @@ qreal ReportCanvas::keepOnPage(qreal y, qreal height)
 
 qreal ReportCanvas::drawLine(const QString &text, const QPointF &topLeft, const ReportTextStyle &style)
 {
-    QTextLayout layout(text, reportFont(style.size, style.weight), &m_device);
+    QTextLayout layout(onOneLine(text), reportFont(style.size, style.weight), &m_device);
     layOut(layout, 0, false);
     m_painter.setPen(style.color);
     layout.draw(&m_painter, topLeft);
@@ -159,7 +195,7 @@ qreal ReportCanvas::drawLine(const QString &text, const QPointF &topLeft, const 
 
 qreal ReportCanvas::lineWidth(const QString &text, const ReportTextStyle &style) const
 {
-    QTextLayout layout(text, reportFont(style.size, style.weight), &m_device);
+    QTextLayout layout(onOneLine(text), reportFont(style.size, style.weight), &m_device);
     layOut(layout, 0, false);
     return layout.lineCount() > 0 ? layout.lineAt(0).naturalTextWidth() : 0.0;
 }
@@ -195,19 +231,27 @@ QString ReportCanvas::fitToWidth(const QString &text, qreal width, const ReportT
 
 qreal ReportCanvas::drawBlock(const QString &text, qreal x, qreal y, qreal width, const ReportTextStyle &style)
 {
-    QTextLayout layout(text, reportFont(style.size, style.weight), &m_device);
-    layOut(layout, width, true);
     m_painter.setPen(style.color);
     qreal pageTop = y;
     qreal cursor = y;
-    for (int i = 0; i < layout.lineCount(); ++i) {
-        const QTextLine line = layout.lineAt(i);
-        if (cursor + line.height() > kBottomLimit && cursor > kMargin) {
-            pageTop = cursor = pageBreak();
-            m_painter.setPen(style.color);
+    for (const QString &paragraph : paragraphsOf(text)) {
+        // A blank line is a line of the style's height with nothing drawn.
+        const bool blank = paragraph.isEmpty();
+        QTextLayout layout(blank ? QStringLiteral(" ") : paragraph, reportFont(style.size, style.weight), &m_device);
+        layOut(layout, width, true);
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            if (cursor + line.height() > kBottomLimit && cursor > kMargin) {
+                pageTop = cursor = pageBreak();
+                m_painter.setPen(style.color);
+                // The page break parts the paragraphs already.
+                if (blank)
+                    break;
+            }
+            if (!blank)
+                line.draw(&m_painter, QPointF(x, cursor - line.y()));
+            cursor += line.height();
         }
-        line.draw(&m_painter, QPointF(x, cursor - line.y()));
-        cursor += line.height();
     }
     return pageTop + std::ceil(cursor - pageTop);
 }

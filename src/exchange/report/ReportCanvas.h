@@ -39,8 +39,8 @@ public:
     // and returns the top margin.
     qreal keepOnPage(qreal y, qreal height);
 
-    // One line of text, unwrapped, its line box's top left at `topLeft`.
-    // Returns the line height.
+    // One line of text, unwrapped (a line break in it reads as a space),
+    // its line box's top left at `topLeft`. Returns the line height.
     qreal drawLine(const QString &text, const QPointF &topLeft, const ReportTextStyle &style);
     qreal lineWidth(const QString &text, const ReportTextStyle &style) const;
     qreal lineHeight(const ReportTextStyle &style) const;
@@ -49,7 +49,8 @@ public:
     QString fitToWidth(const QString &text, qreal width, const ReportTextStyle &style) const;
 
     // Draws `text` from `y`, wrapped to `width` at word boundaries (a word
-    // wider than the line breaks anywhere). A line that would pass the
+    // wider than the line breaks anywhere); each line break starts a new
+    // line and a blank line stays one. A line that would pass the
     // bottom limit goes to the top of a new page, so nothing is cut. Returns
     // the y below the block: y plus its height, rounded up to a whole point,
     // when it stayed on one page.

@@ -5,6 +5,8 @@
 #include "platform/store/StoreLock.h"
 #include "platform/base/SystemLog.h"
 
+#include <QPointer>
+
 namespace zn {
 
 ModelContainer::ModelContainer(const Schema &schema, const ModelConfiguration &configuration)
@@ -94,7 +96,15 @@ void StoreChanges::add(const StoreChanges &later)
 void ModelContainer::announceChanges(const StoreChanges &changes)
 {
     if (!changes.isEmpty())
-        Q_EMIT didSave(changes, nullptr);
+        announceSave(changes, nullptr);
+}
+
+void ModelContainer::announceSave(const StoreChanges &changes, ModelContext *origin)
+{
+    QPointer<ModelContainer> self(this);
+    Q_EMIT rowsWritten(changes);
+    if (self)
+        Q_EMIT didSave(changes, origin);
 }
 
 ModelContext *ModelContainer::mainContext()

@@ -108,6 +108,10 @@ public:
     void setSaveFailureInjector(SaveFailureInjector injector);
 
 Q_SIGNALS:
+    // A save reached the store, just before didSave(): for summaries kept
+    // beside the store, which must know of the rows before any context
+    // tells its views (a view reads them as soon as its query changes).
+    void rowsWritten(const zn::StoreChanges &changes);
     // A context saved. Other contexts merge the changes, then announce
     // their own storeDidChange().
     void didSave(const zn::StoreChanges &changes, zn::ModelContext *origin);
@@ -116,6 +120,8 @@ Q_SIGNALS:
 
 private:
     ModelContainer(const Schema &schema, const ModelConfiguration &configuration);
+    // rowsWritten(), then didSave().
+    void announceSave(const StoreChanges &changes, ModelContext *origin);
 
     friend class ModelContext;
     Schema m_schema;

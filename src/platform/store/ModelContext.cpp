@@ -205,7 +205,7 @@ std::optional<StoreError> ModelContext::write(bool begun)
 
     QPointer<ModelContext> self(this);
     if (!changes.isEmpty())
-        Q_EMIT m_container->didSave(changes, this);
+        m_container->announceSave(changes, this);
     if (self) {
         Q_EMIT didSave();
         Q_EMIT changesApplied(changes);

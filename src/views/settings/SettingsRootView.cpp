@@ -7,6 +7,7 @@
 #include "views/kit/FocusRing.h"
 #include "views/kit/QtDialogPresenter.h"
 #include "views/kit/QtFilePanel.h"
+#include "views/kit/WindowPlacement.h"
 #include "views/settings/SettingsTabs.h"
 #include "views/workspace/window/PrivacyPromiseView.h"
 
@@ -137,21 +138,7 @@ SettingsRootView::~SettingsRootView()
 
 QRect SettingsRootView::frameOver(const QRect &anchor, const QRect &available, const QMargins &decoration)
 {
-    const QRect room = available.marginsRemoved(decoration);
-    const QSize size = kDefaultSize.boundedTo(room.size()).expandedTo(QSize(1, 1));
-    QRect frame(QPoint(), size);
-    frame.moveCenter(anchor.isValid() ? anchor.center() : room.center());
-    // Inside the free area, title bar included; a corner that would stick
-    // out moves in, the top left one last so it always shows.
-    if (frame.right() > room.right())
-        frame.moveRight(room.right());
-    if (frame.bottom() > room.bottom())
-        frame.moveBottom(room.bottom());
-    if (frame.left() < room.left())
-        frame.moveLeft(room.left());
-    if (frame.top() < room.top())
-        frame.moveTop(room.top());
-    return frame;
+    return frameInsideArea(kDefaultSize, anchor, available, decoration);
 }
 
 void SettingsRootView::placeOver(const QWidget *window)

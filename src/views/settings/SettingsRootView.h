@@ -41,10 +41,9 @@ public:
                               SystemAppearance *system = nullptr, QWidget *parent = nullptr);
     ~SettingsRootView() override;
 
-    // The window's frame (without the desktop's title bar, which
-    // `decoration` adds around it) centred over `anchor` and kept inside
-    // `available`: the default size and minimum where there is room, the
-    // room there is where not. An invalid anchor centres it in `available`.
+    // The window's frame at the default size, centred over `anchor` and
+    // kept inside `available`, by the rule every window opens by
+    // (frameInsideArea()).
     static QRect frameOver(const QRect &anchor, const QRect &available, const QMargins &decoration = {});
     // Sizes and places the window over `window` (the main window), on its
     // screen; null means the primary screen's middle.

@@ -68,6 +68,13 @@ TEST(MainWindowFrameTest, WithoutAScreenOnlyTheSizeIsRepaired)
     EXPECT_EQ(repaired(QRect(-50, -50, 700, 500), std::nullopt), QRect(-50, -50, 1180, 780));
 }
 
+TEST(MainWindowFrameTest, TheFirstFrameIsTheDefaultSizeWhereItFitsAndTheFreeAreaWhereNot)
+{
+    EXPECT_EQ(MainWindowFrame::firstSize(kScreen), QSize(1180, 780));
+    EXPECT_EQ(MainWindowFrame::firstSize(QRect(0, 27, 1366, 741)), QSize(1180, 741)); // 1366 × 768 under a panel
+    EXPECT_EQ(MainWindowFrame::firstSize(std::nullopt), QSize(1180, 780));
+}
+
 TEST(MainWindowFrameTest, TitleBarTintIsStrongerInTheDark)
 {
     EXPECT_DOUBLE_EQ(MainWindowFrame::titleBarTintOpacity(true), 0.92);

@@ -293,13 +293,14 @@ TEST_F(ReportPdf, OneWindowHasNoHeadingAndOnlyTheSectionsWithData)
         EXPECT_FALSE(probe.find(absent)) << absent.toStdString();
 }
 
-TEST_F(ReportPdf, LongReflectionContinuesOnNewPagesWithNothingCut)
+TEST_F(ReportPdf, LongReflectionContinuesOnNewPagesWithNothingCutEachParagraphOnItsOwn)
 {
     m_journal.addDaysAgo(1, 0.3);
+    // Paragraphs of 100 words joined as the page joins a reflection's parts;
+    // one word wider than the page must break rather than run off it.
     QString reflection;
     for (int i = 0; i < 900; ++i)
-        reflection += QStringLiteral("calm%1 ").arg(i);
-    // One word wider than the page must break rather than run off it.
+        reflection += QStringLiteral("calm%1").arg(i) + (i % 100 == 99 ? QStringLiteral("\n\n") : QStringLiteral(" "));
     reflection += QString(600, QLatin1Char('x'));
     const auto contents = m_journal.contents(reflection);
     const QByteArray pdf = render(contents);
@@ -318,6 +319,15 @@ TEST_F(ReportPdf, LongReflectionContinuesOnNewPagesWithNothingCut)
     }
     EXPECT_EQ(seen, 900);
     EXPECT_EQ(longWord.size(), 600);
+    // Each paragraph starts a line, a blank line under the one before
+    // unless a page begins between them.
+    for (int p = 1; p < 9; ++p) {
+        const PdfWord *last = probe.find(QStringLiteral("calm%1").arg(p * 100 - 1));
+        const PdfWord *first = probe.find(QStringLiteral("calm%1").arg(p * 100));
+        ASSERT_TRUE(last && first) << "paragraph " << p;
+        EXPECT_NEAR(first->xMin, 48, kTolerance) << "paragraph " << p;
+        EXPECT_TRUE(first->page != last->page || first->yMin - last->yMax > 12) << "paragraph " << p;
+    }
     // Pages after the first begin at the top margin.
     for (int p = 2; p <= probe.pageCount(); ++p) {
         double top = 1e9;

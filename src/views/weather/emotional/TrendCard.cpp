@@ -88,7 +88,7 @@ QStringList TrendCard::shownNotes() const
             shown.append(label->text());
     }
     if (!m_viewEntries->isHidden())
-        shown.append(m_viewEntries->text());
+        shown.append(m_viewEntries->title());
     return shown;
 }
 
@@ -104,8 +104,8 @@ void TrendCard::updateFooter()
     if (hasPoints && picked) {
         if (const auto point = model->chartPoint(*picked)) {
             m_buttonDay = point->date;
-            m_viewEntries->setText(model->viewEntriesTitle(*point));
-            m_viewEntries->updateGeometry();
+            // The painted title: text() alone is never drawn.
+            m_viewEntries->setTitle(model->viewEntriesTitle(*point));
         }
     }
     m_hint->setVisible(hasPoints && !m_buttonDay);

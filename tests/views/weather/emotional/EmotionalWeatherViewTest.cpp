@@ -203,6 +203,10 @@ TEST_F(WeatherPage, ClickingADayOpensItAndTheButtonNamesIt)
     EXPECT_TRUE(page.trendCard()->shownNotes().contains(QStringLiteral("View entries for Mar 4, 2025")));
     page.trendCard()->viewEntriesButton()->click();
     EXPECT_EQ(openedDays.size(), 2);
+    // Whole where the page is narrowest: the smallest window less the widest sidebar.
+    page.resize(900 - 300 - 1, 900);
+    drainEvents();
+    EXPECT_TRUE(page.trendCard()->rect().contains(page.trendCard()->viewEntriesButton()->geometry()));
 
     // A click on the labels under the plot does nothing.
     QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(at.x(), chart->height() - 2));

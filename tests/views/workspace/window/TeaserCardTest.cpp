@@ -1,8 +1,11 @@
 // The sidebar's forecast of the past 7 days: its words, symbol and window,
-// and the click that leads to Emotional Weather.
+// kept current through every save, and the click that leads to Emotional
+// Weather.
 
 #include "WindowTestHarness.h"
 
+#include "views/settings/SettingsModel.h"
+#include "views/weather/emotional/EmotionalWeatherView.h"
 #include "views/workspace/window/InsightsTeaserCard.h"
 #include "views/workspace/window/WorkspaceSidebar.h"
 
@@ -69,7 +72,7 @@ TEST(TeaserCardTest, ClickSpaceOrReturnOpensWeatherOnceEach)
     EXPECT_EQ(h.workspace().destination(), WorkspaceDestination::Weather);
 }
 
-TEST(TeaserCardTest, FollowsNewEntriesWithoutBeingAsked)
+TEST(TeaserCardTest, FollowsNewEntriesAndDeleteAllWithoutBeingAsked)
 {
     WindowHarness h;
     h.make();
@@ -77,6 +80,16 @@ TEST(TeaserCardTest, FollowsNewEntriesWithoutBeingAsked)
     h.seed(QStringLiteral("A lovely afternoon."), 0.7, 1);
     settle();
     EXPECT_EQ(h.view->sidebar()->teaserCard()->content().countLine, QStringLiteral("1 entry · tap for Weather"));
+
+    // Delete All as Settings › Privacy runs it, with the week's page up.
+    h.workspace().navigate(WorkspaceDestination::Weather);
+    settle();
+    SettingsModel settings({.context = h.context, .notificationCenter = &h.center, .clock = &h.clock});
+    settings.requestDeleteAll();
+    settings.answerDeleteConfirm(true);
+    settle();
+    EXPECT_EQ(h.view->sidebar()->teaserCard()->content().countLine, QStringLiteral("Write to see your forecast"));
+    EXPECT_EQ(qobject_cast<EmotionalWeatherView *>(h.view->detailPage())->summary().entryCount, 0);
 }
 
 // Leaving a composed text for the weather asks first, as every other way out.
