@@ -125,10 +125,18 @@ TEST(StoreStartup, AStoreOpenInOneProgramIsBusyForAnotherAndLeftByteForByte)
     const QString busy = openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()});
     EXPECT_TRUE(busy.startsWith(QStringLiteral("error %1 ").arg(int(StoreError::Code::Busy)))) << busy.toStdString();
     EXPECT_TRUE(busy.contains(QStringLiteral("Another program is using the journal store"))) << busy.toStdString();
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(busy.contains(QStringLiteral("now. It is held by “%1” (process %2). Nothing")
+                                  .arg(QString::fromUtf8(comm.readAll().trimmed())).arg(::getpid())))
+        << busy.toStdString();
     expectPlainMessage(busy);
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(recovered(dir.path()).isEmpty());
 
+    // A program started while the lock is held does not keep it.
+    QProcess started;
+    started.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     held.reset();
     EXPECT_EQ(openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()}),
               QStringLiteral("ok %1").arg(kEntries));
@@ -222,7 +230,8 @@ TEST(StoreStartup, FullDiskIsReportedAndLeavesNoEmptyStore)
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("full: ") + fullCode)) << lines[0].toStdString();
     expectPlainMessage(lines[0]);
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("first: ") + fullCode)) << lines[1].toStdString();
-    EXPECT_EQ(lines[2].trimmed(), QStringLiteral("left:")); // no empty store file behind
+    // No empty store file behind; the lock file stays, as after every run.
+    EXPECT_EQ(lines[2].trimmed(), QStringLiteral("left: zephyrnote.lock"));
     EXPECT_EQ(lines[3], QStringLiteral("recovered: 0"));
     EXPECT_EQ(lines[4], QStringLiteral("same"));
     EXPECT_EQ(lines[5], QStringLiteral("freed: ok %1").arg(kEntries));
