@@ -237,6 +237,25 @@ TEST(StoreStartup, FullDiskIsReportedAndLeavesNoEmptyStore)
     EXPECT_EQ(lines[5], QStringLiteral("freed: ok %1").arg(kEntries));
 }
 
+TEST(StoreStartup, ADiskFilledWhileSavingTakesSavesAgainOnceRoomIsMade)
+{
+    test::TempDir dir;
+    const QString mount = dir.file(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mount));
+    const QString script = QStringLiteral(
+        "dd if=/dev/zero of=\"$1/room\" bs=1M count=1 2>/dev/null; "
+        "echo \"filled: $( { \"$2\" --long \"$1/j\" | wc -l; } 2>&1 | tr '\\n' ' ')\"; rm \"$1/room\"; "
+        "echo \"freed: $( { \"$2\" --long \"$1/j\" | head -n 20 | wc -l; } 2>&1 | tr '\\n' ' ')\"");
+    const test::SmallFileSystemRun run =
+        test::runOnSmallFileSystem(mount, QStringLiteral("8m"), script, {QStringLiteral(ZN_STORE_WRITER)});
+    if (!run.skipReason.isEmpty())
+        GTEST_SKIP() << run.skipReason.toStdString();
+    ASSERT_EQ(run.lines.size(), 2) << run.lines.join(u'\n').toStdString() << run.errors.toStdString();
+    EXPECT_TRUE(run.lines[0].startsWith(QStringLiteral("filled: The journal could not be saved: database or disk is full")))
+        << run.lines[0].toStdString();
+    EXPECT_EQ(run.lines[1].toStdString(), "freed: 20 ");
+}
+
 TEST(StoreStartup, DamagedPagesAreFoundAndReadableEntriesSalvaged)
 {
     test::TempDir dir;
