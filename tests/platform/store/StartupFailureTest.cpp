@@ -125,11 +125,6 @@ TEST(StoreStartup, AStoreOpenInOneProgramIsBusyForAnotherAndLeftByteForByte)
     const QString busy = openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()});
     EXPECT_TRUE(busy.startsWith(QStringLiteral("error %1 ").arg(int(StoreError::Code::Busy)))) << busy.toStdString();
     EXPECT_TRUE(busy.contains(QStringLiteral("Another program is using the journal store"))) << busy.toStdString();
-    QFile comm(QStringLiteral("/proc/self/comm"));
-    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(busy.contains(QStringLiteral("now. It is held by “%1” (process %2). Nothing")
-                                  .arg(QString::fromUtf8(comm.readAll().trimmed())).arg(::getpid())))
-        << busy.toStdString();
     expectPlainMessage(busy);
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(recovered(dir.path()).isEmpty());
@@ -242,18 +237,19 @@ TEST(StoreStartup, ADiskFilledWhileSavingTakesSavesAgainOnceRoomIsMade)
     test::TempDir dir;
     const QString mount = dir.file(QStringLiteral("small"));
     ASSERT_TRUE(QDir().mkpath(mount));
-    const QString script = QStringLiteral(
-        "dd if=/dev/zero of=\"$1/room\" bs=1M count=1 2>/dev/null; "
-        "echo \"filled: $( { \"$2\" --long \"$1/j\" | wc -l; } 2>&1 | tr '\\n' ' ')\"; rm \"$1/room\"; "
-        "echo \"freed: $( { \"$2\" --long \"$1/j\" | head -n 20 | wc -l; } 2>&1 | tr '\\n' ' ')\"");
-    const test::SmallFileSystemRun run =
-        test::runOnSmallFileSystem(mount, QStringLiteral("8m"), script, {QStringLiteral(ZN_STORE_WRITER)});
+    // Saves until the disk is full, then, with 1 MB freed, 20 more.
+    const QString saves = QStringLiteral("$( { \"$2\" --long \"$1/j\" | head -n %1 | wc -l; } 2>&1 | tr '\\n' ' ')");
+    const test::SmallFileSystemRun run = test::runOnSmallFileSystem(
+        mount, QStringLiteral("8m"),
+        QStringLiteral("dd if=/dev/zero of=\"$1/room\" bs=1M count=1 2>/dev/null; echo \"%1\"; rm \"$1/room\"; echo \"%2\"")
+            .arg(saves.arg(100'000), saves.arg(20)),
+        {QStringLiteral(ZN_STORE_WRITER)});
     if (!run.skipReason.isEmpty())
         GTEST_SKIP() << run.skipReason.toStdString();
-    ASSERT_EQ(run.lines.size(), 2) << run.lines.join(u'\n').toStdString() << run.errors.toStdString();
-    EXPECT_TRUE(run.lines[0].startsWith(QStringLiteral("filled: The journal could not be saved: database or disk is full")))
+    ASSERT_EQ(run.lines.size(), 2) << run.errors.toStdString();
+    EXPECT_TRUE(run.lines[0].startsWith(QStringLiteral("The journal could not be saved: database or disk is full")))
         << run.lines[0].toStdString();
-    EXPECT_EQ(run.lines[1].toStdString(), "freed: 20 ");
+    EXPECT_EQ(run.lines[1].toStdString(), "20 ");
 }
 
 TEST(StoreStartup, DamagedPagesAreFoundAndReadableEntriesSalvaged)
