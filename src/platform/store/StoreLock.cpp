@@ -134,9 +134,6 @@ std::shared_ptr<StoreLock> StoreLock::acquire(const QString &folder, const QStri
         ::close(fd);
         return unusable();
     }
-    // A lock file written before it was made 0600.
-    if (st.st_uid == ::getuid() && (st.st_mode & 0077))
-        ::fchmod(fd, 0600);
     // flock, not fcntl: it belongs to this open file, so another open of it
     // in this process cannot take it too, nor drop it by closing.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -147,8 +144,11 @@ std::shared_ptr<StoreLock> StoreLock::acquire(const QString &folder, const QStri
             return fail(storeBusyError(storePath, holder));
         return unusable();
     }
-    // Ours now, whatever the file said. The record only names the holder:
-    // without room on the disk for it the lock holds all the same.
+    // Ours now, whatever the file said. A lock file made before lock files
+    // were 0600 becomes so. The record only names the holder: without room
+    // on the disk for it the lock holds all the same.
+    if (st.st_uid == ::getuid() && (st.st_mode & 0077))
+        ::fchmod(fd, 0600);
     const QByteArray record = holderRecord();
     if (::ftruncate(fd, 0) == 0) {
         if (auto hook = s_beforeWriting.load())
