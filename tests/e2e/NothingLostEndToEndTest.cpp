@@ -1,8 +1,9 @@
 // The real program loses nothing typed: writing steadily and then killed it
 // keeps all but the last 3 s; a second start hands over to the running
-// copy; ended by the session (SIGTERM) it keeps everything; a quit on a
-// full disk asks, and the session ending there keeps the text for the next
-// start.
+// copy, one that cannot is told who holds the journal; ended by the session
+// (SIGTERM) it keeps everything; no lock file left behind keeps it from the
+// journal; a quit on a full disk asks, and the session ending there keeps
+// the text for the next start.
 
 #include "X11Session.h"
 
@@ -35,6 +36,15 @@ protected:
 
     std::optional<QString> focusedWindow() { return xdotool(display.name(), {QStringLiteral("getwindowfocus")}); }
 
+    // A lock file as a program that is no longer there left it, readable by all.
+    QString leaveLockFile(const QByteArray &text)
+    {
+        QDir().mkpath(home.storeFolder());
+        QFile lock(home.storeFolder() + QStringLiteral("/zephyrnote.lock"));
+        EXPECT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(text) == text.size());
+        return lock.fileName();
+    }
+
     // Ends the program with `signal`; true when it ended with status 0.
     bool endWith(int signal, qint64 pid = 0)
     {
@@ -46,6 +56,8 @@ protected:
 TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsASecondStartHandsOverAndSigtermKeepsEverything)
 {
     home.markOnboardingDone();
+    // What a kill between the lock file's making and its writing leaves.
+    leaveLockFile({});
     launch();
     const QString window = journalWindow();
     ASSERT_FALSE(window.isEmpty());
@@ -82,7 +94,9 @@ TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsASec
                                        << due.size() << " were typed 3 s before the kill";
 
     // The next start opens at once, without waiting out the killed copy,
-    // and offers the words as the entry being written.
+    // and offers the words as the entry being written; its lock file names
+    // a process id now used by a running program of another name.
+    leaveLockFile(QByteArray::number(::getpid()) + "\nzephyrnote\n");
     launch();
     const QString again = journalWindow();
     ASSERT_FALSE(again.isEmpty());
@@ -103,13 +117,37 @@ TEST_F(NothingLostEndToEnd, SteadyTypingKilledKeepsAllButTheLastThreeSecondsASec
         << "the journal did not come to the front: focus on " << focusedWindow().value_or("?").toStdString();
     EXPECT_EQ(markedProcesses(), QList<qint64>{app.processId()});
 
+    // A start from another session cannot hand over: it is told who holds
+    // the journal.
+    QProcess other;
+    QProcessEnvironment elsewhere = home.environment({}, QStringLiteral("offscreen"));
+    elsewhere.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.home() + QStringLiteral("/elsewhere"));
+    startMarked(other, binary, {}, elsewhere);
+    ASSERT_TRUE(other.waitForFinished(20'000));
+    EXPECT_EQ(other.exitCode(), 1);
+    const QString busy = QString::fromUtf8(other.readAllStandardError());
+    EXPECT_TRUE(busy.contains(QStringLiteral("It is held by “zephyrnote” (process %1).").arg(app.processId())))
+        << busy.toStdString();
+
     // A SIGTERM 0.2 s after the last keystroke keeps every one typed since.
     type(again, QStringLiteral("and the last words"));
     QThread::msleep(200);
+    const qint64 ended = app.processId();
     EXPECT_TRUE(endWith(SIGTERM)) << whatHappened().toStdString();
     const QStringList finalDrafts = storedTexts(true);
     EXPECT_EQ(finalDrafts, QStringList{kept + QStringLiteral("and the last words")})
         << finalDrafts.join(QStringLiteral(" | ")).toStdString();
+
+    // A lock file half written, and one naming the copy that has ended: the
+    // journal opens, and its lock file is its owner's alone.
+    QString lock;
+    for (const QByteArray &left : {QByteArray("4194\nzeph"), QByteArray::number(ended) + "\nzephyrnote\n"}) {
+        lock = leaveLockFile(left);
+        launch();
+        EXPECT_FALSE(journalWindow().isEmpty());
+        EXPECT_TRUE(endWith(SIGTERM)) << whatHappened().toStdString();
+    }
+    EXPECT_EQ(QFile::permissions(lock).toInt() & 0x0077, 0); // group and others: nothing
 }
 
 TEST_F(NothingLostEndToEnd, AQuitOnAFullDiskAsksAndTheSessionEndingThereKeepsTheText)

@@ -415,14 +415,26 @@ bool SqlStore::commit(StoreError *error)
 
 void SqlStore::rollback()
 {
-    QSqlQuery q(m_db);
-    q.exec(QStringLiteral("ROLLBACK"));
+    const bool diskFull = m_handle && sqlite3_errcode(m_handle) == SQLITE_FULL;
+    {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    // A save the disk had no room for: the log still holds its frames and
+    // those not yet folded into the store. Folded and emptied now, where
+    // room allows, the next save starts from an empty log.
+    if (diskFull)
+        checkpoint(nullptr);
 }
 
 namespace {
 
-// As many log frames as SQLite's own automatic checkpoint lets gather.
-constexpr int kCheckpointFrames = 1000;
+// Log frames gathered before a checkpoint: 512 KB of pages. Every checkpoint
+// needs room for the store to grow by the log's new pages while the log
+// still stands, so a short log is what lets a disk that filled up take
+// saves again once a little room is made; with SQLite's own 1000 (4 MB) it
+// took more than 1 MB of an 8 MB disk.
+constexpr int kCheckpointFrames = 128;
 
 // Replaces SQLite's automatic checkpoint with one that also empties the
 // log file: a plain checkpoint leaves the old frames in it, deleted text

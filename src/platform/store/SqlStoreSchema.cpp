@@ -131,6 +131,10 @@ std::optional<StoreError> SqlStore::prepareSchema(const QString &location, bool 
     }
     if (!durable())
         return lastFailure(location, err.message);
+    // A log left by a run that ended on a full disk is still as long as it
+    // was, and new saves would grow it further before any checkpoint: once
+    // room is made, folding it into the store now is what frees it.
+    checkpoint(nullptr);
     if (existing) {
         if (auto damaged = checkIntegrity(location))
             return damaged;

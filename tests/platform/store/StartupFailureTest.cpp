@@ -129,6 +129,9 @@ TEST(StoreStartup, AStoreOpenInOneProgramIsBusyForAnotherAndLeftByteForByte)
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(recovered(dir.path()).isEmpty());
 
+    // A program started while the lock is held does not keep it.
+    QProcess started;
+    started.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     held.reset();
     EXPECT_EQ(openInHelper(QStringLiteral(ZN_STORE_WRITER), {QStringLiteral("--open"), dir.path()}),
               QStringLiteral("ok %1").arg(kEntries));
@@ -222,10 +225,31 @@ TEST(StoreStartup, FullDiskIsReportedAndLeavesNoEmptyStore)
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("full: ") + fullCode)) << lines[0].toStdString();
     expectPlainMessage(lines[0]);
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("first: ") + fullCode)) << lines[1].toStdString();
-    EXPECT_EQ(lines[2].trimmed(), QStringLiteral("left:")); // no empty store file behind
+    // No empty store file behind; the lock file stays, as after every run.
+    EXPECT_EQ(lines[2].trimmed(), QStringLiteral("left: zephyrnote.lock"));
     EXPECT_EQ(lines[3], QStringLiteral("recovered: 0"));
     EXPECT_EQ(lines[4], QStringLiteral("same"));
     EXPECT_EQ(lines[5], QStringLiteral("freed: ok %1").arg(kEntries));
+}
+
+TEST(StoreStartup, ADiskFilledWhileSavingTakesSavesAgainOnceRoomIsMade)
+{
+    test::TempDir dir;
+    const QString mount = dir.file(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mount));
+    // Saves until the disk is full, then, with 1 MB freed, 20 more.
+    const QString saves = QStringLiteral("$( { \"$2\" --long \"$1/j\" | head -n %1 | wc -l; } 2>&1 | tr '\\n' ' ')");
+    const test::SmallFileSystemRun run = test::runOnSmallFileSystem(
+        mount, QStringLiteral("8m"),
+        QStringLiteral("dd if=/dev/zero of=\"$1/room\" bs=1M count=1 2>/dev/null; echo \"%1\"; rm \"$1/room\"; echo \"%2\"")
+            .arg(saves.arg(100'000), saves.arg(20)),
+        {QStringLiteral(ZN_STORE_WRITER)});
+    if (!run.skipReason.isEmpty())
+        GTEST_SKIP() << run.skipReason.toStdString();
+    ASSERT_EQ(run.lines.size(), 2) << run.errors.toStdString();
+    EXPECT_TRUE(run.lines[0].startsWith(QStringLiteral("The journal could not be saved: database or disk is full")))
+        << run.lines[0].toStdString();
+    EXPECT_EQ(run.lines[1].toStdString(), "20 ");
 }
 
 TEST(StoreStartup, DamagedPagesAreFoundAndReadableEntriesSalvaged)

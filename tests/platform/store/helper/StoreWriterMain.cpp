@@ -1,12 +1,16 @@
 // A second program on a journal store, for the tests that need one:
 //   <folder>          saves entries one by one and prints the id of each once
-//                     its save has returned, until killed;
+//                     its save has returned, until killed or a save fails;
+//   --slow-lock <folder>  the same, printing "locking" and pausing 2 ms
+//                     between taking the store's lock and writing the file;
+//   --long <folder>   the same with entries a hundred times as long;
 //   --lock <folder>   holds the store's lock, prints "locked", waits to be killed;
 //   --open <folder>   runs the start-up chain and prints "ok <entries>" or
 //                     "error <code> <text>" (as another user, say).
 #include "core/JournalEntry.h"
 #include "core/JournalQueries.h"
 #include "core/StoreFactory.h"
+#include "platform/store/StoreLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,7 +50,7 @@ int openOnce(const QString &folder)
     return 0;
 }
 
-int writeUntilKilled(const QString &folder)
+int writeUntilKilled(const QString &folder, int repeats = 40)
 {
     zn::StoreError error;
     auto store = zn::makeStoreContainerIn(folder, &error);
@@ -57,7 +61,7 @@ int writeUntilKilled(const QString &folder)
     zn::ModelContext *context = store->container->mainContext();
     for (int i = 0;; ++i) {
         auto entry = std::make_unique<zn::JournalEntry>();
-        entry->setRawText(QStringLiteral("entry %1 ").arg(i).repeated(40));
+        entry->setRawText(QStringLiteral("entry %1 ").arg(i).repeated(repeats));
         entry->setSentimentScore(i * 0.01);
         const QByteArray id = entry->id().toString(QUuid::WithoutBraces).toUpper().toLatin1() + '\n';
         context->insert(std::move(entry));
@@ -81,6 +85,15 @@ int main(int argc, char **argv)
         return holdLock(QString::fromLocal8Bit(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "--open") == 0)
         return openOnce(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--slow-lock") == 0) {
+        zn::StoreLock::setBeforeWritingHook([] {
+            if (::write(STDOUT_FILENO, "locking\n", 8) == 8)
+                ::usleep(2000);
+        });
+        return writeUntilKilled(QString::fromLocal8Bit(argv[2]));
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--long") == 0)
+        return writeUntilKilled(QString::fromLocal8Bit(argv[2]), 4000);
     if (argc == 2)
         return writeUntilKilled(QString::fromLocal8Bit(argv[1]));
     return 2;
