@@ -37,7 +37,7 @@ QString noServerSentence(const QString &address)
 } // namespace
 
 CapabilityDetector::CapabilityDetector(lm::LanguageModel *model, Clock *clock, QObject *parent)
-    : QObject(parent), m_model(model), m_clock(clock ? clock : &Clock::system())
+    : QObject(parent), m_model(model), m_clock(clock ? clock : &Clock::system()), m_recheck(*m_clock, this)
 {
     // The model server's probe answers in the background; the verdict
     // follows it rather than waiting for the next caller to ask.
@@ -91,6 +91,25 @@ void CapabilityDetector::refresh()
         break;
     }
     setVerdict(Availability::FrameworkUnavailable, (state.detail.isEmpty() ? kNoModel : state.detail) + kUnaffected);
+}
+
+void CapabilityDetector::setRechecking(bool wanted)
+{
+    if (wanted == m_recheck.isActive())
+        return;
+    if (wanted)
+        scheduleRecheck();
+    else
+        m_recheck.stop();
+}
+
+void CapabilityDetector::scheduleRecheck()
+{
+    m_recheck.start(kRecheckInterval, [this] {
+        // The next shot first: whoever hears this refresh may call it off.
+        scheduleRecheck();
+        refresh();
+    });
 }
 
 void CapabilityDetector::setVerdict(Availability availability, const QString &detail)

@@ -1,24 +1,25 @@
 #pragma once
 
+#include "platform/base/Clock.h"
 #include "platform/model/LanguageModel.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace zn {
-
-class Clock;
 
 
 // Says whether language-model reflections can run right now and, if not,
 // why, in one sentence for the user. Every screen that explains why there
 // is no reflection shows this sentence, so the reason reads the same
 // everywhere. Lives on the main thread; changes when someone calls
-// refresh(), which reads cached model state and never blocks, and when a
-// model server announces that its availability changed.
+// refresh(), which reads cached model state and never blocks, when a
+// model server announces that its availability changed, and on its own at
+// an interval while someone waits for a model (setRechecking()).
 class CapabilityDetector : public QObject
 {
     Q_OBJECT
@@ -64,6 +65,14 @@ public:
 
     void refresh();
 
+    // While wanted, refresh() runs again every kRecheckInterval on the
+    // clock, so a model server that starts later is noticed without anyone
+    // asking. A model server's refresh only starts a probe in the
+    // background, at most one at a time.
+    static constexpr std::chrono::seconds kRecheckInterval{10};
+    void setRechecking(bool wanted);
+    bool isRechecking() const { return m_recheck.isActive(); }
+
     // Why this system cannot run reflections at all; none on Linux, where
     // the model's own availability decides. Virtual so a test can stand in
     // for a system that falls short.
@@ -94,6 +103,7 @@ private:
     void setLastRefreshed(const QDateTime &value);
     void setModelState(const std::optional<lm::Availability> &value);
     void setVerdict(Availability availability, const QString &detail);
+    void scheduleRecheck();
 
     lm::LanguageModel *m_model;
     Clock *m_clock;
@@ -102,6 +112,7 @@ private:
     bool m_isChecking = true;
     std::optional<QDateTime> m_lastRefreshed;
     std::optional<lm::Availability> m_modelState;
+    ClockTimer m_recheck;
 };
 
 } // namespace zn

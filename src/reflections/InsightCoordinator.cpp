@@ -7,6 +7,7 @@
 #include "core/MoodAnalysis.h"
 #include "core/WeeklyReflectionRecord.h"
 #include "platform/base/BackgroundWork.h"
+#include "platform/base/SystemLog.h"
 #include "platform/store/ModelContainer.h"
 #include "platform/store/ModelContext.h"
 #include "platform/store/UuidKey.h"
@@ -51,6 +52,18 @@ QString describe(const std::exception_ptr &error)
     } catch (...) {
         return QStringLiteral("Unknown error");
     }
+}
+
+// Whatever kept the model away, only the user's own switch is not its
+// absence.
+bool waitsForModel(InsightStatus status, const std::optional<QString> &message)
+{
+    return status == InsightStatus::Unavailable && message != kSettingsOff;
+}
+
+bool entryWaitsForModel(const JournalEntry &entry)
+{
+    return !entry.isDraft() && waitsForModel(entry.insightStatus(), entry.insightFailureMessage());
 }
 
 double clampedModelScore(double score)
@@ -162,6 +175,8 @@ InsightCoordinator::InsightCoordinator(lm::LanguageModel *model, Clock *clock, L
 
 InsightCoordinator::~InsightCoordinator()
 {
+    if (m_capability)
+        m_capability->setRechecking(false);
     // Background generations hold the model and post back here: stop them
     // and let them wind down before the coordinator goes.
     if (m_activeEntryRun) {
@@ -209,6 +224,11 @@ void InsightCoordinator::setGenerators(EntryGenerateFunction entry, WeeklyGenera
 void InsightCoordinator::configure(CapabilityDetector *capability, AppSettings *settings,
                                    std::shared_ptr<ModelContainer> container)
 {
+    // A detector given up no longer checks on this coordinator's behalf.
+    if (m_capability && m_capability != capability)
+        m_capability->setRechecking(false);
+    disconnect(m_capabilityWatch);
+    disconnect(m_settingsWatch);
     m_capability = capability;
     Q_EMIT capabilityChanged();
     m_settings = settings;
@@ -217,6 +237,15 @@ void InsightCoordinator::configure(CapabilityDetector *capability, AppSettings *
         m_modelContainer = std::move(container);
         Q_EMIT modelContainerChanged();
     }
+    if (capability)
+        m_capabilityWatch = connect(capability, &CapabilityDetector::availabilityChanged, this,
+                                    &InsightCoordinator::availabilityChanged);
+    if (settings)
+        m_settingsWatch = connect(settings, &AppSettings::enhancedAnalysisEnabledChanged, this,
+                                  &InsightCoordinator::lookForWaitingEntries);
+    // The model may have come while the window was away, or entries an
+    // earlier run marked may wait for it.
+    lookForWaitingEntries();
 }
 
 // ---------------------------------------------------------------- checks
@@ -370,12 +399,14 @@ void InsightCoordinator::markEntryFailed(const QUuid &id, const QString &message
 
 void InsightCoordinator::markEntryUnavailable(const QUuid &id, const std::optional<QString> &message)
 {
-    markEntry(id, InsightStatus::Unavailable, message, [](const JournalEntry &) { return true; });
+    markEntriesUnavailable({id}, message);
 }
 
 void InsightCoordinator::markEntriesUnavailable(const QList<QUuid> &ids, const std::optional<QString> &message)
 {
     markEntries(ids, InsightStatus::Unavailable, message, [](const JournalEntry &) { return true; });
+    if (message != kSettingsOff && m_modelContainer && !ids.isEmpty())
+        noteWaitingForModel(ids);
 }
 
 namespace {
@@ -419,14 +450,20 @@ void InsightCoordinator::markEntry(const QUuid &id, InsightStatus status, const 
 }
 
 void InsightCoordinator::markEntries(const QList<QUuid> &ids, InsightStatus status,
-                                     const std::optional<QString> &message, bool (*applies)(const JournalEntry &))
+                                     const std::optional<QString> &message, bool (*applies)(const JournalEntry &),
+                                     std::function<void()> done)
 {
-    if (!m_modelContainer || ids.isEmpty())
+    if (!m_modelContainer || ids.isEmpty()) {
+        if (done)
+            done();
         return;
+    }
     ModelContainer::ConnectionOpener openConnection = m_modelContainer->connectionOpener();
     if (ids.size() < kMarkInBackground || !openConnection) {
         ModelContext context(m_modelContainer.get());
         markIn(context, ids, status, message, applies);
+        if (done)
+            done();
         return;
     }
     std::weak_ptr<ModelContainer> container = m_modelContainer;
@@ -438,17 +475,16 @@ void InsightCoordinator::markEntries(const QList<QUuid> &ids, InsightStatus stat
                 markIn(context, ids, status, message, applies);
             });
         },
-        [container, ids, status, message, applies](const std::optional<StoreChanges> &written) {
-            const std::shared_ptr<ModelContainer> target = container.lock();
-            if (!target)
-                return;
-            if (written) {
+        [container, ids, status, message, applies, done](const std::optional<StoreChanges> &written) {
+            if (const std::shared_ptr<ModelContainer> target = container.lock(); target && written) {
                 target->announceChanges(*written);
-                return;
+            } else if (target) {
+                // No second connection after all: the marks are made here.
+                ModelContext context(target.get());
+                markIn(context, ids, status, message, applies);
             }
-            // No second connection after all: the marks are made here.
-            ModelContext context(target.get());
-            markIn(context, ids, status, message, applies);
+            if (done)
+                done();
         });
 }
 
@@ -460,6 +496,161 @@ void InsightCoordinator::markWeeklyPending(const QString &key)
     WeeklyReflectionRecord *record = fetchWeeklyRecord(context, key);
     if (record && record->status() == InsightStatus::Generating)
         settle(context, *record, InsightStatus::Pending, std::nullopt);
+}
+
+// ---------------------------------------------------------------- waiting for the model
+
+namespace {
+
+struct WaitingForModel
+{
+    QList<QUuid> entries; // oldest first
+    bool weekly = false;  // today's 7-day reflection
+};
+
+// What waits for the model, read without a change.
+WaitingForModel findWaiting(ModelContext &context, const QString &weeklyKey)
+{
+    WaitingForModel found;
+    FetchDescriptor unavailable;
+    unavailable.predicate = Predicate::where(JournalEntry::InsightStatusRaw, CompareOp::Equal,
+                                             insightStatusRawValue(InsightStatus::Unavailable));
+    unavailable.sortBy = {{JournalEntry::Timestamp, SortOrder::Forward}};
+    for (const JournalEntry *entry : context.fetch<JournalEntry>(unavailable))
+        if (entryWaitsForModel(*entry))
+            found.entries << entry->id();
+    const WeeklyReflectionRecord *record = fetchWeeklyRecord(context, weeklyKey);
+    found.weekly = record && waitsForModel(record->status(), record->failureMessage());
+    return found;
+}
+
+} // namespace
+
+void InsightCoordinator::noteWaitingForModel(const QList<QUuid> &ids, bool weekly)
+{
+    ++m_waitMarks;
+    if (m_looking) {
+        for (const QUuid &id : ids)
+            m_markedWhileLooking.insert({id});
+        m_weeklyMarkedWhileLooking = m_weeklyMarkedWhileLooking || weekly;
+    }
+    m_waitingForModel = true;
+    updateRecheck();
+}
+
+void InsightCoordinator::availabilityChanged()
+{
+    // A look under way learns of the change by looking again.
+    if (m_looking || (m_waitingForModel && canGenerate()))
+        lookForWaitingEntries();
+    else
+        updateRecheck();
+}
+
+void InsightCoordinator::lookForWaitingEntries()
+{
+    // Nothing is queued while the setting is off, and nothing can be
+    // without a detector to say the model is there.
+    if (!m_modelContainer || !m_capability || !enhancedAnalysisOn()) {
+        updateRecheck();
+        return;
+    }
+    // One look at a time: a journal of thousands is not read twice at once.
+    if (m_looking) {
+        m_lookAgain = true;
+        return;
+    }
+    m_looking = true;
+    m_lookAgain = false;
+    m_markedWhileLooking.clear();
+    m_weeklyMarkedWhileLooking = false;
+    const quint64 marksBefore = m_waitMarks;
+    const QString weeklyKey = weekly::recordKey(CalendarProvider::shared().dayKey(m_clock->now()));
+    QPointer<InsightCoordinator> self(this);
+    const auto deliver = [self, marksBefore](const WaitingForModel &found) {
+        if (self)
+            self->waitingEntriesFound(found.entries, found.weekly, marksBefore);
+    };
+    std::weak_ptr<ModelContainer> container = m_modelContainer;
+    const auto lookHere = [container, weeklyKey] {
+        const std::shared_ptr<ModelContainer> target = container.lock();
+        if (!target)
+            return WaitingForModel{};
+        ModelContext context(target.get());
+        return findWaiting(context, weeklyKey);
+    };
+
+    // A large journal is read on a connection of its own, off the UI thread.
+    const ModelContainer::ConnectionOpener open = m_modelContainer->connectionOpener();
+    if (!open) {
+        later(this, [lookHere, deliver] { deliver(lookHere()); });
+        return;
+    }
+    runThenOnMainThread(
+        storeWorkPool(),
+        [open, weeklyKey] {
+            std::optional<WaitingForModel> found;
+            ModelContainer::workOnAnotherConnection(open, [&](ModelContainer &connection) {
+                ModelContext context(&connection);
+                found = findWaiting(context, weeklyKey);
+            });
+            return found;
+        },
+        [lookHere, deliver](const std::optional<WaitingForModel> &found) {
+            // No second connection after all: looked at here.
+            deliver(found ? *found : lookHere());
+        });
+}
+
+void InsightCoordinator::waitingEntriesFound(const QList<QUuid> &entries, bool weekly, quint64 marksBefore)
+{
+    // Entries marked while the look ran were marked for a reason of now;
+    // the next change of the model's state takes them up.
+    QList<QUuid> resumable;
+    for (const QUuid &id : entries)
+        if (!m_markedWhileLooking.contains({id}))
+            resumable << id;
+    const bool marked = m_waitMarks != marksBefore;
+    if (!m_modelContainer || !canGenerate() || (resumable.isEmpty() && (!weekly || m_weeklyMarkedWhileLooking)))
+        return lookEnded(!entries.isEmpty() || weekly || marked);
+
+    systemLog(QStringLiteral("Zephyrnote: the language model is available; %1 entries that waited for it are queued.")
+                  .arg(resumable.size()));
+    if (weekly && !m_weeklyMarkedWhileLooking) {
+        ModelContext context(m_modelContainer.get());
+        WeeklyReflectionRecord *record =
+            fetchWeeklyRecord(context, weekly::recordKey(CalendarProvider::shared().dayKey(m_clock->now())));
+        if (record && waitsForModel(record->status(), record->failureMessage()))
+            settle(context, *record, InsightStatus::Pending, std::nullopt);
+    }
+    // Every card says "queued" before the first entry runs; a whole
+    // journal's worth is marked off the UI thread.
+    QPointer<InsightCoordinator> self(this);
+    markEntries(resumable, InsightStatus::Pending, std::nullopt, entryWaitsForModel, [self, resumable, marksBefore] {
+        if (!self)
+            return;
+        // Handed over oldest first, so the newest runs first; the 7-day
+        // reflection follows them.
+        self->enqueueEntries(resumable);
+        self->setWeeklyRequested(true);
+        self->startProcessingIfNeeded();
+        self->lookEnded(self->m_waitMarks != marksBefore);
+    });
+}
+
+void InsightCoordinator::lookEnded(bool stillWaiting)
+{
+    m_looking = false;
+    m_waitingForModel = stillWaiting;
+    if (m_lookAgain)
+        return lookForWaitingEntries();
+    updateRecheck();
+}
+
+void InsightCoordinator::updateRecheck()
+{
+    if (m_capability)
+        m_capability->setRechecking(m_waitingForModel && m_modelContainer && enhancedAnalysisOn());
 }
 
 // ---------------------------------------------------------------- worker
@@ -750,6 +941,7 @@ void InsightCoordinator::runWeeklyReflection(const std::shared_ptr<WeeklyRun> &r
     }
     if (!canGenerate()) {
         settle(context, *record, InsightStatus::Unavailable, capabilitySentence());
+        noteWaitingForModel({}, true);
         return endLater();
     }
     if (entries.isEmpty()) {
@@ -831,6 +1023,7 @@ void InsightCoordinator::weeklyGenerationEnded(const std::shared_ptr<WeeklyRun> 
         case Kind::Unavailable:
             record->setStatus(InsightStatus::Unavailable);
             record->setFailureMessage(capabilitySentence());
+            noteWaitingForModel({}, true);
             break;
         default:
             record->setStatus(InsightStatus::Failed);

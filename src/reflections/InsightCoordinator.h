@@ -4,6 +4,7 @@
 #include "core/InsightStatus.h"
 #include "core/InsightQueue.h"
 #include "platform/base/Clock.h"
+#include "platform/store/UuidKey.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/EntryInsightGenerator.h"
 #include "reflections/WeeklyReflectionGenerator.h"
@@ -12,6 +13,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -38,6 +40,12 @@ class WeeklyReflectionRecord;
 // worker thread and every store write happens back here, each step through
 // a context of its own whose save errors are ignored. Callers enqueue and
 // return at once; outcomes reach the user through the stored statuses.
+//
+// Entries marked unavailable because the model was not there (any reason
+// but the enhanced-analysis setting) wait for it: while any does, the
+// detector checks again at its interval, and when the model turns
+// available, or the window is shown with the model there, they are marked
+// pending and queued, newest first, and the 7-day reflection is asked for.
 class InsightCoordinator final : public QObject, public InsightQueue
 {
     Q_OBJECT
@@ -73,7 +81,9 @@ public:
     // Replaces the generators (tests); an empty function keeps the real one.
     void setGenerators(EntryGenerateFunction entry, WeeklyGenerateFunction weekly);
 
-    // Holds the detector and the settings weakly, the container strongly.
+    // Holds the detector and the settings weakly, the container strongly,
+    // and looks for entries that wait for the model (called each time the
+    // window is shown).
     void configure(CapabilityDetector *capability, AppSettings *settings,
                    std::shared_ptr<ModelContainer> container);
 
@@ -148,9 +158,17 @@ private:
     void markEntriesUnavailable(const QList<QUuid> &ids, const std::optional<QString> &message);
     void markEntry(const QUuid &id, InsightStatus status, const std::optional<QString> &message,
                    bool (*applies)(const JournalEntry &));
+    // `done` runs on this thread once the marks are made.
     void markEntries(const QList<QUuid> &ids, InsightStatus status, const std::optional<QString> &message,
-                     bool (*applies)(const JournalEntry &));
+                     bool (*applies)(const JournalEntry &), std::function<void()> done = {});
     void markWeeklyPending(const QString &key);
+
+    void noteWaitingForModel(const QList<QUuid> &ids, bool weekly = false);
+    void availabilityChanged();
+    void lookForWaitingEntries();
+    void waitingEntriesFound(const QList<QUuid> &entries, bool weekly, quint64 marksBefore);
+    void lookEnded(bool stillWaiting);
+    void updateRecheck();
 
     void scheduleWorker();
     void processQueue();
@@ -202,6 +220,19 @@ private:
     std::shared_ptr<EntryRun> m_activeEntryRun;
     std::shared_ptr<WeeklyRun> m_activeWeeklyRun;
     ClockTimer m_watchdog;
+
+    // Entries waiting for the model: whether any is known to, whether a
+    // look through the store is under way (and another is wanted after
+    // it), a count of marks that made entries wait, and what was marked
+    // while the look ran, which it leaves for the next one.
+    bool m_waitingForModel = false;
+    bool m_looking = false;
+    bool m_lookAgain = false;
+    quint64 m_waitMarks = 0;
+    QSet<UuidKey> m_markedWhileLooking;
+    bool m_weeklyMarkedWhileLooking = false;
+    QMetaObject::Connection m_capabilityWatch;
+    QMetaObject::Connection m_settingsWatch;
 };
 
 } // namespace zn

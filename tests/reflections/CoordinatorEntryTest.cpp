@@ -452,6 +452,47 @@ TEST_F(CoordinatorEntryTest, ManyHandedOverAtOnceEndAsOneByOneWithOneSaveOfMarks
     }
 }
 
+// Entries marked while no server answered are checked for at an interval
+// and queued newest first, pending at once, once it answers, then the 7-day
+// reflection; never while the switch is off, nor those it marked.
+TEST_F(CoordinatorEntryTest, EntriesWaitingForTheModelAreQueuedOnceItAnswers)
+{
+    useGatedEntryGenerator();
+    model.setUnavailable(lm::UnavailableReason::NoServer);
+    const QUuid older = addEntry(QStringLiteral("Older."), 0.1, clock.now().addSecs(-7200));
+    const QUuid newer = addEntry(QStringLiteral("Newer."));
+    const QUuid off = addEntry(QStringLiteral("Off."));
+    coordinator->enqueueEntries({newer, older});
+    settings->setEnhancedAnalysisEnabled(false);
+    coordinator->enqueueEntry(off);
+    EXPECT_FALSE(detector->isRechecking());
+    model.setAvailability(lm::Availability::yes());
+    detector->refresh();
+    drainEvents();
+    EXPECT_EQ(stored(older)->insightStatus(), InsightStatus::Unavailable);
+
+    model.setUnavailable(lm::UnavailableReason::NoServer);
+    detector->refresh();
+    settings->setEnhancedAnalysisEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return detector->isRechecking(); }));
+    model.setAvailability(lm::Availability::yes());
+    clock.advance(CapabilityDetector::kRecheckInterval);
+    ASSERT_TRUE(waitUntil([&] { return entryGate.arrivals() == 1; }));
+    EXPECT_EQ(coordinator->entryQueue(), QList<QUuid>({older}));
+    EXPECT_EQ(stored(older)->insightStatus(), InsightStatus::Pending);
+    EXPECT_TRUE(coordinator->weeklyRequested());
+    EXPECT_EQ(stored(off)->insightFailureMessage(), kSettingsOff);
+    entryGate.release(2);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(detector->isRechecking());
+
+    // An earlier run's marks are found when the window shows.
+    const QUuid earlier = addEntry(QStringLiteral("Earlier."), 0.1, std::nullopt, false, InsightStatus::Unavailable);
+    coordinator->configure(detector.get(), settings.get(), container);
+    entryGate.release();
+    EXPECT_TRUE(waitUntil([&] { return stored(earlier)->insightStatus() == InsightStatus::Ready; }));
+}
+
 TEST_F(CoordinatorEntryTest, GenerationFailedAndEmptyCarryTheErrorsDescription)
 {
     // Through the real generator: a blank entry is "empty" without asking the model.

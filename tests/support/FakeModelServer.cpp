@@ -10,9 +10,9 @@
 
 namespace zn::test {
 
-FakeModelServer::FakeModelServer()
+FakeModelServer::FakeModelServer(quint16 port)
 {
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(QHostAddress::LocalHost, port);
     connect(&m_server, &QTcpServer::newConnection, this, &FakeModelServer::onConnection);
 }
 

@@ -48,7 +48,8 @@ public:
 
     using Handler = std::function<Reply(const Request &)>;
 
-    FakeModelServer();
+    // On `port` of 127.0.0.1, or any free one.
+    explicit FakeModelServer(quint16 port = 0);
     ~FakeModelServer() override;
 
     QUrl url() const;
