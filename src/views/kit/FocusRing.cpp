@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QFocusEvent>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QToolButton>
@@ -17,11 +17,21 @@ namespace zn {
 
 namespace {
 
-double relativeLuminance(const QColor &color)
+// The least contrast a ring keeps against what it is drawn on.
+constexpr double kRingContrast = 3.0;
+
+// The contrast ratio of two opaque colours, as the accessibility
+// guidelines measure it (1 to 21).
+double contrastRatio(const QColor &a, const QColor &b)
 {
-    const auto linear = [](float c) { return c <= 0.04045f ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-    const QColor rgb = color.toRgb();
-    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+    const auto luminance = [](const QColor &color) {
+        const auto linear = [](float c) { return c <= 0.04045f ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        const QColor rgb = color.toRgb();
+        return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF()) + 0.05;
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return std::max(la, lb) / std::min(la, lb);
 }
 
 // Focus the style marks: the control's, while the keyboard moves it.
@@ -35,13 +45,6 @@ bool keyboardFocused(const QStyleOption *option)
 bool isKeyboardFocusReason(Qt::FocusReason reason)
 {
     return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-}
-
-double contrastRatio(const QColor &a, const QColor &b)
-{
-    const double la = relativeLuminance(a) + 0.05;
-    const double lb = relativeLuminance(b) + 0.05;
-    return std::max(la, lb) / std::min(la, lb);
 }
 
 QColor focusRingColor(const ZephyrTheme &theme, FocusRingGround ground)
@@ -64,7 +67,7 @@ QColor focusRingColor(const ZephyrTheme &theme, FocusRingGround ground)
         return least;
     };
     QColor ring = theme.accent();
-    for (int step = 0; step < 30 && weakest(ring) < kFocusRingContrast * 1.1; ++step)
+    for (int step = 0; step < 30 && weakest(ring) < kRingContrast * 1.1; ++step)
         ring = theme.isDark() ? ring.lighter(104) : ring.darker(104);
     return ring;
 }

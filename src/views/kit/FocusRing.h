@@ -15,16 +15,9 @@ namespace zn {
 // vanish.
 enum class FocusRingGround { Surface, Accent };
 
-// The least contrast a ring keeps against what it is drawn on.
-inline constexpr double kFocusRingContrast = 3.0;
-
 // Whether focus arriving for `reason` came from the keyboard (Tab, Backtab
 // or a shortcut), so its ring shows; a click's focus shows none.
 bool isKeyboardFocusReason(Qt::FocusReason reason);
-
-// The contrast ratio of two opaque colours, as the accessibility
-// guidelines measure it (1 to 21).
-double contrastRatio(const QColor &a, const QColor &b);
 
 // The colour that marks keyboard focus in `theme` on `ground`: the accent
 // on the window's own surfaces, deepened (or in the dark scheme brightened)
