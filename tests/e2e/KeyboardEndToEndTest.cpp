@@ -1,9 +1,11 @@
 // The real program driven by the keyboard alone, as a person who never
 // touches the mouse would: the timeline reached with Tab and an entry
 // opened with the arrows and Return, then the settings window and the
-// privacy sheet closed by Escape and Ctrl+W, in one run; the stop-recording
-// question read as written. What the program shows is read through its
-// accessibility tree, which it publishes on a private bus of this test.
+// privacy sheet closed by Escape and Ctrl+W, in one run; over a recording
+// voice screen the settings window's keys act on it alone; the
+// stop-recording question read as written. What the program shows is read
+// through its accessibility tree, which it publishes on a private bus of
+// this test.
 
 #include "AccessibilityBus.h"
 #include "X11Session.h"
@@ -86,7 +88,7 @@ TEST_F(KeyboardEndToEnd, TabAndTheArrowsOpenAnEntryAndEscapeAndCtrlWCloseTheSett
     EXPECT_FALSE(visible(QStringLiteral("^Privacy Promise$")));
 }
 
-TEST_F(KeyboardEndToEnd, TheStopRecordingQuestionReadsAsWrittenAndReturnKeepsTheTranscript)
+TEST_F(KeyboardEndToEnd, KeysInTheSettingsWindowOverARecordingAreItsOwnAndTheStopQuestionReadsAsWritten)
 {
     CapturePulseServer pulse;
     if (!pulse.start())
@@ -99,11 +101,34 @@ TEST_F(KeyboardEndToEnd, TheStopRecordingQuestionReadsAsWrittenAndReturnKeepsThe
     const QString window = journalWindow();
     ASSERT_FALSE(window.isEmpty());
 
-    // Ctrl+R goes to Voice, and there starts a recording.
+    // Ctrl+R goes to Voice; in the settings window over it the screen's
+    // keys are the settings window's: Ctrl+R there starts no recording and
+    // Escape closes it.
     press(window, {QStringLiteral("ctrl+r")});
     ASSERT_TRUE(waitForWindow(display.name(), QStringLiteral("^Voice$"), 10s)) << whatHappened().toStdString();
+    const auto settings = [&] {
+        press(window, {QStringLiteral("ctrl+comma")});
+        return waitForWindow(display.name(), QStringLiteral("^Settings$"), 10s).value_or(QString());
+    };
+    QString over = settings();
+    ASSERT_FALSE(over.isEmpty()) << whatHappened().toStdString();
+    press(over, {QStringLiteral("ctrl+r"), QStringLiteral("Escape")});
+    EXPECT_FALSE(visible(QStringLiteral("^Settings$"))) << "Escape left the settings window open over Voice";
+    EXPECT_FALSE(bus.shows(QStringLiteral("I’m listening"), 1s)) << "Ctrl+R in the settings window recorded";
+
+    // Recording: Escape on each settings tab closes the window and leaves
+    // the recording running.
     press(window, {QStringLiteral("ctrl+r")});
     ASSERT_TRUE(bus.shows(QStringLiteral("Stop"), 20s)) << "no recording: " << bus.shownNames();
+    for (int tab = 0; tab < 4; ++tab) {
+        over = settings();
+        ASSERT_FALSE(over.isEmpty()) << whatHappened().toStdString();
+        if (tab > 0)
+            press(over, {QStringLiteral("Right")}); // the tab bar has the keyboard
+        press(over, {QStringLiteral("ctrl+s"), QStringLiteral("Escape")});
+        EXPECT_FALSE(visible(QStringLiteral("^Settings$"))) << "tab " << tab << ": Escape left it open";
+        EXPECT_TRUE(bus.shows(QStringLiteral("I’m listening"), 2s)) << "tab " << tab << ": " << bus.shownNames();
+    }
 
     // Leaving asks first; the question's buttons read as written.
     press(window, {QStringLiteral("ctrl+n")});

@@ -6,20 +6,33 @@
 #include <QApplication>
 #include <QTest>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cmath>
 
 namespace zn::test {
 namespace {
 
-// The control and a few pixels around it as the window paints them, so a
+// The control and some pixels around it as the window paints them, so a
 // ring its parent draws (a search field around its text box) counts too.
 QImage lookOf(QWidget *window, QWidget *widget)
 {
-    const QRect area(widget->mapTo(window, QPoint(0, 0)) - QPoint(4, 4), widget->size() + QSize(8, 8));
+    const QRect area(widget->mapTo(window, QPoint(0, 0)) - QPoint(12, 12), widget->size() + QSize(24, 24));
     return window->grab(area.intersected(window->rect())).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-int clearlyChanged(const QImage &a, const QImage &b)
+// WCAG's relative luminance of an opaque pixel.
+double luminance(QRgb pixel)
+{
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) + 0.0722 * linear(qBlue(pixel));
+}
+
+// Pixels that the focus changed to at least 3:1 contrast against what was
+// there without it: a ring a person can see.
+int contrastingPixels(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())
         return a.width() * a.height();
@@ -28,9 +41,8 @@ int clearlyChanged(const QImage &a, const QImage &b)
         const auto *la = reinterpret_cast<const QRgb *>(a.constScanLine(y));
         const auto *lb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
         for (int x = 0; x < a.width(); ++x) {
-            const int d = std::max({std::abs(qRed(la[x]) - qRed(lb[x])), std::abs(qGreen(la[x]) - qGreen(lb[x])),
-                                    std::abs(qBlue(la[x]) - qBlue(lb[x]))});
-            if (d >= 48)
+            const double ya = luminance(la[x]) + 0.05, yb = luminance(lb[x]) + 0.05;
+            if (std::max(ya, yb) / std::min(ya, yb) >= 3.0)
                 ++changed;
         }
     }
@@ -77,7 +89,7 @@ QList<FocusStop> walkTabStops(QWidget *window, int limit)
         const QImage unfocused = lookOf(window, focused);
         focused->setFocus(Qt::TabFocusReason);
         drainEvents();
-        stop.ringPixels = clearlyChanged(stop.focused, unfocused);
+        stop.ringPixels = contrastingPixels(stop.focused, unfocused);
         stops.append(stop);
     }
     return stops;

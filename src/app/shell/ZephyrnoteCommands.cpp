@@ -253,7 +253,10 @@ bool ZephyrnoteCommands::eventFilter(QObject *watched, QEvent *event)
         }
         return QObject::eventFilter(watched, event);
     }
-    if (event->type() != QEvent::Shortcut)
+    // Only this menu's own items: the filter also sees every shortcut of
+    // every other window (Escape closing the settings window, a dialog's
+    // keys), and those belong to the window they were pressed in.
+    if (event->type() != QEvent::Shortcut || !m_commandActions.contains(qobject_cast<QAction *>(watched)))
         return QObject::eventFilter(watched, event);
     const QKeySequence key = static_cast<QShortcutEvent *>(event)->key();
 

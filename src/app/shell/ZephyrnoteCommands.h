@@ -39,8 +39,9 @@ struct ZephyrnoteMenuCallbacks
 // Entry"); no two in one menu share one.
 //
 // Each menu shortcut is the only shortcut on its key. When a router is
-// given, a key pressed while a screen has claimed it there goes to that
-// screen instead of posting; choosing the item with the mouse still posts.
+// given, a key pressed in this window while a screen has claimed it there
+// goes to that screen instead of posting; choosing the item with the mouse
+// still posts. Keys pressed in other windows are never routed.
 class ZephyrnoteCommands : public QObject
 {
     Q_OBJECT

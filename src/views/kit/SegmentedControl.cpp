@@ -2,6 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/SegmentedControlAccessible.h"
 
 #include <QFontMetricsF>
@@ -169,13 +170,8 @@ void SegmentedControl::paintEvent(QPaintEvent *)
         painter.drawText(segment, Qt::AlignCenter, text);
     }
 
-    if (hasFocus()) {
-        QPainterPath ring;
-        ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), kTrackRadius, kTrackRadius);
-        painter.setPen(QPen(withAlpha(accent, 0.6), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(ring);
-    }
+    if (hasFocus())
+        paintFocusRing(painter, QRectF(rect()), kTrackRadius, theme);
 }
 
 void SegmentedControl::mousePressEvent(QMouseEvent *event)

@@ -11,10 +11,12 @@
 #include "views/settings/SettingsTabs.h"
 #include "views/workspace/window/PrivacyPromiseView.h"
 
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -116,6 +118,12 @@ SettingsRootView::SettingsRootView(SettingsServices services, DialogPresenter *p
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 8, 0, 0);
     layout->addWidget(m_tabs);
+
+    // The desktop style marks focus on its buttons and menus faintly; they
+    // wear the ring every other control wears.
+    for (QWidget *control : findChildren<QWidget *>())
+        if (qobject_cast<QPushButton *>(control) || qobject_cast<QComboBox *>(control))
+            control->setStyle(FocusRingStyle::shared());
 
     connect(m_model.get(), &SettingsModel::settingsMessageChanged, this, &SettingsRootView::showMessage);
     connect(m_model.get(), &SettingsModel::showDeleteConfirmChanged, this, [this](bool shown) {

@@ -1,6 +1,7 @@
 // What opens in windows of its own (alerts, menus, the file dialog) wears
 // the journal's palette and scheme, and every stop of the journal window's
-// Tab chain shows a focus ring, in each palette and scheme.
+// Tab chain, on each destination, shows a focus ring of at least 3:1
+// against what is behind it, in each palette and scheme.
 
 #include "AppTestHarness.h"
 
@@ -10,10 +11,14 @@
 #include "support/FocusWalk.h"
 #include "support/Screenshots.h"
 #include "views/kit/QtFilePanel.h"
+#include "views/workspace/state/WorkspaceViewModel.h"
+#include "views/workspace/window/JournalWorkspaceView.h"
+#include "views/workspace/window/WorkspaceToolbar.h"
 
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTest>
 
 namespace zn::test {
 namespace {
@@ -60,7 +65,22 @@ TEST(DialogScheme, EveryFocusStopIsRingedAndTheDarkLookReachesAlertMenuAndFileDi
     for (const ZephyrTheme &theme : everyTheme()) {
         ThemedApp run(theme);
         MainWindow *window = run.window;
-        const QList<FocusStop> stops = walkTabStops(window, 160);
+        // An entry open, so the toolbar offers Edit and the reading page
+        // shows; then the stops of every other destination.
+        JournalWorkspaceView *view = window->rootView()->workspace();
+        WorkspaceViewModel &workspace = view->workspace();
+        workspace.selectEntry(workspace.journalEntries().first(), false);
+        settleEvents();
+        QList<FocusStop> stops = walkTabStops(window, 160);
+        // The walk ends where it began, on Write.
+        const QString look = rawValue(theme.palette) + (theme.isDark() ? QStringLiteral("-dark") : QStringLiteral("-light"));
+        EXPECT_TRUE(view->toolbar()->grab().save(screenshotPath(QStringLiteral("toolbar-focused-%1.png").arg(look))));
+        for (WorkspaceDestination destination :
+             {WorkspaceDestination::Calendar, WorkspaceDestination::Weather, WorkspaceDestination::Voice}) {
+            workspace.navigate(destination);
+            QTest::qWait(50);
+            stops += walkTabStops(window, 160);
+        }
         EXPECT_GE(stops.size(), 8);
         EXPECT_EQ(stopsWithoutRing(stops).join(QStringLiteral(", ")).toStdString(), "")
             << rawValue(theme.palette).toStdString() << (theme.isDark() ? " dark" : " light");

@@ -2,6 +2,7 @@
 
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -171,9 +172,7 @@ void CalendarNavButton::paintEvent(QPaintEvent *)
         painter.fillPath(shape, withOpacity(theme.primaryInk(), isDown() ? 0.10 : 0.05));
     }
     if (showsFocusRing()) {
-        painter.setPen(QPen(withOpacity(theme.accent(), 0.8), 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
+        paintFocusRing(painter, box, 6, theme);
     }
 
     const QColor ink = calendarInk(m_ink, theme);

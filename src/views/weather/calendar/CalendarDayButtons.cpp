@@ -3,6 +3,7 @@
 #include "app/marks/WeatherMarks.h"
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 
 #include <QFontMetricsF>
@@ -49,14 +50,13 @@ void paintTile(QPainter &painter, const QRectF &bounds, qreal radius, const QCol
     }
 }
 
-void paintFocusRing(QPainter &painter, const QRectF &bounds, qreal radius, const ZephyrTheme &theme)
+// The keyboard's ring, inside the tile's border so that a selected day's
+// accent border does not hide it: on a day's weather colour in the ink of
+// the day's number, elsewhere in the theme's ring colour.
+void paintTileFocusRing(QPainter &painter, const QRectF &bounds, qreal radius, bool weather, const QColor &numberInk,
+                        const ZephyrTheme &theme)
 {
-    const QRectF ring = bounds.adjusted(1, 1, -1, -1);
-    if (ring.width() <= 0 || ring.height() <= 0)
-        return;
-    painter.setPen(QPen(withOpacity(theme.accent(), 0.9), 2.0, Qt::DotLine));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(ring, radius, radius);
+    paintFocusRing(painter, bounds, radius, weather ? numberInk : focusRingColor(theme), FocusRingGround::Accent);
 }
 
 } // namespace
@@ -124,7 +124,7 @@ void MonthDayButton::paintEvent(QPaintEvent *)
         }
     }
     if (showsFocusRing())
-        paintFocusRing(painter, bounds, kMonthTileRadius, theme);
+        paintTileFocusRing(painter, bounds, kMonthTileRadius, m_cell.weather.has_value(), style.numberInk, theme);
 }
 
 MiniDayButton::MiniDayButton(QWidget *parent)
@@ -159,7 +159,7 @@ void MiniDayButton::paintEvent(QPaintEvent *)
     painter.setPen(style.numberInk);
     painter.drawText(bounds, Qt::AlignCenter, text());
     if (showsFocusRing())
-        paintFocusRing(painter, bounds, kMiniTileRadius, theme);
+        paintTileFocusRing(painter, bounds, kMiniTileRadius, m_cell.weather.has_value(), style.numberInk, theme);
 }
 
 } // namespace zn

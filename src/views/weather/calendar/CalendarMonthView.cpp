@@ -1,6 +1,7 @@
 #include "views/weather/calendar/CalendarMonthView.h"
 
 #include "app/theme/ThemeScope.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 #include "views/weather/calendar/CalendarCells.h"
 #include "views/weather/calendar/CalendarControls.h"
@@ -51,6 +52,9 @@ CalendarMonthView::CalendarMonthView(const QList<JournalEntry *> &entries, DaySe
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
+    // A stop of the Tab chain, where the arrows and Page keys scroll; its
+    // content covers it, so the ring lies on top.
+    new FocusRingOverlay(m_scroll, 0);
 
     auto *page = new QWidget;
     auto *centring = new QHBoxLayout(page);

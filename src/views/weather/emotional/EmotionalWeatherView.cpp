@@ -12,6 +12,7 @@
 #include "platform/store/StoreQuery.h"
 #include "reflections/CapabilityDetector.h"
 #include "reflections/InsightCoordinator.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/QtDialogPresenter.h"
 #include "views/kit/QtFilePanel.h"
 #include "views/kit/SegmentedControl.h"
@@ -78,6 +79,9 @@ EmotionalWeatherView::EmotionalWeatherView(const QList<JournalEntry *> &entries,
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setAutoFillBackground(false);
+    // A stop of the Tab chain, where the arrows and Page keys scroll; its
+    // content covers it, so the ring lies on top.
+    new FocusRingOverlay(m_scroll, 0);
 
     auto *content = new QWidget;
     auto *centring = new QHBoxLayout(content);

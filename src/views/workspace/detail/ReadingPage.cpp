@@ -6,6 +6,7 @@
 #include "core/EntryText.h"
 #include "core/JournalEntry.h"
 #include "views/kit/FlowLayout.h"
+#include "views/kit/FocusRing.h"
 #include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/detail/InsightCardView.h"
 
@@ -86,6 +87,9 @@ ReadingPage::ReadingPage(CapabilityDetector *capability, qreal measureMax, QWidg
     m_stack->addWidget(m_cardBox);
 
     setContent(content);
+    // A stop of the Tab chain, where the arrows and Page keys scroll a long
+    // entry; its content covers it, so the ring lies on top.
+    new FocusRingOverlay(this, 0);
 }
 
 void ReadingPage::setOnRetry(std::function<void()> onRetry)

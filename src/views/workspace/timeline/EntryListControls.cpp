@@ -198,6 +198,8 @@ void SearchField::setText(const QString &text)
 bool SearchField::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_edit) {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update(); // the ring
         if (event->type() == QEvent::FocusIn)
             Q_EMIT focusChanged(true);
         else if (event->type() == QEvent::FocusOut)
@@ -217,6 +219,10 @@ void SearchField::paintEvent(QPaintEvent *)
     painter.setPen(QPen(schemeGrey(theme.isDark(), 0.1, 0.08), line));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(rounded(plate.adjusted(line / 2, line / 2, -line / 2, -line / 2), 10 - line / 2));
+    // Typing goes here whichever way the field got the focus: a click's
+    // focus is ringed too, as text fields are.
+    if (m_edit->hasFocus())
+        paintFocusRing(painter, plate, 10, theme);
 }
 
 // --- DayBanner ----------------------------------------------------------------------

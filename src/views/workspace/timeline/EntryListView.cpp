@@ -189,16 +189,23 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
 void EntryListView::refreshSelection()
 {
     const std::optional<QUuid> id = m_workspace->selection();
+    const bool moved = m_model->selection() != id;
     m_model->setSelection(id);
     // The view's own selection mirrors the workspace's so assistive tools
     // hear which card is selected; the user never changes it directly.
     JournalEntry *entry = id ? m_workspace->journalEntry(*id) : nullptr;
     const int row = entry ? m_model->rowOf(entry) : -1;
     QItemSelectionModel *selection = m_timeline->selectionModel();
-    if (row >= 0)
+    if (row >= 0) {
         selection->select(m_model->index(row), QItemSelectionModel::ClearAndSelect);
-    else
+        // The keyboard's place follows a new selection (Ctrl+] or Ctrl+[, a
+        // day picked, an entry saved), so Return and the arrows go on from
+        // the card now selected, not from the one before.
+        if (moved)
+            selection->setCurrentIndex(m_model->index(row), QItemSelectionModel::NoUpdate);
+    } else {
         selection->clearSelection();
+    }
 }
 
 EntryListView::~EntryListView() = default;

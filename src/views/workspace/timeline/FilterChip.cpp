@@ -2,6 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
+#include "views/kit/FocusRing.h"
 
 #include <QFocusEvent>
 #include <QPainter>
@@ -87,11 +88,13 @@ void FilterChip::paintEvent(QPaintEvent *)
     const qreal line = 1;
     QColor border = m_selected ? withAlpha(accentColor, 0.55)
                                : (dark ? QColor::fromRgbF(1, 1, 1, 0.1f) : QColor::fromRgbF(0, 0, 0, 0.08f));
-    if (hasFocus() && m_keyboardFocus)
-        border = withAlpha(accentColor, 0.9);
     painter.setPen(QPen(border, line));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(capsule(rect.adjusted(line / 2, line / 2, -line / 2, -line / 2)));
+    // The theme's ring, not the chip's own colour: it must stand out from
+    // the chip's tint and border alike.
+    if (hasFocus() && m_keyboardFocus)
+        paintFocusRing(painter, rect, rect.height() / 2, theme);
 
     QColor ink = m_selected ? (dark ? QColor::fromRgbF(1, 1, 1, 0.92f) : QColor::fromRgbF(0, 0, 0, 0.88f))
                             : (dark ? QColor::fromRgbF(1, 1, 1, 0.55f) : QColor::fromRgbF(0, 0, 0, 0.48f));

@@ -1,5 +1,7 @@
 #include "views/workspace/timeline/TimelineDelegate.h"
 
+#include "views/kit/FocusRing.h"
+
 #include "app/theme/ThemeScope.h"
 #include "views/workspace/timeline/TimelineListModel.h"
 #include "views/workspace/timeline/TimelinePainting.h"
@@ -66,15 +68,9 @@ void TimelineDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     paintTimelineCard(*painter, m_layout, m_model->faceAt(row), card, selected, theme);
     // The keyboard's place in the list, only while the list has focus.
     if (m_focusRing && (option.state & QStyle::State_HasFocus) && m_view->hasFocus()) {
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        QColor ring = theme.accent();
-        ring.setAlphaF(0.7f);
-        painter->setPen(QPen(ring, 2));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRoundedRect(card.adjusted(-1.5, -1.5, 1.5, 1.5), TimelineLayout::kCornerRadius + 1.5,
-                                 TimelineLayout::kCornerRadius + 1.5);
-        painter->restore();
+        // Just outside the card, on the list's ground, so a selected card's
+        // tint and border do not swallow it.
+        paintFocusRing(*painter, card.adjusted(-2, -2, 2, 2), TimelineLayout::kCornerRadius + 2, theme);
     }
 }
 

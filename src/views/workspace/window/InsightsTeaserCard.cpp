@@ -4,6 +4,7 @@
 #include "app/theme/ThemeScope.h"
 #include "core/WeatherPeriodSummary.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 
 #include <QFontMetricsF>
@@ -121,11 +122,8 @@ void InsightsTeaserCard::paintEvent(QPaintEvent *)
     p.setPen(QPen(border, 0.5));
     p.drawPath(shape);
 
-    if (hasFocus()) {
-        QColor ring = theme.accent();
-        p.setPen(QPen(ring, 2));
-        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), kCornerRadius - 1, kCornerRadius - 1);
-    }
+    if (hasFocus())
+        paintFocusRing(p, QRectF(rect()), kCornerRadius, theme);
     if (isDown()) {
         QColor press = theme.ink();
         press.setAlphaF(0.05);

@@ -3,6 +3,7 @@
 #include "app/theme/ThemeScope.h"
 #include "platform/base/Clock.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
 #include "views/workspace/window/DestinationPages.h"
@@ -65,9 +66,7 @@ public:
             p->drawRoundedRect(r, 7, 7);
         }
         if (option.state & QStyle::State_HasFocus && option.widget && option.widget->hasFocus()) {
-            p->setPen(QPen(theme.accent(), 1.5));
-            p->setBrush(Qt::NoBrush);
-            p->drawRoundedRect(r.adjusted(0.75, 0.75, -0.75, -0.75), 7, 7);
+            paintFocusRing(*p, r, 7, theme);
         }
         const qreal icon = 18;
         const QRectF iconRect(r.left() + 8, r.center().y() - icon / 2, icon, icon);

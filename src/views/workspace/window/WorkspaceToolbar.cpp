@@ -2,6 +2,7 @@
 
 #include "app/theme/ThemeScope.h"
 #include "platform/symbols/SymbolLibrary.h"
+#include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 #include "views/workspace/detail/DetailWidgets.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
@@ -49,6 +50,9 @@ WorkspaceToolbar::WorkspaceToolbar(WorkspaceViewModel &workspace, QWidget *paren
         m_actions.insert(item, action);
         if (auto *button = qobject_cast<QToolButton *>(widgetForAction(action))) {
             button->setFocusPolicy(Qt::TabFocus);
+            // The desktop style marks a focused item with a faint line; the
+            // items wear the ring every other control wears.
+            button->setStyle(FocusRingStyle::shared());
             button->setAccessibleName(definition.title);
             button->setFont(textStyleFont(TextStyle::Body));
             if (definition.symbol.isEmpty())
@@ -94,8 +98,15 @@ void WorkspaceToolbar::setDetailAction(QAction *action)
         });
         if (auto *button = qobject_cast<QToolButton *>(widgetForAction(m_detailItem))) {
             button->setFocusPolicy(Qt::TabFocus);
+            button->setStyle(FocusRingStyle::shared());
             button->setFont(textStyleFont(TextStyle::Body));
             button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            // Made after the window's other controls, it would come last in
+            // the Tab chain; it goes where it shows, before Export.
+            const QList<QAction *> items = actions();
+            const qsizetype at = items.indexOf(m_detailItem);
+            if (QWidget *before = at > 0 ? widgetForAction(items.at(at - 1)) : nullptr)
+                QWidget::setTabOrder(before, button);
         }
     }
     if (action)

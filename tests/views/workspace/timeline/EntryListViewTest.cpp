@@ -390,6 +390,18 @@ TEST_F(EntryListViewTest, TheKeyboardWalksTheCardsOverTheHeadingsAndOpensOne)
     timeline().setFocus(Qt::TabFocusReason);
     drainEvents();
     EXPECT_EQ(ringed(), QStringLiteral("D"));
+
+    // Ctrl+] and Ctrl+[ take the ring along, wherever the arrows left it:
+    // Return opens the card now selected.
+    press(Qt::Key_Home);
+    h.vm->perform(WorkspaceCommand::NextEntry);
+    drainEvents();
+    EXPECT_EQ(ringed(), QStringLiteral("E"));
+    h.vm->perform(WorkspaceCommand::PreviousEntry);
+    h.vm->perform(WorkspaceCommand::PreviousEntry);
+    drainEvents();
+    press(Qt::Key_Return);
+    EXPECT_EQ(calls, QStringList{QStringLiteral("select:C")});
 }
 
 TEST_F(EntryListViewTest, AChangedSearchOrFilterShowsTheListFromItsTop)
