@@ -182,8 +182,39 @@ std::optional<QDateTime> TrendChartModel::dateAtX(double x) const
     return m_domain.lower.addMSecs(qint64(std::llround(t * double(span))));
 }
 
+std::optional<DailySentimentPoint> TrendChartModel::dotNear(double x) const
+{
+    // Days are plotted at their start, so the instant under a dot's left
+    // half belongs to the day before, and today's dot sits on the plot's
+    // right edge; a pointer on or beside a dot goes by the dot instead.
+    const DailySentimentPoint *best = nullptr;
+    double bestDistance = 0;
+    for (const DailySentimentPoint &point : m_points) {
+        const double distance = std::abs(x - xFor(point.date));
+        if (distance <= kDotReach && (!best || distance < bestDistance)) {
+            best = &point;
+            bestDistance = distance;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    return *best;
+}
+
+std::optional<QDateTime> TrendChartModel::selectionAtX(double x) const
+{
+    if (const auto dot = dotNear(x))
+        return dot->date;
+    return dateAtX(x);
+}
+
 std::optional<DailySentimentPoint> TrendChartModel::pointForClick(const QPointF &position) const
 {
+    // A dot at either end of the scale reaches half out of the plot.
+    if (position.y() < m_plot.top() - kDotReach || position.y() > m_plot.bottom() + kDotReach)
+        return std::nullopt;
+    if (const auto dot = dotNear(position.x()))
+        return dot;
     if (position.y() < m_plot.top() || position.y() > m_plot.bottom())
         return std::nullopt;
     const std::optional<QDateTime> date = dateAtX(position.x());

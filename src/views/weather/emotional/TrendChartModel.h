@@ -42,6 +42,9 @@ public:
     static constexpr double kSparseThreshold = 0.8;
     static constexpr int kMinimumDays = 5;
     static constexpr int kLeadDays = 1;
+    // How far beside a dot's centre the pointer still picks it: the big
+    // dot's radius and a few pixels more.
+    static constexpr double kDotReach = 9;
 
     TrendChartModel(const WeatherPeriodSummary &summary, const CalendarProvider &calendar,
                     const QLocale &locale = QLocale());
@@ -85,6 +88,12 @@ public:
     QPointF pointFor(const DailySentimentPoint &point) const { return {xFor(point.date), yFor(point.averageSentiment)}; }
     // The instant under a horizontal position; none outside the plot.
     std::optional<QDateTime> dateAtX(double x) const;
+    // The day whose dot stands at, or within a few pixels beside, this
+    // horizontal position (the nearest such dot); none away from every dot.
+    std::optional<DailySentimentPoint> dotNear(double x) const;
+    // What the pointer picks at a horizontal position: the start of the day
+    // of a dot it is on or beside, else the instant under it.
+    std::optional<QDateTime> selectionAtX(double x) const;
     // A click: the day it picks, or none away from the plot or with no days.
     std::optional<DailySentimentPoint> pointForClick(const QPointF &position) const;
 

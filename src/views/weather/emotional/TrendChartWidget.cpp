@@ -124,9 +124,9 @@ void TrendChartWidget::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
     if (!m_model)
         return;
-    // The raw instant under the pointer, as the platform's selection gives
-    // it; leaving the plot keeps the last one.
-    if (const auto date = m_model->dateAtX(event->position().x()))
+    // A dot's day, or the raw instant under the pointer as the platform's
+    // selection gives it; leaving the plot keeps the last one.
+    if (const auto date = m_model->selectionAtX(event->position().x()))
         setSelectedDate(date);
 }
 
@@ -197,11 +197,18 @@ void TrendChartWidget::paintEvent(QPaintEvent *)
     const TrendChartModel &model = *m_model;
     const bool dark = theme.isDark();
     for (const DailySentimentPoint &point : model.points()) {
-        const bool selected = model.isSelected(point, m_selected);
-        const double d = TrendChartModel::dotDiameter(selected);
         painter.setBrush(withAlpha(theme.sentimentColor(point.averageSentiment), dark ? 0.9 : 0.85));
-        painter.drawEllipse(model.pointFor(point), d / 2, d / 2);
+        painter.drawEllipse(dotRect(point));
     }
+}
+
+QRectF TrendChartWidget::dotRect(const DailySentimentPoint &point) const
+{
+    if (!m_model)
+        return {};
+    const double d = TrendChartModel::dotDiameter(m_model->isSelected(point, m_selected));
+    const QPointF centre = m_model->pointFor(point);
+    return {centre.x() - d / 2, centre.y() - d / 2, d, d};
 }
 
 void TrendChartWidget::paintLayer(QPainter &painter, const ZephyrTheme &theme, bool smooth) const

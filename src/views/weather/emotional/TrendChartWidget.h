@@ -17,9 +17,10 @@ namespace zn {
 
 // The painted trend chart: area and line over the days of the window, a dot
 // per day (larger for the picked day), weather words on the mood scale and
-// dates along the bottom. Hovering picks the day under the pointer and keeps
-// it when the pointer leaves, so the "View entries" button stays reachable;
-// a click picks the day and asks for it to be opened.
+// dates along the bottom. Hovering picks the day under the pointer, or the
+// day of the dot it is on or beside, and keeps it when the pointer leaves,
+// so the "View entries" button stays reachable; a click picks the day the
+// same way and asks for it to be opened.
 class TrendChartWidget : public QWidget
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
 
     // The rectangle the days are plotted in, for the current size.
     QRectF plotRect() const;
+    // Where a day's dot is painted, at its current size.
+    QRectF dotRect(const DailySentimentPoint &point) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace zn::test {
@@ -185,32 +187,78 @@ TEST_F(WeatherPage, ARescoredEntryRedrawsTheSummary)
     EXPECT_EQ(page.summaryCard()->weatherWord(), QStringLiteral("Rainy"));
 }
 
-TEST_F(WeatherPage, ClickingADayOpensItAndTheButtonNamesIt)
+TEST_F(WeatherPage, APointerOnOrBesideADotPicksAndOpensThatDay)
 {
-    seed(daysAgo(3), 0.4);
-    seed(daysAgo(1), -0.3);
+    // Each of the last 7 days (today at the top of the scale), and a few
+    // older days spread over the longer windows.
+    for (int back : {0, 1, 2, 3, 4, 5, 6, 13, 22, 29, 90, 200, 364})
+        seed(daysAgo(back), back == 0 ? 1.0 : 0.8 - 0.12 * (back % 14));
     EmotionalWeatherView &page = makeView();
     page.show();
     drainEvents();
-    TrendChartWidget *chart = page.trendCard()->chart();
-    const TrendChartModel *model = chart->model();
-    const QDateTime day = model->points().first().date;
-    const QPoint at(int(model->xFor(day)) + 2, int(model->plotRect().center().y()));
-    QTest::mouseClick(chart, Qt::LeftButton, {}, at);
-    ASSERT_EQ(openedDays.size(), 1);
-    EXPECT_EQ(openedDays.first(), day);
-    EXPECT_EQ(page.trendCard()->selectedDate(), day);
-    EXPECT_TRUE(page.trendCard()->shownNotes().contains(QStringLiteral("View entries for Mar 4, 2025")));
-    page.trendCard()->viewEntriesButton()->click();
-    EXPECT_EQ(openedDays.size(), 2);
-    // Whole where the page is narrowest: the smallest window less the widest sidebar.
-    page.resize(900 - 300 - 1, 900);
-    drainEvents();
-    EXPECT_TRUE(page.trendCard()->rect().contains(page.trendCard()->viewEntriesButton()->geometry()));
+    TrendCard *card = page.trendCard();
+    TrendChartWidget *chart = card->chart();
+    const auto bigDots = [chart](const QList<DailySentimentPoint> &dots) {
+        QList<QDateTime> big;
+        for (const DailySentimentPoint &dot : dots) {
+            if (chart->dotRect(dot).width() > TrendChartModel::dotDiameter(false))
+                big.append(dot.date);
+        }
+        return big;
+    };
 
+    // The page at its usual width and at its narrowest (the smallest window
+    // less the widest sidebar).
+    for (int width : {1000, 900 - 300 - 1}) {
+        page.resize(width, 900);
+        for (int window : {0, 1, 2}) {
+            page.periodPicker()->activate(window);
+            drainEvents();
+            const TrendChartModel *model = chart->model();
+            const QList<DailySentimentPoint> dots = model->points();
+            for (const DailySentimentPoint &dot : dots) {
+                const QPointF centre = chart->dotRect(dot).center();
+                for (int dx : {-3, 0, 3}) {
+                    const QPoint at = (centre + QPointF(dx, 0)).toPoint();
+                    // Where the year's last week crowds its dots, a
+                    // neighbour's own centre may lie nearer the probe.
+                    const bool crowded = std::any_of(dots.begin(), dots.end(), [&](const DailySentimentPoint &other) {
+                        return other.date != dot.date
+                               && std::abs(chart->dotRect(other).center().x() - at.x()) < std::abs(centre.x() - at.x());
+                    });
+                    if (crowded) {
+                        ASSERT_NE(dx, 0);
+                        continue;
+                    }
+                    SCOPED_TRACE(QStringLiteral("width %1, window %2, %3, %4 px")
+                                     .arg(width).arg(window).arg(dot.date.toString(Qt::ISODate)).arg(dx)
+                                     .toStdString());
+                    QTest::mouseMove(chart, at);
+                    EXPECT_EQ(bigDots(dots), QList<QDateTime>{dot.date});
+                    EXPECT_EQ(card->shownNotes().last(), model->viewEntriesTitle(dot));
+                    const qsizetype opened = openedDays.size();
+                    QTest::mouseClick(chart, Qt::LeftButton, {}, at);
+                    ASSERT_EQ(openedDays.size(), opened + 1);
+                    EXPECT_EQ(openedDays.last(), dot.date);
+                    EXPECT_EQ(card->selectedDate(), dot.date);
+                }
+            }
+            if (window == 0) {
+                EXPECT_EQ(dots.size(), 7);
+                EXPECT_EQ(card->shownNotes().last(), QStringLiteral("View entries for Mar 7, 2025"));
+            }
+        }
+    }
+
+    // The button opens the day it names; it stays whole at the narrowest.
+    EXPECT_FALSE(card->viewEntriesButton()->isHidden());
+    const qsizetype opened = openedDays.size();
+    card->viewEntriesButton()->click();
+    EXPECT_EQ(openedDays.size(), opened + 1);
+    EXPECT_TRUE(card->rect().contains(card->viewEntriesButton()->geometry()));
     // A click on the labels under the plot does nothing.
-    QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(at.x(), chart->height() - 2));
-    EXPECT_EQ(openedDays.size(), 2);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(chart->width() / 2, chart->height() - 2));
+    EXPECT_EQ(openedDays.size(), opened + 1);
 }
 
 TEST_F(WeatherPage, NarrowWindowsStackTheCardsAndWideOnesSetThemSideBySide)

@@ -167,9 +167,13 @@ TEST(TrendSelection, AnEmptyDayPicksTheNearestAndTiesGoToTheEarlier)
 
 TEST(TrendSelection, ClicksMapToDaysOnlyInsideThePlot)
 {
-    const TrendChartModel model = placed(summaryWith(WeatherPeriod::Week, {4, 2}));
+    const TrendChartModel model = placed(summaryWith(WeatherPeriod::Week, {4, 2}, 1.0));
     const double x = model.xFor(dayStart(2025, 3, 5));
     EXPECT_EQ(model.pointForClick(QPointF(x, 100))->date, dayStart(2025, 3, 5));
+    // The upper half of a dot at the top of the scale stands out of the plot.
+    const auto onTop = model.pointForClick(QPointF(x - 2, model.yFor(1.0) - 4));
+    ASSERT_TRUE(onTop);
+    EXPECT_EQ(onTop->date, dayStart(2025, 3, 5));
     EXPECT_EQ(model.pointForClick(QPointF(5, 100)), std::nullopt);   // left of the plot
     EXPECT_EQ(model.pointForClick(QPointF(415, 100)), std::nullopt); // right of it
     EXPECT_EQ(model.pointForClick(QPointF(x, 230)), std::nullopt);   // on the date labels
