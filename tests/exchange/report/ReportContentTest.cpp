@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -271,6 +273,47 @@ TEST(DateIntervalText, MediumDatesInTheUsersLocale)
     EXPECT_FALSE(german.contains(QStringLiteral("Dienstag"))) << german.toStdString();
     EXPECT_TRUE(german.endsWith(QStringLiteral("2025"))) << german.toStdString();
     EXPECT_TRUE(german.contains(QStringLiteral("M\u00e4r"))) << german.toStdString();
+}
+
+TEST(DateIntervalText, NoSeparatorIsLeftWhereTheWeekdayOrYearWasTakenOut)
+{
+    const QDate from(2026, 12, 2);
+    const QDate to(2026, 12, 8);
+    const auto range = [&](const char *name) { return formatDateInterval(from, to, QLocale(name)); };
+    // The weekday first before an Arabic comma, first before a comma, last
+    // right after the day's character, last after a space.
+    EXPECT_EQ(range("ar_EG"), QStringLiteral("\u0662 \u062f\u064a\u0633\u0645\u0628\u0631 \u2013 \u0668 "
+                                             "\u062f\u064a\u0633\u0645\u0628\u0631 \u0662\u0660\u0662\u0666"));
+    EXPECT_EQ(range("de_DE"), QStringLiteral("2. Dez. \u2013 8. Dez. 2026"));
+    EXPECT_EQ(range("ja_JP"), QStringLiteral("2026\u5e7412\u67082\u65e5 \u2013 2026\u5e7412\u67088\u65e5"));
+    EXPECT_EQ(range("tr_TR"), QStringLiteral("2 Ara \u2013 8 Ara 2026"));
+    // The shared year goes with the Urdu comma, or the "de", before it.
+    EXPECT_EQ(range("ur_PK"), QStringLiteral("2 \u062f\u0633\u0645\u0628\u0631 \u2013 8 "
+                                             "\u062f\u0633\u0645\u0628\u0631\u060c 2026"));
+    EXPECT_EQ(range("es_ES"), QStringLiteral("2 de dic \u2013 8 de dic de 2026"));
+
+    // Every locale, with the year shared and not: no weekday, and no
+    // space, comma or dash left at either end or doubled inside a date.
+    static const QRegularExpression stray(QStringLiteral(
+        "^[\\s\\p{Pd},\u060c\u1363\u2e41\u3001\uff0c]|[\\s\\p{Pd},\u060c\u1363\u2e41\u3001\uff0c]$"
+        "|\\s\\s|[,\u060c\u1363\u2e41\u3001\uff0c]\\s*[,\u060c\u1363\u2e41\u3001\uff0c]"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    for (const QLocale &locale : locales) {
+        const QString weekday = locale.dayName(to.dayOfWeek());
+        for (const QDate start : {from, QDate(2025, 12, 30)}) {
+            const QString text = formatDateInterval(start, to, locale);
+            const QStringList dates = text.split(QStringLiteral(" \u2013 "));
+            ASSERT_EQ(dates.size(), 2) << locale.name().toStdString() << ": " << text.toStdString();
+            for (const QString &date : dates) {
+                EXPECT_FALSE(date.isEmpty() || stray.match(date).hasMatch())
+                    << locale.name().toStdString() << " " << locale.dateFormat(QLocale::LongFormat).toStdString()
+                    << ": " << text.toStdString();
+                EXPECT_TRUE(weekday.isEmpty() || !date.contains(weekday))
+                    << locale.name().toStdString() << ": " << text.toStdString();
+            }
+        }
+    }
 }
 
 } // namespace zn
