@@ -96,9 +96,11 @@ protected:
         EndToEndTest::SetUp();
         if (IsSkipped())
             return;
+        for (const char *tool : {"openbox", "xprop", "xwininfo"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is not installed (Debian packages openbox and x11-utils)";
         const QString why = windowManager.start(display.name(), home);
-        if (!why.isEmpty())
-            GTEST_SKIP() << "no window manager for the run: " << why.toStdString();
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
     }
 
     QList<int> numbers(const std::optional<QString> &text)
@@ -159,8 +161,9 @@ protected:
                                              << text(last.first) << ", the free area " << text(area);
     }
 
-    // The frame as the program keeps it, written on a screen of
-    // `screenWidth` pixels with the desktop's frame `decoration` around it.
+    // The frame as the program keeps it (QWidget::saveGeometry()'s form),
+    // written on a screen `screenWidth` pixels wide with the desktop's title
+    // bar and border `decoration` around the window.
     static QByteArray savedFrame(const QRect &window, const QMargins &decoration, int screenWidth)
     {
         QByteArray blob;

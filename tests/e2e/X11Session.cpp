@@ -147,6 +147,18 @@ QProcessEnvironment PrivateHome::environment(const QString &display, const QStri
     return env;
 }
 
+std::optional<QString> xdotool(const QString &display, const QStringList &arguments)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
 namespace {
 
 std::optional<QString> runOn(const QString &display, const QString &program, const QStringList &arguments)
@@ -162,11 +174,6 @@ std::optional<QString> runOn(const QString &display, const QString &program, con
 }
 
 } // namespace
-
-std::optional<QString> xdotool(const QString &display, const QStringList &arguments)
-{
-    return runOn(display, QStringLiteral("xdotool"), arguments);
-}
 
 std::optional<QString> xprop(const QString &display, const QStringList &arguments)
 {
@@ -210,7 +217,10 @@ QString WindowManager::start(const QString &display, const PrivateHome &home)
         if (m_process->state() != QProcess::Running)
             return false;
         const auto check = xprop(display, {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-        return check && check->contains(QStringLiteral("window id"));
+        if (check && check->contains(QStringLiteral("window id")))
+            return true;
+        QThread::msleep(50);
+        return false;
     }, std::chrono::seconds(20));
     if (!managing)
         return m_process->state() == QProcess::Running ? QStringLiteral("openbox did not take the screen in 20 s")
