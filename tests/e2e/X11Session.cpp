@@ -46,7 +46,9 @@ QString XvfbDisplay::start()
     // -noreset: by default the server resets when its last client leaves,
     // and a program started again at that moment finds no display.
     m_server->start(program, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                              QStringLiteral("0"), QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
+                              QStringLiteral("0"),
+                              QStringLiteral("%1x%2x24").arg(m_screen.width()).arg(m_screen.height()),
+                              QStringLiteral("-nolisten"),
                               QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server->waitForStarted(5000))
         return QStringLiteral("Xvfb did not start: ") + m_server->errorString();
@@ -155,6 +157,75 @@ std::optional<QString> xdotool(const QString &display, const QStringList &argume
     if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
         return std::nullopt;
     return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+namespace {
+
+std::optional<QString> runOn(const QString &display, const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(env);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+std::optional<QString> xprop(const QString &display, const QStringList &arguments)
+{
+    return runOn(display, QStringLiteral("xprop"), arguments);
+}
+
+std::optional<QString> xwininfo(const QString &display, const QStringList &arguments)
+{
+    return runOn(display, QStringLiteral("xwininfo"), arguments);
+}
+
+WindowManager::~WindowManager()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(2000);
+        }
+    }
+}
+
+QString WindowManager::start(const QString &display, const PrivateHome &home)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (program.isEmpty())
+        return QStringLiteral("openbox is not installed (Debian package openbox)");
+    if (QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        return QStringLiteral("xprop is not installed (Debian package x11-utils)");
+    m_process = std::make_unique<QProcess>();
+    // The private home: no one's own openbox settings apply.
+    m_process->setProcessEnvironment(home.environment(display, QStringLiteral("xcb")));
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(QProcess::nullDevice());
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_process->start(program, {QStringLiteral("--sm-disable")});
+    if (!m_process->waitForStarted(5000))
+        return QStringLiteral("openbox did not start: ") + m_process->errorString();
+    // It names itself on the root window once it manages the screen.
+    const bool managing = waitUntil([&] {
+        if (m_process->state() != QProcess::Running)
+            return false;
+        const auto check = xprop(display, {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        if (check && check->contains(QStringLiteral("window id")))
+            return true;
+        QThread::msleep(50);
+        return false;
+    }, std::chrono::seconds(20));
+    if (!managing)
+        return m_process->state() == QProcess::Running ? QStringLiteral("openbox did not take the screen in 20 s")
+                                                       : QStringLiteral("openbox ended at its start");
+    return {};
 }
 
 std::optional<QString> waitForWindow(const QString &display, const QString &pattern,

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSize>
 #include <QString>
 #include <QUuid>
 
@@ -28,6 +29,9 @@ public:
     XvfbDisplay(const XvfbDisplay &) = delete;
     XvfbDisplay &operator=(const XvfbDisplay &) = delete;
 
+    // The screen's size in pixels, when set before start(); 1600 × 1000
+    // unless set.
+    void setScreenSize(const QSize &size) { m_screen = size; }
     // Why no display could be started (empty when it runs).
     QString start();
     QString name() const { return QStringLiteral(":%1").arg(m_number); }
@@ -37,6 +41,7 @@ public:
 private:
     std::unique_ptr<QProcess> m_server;
     int m_number = -1;
+    QSize m_screen{1600, 1000};
 };
 
 // A home, config, data, cache and runtime folder of its own, and the
@@ -64,6 +69,27 @@ private:
 // Runs xdotool with `arguments` on `display`; its standard output, or none
 // when it failed.
 std::optional<QString> xdotool(const QString &display, const QStringList &arguments);
+// The same for xprop and xwininfo (Debian package x11-utils).
+std::optional<QString> xprop(const QString &display, const QStringList &arguments);
+std::optional<QString> xwininfo(const QString &display, const QStringList &arguments);
+
+// A window manager (openbox) on a display, with the settings of a fresh
+// profile: it frames each window with its title bar and border, places it
+// and keeps the work area, as a desktop does. Ended with this object.
+class WindowManager
+{
+public:
+    WindowManager() = default;
+    ~WindowManager();
+    WindowManager(const WindowManager &) = delete;
+    WindowManager &operator=(const WindowManager &) = delete;
+
+    // Why none manages the display's screen (empty once one does).
+    QString start(const QString &display, const PrivateHome &home);
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
 // Waits for a visible window whose title matches `pattern`; its id.
 std::optional<QString> waitForWindow(const QString &display, const QString &pattern,
                                      std::chrono::milliseconds timeout);

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
+#include <QWindow>
 
 namespace zn {
 
@@ -61,13 +62,36 @@ MainWindow::MainWindow(AppSettings &settings, UserDefaults &defaults, Zephyrnote
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::applyMinimumSize()
+void MainWindow::applyMinimumSize(const QMargins &decoration)
 {
-    // A screen smaller than the minimum wins over it.
+    // A screen smaller than the minimum, title bar and border included, wins over it.
     QSize minimum = MainWindowFrame::kMinimumSize;
     if (QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        minimum = minimum.boundedTo(screen->availableGeometry().size());
+        minimum = minimum.boundedTo(screen->availableGeometry().marginsRemoved(decoration).size());
     setMinimumSize(minimum);
+}
+
+void MainWindow::fitFrameIntoScreen()
+{
+    if (!m_fitPending || !isVisible())
+        return;
+    // The desktop adds its title bar and border outside the window once it
+    // has taken the window in; until then there is nothing to fit, and a
+    // desktop that draws none keeps the size the window was given.
+    const QMargins decoration = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (decoration.isNull())
+        return;
+    // Once only: later moves and resizes are the person's own.
+    m_fitPending = false;
+    windowHandle()->removeEventFilter(this);
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    applyMinimumSize(decoration);
+    if (const auto fitted = MainWindowFrame::insideWithDecoration(geometry(), decoration, screen->availableGeometry()))
+        setGeometry(*fitted);
 }
 
 void MainWindow::restoreFrame()
@@ -107,11 +131,33 @@ void MainWindow::saveFrame()
     m_defaults->sync();
 }
 
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownBefore)
+        return;
+    m_shownBefore = true;
+    m_fitPending = true;
+    // The desktop may have framed the window already; if not, it shows the
+    // window once it has (and may move it), and the frame is known then.
+    if (QWindow *handle = windowHandle())
+        handle->installEventFilter(this);
+    QTimer::singleShot(0, this, &MainWindow::fitFrameIntoScreen);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose)
+        fitFrameIntoScreen();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
     if (isVisible())
         m_saveTimer.start();
+    fitFrameIntoScreen();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -119,6 +165,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     if (isVisible())
         m_saveTimer.start();
+    fitFrameIntoScreen();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

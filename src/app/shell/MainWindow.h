@@ -19,7 +19,8 @@ struct ZephyrnoteMenuCallbacks;
 // The main window: the menu bar, the root view and a frame that is kept
 // under "Zephyrnote.MainWindow.v2" in the user defaults and repaired when
 // it comes back too small or off the screen. Its colours follow the theme
-// of the settings; the desktop keeps drawing its own title bar.
+// of the settings; the desktop keeps drawing its own title bar, and the
+// first time the window shows, that frame is fitted into the screen too.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -47,11 +48,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void applyMinimumSize();
+    void applyMinimumSize(const QMargins &decoration = {});
+    void fitFrameIntoScreen();
 
     UserDefaults *m_defaults;
     ShortcutRouter *m_router;
@@ -61,6 +65,9 @@ private:
     QTimer m_saveTimer;
     std::function<bool()> m_closeGuard;
     bool m_restored = false;
+    bool m_shownBefore = false;
+    // From the first show until the desktop's frame around the window is known.
+    bool m_fitPending = false;
 };
 
 } // namespace zn

@@ -43,4 +43,14 @@ QSize firstSize(const std::optional<QRect> &available)
     return frameInsideArea(kDefaultSize, {}, *available).size();
 }
 
+std::optional<QRect> insideWithDecoration(const QRect &window, const QMargins &decoration, const QRect &available)
+{
+    if (!available.isValid() || available.contains(window.marginsAdded(decoration)))
+        return std::nullopt;
+    const QRect fitted = frameInsideArea(window.size(), window, available, decoration);
+    if (fitted == window)
+        return std::nullopt;
+    return fitted;
+}
+
 } // namespace zn::MainWindowFrame

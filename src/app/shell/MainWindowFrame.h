@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QSize>
 
@@ -27,6 +28,12 @@ std::optional<QRect> repaired(const QRect &frame, const std::optional<QRect> &av
 // the screen area `available` has room for it, the area where not (the
 // rule the settings window opens by).
 QSize firstSize(const std::optional<QRect> &available);
+
+// The window `window` (without the desktop's title bar and border, which
+// `decoration` adds around it) moved and, where the area has no room for
+// it, shrunk so that the whole frame lies inside the screen area
+// `available`. None when it already does.
+std::optional<QRect> insideWithDecoration(const QRect &window, const QMargins &decoration, const QRect &available);
 
 // The opacity of the title-bar tint over the chrome colour.
 inline double titleBarTintOpacity(bool dark)

@@ -75,6 +75,20 @@ TEST(MainWindowFrameTest, TheFirstFrameIsTheDefaultSizeWhereItFitsAndTheFreeArea
     EXPECT_EQ(MainWindowFrame::firstSize(std::nullopt), QSize(1180, 780));
 }
 
+TEST(MainWindowFrameTest, TheDesktopsTitleBarAndBorderAreFittedIntoTheFreeAreaToo)
+{
+    using MainWindowFrame::insideWithDecoration;
+    const QMargins decoration(1, 20, 1, 5);
+    const QRect laptop(0, 0, 1366, 768);
+    EXPECT_FALSE(insideWithDecoration(QRect(1, 20, 1180, 743), decoration, laptop));
+    // Too tall with its title bar: shortened, the title bar kept on the screen.
+    EXPECT_EQ(insideWithDecoration(QRect(1, 20, 1180, 768), decoration, laptop), QRect(1, 20, 1180, 743));
+    EXPECT_EQ(insideWithDecoration(QRect(66, 0, 1300, 768), decoration, laptop), QRect(65, 20, 1300, 743));
+    // Under a panel, on a screen smaller than the window in both directions.
+    EXPECT_EQ(insideWithDecoration(QRect(0, 0, 1180, 780), decoration, QRect(0, 27, 1024, 573)),
+              QRect(1, 47, 1022, 548));
+}
+
 TEST(MainWindowFrameTest, TitleBarTintIsStrongerInTheDark)
 {
     EXPECT_DOUBLE_EQ(MainWindowFrame::titleBarTintOpacity(true), 0.92);
