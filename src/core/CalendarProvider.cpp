@@ -1,9 +1,24 @@
 #include "core/CalendarProvider.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <atomic>
+
 namespace zn {
 namespace {
 constexpr qint64 kDaySeconds = 86'400;
 constexpr qint64 kFallbackMonthSeconds = 2'592'000;
+
+// Guards zone changes against readers of the shared zone on other threads
+// (entries read on a second store connection convert their times with it).
+QMutex &zoneMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+std::atomic<quint64> sharedZoneGeneration{0};
 } // namespace
 
 CalendarProvider::CalendarProvider(QCalendar calendar, QTimeZone timeZone)
@@ -12,11 +27,38 @@ CalendarProvider::CalendarProvider(QCalendar calendar, QTimeZone timeZone)
 {
 }
 
-const CalendarProvider &CalendarProvider::shared()
+CalendarProvider &CalendarProvider::sharedInstance()
 {
     // Function-local static: built once, safely against concurrent first use.
-    static const CalendarProvider provider;
+    static CalendarProvider provider;
     return provider;
+}
+
+const CalendarProvider &CalendarProvider::shared()
+{
+    return sharedInstance();
+}
+
+QTimeZone CalendarProvider::sharedTimeZone()
+{
+    const CalendarProvider &provider = sharedInstance();
+    QMutexLocker lock(&zoneMutex());
+    return provider.m_timeZone;
+}
+
+quint64 CalendarProvider::sharedTimeZoneGeneration()
+{
+    return sharedZoneGeneration.load(std::memory_order_acquire);
+}
+
+void CalendarProvider::setTimeZone(const QTimeZone &zone)
+{
+    if (!zone.isValid())
+        return;
+    QMutexLocker lock(&zoneMutex());
+    m_timeZone = zone;
+    if (this == &sharedInstance())
+        sharedZoneGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 QDate CalendarProvider::localDate(const QDateTime &date) const
@@ -24,7 +66,7 @@ QDate CalendarProvider::localDate(const QDateTime &date) const
     return date.toTimeZone(m_timeZone).date();
 }
 
-QDateTime CalendarProvider::startOf(const QDate &day) const
+QDateTime CalendarProvider::startOfDate(const QDate &day) const
 {
     // QDate::startOfDay copes with zones whose clocks skip midnight.
     return day.startOfDay(m_timeZone);
@@ -48,7 +90,7 @@ QString CalendarProvider::dayKey(const QDateTime &date) const
 
 QDateTime CalendarProvider::startOfDay(const QDateTime &date) const
 {
-    return startOf(localDate(date));
+    return startOfDate(localDate(date));
 }
 
 QDateTime CalendarProvider::addingDays(const QDateTime &date, int days) const
@@ -76,7 +118,7 @@ DateInterval CalendarProvider::monthInterval(const QDateTime &date) const
         }
         const QDate next = m_calendar.dateFromParts(nextYear, nextMonth, 1);
         if (first.isValid() && next.isValid())
-            return {startOf(first), startOf(next)};
+            return {startOfDate(first), startOfDate(next)};
     }
     const QDateTime start = startOfDay(date);
     return {start, start.addSecs(kFallbackMonthSeconds)};
@@ -85,14 +127,14 @@ DateInterval CalendarProvider::monthInterval(const QDateTime &date) const
 DateInterval CalendarProvider::trailingDaysInterval(int days, const QDateTime &endingAt) const
 {
     const QDate day = localDate(endingAt);
-    const QDateTime dayStart = startOf(day);
+    const QDateTime dayStart = startOfDate(day);
 
-    QDateTime end = startOf(day.addDays(1));
+    QDateTime end = startOfDate(day.addDays(1));
     if (!end.isValid())
         end = dayStart.addSecs(kDaySeconds);
 
     const int back = std::max(0, days - 1);
-    QDateTime start = startOf(day.addDays(-back));
+    QDateTime start = startOfDate(day.addDays(-back));
     if (!start.isValid())
         start = dayStart.addSecs(-qint64(back) * kDaySeconds);
 

@@ -18,6 +18,8 @@ struct DateInterval {
     bool operator==(const DateInterval &) const = default;
 };
 
+class DayWatch;
+
 // What "a day" is for the whole app: day keys, day starts, month intervals
 // and rolling windows of whole days, all in calendar arithmetic so a day with
 // a daylight-saving change is still one day.
@@ -27,18 +29,29 @@ public:
     explicit CalendarProvider(QCalendar calendar = QCalendar(),
                               QTimeZone timeZone = QTimeZone::systemTimeZone());
 
-    // The user's calendar and zone as they were on first use; shared by every
-    // caller for the rest of the run.
+    // The user's calendar in the system's time zone, shared by every caller.
+    // The application's DayWatch moves it to a new zone when the system's
+    // changes. Main thread; other threads ask sharedTimeZone().
     static const CalendarProvider &shared();
+    // The shared calendar's zone as it is now; safe on any thread.
+    static QTimeZone sharedTimeZone();
+    // Goes up at each change of the shared calendar's zone; safe on any
+    // thread.
+    static quint64 sharedTimeZoneGeneration();
 
     const QCalendar &calendar() const { return m_calendar; }
     const QTimeZone &timeZone() const { return m_timeZone; }
+    // Every day from now on is a day of `zone` (an invalid zone is ignored).
+    // Main thread.
+    void setTimeZone(const QTimeZone &zone);
 
     // "%04d-%02d-%02d" of the date's year, month and day in this calendar.
     QString dayKey(const QDateTime &date) const;
 
     // First instant of the date's day.
     QDateTime startOfDay(const QDateTime &date) const;
+    // First instant of a calendar date in this zone.
+    QDateTime startOfDate(const QDate &day) const;
 
     // The same time of day `days` calendar days later (or earlier).
     QDateTime addingDays(const QDateTime &date, int days) const;
@@ -51,8 +64,10 @@ public:
     DateInterval trailingDaysInterval(int days, const QDateTime &endingAt) const;
 
 private:
+    friend class DayWatch; // the one that moves the shared calendar's zone
+    static CalendarProvider &sharedInstance();
+
     QDate localDate(const QDateTime &date) const;
-    QDateTime startOf(const QDate &day) const;
 
     QCalendar m_calendar;
     QTimeZone m_timeZone;

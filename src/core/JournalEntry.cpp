@@ -50,7 +50,7 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
 
 QDateTime inJournalTimeZone(const QDateTime &instant)
 {
-    return inJournalTimeZone(instant, CalendarProvider::shared().timeZone());
+    return inJournalTimeZone(instant, CalendarProvider::sharedTimeZone());
 }
 
 QDateTime inJournalTimeZone(const QDateTime &instant, const QTimeZone &zone)
@@ -135,8 +135,11 @@ QDateTime JournalEntry::timestamp() const
 {
     // Lists sort and group by this over and over; convert once per value.
     const QDateTime instant = value(Timestamp).toDateTime();
-    if (m_shownTimestamp != instant)
+    const quint64 zoneGeneration = CalendarProvider::sharedTimeZoneGeneration();
+    if (m_shownTimestamp != instant || m_shownZoneGeneration != zoneGeneration) {
         m_shownTimestamp = inJournalTimeZone(instant);
+        m_shownZoneGeneration = zoneGeneration;
+    }
     return m_shownTimestamp;
 }
 void JournalEntry::setTimestamp(const QDateTime &timestamp) { setValue(Timestamp, timestamp); }

@@ -132,6 +132,7 @@ private:
     static std::unique_ptr<PersistentModel> makeBlank();
 
     mutable QDateTime m_shownTimestamp;
+    mutable quint64 m_shownZoneGeneration = 0;
 };
 
 // An instant as the journal shows it: in the shared calendar's time zone, so

@@ -1,5 +1,9 @@
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
+#include "core/JournalEntry.h"
 #include "core/WeatherLabel.h"
+
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +83,34 @@ TEST(CalendarProvider, MonthIntervalAndDayStart)
     EXPECT_EQ(dec.end, at(newYork(), 2026, 1, 1, 0));
     EXPECT_EQ(cal.startOfDay(at(newYork(), 2025, 3, 9, 15)), at(newYork(), 2025, 3, 9, 0));
     EXPECT_EQ(cal.addingDays(at(newYork(), 2025, 3, 8, 12), 1), at(newYork(), 2025, 3, 9, 12));
+}
+
+// The application's watch reads the zone the system reports (TZ here), moves
+// the shared calendar into it, and the entries' times follow.
+TEST(CalendarProvider, TheSharedCalendarFollowsTheSystemsTimeZone)
+{
+    const QByteArray before = qgetenv("TZ");
+    const QByteArray zone = QTimeZone::systemTimeZoneId() == "Asia/Tokyo" ? "America/Havana" : "Asia/Tokyo";
+    DayWatch &watch = DayWatch::system();
+    JournalEntry entry(QUuid::createUuid(), at(QTimeZone::utc(), 2026, 3, 6, 2, 30), QStringLiteral("Late."), {}, 0.0,
+                       {}, {}, {}, false);
+    (void)entry.timestamp(); // remembered in the zone of the moment
+    QSignalSpy moved(&watch, &DayWatch::timeZoneChanged);
+
+    qputenv("TZ", zone);
+    watch.recheck();
+    EXPECT_EQ(moved.size(), 1);
+    EXPECT_EQ(CalendarProvider::shared().timeZone().id(), zone);
+    EXPECT_EQ(CalendarProvider::shared().dayKey(entry.timestamp()), zone == "Asia/Tokyo" ? "2026-03-06" : "2026-03-05");
+    EXPECT_EQ(entry.timestamp().timeZone().id(), zone);
+    watch.recheck(); // nothing new
+    EXPECT_EQ(moved.size(), 1);
+
+    if (before.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", before);
+    watch.recheck();
 }
 
 TEST(WeatherLabel, BandsAreInclusiveAtTheirLowerEnd)

@@ -1,12 +1,14 @@
 #pragma once
 
 // What a workspace is built from in tests: a real store and clock, a private
-// notification centre, the UTC calendar, a recording reflection queue,
-// scripted journal files, microphone and recogniser, and granted permissions.
+// notification centre, the UTC calendar with a watch of the day that follows
+// `systemZone`, a recording reflection queue, scripted journal files,
+// microphone and recogniser, and granted permissions.
 
 #include "views/workspace/state/WorkspaceViewModel.h"
 
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
 #include "core/InsightQueue.h"
 #include "platform/audio/FakeAudioInputEngine.h"
 #include "platform/base/NotificationCenter.h"
@@ -37,6 +39,8 @@ public:
     // A fresh bundle over these parts, with a 16 kHz mono microphone.
     WorkspaceServices services()
     {
+        // Today as the test set the clock, before anyone listens.
+        day.recheck();
         WorkspaceServices services;
         services.context = context;
         services.capability = &capability;
@@ -45,6 +49,7 @@ public:
         services.notificationCenter = &center;
         services.clock = &clock;
         services.calendar = &calendar;
+        services.day = &day;
         services.voice = scriptedVoiceServices(speech, permissions);
         services.voice.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         return services;
@@ -52,6 +57,9 @@ public:
 
     NotificationCenter center;
     CalendarProvider calendar{QCalendar(), QTimeZone::utc()};
+    // The time zone the system reports, as an IANA id.
+    QByteArray systemZone = "UTC";
+    DayWatch day{clock, calendar, [this] { return systemZone; }};
     CapabilityDetector capability;
     RecordingQueue queue;
     FakeFilePanels panels;

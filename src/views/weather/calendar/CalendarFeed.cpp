@@ -1,6 +1,7 @@
 #include "views/weather/calendar/CalendarFeed.h"
 
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
 #include "core/JournalEntry.h"
 #include "platform/base/Clock.h"
 
@@ -10,17 +11,16 @@
 #include <algorithm>
 
 namespace zn {
-namespace {
-using namespace std::chrono;
-} // namespace
 
 CalendarFeed::CalendarFeed(const CalendarViewSetup &setup, QObject *parent)
     : QObject(parent)
     , m_grid(setup.calendar, setup.locale.value_or(QLocale()))
     , m_clock(setup.clock ? setup.clock : &Clock::system())
-    , m_midnight(std::make_unique<ClockTimer>(*m_clock, this))
 {
-    scheduleMidnight();
+    // Today's mark moves with the day.
+    DayWatch &day = setup.day ? *setup.day : DayWatch::forScreens(*m_clock, m_grid.calendar(), this);
+    connect(&day, &DayWatch::timeZoneChanged, this, &CalendarFeed::timeZoneChanged);
+    connect(&day, &DayWatch::dayChanged, this, &CalendarFeed::requestRefresh);
 }
 
 CalendarFeed::~CalendarFeed() = default;
@@ -93,20 +93,6 @@ void CalendarFeed::requestRefresh()
     QTimer::singleShot(0, this, [this] {
         m_refreshQueued = false;
         Q_EMIT refreshNeeded();
-    });
-}
-
-void CalendarFeed::scheduleMidnight()
-{
-    // "Today" moves at the start of the next day; a little slack keeps the
-    // refresh on the new day whatever the timer's rounding.
-    const QDateTime now = m_clock->now();
-    const QDateTime next = m_grid.calendar().addingDays(m_grid.startOfDay(now), 1);
-    qint64 wait = now.msecsTo(m_grid.startOfDay(next)) + 500;
-    wait = std::clamp<qint64>(wait, 1000, qint64(25) * 3600 * 1000);
-    m_midnight->start(milliseconds(wait), [this] {
-        requestRefresh();
-        scheduleMidnight();
     });
 }
 

@@ -17,14 +17,15 @@ namespace zn {
 
 class CalendarProvider;
 class Clock;
-class ClockTimer;
+class DayWatch;
 class JournalEntry;
 
 // What a calendar view runs on; empty members mean the journal's calendar,
-// the system clock and the user's locale.
+// the system clock, the watch of the day on those two and the user's locale.
 struct CalendarViewSetup {
     const CalendarProvider *calendar = nullptr;
     Clock *clock = nullptr;
+    DayWatch *day = nullptr; // on `clock` and `calendar`
     std::optional<QLocale> locale;
 };
 
@@ -54,9 +55,10 @@ public:
 
 Q_SIGNALS:
     void refreshNeeded();
+    // The calendar's days moved to another time zone (a refresh follows).
+    void timeZoneChanged();
 
 private:
-    void scheduleMidnight();
     void watch(JournalEntry *entry);
 
     MonthGrid m_grid;
@@ -65,7 +67,6 @@ private:
     // Kept across lists, so handing in a long journal again after one new
     // entry only connects that one.
     QHash<JournalEntry *, QList<QMetaObject::Connection>> m_watched;
-    std::unique_ptr<ClockTimer> m_midnight;
     bool m_refreshQueued = false;
 };
 

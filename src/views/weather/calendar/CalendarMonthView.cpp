@@ -1,6 +1,7 @@
 #include "views/weather/calendar/CalendarMonthView.h"
 
 #include "app/theme/ThemeScope.h"
+#include "core/CalendarProvider.h"
 #include "views/kit/FocusRing.h"
 #include "views/kit/TextStyles.h"
 #include "views/weather/calendar/CalendarCells.h"
@@ -91,6 +92,9 @@ CalendarMonthView::CalendarMonthView(const QList<JournalEntry *> &entries, DaySe
     outer->addWidget(m_scroll);
 
     connect(m_feed, &CalendarFeed::refreshNeeded, this, &CalendarMonthView::refresh);
+    // The month on screen stays the same month when the zone changes.
+    connect(m_feed, &CalendarFeed::timeZoneChanged, this,
+            [this] { m_visibleMonth = m_feed->grid().calendar().startOfDate(m_visibleMonth.date()); });
     m_feed->setEntries(entries);
     refresh();
 }

@@ -14,6 +14,7 @@ CalendarViewSetup setupFor(WorkspaceViewModel &workspace)
     CalendarViewSetup setup;
     setup.calendar = &workspace.calendar();
     setup.clock = &workspace.clock();
+    setup.day = &workspace.dayWatch();
     return setup;
 }
 

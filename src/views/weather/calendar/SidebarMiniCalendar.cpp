@@ -1,6 +1,7 @@
 #include "views/weather/calendar/SidebarMiniCalendar.h"
 
 #include "app/theme/ThemeScope.h"
+#include "core/CalendarProvider.h"
 #include "views/kit/TextStyles.h"
 #include "views/weather/calendar/CalendarCells.h"
 #include "views/weather/calendar/CalendarControls.h"
@@ -81,6 +82,9 @@ SidebarMiniCalendar::SidebarMiniCalendar(const QList<JournalEntry *> &entries,
     column->addWidget(m_grid);
 
     connect(m_feed, &CalendarFeed::refreshNeeded, this, &SidebarMiniCalendar::refresh);
+    // The month on screen stays the same month when the zone changes.
+    connect(m_feed, &CalendarFeed::timeZoneChanged, this,
+            [this] { m_visibleMonth = m_feed->grid().calendar().startOfDate(m_visibleMonth.date()); });
     m_feed->setEntries(entries);
     refresh();
 }

@@ -3,6 +3,7 @@
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
 #include "core/JournalEntry.h"
 #include "core/WeeklyReflectionRecord.h"
 #include "exchange/report/WeatherReportContent.h"
@@ -67,7 +68,6 @@ EmotionalWeatherView::EmotionalWeatherView(const QList<JournalEntry *> &entries,
     , m_onSelectDay(std::move(onSelectDay))
     , m_coordinator(services.coordinator)
     , m_capability(services.capability)
-    , m_midnight(std::make_unique<ClockTimer>(*m_clock, this))
 {
     setWindowTitle(QStringLiteral("Emotional Weather"));
     setAccessibleName(QStringLiteral("Emotional Weather"));
@@ -127,9 +127,11 @@ EmotionalWeatherView::EmotionalWeatherView(const QList<JournalEntry *> &entries,
         connect(m_capability, &CapabilityDetector::availabilityChanged, this, &EmotionalWeatherView::requestRefresh);
         connect(m_capability, &CapabilityDetector::statusDetailChanged, this, &EmotionalWeatherView::requestRefresh);
     }
+    // The windows end with today.
+    DayWatch &day = services.day ? *services.day : DayWatch::forScreens(*m_clock, *m_calendar, this);
+    connect(&day, &DayWatch::dayChanged, this, &EmotionalWeatherView::requestRefresh);
     setEntries(entries);
     refresh();
-    scheduleMidnight();
 }
 
 EmotionalWeatherView::~EmotionalWeatherView() = default;
@@ -361,19 +363,6 @@ DialogPresenter &EmotionalWeatherView::presenter()
     if (!m_ownedPresenter)
         m_ownedPresenter = std::make_unique<QtDialogPresenter>(window());
     return *m_ownedPresenter;
-}
-
-void EmotionalWeatherView::scheduleMidnight()
-{
-    // The windows end with today: a new day redraws them.
-    const QDateTime current = now();
-    const QDateTime next = m_calendar->addingDays(m_calendar->startOfDay(current), 1);
-    qint64 wait = current.msecsTo(m_calendar->startOfDay(next)) + 500;
-    wait = std::clamp<qint64>(wait, 1000, qint64(25) * 3600 * 1000);
-    m_midnight->start(milliseconds(wait), [this] {
-        requestRefresh();
-        scheduleMidnight();
-    });
 }
 
 void EmotionalWeatherView::showEvent(QShowEvent *event)

@@ -23,7 +23,7 @@ namespace zn {
 class CalendarProvider;
 class CapabilityDetector;
 class Clock;
-class ClockTimer;
+class DayWatch;
 class DialogPresenter;
 class EmptyStateCard;
 class FilePanels;
@@ -40,7 +40,8 @@ class WeeklyReflectionRecord;
 
 // What the weather page runs on. None of it is owned; empty members mean
 // no coordinator (no reflection requests), Qt's own file dialogs and message
-// boxes over the page's window, the shared calendar and the system clock.
+// boxes over the page's window, the shared calendar and the system clock,
+// and the watch of the day on those two.
 struct WeatherPageServices {
     ModelContext *context = nullptr; // whose weekly records are shown; its saves redraw the page
     InsightCoordinator *coordinator = nullptr;
@@ -49,6 +50,7 @@ struct WeatherPageServices {
     DialogPresenter *presenter = nullptr;
     const CalendarProvider *calendar = nullptr;
     Clock *clock = nullptr;
+    DayWatch *day = nullptr; // on `clock` and `calendar`; tells the page of a new day
     std::optional<QLocale> locale;
 };
 
@@ -118,7 +120,6 @@ private:
     void showExportMessage(const QString &message);
     FilePanels &panels();
     DialogPresenter &presenter();
-    void scheduleMidnight();
 
     QList<QPointer<JournalEntry>> m_entries;
     WeatherPageServices m_services;
@@ -131,7 +132,6 @@ private:
     StoreQuery *m_weeklyQuery = nullptr;
     std::unique_ptr<FilePanels> m_ownedPanels;
     std::unique_ptr<DialogPresenter> m_ownedPresenter;
-    std::unique_ptr<ClockTimer> m_midnight;
 
     WeatherPeriod m_period = WeatherPeriod::Week;
     std::optional<QString> m_exportMessage;

@@ -17,6 +17,7 @@ EmotionalWeatherView *makeWorkspaceWeatherView(WorkspaceViewModel &workspace, QW
     services.capability = workspace.capability();
     services.calendar = &workspace.calendar();
     services.clock = &workspace.clock();
+    services.day = &workspace.dayWatch();
     QPointer<WorkspaceViewModel> target(&workspace);
     auto *view = new EmotionalWeatherView(
         workspace.journalEntries(), services,

@@ -1,6 +1,7 @@
 #include "views/workspace/state/WorkspaceViewModel.h"
 
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
 #include "core/EditorSession.h"
 #include "core/JournalEntry.h"
 #include "core/JournalQueries.h"
@@ -22,6 +23,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     , m_center(services.notificationCenter ? services.notificationCenter : &NotificationCenter::defaultCenter())
     , m_clock(services.clock ? services.clock : &Clock::system())
     , m_calendar(services.calendar ? services.calendar : &CalendarProvider::shared())
+    , m_day(services.day ? services.day : &DayWatch::forScreens(*m_clock, *m_calendar, this))
     , m_context(services.context)
     , m_capability(services.capability)
     , m_insightCoordinator(services.insightCoordinator)
@@ -46,6 +48,7 @@ WorkspaceViewModel::WorkspaceViewModel(WorkspaceServices services, QObject *pare
     connect(m_voice.get(), &VoiceRecordingSession::phaseChanged, this, &WorkspaceViewModel::updateToolbar);
     connect(m_voice.get(), &VoiceRecordingSession::transcriptChanged, this, &WorkspaceViewModel::updateToolbar);
     connect(this, &WorkspaceViewModel::destinationChanged, this, &WorkspaceViewModel::updateToolbar);
+    connect(m_day, &DayWatch::timeZoneChanged, this, &WorkspaceViewModel::keepDayFilterInNewZone);
 
     // The newest entries first: enough for the first screenful, which then
     // shows without waiting for the rest of a large journal. The rest comes
@@ -364,6 +367,14 @@ void WorkspaceViewModel::setDayFilter(const std::optional<QDateTime> &day)
     m_dayFilter = day;
     Q_EMIT dayFilterChanged();
     refilter();
+}
+
+void WorkspaceViewModel::keepDayFilterInNewZone()
+{
+    // The day picked is a date (its start keeps the old zone): the same
+    // date, from its start in the new zone.
+    if (m_dayFilter)
+        setDayFilter(m_calendar->startOfDate(m_dayFilter->date()));
 }
 
 void WorkspaceViewModel::clearDayFilter()

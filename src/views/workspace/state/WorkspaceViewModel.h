@@ -26,6 +26,7 @@ namespace zn {
 class CalendarProvider;
 class CapabilityDetector;
 class Clock;
+class DayWatch;
 class EditorSession;
 struct ExchangeOutcome;
 class FilePanels;
@@ -40,7 +41,8 @@ class WorkspaceExchange;
 
 // What the workspace runs on. Nothing here is owned except the exchange;
 // empty members mean the application's own (the default notification
-// centre, the system clock, the shared calendar).
+// centre, the system clock, the shared calendar, and the watch of the day
+// on those two).
 struct WorkspaceServices
 {
     ModelContext *context = nullptr;              // deletes, saves, fetches
@@ -51,6 +53,7 @@ struct WorkspaceServices
     NotificationCenter *notificationCenter = nullptr;
     Clock *clock = nullptr;
     const CalendarProvider *calendar = nullptr;
+    DayWatch *day = nullptr; // on `clock` and `calendar`
     // The parts of the owned dictation session (fakes in tests).
     VoiceSessionServices voice;
 };
@@ -96,6 +99,8 @@ public:
     InsightQueue *insightCoordinator() const { return m_insightCoordinator; }
     const CalendarProvider &calendar() const { return *m_calendar; }
     Clock &clock() const { return *m_clock; }
+    // Tells every screen of the window when today moves on.
+    DayWatch &dayWatch() const { return *m_day; }
     NotificationCenter &notificationCenter() const { return *m_center; }
 
     // --- entries -----------------------------------------------------------
@@ -293,6 +298,7 @@ private:
     void announceEntries();
     void announceSome();
     QDateTime dayAfter(const QDateTime &dayStart) const;
+    void keepDayFilterInNewZone();
 
     void updateToolbar();
     void finishImport(const ExchangeOutcome &outcome);
@@ -302,6 +308,7 @@ private:
     NotificationCenter *m_center;
     Clock *m_clock;
     const CalendarProvider *m_calendar;
+    DayWatch *m_day;
     QPointer<ModelContext> m_context;
     QPointer<CapabilityDetector> m_capability;
     InsightQueue *m_insightCoordinator;

@@ -2,6 +2,7 @@
 
 #include "app/marks/TextStyles.h"
 #include "app/theme/ThemeScope.h"
+#include "core/DayWatch.h"
 #include "core/JournalEntry.h"
 #include "views/workspace/state/WorkspaceViewModel.h"
 #include "views/workspace/timeline/EmptyStateView.h"
@@ -152,7 +153,7 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     // search, the day banner, the chips, then the entries.
     m_stack = new QStackedWidget(this);
     m_empty = new EmptyStateView(m_stack);
-    m_model = new TimelineListModel(workspace.calendar(), workspace.clock(), this);
+    m_model = new TimelineListModel(workspace.dayWatch(), this);
     m_timeline = new TimelineListView(*m_model, m_stack);
     m_timeline->setActions(m_actions);
     m_stack->addWidget(m_timeline);
@@ -175,6 +176,10 @@ EntryListView::EntryListView(WorkspaceViewModel &workspace, EntryListActions act
     connect(vm, &WorkspaceViewModel::moodFilterChanged, this, &EntryListView::filtersChanged);
     connect(vm, &WorkspaceViewModel::dayFilterChanged, this, &EntryListView::filtersChanged);
     connect(vm, &WorkspaceViewModel::searchFocusRequested, this, &EntryListView::focusSearchField);
+    connect(&vm->dayWatch(), &DayWatch::timeZoneChanged, this, [this] {
+        m_model->regroup(m_workspace->filteredEntries());
+        refreshSelection();
+    });
     connect(vm, &WorkspaceViewModel::searchFocusedChanged, this, [this](bool focused) {
         if (focused)
             focusSearchField();

@@ -1,20 +1,47 @@
 #include "views/workspace/timeline/TimelineListModel.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/CalendarProvider.h"
+#include "core/DayWatch.h"
 #include "core/JournalEntry.h"
-#include "platform/base/Clock.h"
 #include "views/workspace/timeline/TimelineGrouping.h"
 
 namespace zn {
 
-TimelineListModel::TimelineListModel(const CalendarProvider &provider, Clock &clock, QObject *parent)
+TimelineListModel::TimelineListModel(DayWatch &day, QObject *parent)
     : QAbstractListModel(parent)
-    , m_provider(&provider)
-    , m_clock(&clock)
-    , m_builder(provider, [this](JournalEntry *entry, int slot) { watch(entry, slot); })
+    , m_provider(&day.calendar())
+    , m_day(&day)
+    , m_builder(day.calendar(), [this](JournalEntry *entry, int slot) { watch(entry, slot); })
 {
+    m_namedDays = namedDays();
+    connect(&day, &DayWatch::dayChanged, this, &TimelineListModel::dayChanged);
+}
+
+QStringList TimelineListModel::namedDays() const
+{
+    const QDateTime today = m_day->today();
+    return {m_provider->dayKey(today), m_provider->dayKey(m_provider->addingDays(today, -1))};
+}
+
+void TimelineListModel::dayChanged()
+{
+    // Only the headings of the days that were or are now "Today" or
+    // "Yesterday" read differently.
+    const QStringList before = std::exchange(m_namedDays, namedDays());
+    if (before == m_namedDays)
+        return;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_rows[i].isHeader())
+            continue;
+        const QString &key = m_builder.day(m_rows[i].day).key;
+        if (before.contains(key) || m_namedDays.contains(key)) {
+            const QModelIndex at = index(int(i));
+            Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::AccessibleTextRole});
+        }
+    }
 }
 
 void TimelineListModel::watch(JournalEntry *entry, int slot)
@@ -132,7 +159,7 @@ int TimelineListModel::headerRowFor(int row) const
 QString TimelineListModel::headerTitle(int row) const
 {
     const TimelineDay &day = m_builder.day(m_rows[size_t(row)].day);
-    return dayGroupTitle(day.date, *m_provider, m_clock->now(), m_locale);
+    return dayGroupTitle(day.date, *m_provider, m_day->today(), m_locale);
 }
 
 void TimelineListModel::setLocale(const QLocale &locale)
@@ -220,6 +247,20 @@ void TimelineListModel::setEntries(const QList<JournalEntry *> &entries)
         endInsertRows();
     }
     m_rows = std::move(next);
+}
+
+void TimelineListModel::regroup(const QList<JournalEntry *> &entries)
+{
+    beginResetModel();
+    m_builder.forgetDays();
+    // Card times are shown in the calendar's zone too.
+    for (std::optional<Cached> &c : m_faces)
+        if (c)
+            c->stale = true;
+    m_rows = m_builder.build(entries);
+    m_rowOfStale = true;
+    m_namedDays = namedDays();
+    endResetModel();
 }
 
 void TimelineListModel::entriesUpdated(const QList<JournalEntry *> &entries)

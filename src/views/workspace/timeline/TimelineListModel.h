@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QLocale>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -15,7 +16,7 @@
 namespace zn {
 
 class CalendarProvider;
-class Clock;
+class DayWatch;
 class JournalEntry;
 
 // The timeline as one flat list of day headings and cards, for a QListView
@@ -37,7 +38,8 @@ public:
         DayKeyRole,
     };
 
-    TimelineListModel(const CalendarProvider &provider, Clock &clock, QObject *parent = nullptr);
+    // Grouped in the watch's calendar; headings worded against its today.
+    explicit TimelineListModel(DayWatch &day, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -45,6 +47,8 @@ public:
 
     // The filtered entries in display order.
     void setEntries(const QList<JournalEntry *> &entries);
+    // The same, grouped afresh: the calendar's days moved (a new time zone).
+    void regroup(const QList<JournalEntry *> &entries);
     // Entries still listed whose stored fields changed.
     void entriesUpdated(const QList<JournalEntry *> &entries);
     void setSelection(const std::optional<QUuid> &id);
@@ -56,7 +60,7 @@ public:
     int rowOf(const JournalEntry *entry) const;
     // The heading row of the day `row` belongs to.
     int headerRowFor(int row) const;
-    // The heading of a day row, worded against the clock's now.
+    // The heading of a day row, worded against the day watch's today.
     QString headerTitle(int row) const;
 
     // The card's face, made on first use and again after its entry changed.
@@ -94,9 +98,13 @@ private:
     void watch(JournalEntry *entry, int slot);
     void release(JournalEntry *entry);
     void rebuildRowIndex() const;
+    QStringList namedDays() const;
+    void dayChanged();
 
     const CalendarProvider *m_provider;
-    Clock *m_clock;
+    DayWatch *m_day;
+    // The day keys that read "Today" and "Yesterday" as last announced.
+    QStringList m_namedDays;
     QLocale m_locale;
     TimelineRowBuilder m_builder;
     std::vector<TimelineRow> m_rows;

@@ -125,6 +125,16 @@ QRectF TimelineListView::pinnedHeaderBand() const
     return QRectF(0, top, viewport()->width(), height);
 }
 
+void TimelineListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                   const QList<int> &roles)
+{
+    QListView::dataChanged(topLeft, bottomRight, roles);
+    // The pinned heading is drawn over the rows, away from its own row.
+    const int header = pinnedHeaderRow();
+    if (header >= topLeft.row() && header <= bottomRight.row())
+        viewport()->update(pinnedHeaderBand().toAlignedRect());
+}
+
 void TimelineListView::paintEvent(QPaintEvent *event)
 {
     QListView::paintEvent(event);

@@ -36,6 +36,14 @@ void TimelineRowBuilder::release(const JournalEntry *entry)
     m_known.erase(it);
 }
 
+void TimelineRowBuilder::forgetDays()
+{
+    for (Known &known : m_known)
+        known.day = -1;
+    m_dayIds.clear();
+    m_days.clear();
+}
+
 TimelineRowBuilder::Known &TimelineRowBuilder::know(JournalEntry *entry)
 {
     auto it = m_known.find(entry);

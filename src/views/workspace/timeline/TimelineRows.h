@@ -56,6 +56,9 @@ public:
     void invalidate(const JournalEntry *entry);
     // Gone for good (destroyed): its slot may serve another entry.
     void release(const JournalEntry *entry);
+    // Every entry's day is looked up again at the next build, and days get
+    // new ids (the calendar moved to another time zone).
+    void forgetDays();
 
 private:
     struct Known

@@ -1,6 +1,7 @@
 #include "views/workspace/window/WorkspaceSidebar.h"
 
 #include "app/theme/ThemeScope.h"
+#include "core/DayWatch.h"
 #include "platform/base/Clock.h"
 #include "platform/symbols/SymbolLibrary.h"
 #include "views/kit/FocusRing.h"
@@ -203,6 +204,8 @@ WorkspaceSidebar::WorkspaceSidebar(WorkspaceViewModel &workspace, QWidget *paren
             [this] { m_workspace->requestNavigate(WorkspaceDestination::Weather); });
     connect(m_workspace, &WorkspaceViewModel::journalEntriesChanged, this, &WorkspaceSidebar::refreshTeaser);
     connect(m_workspace, &WorkspaceViewModel::filteredEntriesUpdated, this, &WorkspaceSidebar::refreshTeaser);
+    // The week ends with today: a new day drops its oldest day.
+    connect(&m_workspace->dayWatch(), &DayWatch::dayChanged, this, &WorkspaceSidebar::refreshTeaser);
     refreshTeaser();
 }
 

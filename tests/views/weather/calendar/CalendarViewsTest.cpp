@@ -4,6 +4,7 @@
 #include "views/weather/calendar/SidebarMiniCalendar.h"
 
 #include "CalendarTestSupport.h"
+#include "core/DayWatch.h"
 #include "platform/base/Clock.h"
 #include "support/Screenshots.h"
 #include "support/TestSupport.h"
@@ -190,6 +191,33 @@ TEST_F(CalendarViewTest, TheTurnOfTheDayMovesTodaysMark)
     settle();
     EXPECT_FALSE(view.dayButton(15)->cell().isToday);
     EXPECT_TRUE(view.dayButton(16)->cell().isToday);
+}
+
+// Moved west across midnight by a new time zone, both calendars keep the
+// month on screen (its first instant is the previous day there), and Today
+// finds the day it now is.
+TEST_F(CalendarViewTest, ANewTimeZoneKeepsTheMonthOnScreenAndTodayFollowsIt)
+{
+    clock.setNow(at(2025, 3, 1, 2));
+    QByteArray zone = "UTC";
+    DayWatch day(clock, utc, [&] { return zone; });
+    CalendarViewSetup s = setup();
+    s.day = &day;
+    CalendarMonthView month(entries.list(), record(), s);
+    SidebarMiniCalendar mini(entries.list(), std::nullopt, record(), s);
+    ASSERT_TRUE(month.dayButton(1)->cell().isToday);
+
+    zone = "America/New_York"; // 21:00 on 28 February there
+    day.recheck();
+    settle();
+    EXPECT_EQ(month.titleText(), "March 2025");
+    EXPECT_EQ(mini.titleText(), "Mar 2025");
+    EXPECT_FALSE(month.dayButton(1)->cell().isToday);
+    EXPECT_FALSE(mini.dayButton(1)->cell().isToday);
+    QTest::mouseClick(month.todayButton(), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(month.titleText(), "February 2025");
+    EXPECT_TRUE(month.dayButton(28)->cell().isToday);
 }
 
 TEST_F(CalendarViewTest, MondayFirstLocaleLaysTheMonthOutFromMonday)

@@ -19,7 +19,7 @@ protected:
         m_yesterdayEarly = h.seed(QStringLiteral("Yesterday early"), -0.7, 20);
         m_older = h.seed(QStringLiteral("Older"), 0.3, 60);
         h.make(); // no appearance: scores stay as seeded
-        model = std::make_unique<TimelineListModel>(h.calendar, h.clock);
+        model = std::make_unique<TimelineListModel>(h.day);
         tester = std::make_unique<QAbstractItemModelTester>(model.get(),
                                                             QAbstractItemModelTester::FailureReportingMode::Fatal);
         connect();

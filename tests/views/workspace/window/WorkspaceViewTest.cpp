@@ -3,8 +3,13 @@
 
 #include "WindowTestHarness.h"
 
+#include "views/weather/calendar/CalendarDayButtons.h"
+#include "views/weather/calendar/CalendarMonthView.h"
+#include "views/weather/calendar/SidebarMiniCalendar.h"
+#include "views/weather/emotional/EmotionalWeatherView.h"
 #include "views/workspace/timeline/EntryListControls.h"
 #include "views/workspace/timeline/EntryListView.h"
+#include "views/workspace/timeline/TimelineListModel.h"
 #include "views/workspace/window/InsightsTeaserCard.h"
 #include "views/workspace/window/PlaceholderPage.h"
 #include "views/workspace/window/WorkspaceLayout.h"
@@ -14,6 +19,8 @@
 
 namespace zn::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST(WorkspaceViewTest, TheEntryListShowsOnlyOnTheTimeline)
 {
@@ -88,6 +95,123 @@ TEST(WorkspaceViewTest, ColumnsOpenAtTheirIdealWidths)
     const QList<int> sizes = h.view->splitter()->sizes();
     EXPECT_EQ(sizes[0], kSidebarColumnWidths.ideal);
     EXPECT_EQ(sizes[1], kListColumnWidths.ideal);
+}
+
+// The timeline's headings as a list view shows them: read again only when
+// the model announces a change.
+class ShownHeadings
+{
+public:
+    explicit ShownHeadings(TimelineListModel &model)
+        : m_model(model)
+    {
+        readAll();
+        QObject::connect(&model, &QAbstractItemModel::modelReset, &m_receiver, [this] { readAll(); });
+        QObject::connect(&model, &QAbstractItemModel::dataChanged, &m_receiver,
+                         [this](const QModelIndex &from, const QModelIndex &to) {
+                             for (int row = from.row(); row <= to.row(); ++row)
+                                 if (m_shown.contains(row))
+                                     m_shown[row] = m_model.headerTitle(row);
+                         });
+    }
+    QStringList titles() const { return m_shown.values(); }
+
+private:
+    void readAll()
+    {
+        m_shown.clear();
+        for (int row = 0; row < m_model.rowCount(); ++row)
+            if (m_model.isHeader(row))
+                m_shown.insert(row, m_model.headerTitle(row));
+    }
+    TimelineListModel &m_model;
+    QObject m_receiver;
+    QMap<int, QString> m_shown;
+};
+
+template <class Calendar>
+int markedToday(const Calendar &calendar)
+{
+    for (int day = 1; day <= 31; ++day)
+        if (calendar.dayButton(day) && calendar.dayButton(day)->cell().isToday)
+            return day;
+    return 0;
+}
+
+// Left open for days in Havana, whose clocks skip the midnight of 8 March
+// 2026, the card, the timeline's headings, both calendars and the Weather
+// page turn to the new day together: at midnight, at the skipped midnight,
+// after a sleep across midnight, after the clock is set back and after the
+// time zone changes.
+TEST(WorkspaceViewTest, EveryScreenTurnsToTheNewDayTogether)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    WindowHarness h;
+    h.systemZone = "America/Havana";
+    const QTimeZone havana("America/Havana");
+    const auto at = [&](int month, int day, int hour, int minute = 0) {
+        return QDateTime(QDate(2026, month, day), QTime(hour, minute), havana);
+    };
+    h.clock.setNow(at(3, 5, 21));
+    for (const QDateTime &when : {at(2, 27, 10, 30), at(2, 28, 10, 30), at(3, 2, 10, 30), at(3, 4, 9), at(3, 5, 20, 30)})
+        h.saveEntry(when, QStringLiteral("Another day."), 0.0);
+    h.make();
+    h.workspace().navigate(WorkspaceDestination::Calendar);
+    auto *month = h.view->findChild<CalendarMonthView *>();
+    auto *mini = qobject_cast<SidebarMiniCalendar *>(h.view->sidebar()->miniCalendar());
+    h.workspace().navigate(WorkspaceDestination::Weather);
+    auto *weather = qobject_cast<EmotionalWeatherView *>(h.view->detailPage());
+    ASSERT_TRUE(month && mini && weather);
+    ShownHeadings headings(*h.view->entryList()->timelineModel());
+
+    const auto expectDay = [&](int today, int weekEntries, const QStringList &titles) {
+        settle();
+        const QDate date(2026, 3, today);
+        const TeaserCardContent &card = h.view->sidebar()->teaserCard()->content();
+        EXPECT_EQ(card.entryCount, weekEntries);
+        EXPECT_EQ(weather->summary().entryCount, weekEntries);
+        EXPECT_EQ(weather->summary().label, card.label);
+        EXPECT_EQ(weather->summary().interval.end, h.calendar.startOfDate(date.addDays(1)));
+        EXPECT_EQ(markedToday(*mini), today);
+        EXPECT_EQ(markedToday(*month), today);
+        EXPECT_EQ(headings.titles().join(u" | ").toStdString(), titles.join(u" | ").toStdString());
+    };
+    const QStringList older{QStringLiteral("Mon, Mar 2"), QStringLiteral("Sat, Feb 28"), QStringLiteral("Fri, Feb 27")};
+    {
+        SCOPED_TRACE("evening of 5 March");
+        expectDay(5, 5, QStringList{"Today", "Yesterday"} + older);
+    }
+    {
+        SCOPED_TRACE("midnight");
+        h.clock.advance(3h + 5s);
+        expectDay(6, 4, QStringList{"Yesterday", "Wed, Mar 4"} + older);
+    }
+    {
+        SCOPED_TRACE("the midnight the clock skips");
+        h.clock.advance(47h + 59min + 54s); // 23:59:59 on 7 March
+        h.clock.advance(2s);                // 01:00:01 on 8 March
+        expectDay(8, 3, QStringList{"Thu, Mar 5", "Wed, Mar 4"} + older);
+    }
+    {
+        SCOPED_TRACE("a sleep across midnight");
+        h.clock.advance(21h);
+        h.clock.setNow(at(3, 9, 7, 30)); // no timer ran meanwhile
+        h.clock.advance(DayWatch::kRecheckInterval);
+        expectDay(9, 2, QStringList{"Thu, Mar 5", "Wed, Mar 4"} + older);
+    }
+    {
+        SCOPED_TRACE("the clock set back");
+        h.clock.setNow(at(3, 8, 22));
+        h.day.recheck(); // as the system's notice of the change does
+        expectDay(8, 3, QStringList{"Thu, Mar 5", "Wed, Mar 4"} + older);
+    }
+    {
+        SCOPED_TRACE("the time zone changed to Tokyo");
+        h.systemZone = "Asia/Tokyo";
+        h.clock.advance(DayWatch::kRecheckInterval); // 11:00 on 9 March there
+        expectDay(9, 3, {"Fri, Mar 6", "Wed, Mar 4", "Tue, Mar 3", "Sun, Mar 1", "Sat, Feb 28"});
+    }
+    QLocale::setDefault(QLocale::c());
 }
 
 // Keyboard alone: Tab walks from the forecast card to the sidebar list and
