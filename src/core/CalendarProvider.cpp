@@ -10,8 +10,9 @@ namespace {
 constexpr qint64 kDaySeconds = 86'400;
 constexpr qint64 kFallbackMonthSeconds = 2'592'000;
 
-// Guards zone changes against readers of the shared zone on other threads
-// (entries read on a second store connection convert their times with it).
+// Guards every calendar's zone: the shared one moves to a new zone on the
+// main thread while other threads (a second store connection, background
+// summaries) read it.
 QMutex &zoneMutex()
 {
     static QMutex mutex;
@@ -41,9 +42,7 @@ const CalendarProvider &CalendarProvider::shared()
 
 QTimeZone CalendarProvider::sharedTimeZone()
 {
-    const CalendarProvider &provider = sharedInstance();
-    QMutexLocker lock(&zoneMutex());
-    return provider.m_timeZone;
+    return sharedInstance().timeZone();
 }
 
 quint64 CalendarProvider::sharedTimeZoneGeneration()
@@ -61,15 +60,21 @@ void CalendarProvider::setTimeZone(const QTimeZone &zone)
         sharedZoneGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
+QTimeZone CalendarProvider::timeZone() const
+{
+    QMutexLocker lock(&zoneMutex());
+    return m_timeZone;
+}
+
 QDate CalendarProvider::localDate(const QDateTime &date) const
 {
-    return date.toTimeZone(m_timeZone).date();
+    return date.toTimeZone(timeZone()).date();
 }
 
 QDateTime CalendarProvider::startOfDate(const QDate &day) const
 {
     // QDate::startOfDay copes with zones whose clocks skip midnight.
-    return day.startOfDay(m_timeZone);
+    return day.startOfDay(timeZone());
 }
 
 QString CalendarProvider::dayKey(const QDateTime &date) const
@@ -95,9 +100,10 @@ QDateTime CalendarProvider::startOfDay(const QDateTime &date) const
 
 QDateTime CalendarProvider::addingDays(const QDateTime &date, int days) const
 {
-    const QDateTime local = date.toTimeZone(m_timeZone);
+    const QTimeZone zone = timeZone();
+    const QDateTime local = date.toTimeZone(zone);
     const QDate target = local.date().addDays(days);
-    QDateTime moved(target, local.time(), m_timeZone);
+    QDateTime moved(target, local.time(), zone);
     if (!moved.isValid())
         moved = local.addSecs(qint64(days) * kDaySeconds);
     return moved;

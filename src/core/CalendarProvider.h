@@ -31,7 +31,7 @@ public:
 
     // The user's calendar in the system's time zone, shared by every caller.
     // The application's DayWatch moves it to a new zone when the system's
-    // changes. Main thread; other threads ask sharedTimeZone().
+    // changes; every reader gets the zone as it stands, on any thread.
     static const CalendarProvider &shared();
     // The shared calendar's zone as it is now; safe on any thread.
     static QTimeZone sharedTimeZone();
@@ -40,7 +40,8 @@ public:
     static quint64 sharedTimeZoneGeneration();
 
     const QCalendar &calendar() const { return m_calendar; }
-    const QTimeZone &timeZone() const { return m_timeZone; }
+    // A copy: the zone can change on the main thread while another reads it.
+    QTimeZone timeZone() const;
     // Every day from now on is a day of `zone` (an invalid zone is ignored).
     // Main thread.
     void setTimeZone(const QTimeZone &zone);
