@@ -360,7 +360,7 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
         QPointer<VoiceRecordingSession> self(this);
         m_speech->setOnPartialText([self](const QString &text) {
             if (self)
-                self->handlePartialText(text);
+                self->handlePartialText(text, self->m_speech->isPublishingFinal());
         });
 
         m_speech->start([this, resuming, done, stillPreparing, classify](std::optional<SpeechFailure> error) {
@@ -618,8 +618,11 @@ void VoiceRecordingSession::stop(Done done)
                     finish(done);
                     return;
                 }
+                // The recogniser's text holds everything of this recording,
+                // each utterance as its final has it: it replaces guesses
+                // the transcript may still show, even longer ones.
                 if (!text::isBlank(finalText))
-                    self->setTranscript(mergeTranscript(self->m_transcript, finalText));
+                    self->setTranscript(finalText);
                 self->setEnergy(0.0);
                 if (self->m_startDate)
                     self->setDuration(self->secondsSinceStart());
@@ -687,15 +690,17 @@ void VoiceRecordingSession::reset(Done done)
 
 // --- transcript -------------------------------------------------------------
 
-void VoiceRecordingSession::handlePartialText(const QString &text)
+void VoiceRecordingSession::handlePartialText(const QString &text, bool settledByFinal)
 {
     // Queued tasks die with this session.
     QMetaObject::invokeMethod(
         this,
-        [this, text] {
+        [this, text, settledByFinal] {
             if (m_phase != VoicePhase::recording)
                 return;
-            setTranscript(mergeTranscript(m_transcript, text));
+            // A final replaces the guesses it settles, even a longer one
+            // still shown here; guesses alone never shorten the text.
+            setTranscript(settledByFinal && !text::isBlank(text) ? text : mergeTranscript(m_transcript, text));
             scheduleLiveMood(m_transcript);
         },
         Qt::QueuedConnection);

@@ -199,7 +199,7 @@ private:
     void handleConfigurationChange();
     void durationTick();
     void silenceTick();
-    void handlePartialText(const QString &text);
+    void handlePartialText(const QString &text, bool settledByFinal);
     void forwardBuffer(const AudioBuffer &buffer);
     void dropHeldAudio();
     void scheduleLiveMood(const QString &text);
