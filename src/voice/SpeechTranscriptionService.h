@@ -73,6 +73,8 @@ public:
     QLocale preferredLocale() const { return m_preferredLocale; }
 
     void setOnPartialText(TranscriptMerger::PartialTextHandler handler);
+    // True while onPartialText reports a final result (see TranscriptMerger).
+    bool isPublishingFinal() const { return m_merger.isPublishingFinal(); }
     // The capture format; set before prepare and start.
     void setHardwareFormat(std::optional<AudioFormat> format) { m_hardwareFormat = std::move(format); }
     const std::optional<AudioFormat> &hardwareFormat() const { return m_hardwareFormat; }

@@ -112,6 +112,13 @@ void TranscriptMerger::rebuildLiveText(const QString &c)
     publish();
 }
 
+void TranscriptMerger::publishFinal()
+{
+    m_publishingFinal = true;
+    rebuildLiveText();
+    m_publishingFinal = false;
+}
+
 void TranscriptMerger::publish()
 {
     if (m_onPartialText)
@@ -232,19 +239,31 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         if (!m_currentHypothesis.isEmpty())
             appendToUtterance(m_currentHypothesis);
         m_currentHypothesis.clear();
-        rebuildLiveText();
+        publishFinal();
         return;
     }
 
     if (isFinal) {
+        if (sendsUtterances()) {
+            // A final closes its utterance, and every guess since the last
+            // final was a guess at that utterance: the final takes the place
+            // of all of them, whatever words it shares with them (a decoder
+            // that reads an utterance twice may share few).
+            dropOpenSegments();
+            m_currentHypothesis.clear();
+            appendToUtterance(t);
+            publishFinal();
+            return;
+        }
         // The final of words pauses already committed takes their place,
-        // together with any guess at them since.
+        // together with any guess at them since. The older recognizer's final
+        // is the whole text of its run, so it replaces them whatever it says.
         const QString revised = textAfterSettledSegments(t);
-        if (revisesOpenSegments(revised)) {
+        if (revisesOpenSegments(revised) || (m_shape == ResultShape::WholeText && m_openSegments > 0)) {
             dropOpenSegments();
             appendToUtterance(revised);
             m_currentHypothesis.clear();
-            rebuildLiveText();
+            publishFinal();
             return;
         }
         m_openSegments = 0;
@@ -256,7 +275,7 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         }
         appendToUtterance(t);
         m_currentHypothesis.clear();
-        rebuildLiveText();
+        publishFinal();
         return;
     }
 
@@ -284,7 +303,9 @@ void TranscriptMerger::handleResult(const QString &text, bool isFinal)
         rebuildLiveText(committed);
         return;
     }
-    if (shouldCommitPrevious(m_currentHypothesis, t))
+    // Guesses of one utterance replace each other until its final; only a
+    // recogniser that may abandon a guess without one needs it kept.
+    if (!sendsUtterances() && shouldCommitPrevious(m_currentHypothesis, t))
         appendToUtterance(m_currentHypothesis);
     m_currentHypothesis = t;
     const QString c = committedText();

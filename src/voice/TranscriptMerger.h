@@ -31,6 +31,10 @@ public:
 
     // Called with liveText each time it is rebuilt or replaced, even unchanged.
     void setOnPartialText(PartialTextHandler handler) { m_onPartialText = std::move(handler); }
+    // True while that call reports a final result: the live text then holds
+    // the recogniser's last word on the guesses the final replaced, which a
+    // copy of an earlier live text may still show.
+    bool isPublishingFinal() const { return m_publishingFinal; }
 
     // Segments joined by one space, "  " -> " " in one pass, trimmed.
     QString committedText() const;
@@ -85,6 +89,8 @@ private:
     // `committed` is committedText(), already at hand.
     void rebuildLiveText(const QString &committed);
     void publish();
+    // Rebuilds after a final result.
+    void publishFinal();
 
     QStringList m_committedSegments;
     QString m_currentHypothesis;
@@ -92,6 +98,7 @@ private:
     PartialTextHandler m_onPartialText;
     qsizetype m_openSegments = 0;
     ResultShape m_shape = ResultShape::Unknown;
+    bool m_publishingFinal = false;
 };
 
 } // namespace zn

@@ -321,8 +321,24 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
     }
     m_speech->setHardwareFormat(format);
 
+    // The microphone opens now rather than once the recogniser runs (the
+    // first time, its model still has to load): what is said meanwhile is
+    // held and handed over then. Audio thread: hand over to the main thread,
+    // one task a buffer. The tap is gone before this session is, and tasks
+    // still queued die with it.
+    m_holdingAudio = true;
+    m_capture->setBufferHandler([this](const AudioBuffer &buffer) {
+        QMetaObject::invokeMethod(this, [this, buffer] { forwardBuffer(buffer); }, Qt::QueuedConnection);
+    });
+    if (const auto captureError = m_capture->start()) {
+        const bool noDevice = captureError->kind == AudioCaptureService::CaptureError::Kind::invalidFormat;
+        failCapture(resuming, noDevice ? VoiceRecordingFailure::noInputDevice : VoiceRecordingFailure::engineStartFailed,
+                    noDevice ? VoicePhase::unavailable : VoicePhase::failed, std::move(done));
+        return;
+    }
+
     // Stop, discard, reset or a newer run may overtake any step that waits;
-    // then nothing may switch the microphone on any more.
+    // then the microphone is already off and stays off.
     auto stillPreparing = [this, run] { return m_run == run && m_phase == VoicePhase::preparing; };
     auto classify = [](const SpeechFailure &failure) {
         return failure.isServiceError()
@@ -344,7 +360,7 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
         QPointer<VoiceRecordingSession> self(this);
         m_speech->setOnPartialText([self](const QString &text) {
             if (self)
-                self->handlePartialText(text);
+                self->handlePartialText(text, self->m_speech->isPublishingFinal());
         });
 
         m_speech->start([this, resuming, done, stillPreparing, classify](std::optional<SpeechFailure> error) {
@@ -366,19 +382,11 @@ void VoiceRecordingSession::beginCapture(bool resuming, Outcome done)
             // starting; the label names the one that runs.
             refreshBackendLabel();
 
-            // Audio thread: hand over to the main thread, one task a buffer.
-            // The tap is gone before this session is, and tasks still queued
-            // die with it.
-            m_capture->setBufferHandler([this](const AudioBuffer &buffer) {
-                QMetaObject::invokeMethod(this, [this, buffer] { forwardBuffer(buffer); }, Qt::QueuedConnection);
-            });
-            if (const auto captureError = m_capture->start()) {
-                const bool noDevice = captureError->kind == AudioCaptureService::CaptureError::Kind::invalidFormat;
-                failCapture(resuming, noDevice ? VoiceRecordingFailure::noInputDevice
-                                               : VoiceRecordingFailure::engineStartFailed,
-                            noDevice ? VoicePhase::unavailable : VoicePhase::failed, done);
-                return;
-            }
+            // In the order heard; later buffers follow on their own.
+            m_holdingAudio = false;
+            for (const AudioBuffer &buffer : std::exchange(m_heldAudio, {}))
+                m_speech->append(buffer);
+            m_heldSeconds = 0.0;
             setPhase(VoicePhase::recording);
             m_startDate = m_clock->now();
             setDuration(0.0);
@@ -411,6 +419,7 @@ void VoiceRecordingSession::haltServices(Outcome then)
     invalidateTimers();
     // The microphone goes off at once, not after the recogniser has let go.
     m_capture->stop();
+    dropHeldAudio();
     QPointer<VoiceRecordingSession> self(this);
     m_speech->cancel([self, run, then] {
         if (self)
@@ -585,8 +594,10 @@ void VoiceRecordingSession::stop(Done done)
     // The microphone stops first; once it has, nothing more is heard. What it
     // heard until now is still on its way here, one queued task per buffer:
     // the recogniser learns that its input has ended only after those tasks,
-    // so the last words spoken reach it and are in its final text.
+    // so the last words spoken reach it and are in its final text. Words held
+    // for a recogniser that never got to run are not.
     m_capture->stop();
+    dropHeldAudio();
     QPointer<VoiceRecordingSession> self(this);
     QMetaObject::invokeMethod(
         this,
@@ -607,8 +618,11 @@ void VoiceRecordingSession::stop(Done done)
                     finish(done);
                     return;
                 }
+                // The recogniser's text holds everything of this recording,
+                // each utterance as its final has it: it replaces guesses
+                // the transcript may still show, even longer ones.
                 if (!text::isBlank(finalText))
-                    self->setTranscript(mergeTranscript(self->m_transcript, finalText));
+                    self->setTranscript(finalText);
                 self->setEnergy(0.0);
                 if (self->m_startDate)
                     self->setDuration(self->secondsSinceStart());
@@ -676,15 +690,17 @@ void VoiceRecordingSession::reset(Done done)
 
 // --- transcript -------------------------------------------------------------
 
-void VoiceRecordingSession::handlePartialText(const QString &text)
+void VoiceRecordingSession::handlePartialText(const QString &text, bool settledByFinal)
 {
     // Queued tasks die with this session.
     QMetaObject::invokeMethod(
         this,
-        [this, text] {
+        [this, text, settledByFinal] {
             if (m_phase != VoicePhase::recording)
                 return;
-            setTranscript(mergeTranscript(m_transcript, text));
+            // A final replaces the guesses it settles, even a longer one
+            // still shown here; guesses alone never shorten the text.
+            setTranscript(settledByFinal && !text::isBlank(text) ? text : mergeTranscript(m_transcript, text));
             scheduleLiveMood(m_transcript);
         },
         Qt::QueuedConnection);
@@ -692,7 +708,23 @@ void VoiceRecordingSession::handlePartialText(const QString &text)
 
 void VoiceRecordingSession::forwardBuffer(const AudioBuffer &buffer)
 {
-    m_speech->append(buffer);
+    if (!m_holdingAudio) {
+        m_speech->append(buffer);
+        return;
+    }
+    // A recogniser that never gets ready must not fill the memory.
+    const double seconds = buffer.format().sampleRate > 0 ? buffer.frameLength() / buffer.format().sampleRate : 0.0;
+    if (m_heldSeconds + seconds > kMaxHeldSeconds)
+        return;
+    m_heldSeconds += seconds;
+    m_heldAudio.push_back(buffer);
+}
+
+void VoiceRecordingSession::dropHeldAudio()
+{
+    m_holdingAudio = false;
+    m_heldAudio.clear();
+    m_heldSeconds = 0.0;
 }
 
 // --- live mood --------------------------------------------------------------

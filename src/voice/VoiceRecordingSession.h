@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace zn {
 
@@ -75,6 +76,8 @@ public:
     static constexpr double kVoiceLevel = 0.04;
     static constexpr double kQuietRefreshSeconds = 1.5;
     static constexpr double kSilentWarningSeconds = 8.0;
+    // Audio heard before the recogniser runs is kept up to this long.
+    static constexpr double kMaxHeldSeconds = 60.0;
 
     explicit VoiceRecordingSession(QObject *parent = nullptr);
     explicit VoiceRecordingSession(VoiceSessionServices services, QObject *parent = nullptr);
@@ -196,8 +199,9 @@ private:
     void handleConfigurationChange();
     void durationTick();
     void silenceTick();
-    void handlePartialText(const QString &text);
+    void handlePartialText(const QString &text, bool settledByFinal);
     void forwardBuffer(const AudioBuffer &buffer);
+    void dropHeldAudio();
     void scheduleLiveMood(const QString &text);
     void applyLiveMood(const QString &text, double score);
     void refreshBackendLabel();
@@ -237,6 +241,10 @@ private:
     QPointer<ModelContext> m_modelContext;
     InsightQueue *m_insightCoordinator = nullptr;
     QString m_retainedPrefix;
+    // Heard while the recogniser gets ready; handed over once it runs.
+    bool m_holdingAudio = false;
+    std::vector<AudioBuffer> m_heldAudio;
+    double m_heldSeconds = 0.0;
 
     // Moved on by every start, capture run, stop, cancel, reset, teardown and
     // keep-text, so a completion that arrives after the user moved on (a

@@ -56,13 +56,24 @@ TEST_F(DictationMergeOrderTest, AFinalAfterThePauseCommitReplacesTheGuess)
     h.hear(kFinal, true);
     EXPECT_EQ(speech.committedSegments(), QStringList{kFinal});
     EXPECT_EQ(speech.liveText(), kFinal);
-    EXPECT_EQ(occurrences(s.transcript(), QStringLiteral("along the river")), 1) << s.transcript().toStdString();
+    EXPECT_EQ(s.transcript(), kFinal) << "the final is shorter than the guess, and still replaces it";
 
     // The next sentence follows the final, not the guess.
     speak(kSecond);
     h.hear(kSecond, true);
     EXPECT_EQ(speech.liveText(), kFinal + u' ' + kSecond);
     EXPECT_EQ(s.transcript(), kFinal + u' ' + kSecond);
+
+    // However few words they share: a decoder that has heard nothing before
+    // reads its first utterance a second time, far better, and its guesses
+    // may change their first words on the way. All were guesses at what the
+    // final closes.
+    speak(QStringLiteral("handheld column"));
+    speak(QStringLiteral("today i walked all under river adult got a letter on on a yacht"));
+    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
+    h.hear(kFinal, true);
+    EXPECT_EQ(speech.liveText(), kFinal + u' ' + kSecond + u' ' + kFinal);
+    EXPECT_EQ(s.transcript(), speech.liveText());
 }
 
 TEST_F(DictationMergeOrderTest, AFinalBeforeThePauseCommitLeavesNothingToCommit)
@@ -87,14 +98,6 @@ TEST_F(DictationMergeOrderTest, ANewSentenceAfterAPauseIsAppended)
     ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
     h.hear(QStringLiteral("the weather was warm"), true);
     EXPECT_EQ(speech.committedSegments(), (QStringList{kFinal, QStringLiteral("the weather was warm")}));
-
-    // A final with words of its own after a committed guess is a new
-    // sentence too, not a revision.
-    speak(QStringLiteral("i had lunch"));
-    ASSERT_NO_FATAL_FAILURE(pauseUntilCommitted());
-    h.hear(QStringLiteral("then my sister called me"), true);
-    EXPECT_EQ(speech.liveText(),
-              kFinal + QStringLiteral(" the weather was warm i had lunch then my sister called me"));
 }
 
 TEST_F(DictationMergeOrderTest, ANewerGuessAfterThePauseReopensTheCommittedWords)
