@@ -20,15 +20,38 @@
 
 namespace zn::test {
 
+namespace {
+
+// Runs an X client on `display`: its standard output, or none when it failed.
+std::optional<QString> runOn(const QString &display, const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(env);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+// Asks a helper program to end, and ends it when it does not in time.
+void endProgram(QProcess *process, int graceMs)
+{
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    process->terminate();
+    if (!process->waitForFinished(graceMs)) {
+        process->kill();
+        process->waitForFinished(2000);
+    }
+}
+
+} // namespace
+
 XvfbDisplay::~XvfbDisplay()
 {
-    if (m_server && m_server->state() != QProcess::NotRunning) {
-        m_server->terminate();
-        if (!m_server->waitForFinished(3000)) {
-            m_server->kill();
-            m_server->waitForFinished(1000);
-        }
-    }
+    endProgram(m_server.get(), 3000);
 }
 
 QString XvfbDisplay::start()
@@ -149,31 +172,8 @@ QProcessEnvironment PrivateHome::environment(const QString &display, const QStri
 
 std::optional<QString> xdotool(const QString &display, const QStringList &arguments)
 {
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+    return runOn(display, QStringLiteral("xdotool"), arguments);
 }
-
-namespace {
-
-std::optional<QString> runOn(const QString &display, const QString &program, const QStringList &arguments)
-{
-    QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    tool.setProcessEnvironment(env);
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-}
-
-} // namespace
 
 std::optional<QString> xprop(const QString &display, const QStringList &arguments)
 {
@@ -187,13 +187,7 @@ std::optional<QString> xwininfo(const QString &display, const QStringList &argum
 
 WindowManager::~WindowManager()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(2000);
-        }
-    }
+    endProgram(m_process.get(), 5000);
 }
 
 QString WindowManager::start(const QString &display, const PrivateHome &home)
