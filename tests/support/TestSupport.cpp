@@ -7,9 +7,16 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <gtest/gtest.h>
+
+#include <csignal>
 #include <unistd.h>
 
 namespace zn::test {
+
+namespace {
+constexpr char kMounted[] = "zn-small-file-system-mounted";
+}
 
 TempDir::TempDir()
     : m_dir(QDir::tempPath() + QStringLiteral("/zephyrnote-test-XXXXXX"))
@@ -56,24 +63,37 @@ SmallFileSystemRun runOnSmallFileSystem(const QString &mountPoint, const QString
         run.skipReason = QStringLiteral("unshare is not installed");
         return run;
     }
-    const QString mounted = QStringLiteral("set -e; mount -t tmpfs -o size=%1 tmpfs \"$1\" || exit 77; ").arg(size);
+    // The marker line tells a script that ran, and failed, from a mount or
+    // a namespace this machine refuses; only those are reasons to skip.
+    const QString mounted = QStringLiteral("mount -t tmpfs -o size=%1 tmpfs \"$1\" || exit 77; echo %2; set -e; ")
+                                .arg(size, QLatin1String(kMounted));
     QProcess shell;
+    // A group of its own: a helper the script started and that hangs ends
+    // with it.
+    shell.setChildProcessModifier([] { ::setpgid(0, 0); });
     shell.start(unshare, QStringList{QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
                                      QStringLiteral("sh"), QStringLiteral("-c"), mounted + script, QStringLiteral("sh"),
                                      mountPoint}
                              + arguments);
-    if (!shell.waitForFinished(60'000)) {
-        shell.kill();
+    // Generous, as the machine may be busy, and still within a test's time.
+    if (!shell.waitForFinished(90'000)) {
+        ::kill(-pid_t(shell.processId()), SIGKILL);
         shell.waitForFinished();
-        run.skipReason = QStringLiteral("the script on the small file system did not finish");
+        ADD_FAILURE() << "the script on the small file system did not finish in 90 s: "
+                      << shell.readAllStandardError().toStdString();
         return run;
     }
     run.errors = QString::fromUtf8(shell.readAllStandardError());
-    if (shell.exitCode() == 77 || shell.exitCode() == 1) {
+    QStringList lines = QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    if (lines.isEmpty() || lines.first() != QLatin1String(kMounted)) {
         run.skipReason = QStringLiteral("cannot mount a tmpfs here: ") + run.errors;
         return run;
     }
-    run.lines = QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    lines.removeFirst();
+    run.lines = lines;
+    if (shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0)
+        ADD_FAILURE() << "the script on the small file system failed with status " << shell.exitCode() << ": "
+                      << run.errors.toStdString();
     return run;
 }
 

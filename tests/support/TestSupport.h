@@ -36,7 +36,9 @@ QString screenshotPath(const QString &name);
 // A shell script run with a small tmpfs of its own: `size` (as mount takes
 // it, "4m") is mounted on the existing folder `mountPoint` in a private mount
 // namespace, and the script gets `mountPoint` as $1 and `arguments` after
-// it. Needs root and unshare; `skipReason` says why it could not run.
+// it. Needs root and unshare; `skipReason` says why it could not run. The
+// script runs under `set -e`: one that fails, or does not end, fails the
+// test.
 struct SmallFileSystemRun
 {
     QString skipReason;
