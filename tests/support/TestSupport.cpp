@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace zn::test {
@@ -33,6 +36,26 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
         QThread::msleep(1);
     }
     return true;
+}
+
+ReservedPort::ReservedPort()
+{
+    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_socket >= 0 && ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0
+        && ::bind(m_socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        m_port = ntohs(address.sin_port);
+}
+
+ReservedPort::~ReservedPort()
+{
+    if (m_socket >= 0)
+        ::close(m_socket);
 }
 
 QString sourcePath(const QString &relative)
