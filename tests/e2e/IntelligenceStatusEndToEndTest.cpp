@@ -75,10 +75,8 @@ protected:
             return {};
         for (const QString &text : entries) {
             keys(window, {QStringLiteral("ctrl+n")});
-            QThread::msleep(300);
             type(window, text);
             keys(window, {QStringLiteral("ctrl+s")});
-            QThread::msleep(500);
         }
         keys(window, {QStringLiteral("ctrl+comma")});
         const auto tab = bus.waitFor([](const AccessibilityBus::Node &n) {

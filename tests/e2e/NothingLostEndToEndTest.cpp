@@ -28,11 +28,7 @@ const QStringList kWords = QStringLiteral("morning light on the wet roofs and a 
 class NothingLostEndToEnd : public EndToEndTest
 {
 protected:
-    void newEntry(const QString &window)
-    {
-        keys(window, {QStringLiteral("ctrl+n")});
-        QThread::msleep(300);
-    }
+    void newEntry(const QString &window) { keys(window, {QStringLiteral("ctrl+n")}); }
 
     std::optional<QString> focusedWindow() { return xdotool(display.name(), {QStringLiteral("getwindowfocus")}); }
 
