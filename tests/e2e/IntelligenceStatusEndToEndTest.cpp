@@ -7,7 +7,6 @@
 
 #include "support/FakeModelServer.h"
 
-#include <QTcpServer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -46,6 +45,7 @@ public:
         m_thread.wait();
     }
     QString address() const { return m_server->url().toString(); }
+    bool listening() const { return m_server->url().port() > 0; }
 
 private:
     QThread m_thread;
@@ -75,10 +75,8 @@ protected:
             return {};
         for (const QString &text : entries) {
             keys(window, {QStringLiteral("ctrl+n")});
-            QThread::msleep(300);
             type(window, text);
             keys(window, {QStringLiteral("ctrl+s")});
-            QThread::msleep(500);
         }
         keys(window, {QStringLiteral("ctrl+comma")});
         const auto tab = bus.waitFor([](const AccessibilityBus::Node &n) {
@@ -107,11 +105,10 @@ protected:
 TEST_F(IntelligenceStatusEndToEnd, NamesTheAddressWithoutAServerAndSaysAvailableWhenOneAnswers)
 {
     // Nothing listens at the address: the status and its reason say so.
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
+    const test::ReservedPort reserved;
+    const quint16 port = reserved.port();
+    ASSERT_NE(port, 0) << "no loopback port to hold";
     const QString address = QStringLiteral("http://127.0.0.1:%1").arg(port);
-    probe.close();
     QString window = openIntelligenceTab(address, {QStringLiteral("Walked by the river before work, calm."),
                                                    QStringLiteral("Cooked dinner with friends and laughed.")});
     ASSERT_FALSE(window.isEmpty());
@@ -126,6 +123,7 @@ TEST_F(IntelligenceStatusEndToEnd, NamesTheAddressWithoutAServerAndSaysAvailable
     // gets its reflection.
     {
         ServerThread late(port);
+        ASSERT_TRUE(late.listening()) << "the late server could not listen at " << address.toStdString();
         EXPECT_TRUE(showsText(kSummary, 60s)) << "the entry's card shows no reflection";
         ASSERT_TRUE(quit(window)) << "the program did not quit on Ctrl+Q";
     }

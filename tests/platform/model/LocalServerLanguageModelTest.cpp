@@ -3,6 +3,7 @@
 #include "support/FakeModelServer.h"
 #include "TestThreads.h"
 #include "platform/base/SystemLog.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkProxy>
-#include <QTcpServer>
 
 #include <atomic>
 
@@ -80,13 +80,9 @@ LanguageModelError::Kind failureKind(Fixture &f, QString *description = nullptr)
     return LanguageModelError::Kind::Other;
 }
 
-QUrl deadPort()
+QUrl deadPort(const test::ReservedPort &reserved)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(reserved.port()));
 }
 
 } // namespace
@@ -182,7 +178,9 @@ TEST(LocalServerAvailability, MapsHealthAnswersAndReadsContextSize)
 
 TEST(LocalServerAvailability, NoServerListeningMeansNoServer)
 {
-    QUrl dead = deadPort();
+    const test::ReservedPort reserved;
+    ASSERT_NE(reserved.port(), 0);
+    QUrl dead = deadPort(reserved);
     dead.setPath("/");
     LocalServerLanguageModel model(optionsFor(dead));
     // The address as the user would type it: no trailing slash.

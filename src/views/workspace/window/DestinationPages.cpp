@@ -72,14 +72,19 @@ QWidget *makeEntryDetailPage(WorkspaceViewModel &workspace, QWidget *parent)
     sync();
 
     // Starting or resuming to write puts the cursor in the text, so typing
-    // right after "New Entry" lands on the page.
-    QObject::connect(&workspace.editor(), &EditorSession::modeChanged, view, [guarded](DetailMode mode) {
+    // right after "New Entry" lands on the page. At once: keys that came in
+    // together with the command (a busy moment, a fast typist) are handed
+    // out before any deferred call runs. Once more after this turn, for a
+    // page the same command is still bringing on screen.
+    const auto focusText = [guarded] {
+        if (guarded && guarded->isVisible() && guarded->writingSurface())
+            guarded->writingSurface()->editor()->setFocus(Qt::ShortcutFocusReason);
+    };
+    QObject::connect(&workspace.editor(), &EditorSession::modeChanged, view, [guarded, focusText](DetailMode mode) {
         if (mode != DetailMode::ComposingDraft && mode != DetailMode::Editing)
             return;
-        QTimer::singleShot(0, guarded, [guarded] {
-            if (guarded && guarded->isVisible() && guarded->writingSurface())
-                guarded->writingSurface()->editor()->setFocus(Qt::ShortcutFocusReason);
-        });
+        focusText();
+        QTimer::singleShot(0, guarded, focusText);
     });
     return view;
 }

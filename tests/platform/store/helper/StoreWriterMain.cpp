@@ -3,7 +3,8 @@
 //                     its save has returned, until killed or a save fails;
 //   --slow-lock <folder>  the same, printing "locking" and pausing 2 ms
 //                     between taking the store's lock and writing the file;
-//   --long <folder>   the same with entries a hundred times as long;
+//   --long <folder> [<count>]  the same with entries a hundred times as long;
+//                     given a count, saves exactly that many and ends;
 //   --lock <folder>   holds the store's lock, prints "locked", waits to be killed;
 //   --open <folder>   runs the start-up chain and prints "ok <entries>" or
 //                     "error <code> <text>" (as another user, say).
@@ -18,6 +19,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -50,7 +52,8 @@ int openOnce(const QString &folder)
     return 0;
 }
 
-int writeUntilKilled(const QString &folder, int repeats = 40)
+// A negative count saves until killed or a save fails.
+int writeEntries(const QString &folder, int repeats = 40, long count = -1)
 {
     zn::StoreError error;
     auto store = zn::makeStoreContainerIn(folder, &error);
@@ -59,7 +62,7 @@ int writeUntilKilled(const QString &folder, int repeats = 40)
         return 1;
     }
     zn::ModelContext *context = store->container->mainContext();
-    for (int i = 0;; ++i) {
+    for (int i = 0; count < 0 || i < count; ++i) {
         auto entry = std::make_unique<zn::JournalEntry>();
         entry->setRawText(QStringLiteral("entry %1 ").arg(i).repeated(repeats));
         entry->setSentimentScore(i * 0.01);
@@ -74,6 +77,7 @@ int writeUntilKilled(const QString &folder, int repeats = 40)
         if (::write(STDOUT_FILENO, id.constData(), size_t(id.size())) < 0)
             return 1;
     }
+    return 0;
 }
 
 } // namespace
@@ -90,11 +94,19 @@ int main(int argc, char **argv)
             if (::write(STDOUT_FILENO, "locking\n", 8) == 8)
                 ::usleep(2000);
         });
-        return writeUntilKilled(QString::fromLocal8Bit(argv[2]));
+        return writeEntries(QString::fromLocal8Bit(argv[2]));
     }
-    if (argc == 3 && std::strcmp(argv[1], "--long") == 0)
-        return writeUntilKilled(QString::fromLocal8Bit(argv[2]), 4000);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--long") == 0) {
+        long count = -1;
+        if (argc == 4) {
+            char *end = nullptr;
+            count = std::strtol(argv[3], &end, 10);
+            if (end == argv[3] || *end || count < 0)
+                return 2;
+        }
+        return writeEntries(QString::fromLocal8Bit(argv[2]), 4000, count);
+    }
     if (argc == 2)
-        return writeUntilKilled(QString::fromLocal8Bit(argv[1]));
+        return writeEntries(QString::fromLocal8Bit(argv[1]));
     return 2;
 }
