@@ -240,6 +240,8 @@ void WorkspaceViewModel::requestNewEntry()
 
 void WorkspaceViewModel::perform(WorkspaceCommand command)
 {
+    if (!m_setUp)
+        Q_EMIT setUpWanted();
     switch (command) {
     case WorkspaceCommand::NewEntry:
         requestNewEntry();

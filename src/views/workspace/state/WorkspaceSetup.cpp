@@ -159,6 +159,7 @@ std::optional<StoreChanges> rescoreOnConnection(QList<RescoreItem> items,
 
 void WorkspaceViewModel::handleAppear()
 {
+    m_setUp = true;
     // Every entry from here on: set-up, lists, searches and summaries.
     m_allEntries->complete();
     m_editor->setModelContext(m_context);

@@ -257,6 +257,10 @@ Q_SIGNALS:
     // Either toolbar Save may have appeared or gone.
     void toolbarChanged();
     void rescoreFinished();
+    // A menu command came before the window's content was first shown and
+    // set up (keys pressed as the window opens): the view sets it up now,
+    // so the command finds the store and the sessions wired.
+    void setUpWanted();
 
 public:
     // What a re-score reads of an entry and what it makes of it.
@@ -355,6 +359,7 @@ private:
     bool m_exchanging = false;
     ImportActivity *m_importActivity;
     bool m_rescoreRunning = false;
+    bool m_setUp = false; // handleAppear() has run
     int m_backgroundRescoreMinimum = kBackgroundRescoreMinimum;
     bool m_lastShowsTypedSave = false;
     bool m_lastShowsVoiceSave = false;

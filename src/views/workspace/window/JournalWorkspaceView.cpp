@@ -74,6 +74,11 @@ JournalWorkspaceView::JournalWorkspaceView(WorkspaceServices services, DialogPre
 
     connect(m_workspace.get(), &WorkspaceViewModel::destinationChanged, this,
             &JournalWorkspaceView::showDestination);
+    // A command before the first frame sets the shown workspace up at once.
+    connect(m_workspace.get(), &WorkspaceViewModel::setUpWanted, this, [this] {
+        if (m_appearScheduled)
+            appear();
+    });
     showDestination(m_workspace->destination());
 }
 

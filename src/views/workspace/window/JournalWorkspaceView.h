@@ -25,7 +25,8 @@ class WorkspaceToolbar;
 // the current screen. The view-model sets itself up the first time this
 // view is shown (not again when a minimised window comes back), right after
 // the first frame is on screen, so its background work (re-scoring a long
-// journal) never delays that frame.
+// journal) never delays that frame; a menu command that comes sooner sets
+// it up at once, before the command runs.
 class JournalWorkspaceView : public QWidget
 {
     Q_OBJECT

@@ -72,6 +72,17 @@ TEST(WorkspaceViewTest, SetsItselfUpOnceNotWhenAMinimisedWindowReturns)
     h.view->hide();
     h.view->show();
     EXPECT_EQ(h.workspace().destination(), WorkspaceDestination::Calendar);
+
+    // Keys pressed as the window opens: a command before the first frame
+    // finds the workspace set up, and the set-up does not undo it after.
+    WindowHarness early;
+    early.host = std::make_unique<QWidget>();
+    early.view = new JournalWorkspaceView(early.services(), &early.dialogs, early.host.get());
+    early.host->show();
+    ASSERT_FALSE(early.view->hasAppeared());
+    early.center.post(notificationName(WorkspaceCommand::GoWeather));
+    settle();
+    EXPECT_EQ(early.workspace().destination(), WorkspaceDestination::Weather);
 }
 
 TEST(WorkspaceViewTest, AtTheSmallestWindowEveryColumnKeepsItsMinimum)
