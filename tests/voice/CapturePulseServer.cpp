@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -30,7 +29,7 @@ QString CapturePulseServer::address() const
 bool CapturePulseServer::connectQt() const
 {
     qputenv("PULSE_SERVER", address().toLocal8Bit());
-    return waitUntil([] { return !QMediaDevices::audioInputs().isEmpty(); }, std::chrono::milliseconds(5000));
+    return waitUntil([] { return !QMediaDevices::audioInputs().isEmpty(); }, kStartLimit);
 }
 
 QProcessEnvironment CapturePulseServer::clientEnvironment() const
@@ -71,30 +70,40 @@ bool CapturePulseServer::start()
                             QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") +
                                 m_runtime.filePath(QStringLiteral("native")),
                             QStringLiteral("--load=module-null-sink rate=48000 channels=2 sink_name=") + sinkName()});
-    if (!m_daemon.waitForStarted(3000)) {
+    // A loaded machine may take many seconds to start a daemon: the wait is
+    // long, but a daemon that fails ends it at once, and its output says why.
+    const QDeadlineTimer deadline(kStartLimit);
+    if (!m_daemon.waitForStarted(int(deadline.remainingTime()))) {
         m_error = QStringLiteral("pulseaudio did not start: ") + m_daemon.errorString();
         return false;
     }
-    const QDeadlineTimer deadline(5000);
+    auto giveUp = [this](const QString &why) {
+        m_error = why + QStringLiteral("; its output:\n") + daemonOutput();
+        stop();
+        return false;
+    };
     while (!QFileInfo::exists(m_runtime.filePath(QStringLiteral("native")))) {
-        if (deadline.hasExpired() || m_daemon.state() != QProcess::Running) {
-            m_daemon.waitForReadyRead(100);
-            m_error = QStringLiteral("pulseaudio did not come up: ") + QString::fromLocal8Bit(m_daemon.readAll());
-            stop();
-            return false;
-        }
-        QThread::msleep(20);
+        if (m_daemon.state() != QProcess::Running)
+            return giveUp(QStringLiteral("pulseaudio ended before it came up"));
+        if (deadline.hasExpired())
+            return giveUp(QStringLiteral("pulseaudio did not come up within %1 s").arg(kStartLimit.count() / 1000));
+        m_daemon.waitForFinished(20); // returns early should it end
     }
     // The socket exists a moment before the daemon accepts: wait for pactl.
-    while (!pactl({QStringLiteral("info")})) {
-        if (deadline.hasExpired()) {
-            m_error = QStringLiteral("pulseaudio does not answer");
-            stop();
-            return false;
-        }
-        QThread::msleep(50);
+    while (!pactl({QStringLiteral("info")}, deadline)) {
+        if (m_daemon.state() != QProcess::Running)
+            return giveUp(QStringLiteral("pulseaudio ended before it answered"));
+        if (deadline.hasExpired())
+            return giveUp(QStringLiteral("pulseaudio did not answer within %1 s").arg(kStartLimit.count() / 1000));
+        m_daemon.waitForFinished(50);
     }
     return true;
+}
+
+QString CapturePulseServer::daemonOutput()
+{
+    m_daemon.waitForReadyRead(100);
+    return QString::fromLocal8Bit(m_daemon.readAll());
 }
 
 void CapturePulseServer::stop()
@@ -109,12 +118,12 @@ void CapturePulseServer::stop()
     }
 }
 
-std::optional<QString> CapturePulseServer::pactl(const QStringList &arguments)
+std::optional<QString> CapturePulseServer::pactl(const QStringList &arguments, QDeadlineTimer deadline)
 {
     QProcess process;
     process.setProcessEnvironment(clientEnvironment());
     process.start(QStringLiteral("pactl"), arguments);
-    if (!process.waitForFinished(5000)) {
+    if (!process.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())))) {
         process.kill();
         process.waitForFinished(1000);
         return std::nullopt;
@@ -122,6 +131,28 @@ std::optional<QString> CapturePulseServer::pactl(const QStringList &arguments)
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+bool CapturePulseServer::waitForRecording()
+{
+    const QDeadlineTimer deadline(kStartLimit);
+    for (;;) {
+        // "index, source, client, …": the remap module's own stream on the
+        // sink monitor has no client ("-"); a program's capture stream has.
+        const auto outputs = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")},
+                                   deadline);
+        for (const QString &line : outputs.value_or(QString()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(u'\t');
+            if (fields.size() > 2 && fields[2] != QStringLiteral("-"))
+                return true;
+        }
+        if (deadline.hasExpired()) {
+            m_error = QStringLiteral("nothing records from the sound server");
+            return false;
+        }
+        // The program under test goes on meanwhile.
+        waitUntil([] { return false; }, std::chrono::milliseconds(50));
+    }
 }
 
 std::optional<int> CapturePulseServer::loadVirtualMicrophone(const QString &name)

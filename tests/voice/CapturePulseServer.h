@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -21,8 +23,12 @@ public:
     CapturePulseServer(const CapturePulseServer &) = delete;
     CapturePulseServer &operator=(const CapturePulseServer &) = delete;
 
-    // Starts the daemon and waits (bounded) for its socket. False with
-    // error() set when it cannot.
+    // How long starting the daemon, or Qt or a capture stream finding it,
+    // may take: generous, for a machine busy with other work.
+    static constexpr std::chrono::milliseconds kStartLimit{30000};
+
+    // Starts the daemon and waits (bounded) until it answers. False with
+    // error() set, holding the daemon's own output, when it cannot.
     bool start();
     void stop();
     QString error() const { return m_error; }
@@ -44,11 +50,17 @@ public:
     void pause();
     void resume();
 
+    // Waits (bounded) until a program records from one of this server's
+    // sources: what is played from then on reaches it. False with error()
+    // set when none does.
+    bool waitForRecording();
+
     // Plays raw 16 kHz mono s16le audio into the sink (asynchronous).
     std::unique_ptr<QProcess> playRaw(const QString &path) const;
 
 private:
-    std::optional<QString> pactl(const QStringList &arguments);
+    std::optional<QString> pactl(const QStringList &arguments, QDeadlineTimer deadline = QDeadlineTimer(kStartLimit));
+    QString daemonOutput();
     QProcessEnvironment clientEnvironment() const;
 
     QTemporaryDir m_runtime;
