@@ -47,7 +47,9 @@ protected:
         QObject::connect(&session, &VoiceRecordingSession::transcriptChanged,
                          [this](const QString &text) { transcripts << text; });
         session.start();
-        ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 10000ms))
+        // Deadlines are generous: a loaded machine loads the recogniser's
+        // model and decodes slowly.
+        ASSERT_TRUE(test::waitUntil([&] { return session.phase() == VoicePhase::recording; }, 30s))
             << "phase " << rawValue(session.phase()).toStdString() << ", status "
             << session.statusMessage().value_or(QString()).toStdString();
         EXPECT_EQ(session.backendLabel(), QStringLiteral("On-device (pocketsphinx)"));
@@ -60,20 +62,22 @@ protected:
                        std::chrono::milliseconds timeout)
     {
         ASSERT_TRUE(test::waitUntil([&] { return audioDone(); }, timeout)) << "the audio never finished";
-        // Let the recogniser close the utterance on the trailing quiet.
-        test::waitUntil([&] { return session.transcript().contains(kExpected); }, 3000ms);
+        // Let the recogniser catch up and close the utterance on the trailing
+        // quiet: it may lag the audio by seconds, and a stop finalises for a
+        // few seconds at most.
+        test::waitUntil([&] { return session.transcript().contains(kExpected); }, 30s);
         EXPECT_FALSE(transcripts.isEmpty()) << "the transcript grows while recording";
 
         bool stopped = false;
         session.stop([&] { stopped = true; });
-        ASSERT_TRUE(test::waitUntil([&] { return stopped; }, 12000ms));
+        ASSERT_TRUE(test::waitUntil([&] { return stopped; }, 30s));
         ASSERT_EQ(session.phase(), VoicePhase::reviewing);
         EXPECT_TRUE(session.transcript().contains(kExpected)) << session.transcript().toStdString();
         EXPECT_GT(session.duration(), 0.0);
 
         std::optional<std::optional<QUuid>> saved;
         session.save([&](std::optional<QUuid> id) { saved = id; });
-        ASSERT_TRUE(test::waitUntil([&] { return saved.has_value(); }, 5000ms));
+        ASSERT_TRUE(test::waitUntil([&] { return saved.has_value(); }, 30s));
         ASSERT_TRUE(saved->has_value());
 
         ModelContext reader(container.get());
@@ -113,7 +117,7 @@ TEST_F(VoiceSessionRealTest, FromTheFileInputThroughTheOfflineRecogniser)
     VoiceRecordingSession session(std::move(services));
     ASSERT_NO_FATAL_FAILURE(attachAndStart(session));
 
-    finishAndSave(session, [&] { return input->reachedEnd(); }, 15000ms);
+    finishAndSave(session, [&] { return input->reachedEnd(); }, 30s);
     EXPECT_FALSE(input->isRunning()) << "the file input stops with the recording";
 }
 
@@ -133,9 +137,12 @@ TEST_F(VoiceSessionRealTest, ThroughAPulseAudioVirtualMicrophone)
     VoiceRecordingSession session(std::move(services));
     ASSERT_NO_FATAL_FAILURE(attachAndStart(session));
 
+    // Played once the sound server has the microphone's stream: what is
+    // played before that is heard by no one.
+    ASSERT_TRUE(server.waitForRecording()) << server.error().toStdString();
     auto player = server.playRaw(test::pocketsphinxRecording(QStringLiteral("goforward.raw")));
     ASSERT_TRUE(player);
-    finishAndSave(session, [&] { return player->state() == QProcess::NotRunning; }, 15000ms);
+    finishAndSave(session, [&] { return player->state() == QProcess::NotRunning; }, 30s);
     EXPECT_EQ(player->exitCode(), 0);
 }
 
