@@ -95,8 +95,8 @@ TEST_F(CaptureRealAudioTest, MetersSpeechFromTheMicrophoneAndStopsClean)
     ASSERT_TRUE(again);
     EXPECT_EQ(again->description(), QStringLiteral("Capture is already running."));
 
-    // The stream takes a moment before data flows.
-    ASSERT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms));
+    // The stream takes a moment before data flows; longer on a loaded machine.
+    ASSERT_TRUE(test::waitUntil([&] { return received.count > 0; }, 30s));
     EXPECT_LT(service.currentEnergy(), 0.04) << "nothing is playing yet";
 
     auto player = server.playRaw(kSpeech);
@@ -160,11 +160,15 @@ TEST_F(CaptureRealAudioTest, UnpluggedMicrophonePostsTheConfigurationNotice)
         });
 
     ASSERT_FALSE(service.start());
-    ASSERT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms));
+    ASSERT_TRUE(test::waitUntil([&] { return received.count > 0; }, 30s));
 
     sinceUnplug.start();
     ASSERT_TRUE(server.unloadModule(micModule));
-    EXPECT_TRUE(test::waitUntil([&] { return noticedAt.has_value(); }, 3000ms));
+    // Timed from the server's answer: starting pactl alone may take long on
+    // a loaded machine.
+    if (!noticedAt)
+        sinceUnplug.restart();
+    EXPECT_TRUE(test::waitUntil([&] { return noticedAt.has_value(); }, 30s));
     ASSERT_TRUE(noticedAt);
     EXPECT_LE(*noticedAt, 1500);
 
@@ -207,7 +211,7 @@ TEST_F(CaptureRealAudioTest, UnresponsiveServerNeverHoldsTheUiThread)
     // stopped one delivers nothing.
     service.setBufferHandler(received.handler());
     ASSERT_FALSE(service.start());
-    EXPECT_TRUE(test::waitUntil([&] { return received.count > 0; }, 5000ms));
+    EXPECT_TRUE(test::waitUntil([&] { return received.count > 0; }, 30s));
     service.stop();
     const int afterStop = received.count;
     test::waitUntil([] { return false; }, 200ms);

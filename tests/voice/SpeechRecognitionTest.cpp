@@ -113,8 +113,10 @@ TEST_F(RealSpeech, AnalyzerTranscribesARecordingFedIn1024FrameBuffers)
     EXPECT_FALSE(service->hasConverter());
     for (const AudioBuffer &b : test::int16Buffers(goForward(), 1024))
         service->append(b);
-    // Partials arrive while the audio is decoded, before stop.
-    EXPECT_TRUE(test::waitUntil([&] { return sawPartialWith(QStringLiteral("forward")); }, kDecodeWait));
+    // Partials arrive while the audio is decoded, before stop. Three seconds
+    // fed at once: let the recogniser catch up, as a stop finalises for a
+    // few seconds at most.
+    EXPECT_TRUE(test::waitUntil([&] { return sawPartialWith(QStringLiteral("go forward ten meters")); }, kDecodeWait));
     EXPECT_EQ(stop(*service), QStringLiteral("go forward ten meters"));
     EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
 }
@@ -128,8 +130,8 @@ TEST_F(RealSpeech, FloatCaptureAt48kHzGoesThroughTheConverter)
     EXPECT_TRUE(service->hasConverter());
     for (const AudioBuffer &b : test::float48kBuffers(goForward(), 1, 1024))
         service->append(b);
+    ASSERT_TRUE(test::waitUntil([&] { return sawPartialWith(QStringLiteral("go forward ten meters")); }, kDecodeWait));
     EXPECT_EQ(stop(*service), QStringLiteral("go forward ten meters"));
-    EXPECT_FALSE(partials.isEmpty());
 }
 
 TEST_F(RealSpeech, OlderRecognizerTakesOverWhenTheAnalyzerFailsToPrepare)

@@ -170,10 +170,11 @@ TEST(DecoderWorker, CancelEndsWithoutResultsAndUnblocksAWaitingSource)
                                                   feed.interrupt(), run.events());
     worker->start();
     feed.push(test::noise(4096));
-    // The source is now blocked waiting for more audio; cancel must wake it.
-    ASSERT_TRUE(test::waitUntil([&] { return feed.queue->size() == 0; }));
+    // The source is now blocked waiting for more audio (once the model has
+    // loaded, which a loaded machine takes long for); cancel must wake it.
+    ASSERT_TRUE(test::waitUntil([&] { return feed.queue->size() == 0; }, std::chrono::seconds(30)));
     worker->cancel();
-    ASSERT_TRUE(run.waitFinished(std::chrono::seconds(5)));
+    ASSERT_TRUE(run.waitFinished());
     EXPECT_EQ(run.finishedCancelled, true);
     EXPECT_TRUE(run.finals().isEmpty());
     worker.reset();

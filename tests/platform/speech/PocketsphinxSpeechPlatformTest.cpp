@@ -104,7 +104,7 @@ TEST(PocketsphinxSpeechPlatform, NoAssetsToInstallAndTheBestFormatIs16kMono16Bit
     platform().bestAvailableAudioFormat(PocketsphinxSpeechPlatform::transcriberLocale(),
                                         AudioFormat{SampleFormat::Float32, 48000.0, 2},
                                         [&](std::optional<AudioFormat> f) { best = f; });
-    ASSERT_TRUE(test::waitUntil([&] { return answered && best.has_value(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return answered && best.has_value(); }, std::chrono::seconds(20)));
     EXPECT_EQ(*best, (AudioFormat{SampleFormat::Int16, 16000.0, 1}));
 }
 
@@ -126,7 +126,7 @@ TEST(PocketsphinxAnalyzerSession, StreamsAFileAndFinalisesThroughTheEndOfInput)
 
     std::optional<std::optional<SpeechError>> rejected;
     analyzer->prepareToAnalyze({SampleFormat::Float32, 48000.0, 1}, [&](auto e) { rejected = e; });
-    ASSERT_TRUE(test::waitUntil([&] { return rejected.has_value(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return rejected.has_value(); }, std::chrono::seconds(20)));
     EXPECT_TRUE(rejected->has_value());
 
     std::optional<std::optional<SpeechError>> prepared;
@@ -163,7 +163,7 @@ TEST(PocketsphinxAnalyzerSession, CancelDropsInputAndReportsNothingMore)
     QObject::connect(analyzer.get(), &StreamingAnalyzerSession::result, [&] { ++results; });
     bool cancelled = false;
     analyzer->cancelAndFinishNow([&] { cancelled = true; });
-    ASSERT_TRUE(test::waitUntil([&] { return cancelled; }));
+    ASSERT_TRUE(test::waitUntil([&] { return cancelled; }, std::chrono::seconds(20)));
     QCoreApplication::processEvents();
     EXPECT_EQ(results, 0);
     // Finalising after the end is harmless and completes at once.
