@@ -40,11 +40,6 @@ const CalendarProvider &CalendarProvider::shared()
     return sharedInstance();
 }
 
-QTimeZone CalendarProvider::sharedTimeZone()
-{
-    return sharedInstance().timeZone();
-}
-
 quint64 CalendarProvider::sharedTimeZoneGeneration()
 {
     return sharedZoneGeneration.load(std::memory_order_acquire);

@@ -33,8 +33,6 @@ public:
     // The application's DayWatch moves it to a new zone when the system's
     // changes; every reader gets the zone as it stands, on any thread.
     static const CalendarProvider &shared();
-    // The shared calendar's zone as it is now; safe on any thread.
-    static QTimeZone sharedTimeZone();
     // Goes up at each change of the shared calendar's zone; safe on any
     // thread.
     static quint64 sharedTimeZoneGeneration();

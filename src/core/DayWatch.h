@@ -46,8 +46,6 @@ public:
 
     Clock &clock() const { return *m_clock; }
     const CalendarProvider &calendar() const { return *m_calendar; }
-    // Today's day key as last looked at.
-    const QString &todayKey() const { return m_todayKey; }
     // The moment of that look: what "Today" and "Yesterday" are worded
     // against, so that they change only when the watch tells.
     const QDateTime &today() const { return m_today; }

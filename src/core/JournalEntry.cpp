@@ -50,7 +50,7 @@ KeywordFrequencies decodeKeywordFrequencies(const QByteArray &data)
 
 QDateTime inJournalTimeZone(const QDateTime &instant)
 {
-    return inJournalTimeZone(instant, CalendarProvider::sharedTimeZone());
+    return inJournalTimeZone(instant, CalendarProvider::shared().timeZone());
 }
 
 QDateTime inJournalTimeZone(const QDateTime &instant, const QTimeZone &zone)

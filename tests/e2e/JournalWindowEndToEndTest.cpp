@@ -43,12 +43,7 @@ TEST_F(JournalWindowEndToEnd, AnEntryTypedAndSavedIsThereAfterAQuitAndANewStart)
     const auto settings = waitForWindow(display.name(), QStringLiteral("^Settings$"), 15s);
     ASSERT_TRUE(settings) << whatHappened().toStdString();
     keys(*settings, {QStringLiteral("Escape")});
-    ASSERT_TRUE(waitUntil([&] {
-        return xdotool(display.name(), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                        QStringLiteral("--name"), QStringLiteral("^Settings$")})
-            .value_or(QString())
-            .isEmpty();
-    }, 10s)) << whatHappened().toStdString();
+    ASSERT_TRUE(waitForWindowGone(display.name(), QStringLiteral("^Settings$"), 10s)) << whatHappened().toStdString();
 
     // Ctrl+N and the words reach a program busy for the moment (stopped
     // here, as a loaded machine stalls it), so it takes them in together:

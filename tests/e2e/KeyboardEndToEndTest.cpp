@@ -34,15 +34,7 @@ protected:
 
     // Whether no window titled `title` shows, once the program has had
     // the time a busy machine may need to take the keys in.
-    bool closed(const QString &title)
-    {
-        return waitUntil([&] {
-            return xdotool(display.name(), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                            QStringLiteral("--name"), title})
-                .value_or(QString())
-                .isEmpty();
-        }, 10s);
-    }
+    bool closed(const QString &title) { return waitForWindowGone(display.name(), title, 10s); }
 };
 
 TEST_F(KeyboardEndToEnd, TabAndTheArrowsOpenAnEntryAndEscapeAndCtrlWCloseTheSettingsAndThePrivacySheet)

@@ -239,6 +239,16 @@ std::optional<QString> waitForWindow(const QString &display, const QString &patt
     return std::nullopt;
 }
 
+bool waitForWindowGone(const QString &display, const QString &pattern, std::chrono::milliseconds timeout)
+{
+    return waitUntil([&] {
+        return xdotool(display, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 pattern})
+            .value_or(QString())
+            .isEmpty();
+    }, timeout);
+}
+
 QString EndToEndTest::whatHappened()
 {
     QStringList names;

@@ -93,6 +93,9 @@ private:
 // Waits for a visible window whose title matches `pattern`; its id.
 std::optional<QString> waitForWindow(const QString &display, const QString &pattern,
                                      std::chrono::milliseconds timeout);
+// Waits until no visible window's title matches `pattern`; false when one
+// still shows after `timeout`.
+bool waitForWindowGone(const QString &display, const QString &pattern, std::chrono::milliseconds timeout);
 
 // A run of the built program on its own display and home: skipped where the
 // program, xdotool or Xvfb is missing. The program runs in a process group

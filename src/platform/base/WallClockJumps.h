@@ -18,14 +18,12 @@ public:
     explicit WallClockJumps(QObject *parent = nullptr);
     ~WallClockJumps() override;
 
-    // False where the system cannot tell (the signal then never comes).
-    bool isWatching() const { return m_fd >= 0; }
-
 Q_SIGNALS:
     void jumped();
 
 private:
     bool arm();
+    void giveUp();
     void onReadable();
 
     int m_fd = -1;

@@ -12,7 +12,6 @@ namespace zn {
 
 TimelineListModel::TimelineListModel(DayWatch &day, QObject *parent)
     : QAbstractListModel(parent)
-    , m_provider(&day.calendar())
     , m_day(&day)
     , m_builder(day.calendar(), [this](JournalEntry *entry, int slot) { watch(entry, slot); })
 {
@@ -23,7 +22,8 @@ TimelineListModel::TimelineListModel(DayWatch &day, QObject *parent)
 QStringList TimelineListModel::namedDays() const
 {
     const QDateTime today = m_day->today();
-    return {m_provider->dayKey(today), m_provider->dayKey(m_provider->addingDays(today, -1))};
+    const CalendarProvider &calendar = m_day->calendar();
+    return {calendar.dayKey(today), calendar.dayKey(calendar.addingDays(today, -1))};
 }
 
 void TimelineListModel::dayChanged()
@@ -159,7 +159,7 @@ int TimelineListModel::headerRowFor(int row) const
 QString TimelineListModel::headerTitle(int row) const
 {
     const TimelineDay &day = m_builder.day(m_rows[size_t(row)].day);
-    return dayGroupTitle(day.date, *m_provider, m_day->today(), m_locale);
+    return dayGroupTitle(day.date, m_day->calendar(), m_day->today(), m_locale);
 }
 
 void TimelineListModel::setLocale(const QLocale &locale)
@@ -178,9 +178,9 @@ TimelineListModel::Cached &TimelineListModel::cached(JournalEntry *entry, int sl
 {
     std::optional<Cached> &at = m_faces[size_t(slot)];
     if (!at) {
-        at = Cached{EntryCardFace::make(*entry, m_locale, m_provider->timeZone()), {}, false};
+        at = Cached{EntryCardFace::make(*entry, m_locale, m_day->calendar().timeZone()), {}, false};
     } else if (at->stale) {
-        at->face = EntryCardFace::make(*entry, m_locale, m_provider->timeZone());
+        at->face = EntryCardFace::make(*entry, m_locale, m_day->calendar().timeZone());
         at->height = {};
         at->stale = false;
     }

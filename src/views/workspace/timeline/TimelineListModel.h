@@ -15,7 +15,6 @@
 
 namespace zn {
 
-class CalendarProvider;
 class DayWatch;
 class JournalEntry;
 
@@ -101,7 +100,6 @@ private:
     QStringList namedDays() const;
     void dayChanged();
 
-    const CalendarProvider *m_provider;
     DayWatch *m_day;
     // The day keys that read "Today" and "Yesterday" as last announced.
     QStringList m_namedDays;
